@@ -1,0 +1,88 @@
+// Lifetime, errors, version, and the exports this camera does not support.
+#include <new>
+
+#include "api/export_support.h"
+#include "platform/platform_services.h"
+
+using namespace orvex;
+
+namespace {
+
+constexpr std::int32_t kDllVersion = 0x001F0500;
+
+// The body shared by every export of a feature this camera lacks.
+std::int32_t UnsupportedOperation(CameraHandle handle) {
+  return WithContext(handle, 0, [](CameraContext& context) {
+    context.RecordError(kErrorNotSupported);
+    return 0;
+  });
+}
+
+}  // namespace
+
+extern "C" {
+
+CameraHandle ORVEX_CALL Orvex_Initialize(OrvexWindow notifyWindow) {
+  platform::SystemClock& clock = platform::Clock();
+  HandleRegistry& registry = Registry();
+  // Unseeded rand, the tick count and the number of live handles, added with wrap-around.
+  std::uint32_t value = static_cast<std::uint32_t>(clock.Rand()) + clock.TickCount() +
+                        static_cast<std::uint32_t>(registry.Count());
+  // 0 is this export's failure result: a sum that lands on it would hand the application a
+  // working camera it takes for a failure.
+  if (value == 0) value = 1;
+  const auto handle = static_cast<CameraHandle>(value);
+
+  auto* context = new (std::nothrow) CameraContext;
+  if (context == nullptr) return 0;
+  if (!registry.AddContext(handle, context)) {
+    delete context;
+    return 0;
+  }
+  registry.FindContext(handle)->Initialize(ToWindowHandle(notifyWindow));
+  return handle;
+}
+
+std::int32_t ORVEX_CALL Orvex_Release(CameraHandle handle) {
+  HandleRegistry& registry = Registry();
+  CameraContext* context = registry.FindContext(handle);
+  if (context == nullptr) return 0;
+  delete context;
+  registry.Head()->context = nullptr;
+  registry.FindContext(handle);
+  registry.RemoveHead();
+  return 1;
+}
+
+std::int32_t ORVEX_CALL Orvex_GetLastError(CameraHandle handle) {
+  return WithContext(handle, 0, [](CameraContext& context) { return context.TakeLastError(); });
+}
+
+std::int32_t ORVEX_CALL Orvex_GetDllVersion(void) {
+  return kDllVersion;
+}
+
+#define ORVEX_UNSUPPORTED(name)                            \
+  std::int32_t ORVEX_CALL name(CameraHandle handle, ...) { \
+    return UnsupportedOperation(handle);                   \
+  }
+ORVEX_UNSUPPORTED(Orvex_Fps)
+ORVEX_UNSUPPORTED(Orvex_GetCameraType)
+ORVEX_UNSUPPORTED(Orvex_SetCameraType)
+ORVEX_UNSUPPORTED(Orvex_GetHalfClock)
+ORVEX_UNSUPPORTED(Orvex_SetHalfClock)
+ORVEX_UNSUPPORTED(Orvex_GetIOPort)
+ORVEX_UNSUPPORTED(Orvex_SetIOPort)
+ORVEX_UNSUPPORTED(Orvex_GetMirrorH)
+ORVEX_UNSUPPORTED(Orvex_SetMirrorH)
+ORVEX_UNSUPPORTED(Orvex_GetMirrorV)
+ORVEX_UNSUPPORTED(Orvex_SetMirrorV)
+ORVEX_UNSUPPORTED(Orvex_ReadRegister)
+ORVEX_UNSUPPORTED(Orvex_WriteRegister)
+ORVEX_UNSUPPORTED(Orvex_SetSamplingRate)
+ORVEX_UNSUPPORTED(Orvex_SetCrossbar)
+ORVEX_UNSUPPORTED(Orvex_Record)
+ORVEX_UNSUPPORTED(Orvex_Trigger)
+#undef ORVEX_UNSUPPORTED
+
+}  // extern "C"

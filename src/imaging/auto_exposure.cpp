@@ -1,0 +1,165 @@
+// Automatic exposure and gain: five small windows of the raw frame, one frame in three.
+#include "imaging/auto_exposure.h"
+
+#include <atomic>
+#include <cstdint>
+#include <cstring>
+
+#include "core/camera_context.h"
+#include "device/device_link.h"
+#include "imaging/auto_exposure_internal.h"
+#include "imaging/image_buffer.h"
+#include "imaging/kernel_framework.h"
+#include "platform/platform_services.h"
+
+namespace orvex {
+namespace {
+
+constexpr std::uint8_t kExposureRegister = 0x52;
+constexpr int kExposureItem = 1027;
+constexpr int kGlobalGainItem = 1015;
+constexpr std::int32_t kMeasureEvery = 3;
+constexpr std::uint16_t kExposureLimit = 255;
+constexpr std::int32_t kRaisedGain = 4;
+
+// Shared by every camera of the process: with several cameras previewing, the one-in-three
+// rhythm runs over their frames together.
+std::atomic<std::int32_t> frameCounter{0};
+
+// One frame passes the counter; true when this frame is to be measured. The decrement and the
+// wrap are one read-modify-write, so that frames of two preview threads are never lost.
+bool FrameToMeasure() {
+  std::int32_t current = frameCounter.load(std::memory_order_relaxed);
+  std::int32_t next = 0;
+  do {
+    next = current - 1;
+    if (next < 0) next = kMeasureEvery - 1;
+  } while (!frameCounter.compare_exchange_weak(current, next, std::memory_order_relaxed));
+  return current == 1;
+}
+
+// Fractions of the raw buffer's width and height: left, top, right, bottom, in image
+// coordinates (row 0 at the top).
+constexpr double kWindows[5][4] = {
+    {0.1, 0.1, 0.2, 0.2}, {0.1, 0.8, 0.2, 0.9}, {0.45, 0.45, 0.55, 0.55},
+    {0.8, 0.1, 0.9, 0.2}, {0.8, 0.8, 0.9, 0.9},
+};
+
+std::int32_t MeasureWindow(ImageBuffer& raw, int window, PixelKernel kernel) {
+  const double w = raw.width;
+  const double h = raw.height;
+  const std::int32_t region[4] = {
+      static_cast<std::int32_t>(kWindows[window][0] * w),
+      static_cast<std::int32_t>(kWindows[window][1] * h),
+      static_cast<std::int32_t>(kWindows[window][2] * w),
+      static_cast<std::int32_t>(kWindows[window][3] * h),
+  };
+  return ApplyKernel(raw, kernel, raw, region, region[0], region[1], nullptr, 0);
+}
+
+// Window 0 sets the start of the factor, each further window adds its step.
+double StartFactor(std::int32_t mean) {
+  if (mean > 200) return 0.85;
+  if (mean > 160) return 0.9;
+  if (mean < 50) return 1.1;
+  if (mean < 100) return 1.05;
+  return 1.0;
+}
+
+double FactorStep(std::int32_t mean) {
+  if (mean > 200) return -0.15;
+  if (mean > 160) return -0.1;
+  if (mean < 50) return 0.1;
+  if (mean < 100) return 0.05;
+  return 0.0;
+}
+
+template <typename ReadSample>
+std::int32_t RegionMean(const std::uint8_t* source, const std::int32_t* region,
+                        std::int32_t sourceBytes, std::int32_t sourceStride, ReadSample read) {
+  const std::int64_t columns = static_cast<std::int64_t>(region[2]) - region[0];
+  const std::int64_t rows = static_cast<std::int64_t>(region[3]) - region[1];
+  if (columns <= 0 || rows <= 0) return 0;
+  std::uint64_t sum = 0;
+  for (std::int32_t row = region[1]; row < region[3]; ++row) {
+    const std::uint8_t* sample = source + static_cast<std::ptrdiff_t>(row) * sourceStride +
+                                 static_cast<std::ptrdiff_t>(region[0]) * sourceBytes;
+    for (std::int64_t column = 0; column < columns; ++column, sample += sourceBytes) {
+      sum += read(sample);
+    }
+  }
+  return static_cast<std::int32_t>(sum / static_cast<std::uint64_t>(columns * rows));
+}
+
+void ShowInAnalogDialog(CameraContext& context, int item, std::int32_t value) {
+  AnalogDialogView* view = context.analogDialog.load(std::memory_order_acquire);
+  if (view != nullptr) view->SetItemInt(item, value);
+}
+
+}  // namespace
+
+std::int32_t WindowMean8(std::uint8_t*, std::uint8_t* source, const std::int32_t* region,
+                         std::int32_t, std::int32_t, std::int32_t, std::int32_t sourceBytes,
+                         std::int32_t, std::int32_t sourceStride, void**, std::int32_t) {
+  return RegionMean(source, region, sourceBytes, sourceStride,
+                    [](const std::uint8_t* sample) -> std::uint32_t { return *sample; });
+}
+
+std::int32_t WindowMean16(std::uint8_t*, std::uint8_t* source, const std::int32_t* region,
+                          std::int32_t, std::int32_t, std::int32_t, std::int32_t sourceBytes,
+                          std::int32_t, std::int32_t sourceStride, void**, std::int32_t) {
+  return RegionMean(source, region, sourceBytes, sourceStride,
+                    [](const std::uint8_t* sample) -> std::uint32_t {
+                      std::uint16_t word;
+                      std::memcpy(&word, sample, sizeof word);
+                      return (word >> 2) & 0xFFu;
+                    });
+}
+
+void ResetAutoExposureCounterForTesting() {
+  frameCounter.store(0);
+}
+
+std::int32_t AutoExposureCounterForTesting() {
+  return frameCounter.load();
+}
+
+int AutoExposureStep(CameraContext& context, ImageBuffer* raw) {
+  const std::int32_t mode = context.analog.AutoIris;
+  if (mode != 1 && mode != 2) return 0;
+  DeviceLink* link = context.Link();
+  if (raw == nullptr || raw->pixels == nullptr || link == nullptr) return 0;
+
+  if (!FrameToMeasure()) return 0;
+
+  const PixelKernel kernel = raw->bitsPerPixel == 16 ? WindowMean16 : WindowMean8;
+  double e = StartFactor(MeasureWindow(*raw, 0, kernel));
+  for (int window = 1; window < 5; ++window) e += FactorStep(MeasureWindow(*raw, window, kernel));
+
+  if (e > 0.6 && e < 1.2) return 1;
+
+  if (mode == 1) {
+    const std::int32_t old = context.analog.Exposure;
+    const double base = old != 0 ? old : 1;
+    // e lies in 0.25..1.5, so the quotient is finite and fits; the register takes 16 bits.
+    auto value = static_cast<std::uint16_t>(static_cast<std::int64_t>(base / e));
+    if (value > kExposureLimit) value = kExposureLimit;
+    // Every increase of the exposure register is preceded by a short pause.
+    if (old < value) platform::Clock().Sleep(1);
+    link->WriteFpgaRegister(kExposureRegister, value);
+    context.analog.Exposure = value;
+    ShowInAnalogDialog(context, kExposureItem, value);
+    return 1;
+  }
+
+  const std::int32_t gain = e > 1 ? kRaisedGain : 0;
+  context.analog.Global = gain;
+  context.analog.ColorG1 = gain;
+  context.analog.ColorR = gain;
+  context.analog.ColorB = gain;
+  context.analog.ColorG2 = gain;
+  ShowInAnalogDialog(context, kGlobalGainItem, gain);
+  return 1;
+}
+
+}  // namespace orvex

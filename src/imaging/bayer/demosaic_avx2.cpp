@@ -1,0 +1,601 @@
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "imaging/bayer/demosaic.h"
+
+#if ORVEX_BAYER_AVX2
+#include <immintrin.h>
+
+namespace orvex::bayer {
+namespace {
+
+// Byte shuffles that spread three planes over 16 packed pixels of `bytes` bytes a channel
+// (1 or 2) in one 128-bit lane: out chunk k (16 bytes) takes from plane p the bytes that land
+// in it; the table repeats for both lanes.
+struct alignas(32) PlaneShuffles {
+  std::uint8_t mask[3][3][32];  // [chunk][plane][byte]
+};
+
+constexpr PlaneShuffles MakePlaneShuffles(int bytes) {
+  PlaneShuffles t{};
+  for (int chunk = 0; chunk < 3; ++chunk) {
+    for (int plane = 0; plane < 3; ++plane) {
+      for (int j = 0; j < 16; ++j) {
+        const int o = chunk * 16 + j;   // byte of the lane's 48 output bytes
+        const int element = o / bytes;  // channel value index
+        const int pixel = element / 3, channel = element % 3;
+        const std::uint8_t m = channel == plane
+                                   ? static_cast<std::uint8_t>(pixel * bytes + o % bytes)
+                                   : static_cast<std::uint8_t>(0x80);
+        t.mask[chunk][plane][j] = m;
+        t.mask[chunk][plane][j + 16] = m;
+      }
+    }
+  }
+  return t;
+}
+
+constexpr PlaneShuffles kShuffle8 = MakePlaneShuffles(1);
+constexpr PlaneShuffles kShuffle16 = MakePlaneShuffles(2);
+
+ORVEX_BAYER_TARGET_BEGIN("avx2")
+
+enum class Arithmetic { kExact, kVector };
+
+ORVEX_BAYER_ALWAYS_INLINE __m256i Load(const std::uint8_t* p) {
+  return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+}
+ORVEX_BAYER_ALWAYS_INLINE void Store(std::uint8_t* p, __m256i v) {
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
+}
+ORVEX_BAYER_ALWAYS_INLINE __m256i Mask(const PlaneShuffles& t, int chunk, int plane) {
+  return _mm256_load_si256(reinterpret_cast<const __m256i*>(t.mask[chunk][plane]));
+}
+
+// Three planes of 16 pixels a lane -> 96 packed bytes.
+ORVEX_BAYER_ALWAYS_INLINE void Pack3(const PlaneShuffles& t, __m256i p0, __m256i p1, __m256i p2,
+                                     __m256i out[3]) {
+  __m256i x[3];
+  for (int k = 0; k < 3; ++k) {
+    x[k] = _mm256_or_si256(_mm256_or_si256(_mm256_shuffle_epi8(p0, Mask(t, k, 0)),
+                                           _mm256_shuffle_epi8(p1, Mask(t, k, 1))),
+                           _mm256_shuffle_epi8(p2, Mask(t, k, 2)));
+  }
+  out[0] = _mm256_permute2x128_si256(x[0], x[1], 0x20);
+  out[1] = _mm256_blend_epi32(x[2], x[0], 0xF0);
+  out[2] = _mm256_permute2x128_si256(x[1], x[2], 0x31);
+}
+
+ORVEX_BAYER_ALWAYS_INLINE void StorePacked3(const PlaneShuffles& t, __m256i p0, __m256i p1,
+                                            __m256i p2, std::uint8_t* out) {
+  __m256i y[3];
+  Pack3(t, p0, p1, p2, y);
+  for (int k = 0; k < 3; ++k) Store(out + 32 * k, y[k]);
+}
+
+// Stores `count` vectors of packed pixels, but only bytes first .. last of them (and never the
+// fourth byte of 4-byte pixels); the others keep their value.
+ORVEX_BAYER_ALWAYS_INLINE void StoreBytesBetween(const __m256i* y, int count, int first, int last,
+                                                 bool skipFourth, std::uint8_t* out) {
+  const __m256i index =
+      _mm256_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21,
+                       22, 23, 24, 25, 26, 27, 28, 29, 30, 31);
+  const __m256i fourth = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
+  for (int k = 0; k < count; ++k) {
+    const __m256i i = _mm256_add_epi8(index, _mm256_set1_epi8(static_cast<char>(32 * k)));
+    // Byte indices go up to 127, so every bound fits a signed byte.
+    __m256i take =
+        _mm256_andnot_si256(_mm256_cmpgt_epi8(i, _mm256_set1_epi8(static_cast<char>(last))),
+                            _mm256_cmpgt_epi8(i, _mm256_set1_epi8(static_cast<char>(first - 1))));
+    if (skipFourth) take = _mm256_andnot_si256(fourth, take);
+    Store(out + 32 * k, _mm256_blendv_epi8(Load(out + 32 * k), y[k], take));
+  }
+}
+
+// Rows r - 2 .. r + 1 of one output row r, at region column 0.
+struct Rows {
+  const std::uint8_t* a;
+  const std::uint8_t* b;
+  const std::uint8_t* c;
+  const std::uint8_t* d;
+};
+
+ORVEX_BAYER_ALWAYS_INLINE Rows RowsOf(const DemosaicCall& call, int row) {
+  return Rows{call.SourceRow(row - 2), call.SourceRow(row - 1), call.SourceRow(row),
+              call.SourceRow(row + 1)};
+}
+
+// --- 8-bit samples: 32 output pixels a block --------------------------------------------------
+
+struct Factors8 {
+  __m256i blue;  // exact: f << 5 for a high multiply; vector: f's low 16 bits
+  __m256i red;
+};
+
+template <Arithmetic kArithmetic>
+ORVEX_BAYER_ALWAYS_INLINE Factors8 MakeFactors8(const DemosaicCall& call) {
+  if constexpr (kArithmetic == Arithmetic::kExact) {
+    return Factors8{_mm256_set1_epi16(static_cast<short>(call.fBlue << 5)),
+                    _mm256_set1_epi16(static_cast<short>(call.fRed << 5))};
+  } else {
+    return Factors8{_mm256_set1_epi16(static_cast<short>(Factor16(call.fBlue))),
+                    _mm256_set1_epi16(static_cast<short>(Factor16(call.fRed)))};
+  }
+}
+
+// (f x sum) >> 11 is exactly the high half of sum x (f << 5) while f < 2048.
+template <Arithmetic kArithmetic>
+ORVEX_BAYER_ALWAYS_INLINE __m256i Scale(__m256i sum, __m256i factor) {
+  if constexpr (kArithmetic == Arithmetic::kExact) {
+    return _mm256_mulhi_epu16(sum, factor);
+  } else {
+    return _mm256_srli_epi16(_mm256_mullo_epi16(_mm256_srli_epi16(sum, 4), factor), 7);
+  }
+}
+
+struct Planes {
+  __m256i blue, green, red;
+};
+
+// Output pixels x .. x + 31 of a row. `phase` is the column phase of column x, rowPhase the
+// row's. Per pixel, with m = column phase xor row phase: the row pair (r, r - 2) gives
+// 9 C[c - 1 + m] + 3 C[c + 1 - 3m] + 3 A[c - 1 + m] + A[c + 1 - 3m], the row pair (r - 1, r + 1)
+// 9 B[c - m] + 3 B[c - 2 + 3m] + 3 D[c - m] + D[c - 2 + 3m]; the first is blue on row phase 0
+// and red on row phase 1. Green: B[c - 1] + C[c] where m is 0, else C[c - 1] + B[c].
+template <Arithmetic kArithmetic>
+ORVEX_BAYER_ALWAYS_INLINE Planes Block8(const Rows& s, int x, int phase, int rowPhase,
+                                        const Factors8& f) {
+  const __m256i oddBytes = _mm256_set1_epi16(static_cast<short>(0xFF00));
+  const __m256i m =
+      (phase ^ rowPhase) == 0 ? oddBytes : _mm256_xor_si256(oddBytes, _mm256_set1_epi8(-1));
+  const __m256i mg = _mm256_xor_si256(m, _mm256_set1_epi8(-1));
+
+  const __m256i cm2 = Load(s.c + x - 2), cm1 = Load(s.c + x - 1), c0 = Load(s.c + x),
+                cp1 = Load(s.c + x + 1);
+  const __m256i am2 = Load(s.a + x - 2), am1 = Load(s.a + x - 1), a0 = Load(s.a + x),
+                ap1 = Load(s.a + x + 1);
+  const __m256i bm2 = Load(s.b + x - 2), bm1 = Load(s.b + x - 1), b0 = Load(s.b + x),
+                bp1 = Load(s.b + x + 1);
+  const __m256i dm2 = Load(s.d + x - 2), dm1 = Load(s.d + x - 1), d0 = Load(s.d + x),
+                dp1 = Load(s.d + x + 1);
+
+  const __m256i cc = _mm256_blendv_epi8(cm1, c0, m), co = _mm256_blendv_epi8(cp1, cm2, m);
+  const __m256i ac = _mm256_blendv_epi8(am1, a0, m), ao = _mm256_blendv_epi8(ap1, am2, m);
+  const __m256i bc = _mm256_blendv_epi8(b0, bm1, m), bo = _mm256_blendv_epi8(bm2, bp1, m);
+  const __m256i dc = _mm256_blendv_epi8(d0, dm1, m), dd = _mm256_blendv_epi8(dm2, dp1, m);
+  const __m256i g1 = _mm256_blendv_epi8(cm1, bm1, mg), g2 = _mm256_blendv_epi8(b0, c0, mg);
+
+  const __m256i w93 = _mm256_set1_epi16(0x0309), w31 = _mm256_set1_epi16(0x0103);
+  const __m256i caLo = _mm256_add_epi16(_mm256_maddubs_epi16(_mm256_unpacklo_epi8(cc, co), w93),
+                                        _mm256_maddubs_epi16(_mm256_unpacklo_epi8(ac, ao), w31));
+  const __m256i caHi = _mm256_add_epi16(_mm256_maddubs_epi16(_mm256_unpackhi_epi8(cc, co), w93),
+                                        _mm256_maddubs_epi16(_mm256_unpackhi_epi8(ac, ao), w31));
+  const __m256i bdLo = _mm256_add_epi16(_mm256_maddubs_epi16(_mm256_unpacklo_epi8(bc, bo), w93),
+                                        _mm256_maddubs_epi16(_mm256_unpacklo_epi8(dc, dd), w31));
+  const __m256i bdHi = _mm256_add_epi16(_mm256_maddubs_epi16(_mm256_unpackhi_epi8(bc, bo), w93),
+                                        _mm256_maddubs_epi16(_mm256_unpackhi_epi8(dc, dd), w31));
+
+  Planes out;
+  // The unpacks split each lane into low and high halves; packing them again restores the
+  // column order.
+  if (rowPhase == 0) {
+    out.blue =
+        _mm256_packus_epi16(Scale<kArithmetic>(caLo, f.blue), Scale<kArithmetic>(caHi, f.blue));
+    out.red = _mm256_packus_epi16(Scale<kArithmetic>(bdLo, f.red), Scale<kArithmetic>(bdHi, f.red));
+  } else {
+    out.blue =
+        _mm256_packus_epi16(Scale<kArithmetic>(bdLo, f.blue), Scale<kArithmetic>(bdHi, f.blue));
+    out.red = _mm256_packus_epi16(Scale<kArithmetic>(caLo, f.red), Scale<kArithmetic>(caHi, f.red));
+  }
+  // Rounded-down mean of two bytes.
+  out.green = _mm256_sub_epi8(_mm256_avg_epu8(g1, g2),
+                              _mm256_and_si256(_mm256_xor_si256(g1, g2), _mm256_set1_epi8(1)));
+  return out;
+}
+
+// 32 pixels B G R 0 in four vectors of 8.
+ORVEX_BAYER_ALWAYS_INLINE void Pack4(const Planes& p, __m256i o[4]) {
+  const __m256i zero = _mm256_setzero_si256();
+  const __m256i bgLo = _mm256_unpacklo_epi8(p.blue, p.green);
+  const __m256i bgHi = _mm256_unpackhi_epi8(p.blue, p.green);
+  const __m256i rLo = _mm256_unpacklo_epi8(p.red, zero);
+  const __m256i rHi = _mm256_unpackhi_epi8(p.red, zero);
+  const __m256i q0 = _mm256_unpacklo_epi16(bgLo, rLo);  // pixels 0-3 | 16-19
+  const __m256i q1 = _mm256_unpackhi_epi16(bgLo, rLo);  // 4-7 | 20-23
+  const __m256i q2 = _mm256_unpacklo_epi16(bgHi, rHi);  // 8-11 | 24-27
+  const __m256i q3 = _mm256_unpackhi_epi16(bgHi, rHi);  // 12-15 | 28-31
+  o[0] = _mm256_permute2x128_si256(q0, q1, 0x20);
+  o[1] = _mm256_permute2x128_si256(q2, q3, 0x20);
+  o[2] = _mm256_permute2x128_si256(q0, q1, 0x31);
+  o[3] = _mm256_permute2x128_si256(q2, q3, 0x31);
+}
+
+// Writes 32 pixels of 3 or 4 bytes; the fourth byte keeps its value.
+template <int kBytes>
+ORVEX_BAYER_ALWAYS_INLINE void StorePixels8(const Planes& p, std::uint8_t* out) {
+  if constexpr (kBytes == 3) {
+    StorePacked3(kShuffle8, p.blue, p.green, p.red, out);
+  } else {
+    __m256i o[4];
+    Pack4(p, o);
+    const __m256i keep = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
+    for (int i = 0; i < 4; ++i) {
+      Store(out + 32 * i, _mm256_blendv_epi8(o[i], Load(out + 32 * i), keep));
+    }
+  }
+}
+
+// Writes pixels first .. last (0 .. 31) of the 32 at `out`.
+template <int kBytes>
+ORVEX_BAYER_ALWAYS_INLINE void StorePixelsBetween8(const Planes& p, int first, int last,
+                                                   std::uint8_t* out) {
+  if constexpr (kBytes == 3) {
+    __m256i y[3];
+    Pack3(kShuffle8, p.blue, p.green, p.red, y);
+    StoreBytesBetween(y, 3, 3 * first, 3 * last + 2, false, out);
+  } else {
+    __m256i o[4];
+    Pack4(p, o);
+    StoreBytesBetween(o, 4, 4 * first, 4 * last + 3, true, out);
+  }
+}
+
+// Output columns first .. last of a row (first >= 2, last <= W - 2, so every sample read lies
+// in the region), with `phase` the column phase of the row's column 0. Blocks stay inside
+// columns 2 .. W - 2; a range narrower than a block is computed in one block placed over it
+// and only its own pixels are written.
+template <Arithmetic kArithmetic, int kBytes>
+void Range8(const DemosaicCall& call, int row, int first, int last, int phase) {
+  if (last < first) return;
+  const int rowPhase = call.RowPhaseOfRow(row);
+  const Rows s = RowsOf(call, row);
+  std::uint8_t* out = call.DestinationRow(row);
+  const int w = call.width;
+  if (w < 35) {
+    for (int c = first; c <= last; ++c) {
+      const std::uint8_t* sample = s.c + c;
+      if constexpr (kArithmetic == Arithmetic::kExact) {
+        PlainPixel8(ArithmeticOf(call), sample, out + c * kBytes, rowPhase, (phase + c) & 1);
+      } else {
+        VectorPixel8(ArithmeticOf(call), sample, out + c * kBytes, rowPhase, (phase + c) & 1);
+      }
+    }
+    return;
+  }
+  const Factors8 f = MakeFactors8<kArithmetic>(call);
+  if (last - first + 1 >= 32) {
+    int x = first;
+    for (; x + 31 <= last; x += 32) {
+      StorePixels8<kBytes>(Block8<kArithmetic>(s, x, (phase + x) & 1, rowPhase, f),
+                           out + x * kBytes);
+    }
+    if (x <= last) {
+      x = last - 31;
+      StorePixels8<kBytes>(Block8<kArithmetic>(s, x, (phase + x) & 1, rowPhase, f),
+                           out + x * kBytes);
+    }
+    return;
+  }
+  const int x = std::min(first, w - 2 - 31);
+  StorePixelsBetween8<kBytes>(Block8<kArithmetic>(s, x, (phase + x) & 1, rowPhase, f), first - x,
+                              last - x, out + x * kBytes);
+}
+
+template <int kBytes>
+void Demosaic8Exact(const DemosaicCall& call) {
+  if (call.width <= 4 || call.height <= 4) return;
+  for (int row = 2; row <= call.height - 3; ++row) {
+    Range8<Arithmetic::kExact, kBytes>(call, row, 2, call.width - 3, call.ColumnPhaseOfRow(row));
+  }
+}
+
+// The vector forms, row by row: each step of the form writes a row from the samples alone, so
+// finishing one row before the next gives the bytes of doing each step over the whole region.
+template <int kBytes>
+void VectorForm8(const DemosaicCall& call, int step, bool recomputeRight) {
+  const int w = call.width;
+  const int leftWidth = std::min(16, w);
+  const int leftLast = leftWidth > 4 ? leftWidth - 3 : 1;  // last column step 2 writes
+  const int right = RightRecomputeLeft(w);
+  const bool hasRight = recomputeRight && w - right > 4;
+  const DemosaicCall left = call.Columns(0, leftWidth);
+  for (int row = 2; row <= call.height - 3; ++row) {
+    const int phase = call.ColumnPhaseOfRow(row);
+    if (leftWidth > 4) {
+      Range8<Arithmetic::kExact, kBytes>(call, row, 2, leftLast, left.ColumnPhaseOfRow(row));
+    }
+    Range8<Arithmetic::kVector, kBytes>(call, row,
+                                        std::max(VectorPassFirst(call, row), leftLast + 1),
+                                        VectorPassLast(call, row, step), phase);
+    if (hasRight) Range8<Arithmetic::kExact, kBytes>(call, row, right + 2, w - 3, phase);
+  }
+  for (int row = 0; row < call.height; ++row) {
+    std::uint8_t* d = call.DestinationRow(row);
+    for (int column : {0, 1, w - 1}) {
+      if (column >= 0 && column < w) std::memset(d + column * kBytes, 0, 3);
+    }
+  }
+}
+
+// --- 16-bit samples: 16 output pixels a block -------------------------------------------------
+
+ORVEX_BAYER_ALWAYS_INLINE __m256i Load16(const std::uint8_t* row, int column) {
+  return Load(row + 2 * column);
+}
+
+ORVEX_BAYER_ALWAYS_INLINE __m256i Times3(__m256i v) {
+  return _mm256_add_epi16(v, _mm256_add_epi16(v, v));
+}
+
+// 9a + 3b + 3c + d, exact in 16 bits for samples below 4096.
+ORVEX_BAYER_ALWAYS_INLINE __m256i Weighted16(__m256i a, __m256i b, __m256i c, __m256i d) {
+  return _mm256_add_epi16(Times3(_mm256_add_epi16(Times3(a), c)), _mm256_add_epi16(Times3(b), d));
+}
+
+// As Block8, on words; false when a sample of 4096 or more would overflow the 16-bit sums (the
+// caller then computes those pixels one by one). kOddPhase: column x has column phase 1 xor row
+// phase 1.
+template <bool kOddPhase, bool kRowPhase>
+ORVEX_BAYER_ALWAYS_INLINE bool Block16(const Rows& s, int x, __m256i fBlue, __m256i fRed,
+                                       Planes* out) {
+  const __m256i cm2 = Load16(s.c, x - 2), cm1 = Load16(s.c, x - 1), c0 = Load16(s.c, x),
+                cp1 = Load16(s.c, x + 1);
+  const __m256i am2 = Load16(s.a, x - 2), am1 = Load16(s.a, x - 1), a0 = Load16(s.a, x),
+                ap1 = Load16(s.a, x + 1);
+  const __m256i bm2 = Load16(s.b, x - 2), bm1 = Load16(s.b, x - 1), b0 = Load16(s.b, x),
+                bp1 = Load16(s.b, x + 1);
+  const __m256i dm2 = Load16(s.d, x - 2), dm1 = Load16(s.d, x - 1), d0 = Load16(s.d, x),
+                dp1 = Load16(s.d, x + 1);
+  // Loads at -2 and +1 together hold every sample of the block.
+  const __m256i all =
+      _mm256_or_si256(_mm256_or_si256(_mm256_or_si256(cm2, cp1), _mm256_or_si256(am2, ap1)),
+                      _mm256_or_si256(_mm256_or_si256(bm2, bp1), _mm256_or_si256(dm2, dp1)));
+  if (!_mm256_testz_si256(all, _mm256_set1_epi16(static_cast<short>(0xF000)))) return false;
+
+  // Words where m is 1 come from the second operand.
+  constexpr int kM = kOddPhase ? 0x55 : 0xAA;
+  constexpr int kG = ~kM & 0xFF;
+  const __m256i cc = _mm256_blend_epi16(cm1, c0, kM), co = _mm256_blend_epi16(cp1, cm2, kM);
+  const __m256i ac = _mm256_blend_epi16(am1, a0, kM), ao = _mm256_blend_epi16(ap1, am2, kM);
+  const __m256i bc = _mm256_blend_epi16(b0, bm1, kM), bo = _mm256_blend_epi16(bm2, bp1, kM);
+  const __m256i dc = _mm256_blend_epi16(d0, dm1, kM), dd = _mm256_blend_epi16(dm2, dp1, kM);
+  const __m256i g1 = _mm256_blend_epi16(cm1, bm1, kG), g2 = _mm256_blend_epi16(b0, c0, kG);
+
+  const __m256i ca = Weighted16(cc, co, ac, ao);
+  const __m256i bd = Weighted16(bc, bo, dc, dd);
+  const __m256i limit = _mm256_set1_epi16(1023);
+  const __m256i blue = kRowPhase ? bd : ca;
+  const __m256i red = kRowPhase ? ca : bd;
+  out->blue = _mm256_min_epu16(_mm256_mulhi_epu16(blue, fBlue), limit);
+  out->red = _mm256_min_epu16(_mm256_mulhi_epu16(red, fRed), limit);
+  const __m256i green = _mm256_sub_epi16(
+      _mm256_avg_epu16(g1, g2), _mm256_and_si256(_mm256_xor_si256(g1, g2), _mm256_set1_epi16(1)));
+  out->green = _mm256_min_epu16(green, limit);
+  return true;
+}
+
+template <int kBytes>
+ORVEX_BAYER_ALWAYS_INLINE void StorePixels16(const Planes& p, std::uint8_t* out) {
+  if constexpr (kBytes == 6) {
+    StorePacked3(kShuffle16, p.blue, p.green, p.red, out);
+  } else {
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i bgLo = _mm256_unpacklo_epi16(p.blue, p.green);
+    const __m256i bgHi = _mm256_unpackhi_epi16(p.blue, p.green);
+    const __m256i rLo = _mm256_unpacklo_epi16(p.red, zero);
+    const __m256i rHi = _mm256_unpackhi_epi16(p.red, zero);
+    const __m256i q0 = _mm256_unpacklo_epi32(bgLo, rLo);  // pixels 0-1 | 8-9
+    const __m256i q1 = _mm256_unpackhi_epi32(bgLo, rLo);  // 2-3 | 10-11
+    const __m256i q2 = _mm256_unpacklo_epi32(bgHi, rHi);  // 4-5 | 12-13
+    const __m256i q3 = _mm256_unpackhi_epi32(bgHi, rHi);  // 6-7 | 14-15
+    const __m256i keep = _mm256_set1_epi64x(static_cast<long long>(0xFFFF000000000000ull));
+    const __m256i o[4] = {
+        _mm256_permute2x128_si256(q0, q1, 0x20), _mm256_permute2x128_si256(q2, q3, 0x20),
+        _mm256_permute2x128_si256(q0, q1, 0x31), _mm256_permute2x128_si256(q2, q3, 0x31)};
+    for (int i = 0; i < 4; ++i) {
+      Store(out + 32 * i, _mm256_blendv_epi8(o[i], Load(out + 32 * i), keep));
+    }
+  }
+}
+
+template <bool kRowPhase>
+ORVEX_BAYER_ALWAYS_INLINE bool Block16Phase(const Rows& s, int x, int phase, __m256i fBlue,
+                                            __m256i fRed, Planes* out) {
+  return (phase ^ static_cast<int>(kRowPhase)) != 0
+             ? Block16<true, kRowPhase>(s, x, fBlue, fRed, out)
+             : Block16<false, kRowPhase>(s, x, fBlue, fRed, out);
+}
+
+template <int kBytes>
+void Row16(const DemosaicCall& call, int row) {
+  const int w = call.width;
+  const int rowPhase = call.RowPhaseOfRow(row);
+  const int phase = call.ColumnPhaseOfRow(row);
+  const Rows s = RowsOf(call, row);
+  std::uint8_t* out = call.DestinationRow(row);
+  const PixelArithmetic arithmetic = ArithmeticOf(call);
+  const auto plain = [&](int first, int last) {
+    for (int c = first; c <= last; ++c) {
+      PlainPixel16(arithmetic, s.c + 2 * c, out + c * kBytes, rowPhase, (phase + c) & 1);
+    }
+  };
+  const int first = 2, last = w - 3;
+  if (last - first + 1 < 16) {
+    plain(first, last);
+    return;
+  }
+  const __m256i fBlue = _mm256_set1_epi16(static_cast<short>(call.fBlue << 5));
+  const __m256i fRed = _mm256_set1_epi16(static_cast<short>(call.fRed << 5));
+  const auto block = [&](int x) {
+    Planes p;
+    const bool done = rowPhase != 0 ? Block16Phase<true>(s, x, (phase + x) & 1, fBlue, fRed, &p)
+                                    : Block16Phase<false>(s, x, (phase + x) & 1, fBlue, fRed, &p);
+    if (done) {
+      StorePixels16<kBytes>(p, out + x * kBytes);
+    } else {
+      plain(x, x + 15);
+    }
+  };
+  int x = first;
+  for (; x + 15 <= last; x += 16) block(x);
+  if (x <= last) block(last - 15);
+}
+
+ORVEX_BAYER_TARGET_END
+
+}  // namespace
+
+bool Avx2Available() {
+  static const bool available = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") != 0;
+  }();
+  return available;
+}
+
+ORVEX_BAYER_TARGET("avx2")
+std::int32_t Demosaic8Avx2(std::uint8_t* destination, std::uint8_t* source,
+                           const std::int32_t* region, std::int32_t x, std::int32_t y,
+                           std::int32_t destinationBytes, std::int32_t sourceBytes,
+                           std::int32_t destinationStride, std::int32_t sourceStride,
+                           void** parameter, std::int32_t spare) {
+  DemosaicCall call;
+  if (!UnpackCall(destination, source, region, x, y, destinationBytes, sourceBytes,
+                  destinationStride, sourceStride, parameter, &call)) {
+    return 0;
+  }
+  if (sourceBytes != 1 || (destinationBytes != 3 && destinationBytes != 4) ||
+      !ExactFactorsFit(call)) {
+    return Demosaic8(destination, source, region, x, y, destinationBytes, sourceBytes,
+                     destinationStride, sourceStride, parameter, spare);
+  }
+  if (destinationBytes == 3) {
+    Demosaic8Exact<3>(call);
+  } else {
+    Demosaic8Exact<4>(call);
+  }
+  return 1;
+}
+
+ORVEX_BAYER_TARGET("avx2")
+std::int32_t Demosaic16Avx2(std::uint8_t* destination, std::uint8_t* source,
+                            const std::int32_t* region, std::int32_t x, std::int32_t y,
+                            std::int32_t destinationBytes, std::int32_t sourceBytes,
+                            std::int32_t destinationStride, std::int32_t sourceStride,
+                            void** parameter, std::int32_t spare) {
+  DemosaicCall call;
+  if (!UnpackCall(destination, source, region, x, y, destinationBytes, sourceBytes,
+                  destinationStride, sourceStride, parameter, &call)) {
+    return 0;
+  }
+  if (sourceBytes != 2 || (destinationBytes != 6 && destinationBytes != 8) ||
+      !ExactFactorsFit(call)) {
+    return Demosaic16(destination, source, region, x, y, destinationBytes, sourceBytes,
+                      destinationStride, sourceStride, parameter, spare);
+  }
+  if (call.width <= 4 || call.height <= 4) return 1;
+  for (int row = 2; row <= call.height - 3; ++row) {
+    if (destinationBytes == 6) {
+      Row16<6>(call, row);
+    } else {
+      Row16<8>(call, row);
+    }
+  }
+  return 1;
+}
+
+namespace {
+
+std::int32_t VectorFormAvx2(std::uint8_t* destination, std::uint8_t* source,
+                            const std::int32_t* region, std::int32_t x, std::int32_t y,
+                            std::int32_t destinationBytes, std::int32_t sourceBytes,
+                            std::int32_t destinationStride, std::int32_t sourceStride,
+                            void** parameter, int step) {
+  DemosaicCall call;
+  if (!UnpackCall(destination, source, region, x, y, destinationBytes, sourceBytes,
+                  destinationStride, sourceStride, parameter, &call)) {
+    return 0;
+  }
+  const bool recomputeRight = step == kSseStep;
+  if (sourceBytes < 1 || destinationBytes < 3) return 1;
+  if (sourceBytes != 1 || (destinationBytes != 3 && destinationBytes != 4) ||
+      !ExactFactorsFit(call)) {
+    VectorFormModel(call, step, recomputeRight);
+  } else if (destinationBytes == 3) {
+    VectorForm8<3>(call, step, recomputeRight);
+  } else {
+    VectorForm8<4>(call, step, recomputeRight);
+  }
+  return 1;
+}
+
+}  // namespace
+
+std::int32_t Demosaic8Sse2Avx2(std::uint8_t* destination, std::uint8_t* source,
+                               const std::int32_t* region, std::int32_t x, std::int32_t y,
+                               std::int32_t destinationBytes, std::int32_t sourceBytes,
+                               std::int32_t destinationStride, std::int32_t sourceStride,
+                               void** parameter, std::int32_t) {
+  return VectorFormAvx2(destination, source, region, x, y, destinationBytes, sourceBytes,
+                        destinationStride, sourceStride, parameter, kSseStep);
+}
+
+std::int32_t Demosaic8MmxAvx2(std::uint8_t* destination, std::uint8_t* source,
+                              const std::int32_t* region, std::int32_t x, std::int32_t y,
+                              std::int32_t destinationBytes, std::int32_t sourceBytes,
+                              std::int32_t destinationStride, std::int32_t sourceStride,
+                              void** parameter, std::int32_t) {
+  return VectorFormAvx2(destination, source, region, x, y, destinationBytes, sourceBytes,
+                        destinationStride, sourceStride, parameter, kMmxStep);
+}
+
+}  // namespace orvex::bayer
+
+#else
+
+namespace orvex::bayer {
+
+bool Avx2Available() {
+  return false;
+}
+
+// Never chosen without AVX2; they give the bytes of the forms they stand for.
+std::int32_t Demosaic8Avx2(std::uint8_t* destination, std::uint8_t* source,
+                           const std::int32_t* region, std::int32_t x, std::int32_t y,
+                           std::int32_t destinationBytes, std::int32_t sourceBytes,
+                           std::int32_t destinationStride, std::int32_t sourceStride,
+                           void** parameter, std::int32_t spare) {
+  return Demosaic8(destination, source, region, x, y, destinationBytes, sourceBytes,
+                   destinationStride, sourceStride, parameter, spare);
+}
+std::int32_t Demosaic16Avx2(std::uint8_t* destination, std::uint8_t* source,
+                            const std::int32_t* region, std::int32_t x, std::int32_t y,
+                            std::int32_t destinationBytes, std::int32_t sourceBytes,
+                            std::int32_t destinationStride, std::int32_t sourceStride,
+                            void** parameter, std::int32_t spare) {
+  return Demosaic16(destination, source, region, x, y, destinationBytes, sourceBytes,
+                    destinationStride, sourceStride, parameter, spare);
+}
+std::int32_t Demosaic8Sse2Avx2(std::uint8_t* destination, std::uint8_t* source,
+                               const std::int32_t* region, std::int32_t x, std::int32_t y,
+                               std::int32_t destinationBytes, std::int32_t sourceBytes,
+                               std::int32_t destinationStride, std::int32_t sourceStride,
+                               void** parameter, std::int32_t spare) {
+  return Demosaic8Sse2Model(destination, source, region, x, y, destinationBytes, sourceBytes,
+                            destinationStride, sourceStride, parameter, spare);
+}
+std::int32_t Demosaic8MmxAvx2(std::uint8_t* destination, std::uint8_t* source,
+                              const std::int32_t* region, std::int32_t x, std::int32_t y,
+                              std::int32_t destinationBytes, std::int32_t sourceBytes,
+                              std::int32_t destinationStride, std::int32_t sourceStride,
+                              void** parameter, std::int32_t spare) {
+  return Demosaic8MmxModel(destination, source, region, x, y, destinationBytes, sourceBytes,
+                           destinationStride, sourceStride, parameter, spare);
+}
+
+}  // namespace orvex::bayer
+
+#endif

@@ -1,0 +1,92 @@
+#include "api/handle_registry.h"
+
+#include <gtest/gtest.h>
+
+namespace orvex {
+namespace {
+
+// The registry never looks into a context, so tests can register made-up addresses.
+CameraContext* Fake(std::uintptr_t n) {
+  return reinterpret_cast<CameraContext*>(n * 16);
+}
+
+TEST(HandleRegistry, EmptyRegistryFindsNothingAndRemovesNothing) {
+  HandleRegistry registry;
+  EXPECT_EQ(registry.FindContext(1), nullptr);
+  EXPECT_EQ(registry.RemoveHead(), 0);
+  EXPECT_EQ(registry.Head(), nullptr);
+  EXPECT_EQ(registry.Count(), 0);
+}
+
+TEST(HandleRegistry, NewestIsHeadAndLookupMovesHead) {
+  HandleRegistry registry;
+  ASSERT_TRUE(registry.AddContext(100, Fake(1)));  // A
+  ASSERT_TRUE(registry.AddContext(200, Fake(2)));  // B
+  EXPECT_EQ(registry.Head()->handle, 200);
+  EXPECT_EQ(registry.Count(), 2);
+
+  EXPECT_EQ(registry.FindContext(100), Fake(1));
+  EXPECT_EQ(registry.Head()->handle, 100);
+  // Repeated calls hit at once.
+  EXPECT_EQ(registry.FindContext(100), Fake(1));
+  EXPECT_EQ(registry.Head()->handle, 100);
+}
+
+TEST(HandleRegistry, MissLeavesHeadOnTheOldTail) {
+  HandleRegistry registry;
+  registry.AddContext(1, Fake(1));
+  registry.AddContext(2, Fake(2));
+  registry.AddContext(3, Fake(3));  // from head: 3, 2, 1; the tail (prev of head) is 1
+  ASSERT_EQ(registry.Head()->prev->handle, 1);
+  EXPECT_EQ(registry.FindContext(99), nullptr);
+  EXPECT_EQ(registry.Head()->handle, 1);
+  // From head 1 the tail is now 2: the next miss walks on to it.
+  EXPECT_EQ(registry.FindContext(98), nullptr);
+  EXPECT_EQ(registry.Head()->handle, 2);
+}
+
+TEST(HandleRegistry, CircleStaysLinkedThroughAddsAndRemovals) {
+  HandleRegistry registry;
+  for (int h = 1; h <= 5; ++h) registry.AddContext(h, Fake(h));
+  registry.FindContext(3);
+  ASSERT_EQ(registry.RemoveHead(), 1);  // removes 3; its next becomes head
+  EXPECT_EQ(registry.Count(), 4);
+  EXPECT_EQ(registry.Head()->handle, 2);  // the circle runs newest to oldest: 5, 4, 3, 2, 1
+  RegistryNode* node = registry.Head();
+  for (int i = 0; i < registry.Count(); ++i) {
+    EXPECT_EQ(node->next->prev, node);
+    EXPECT_NE(node->handle, 3);
+    node = node->next;
+  }
+  EXPECT_EQ(node, registry.Head());
+  EXPECT_EQ(registry.FindContext(3), nullptr);
+  for (int h : {1, 2, 4, 5}) EXPECT_EQ(registry.FindContext(h), Fake(h));
+}
+
+TEST(HandleRegistry, RemovingTheOnlyNodeEmptiesIt) {
+  HandleRegistry registry;
+  registry.AddContext(7, Fake(7));
+  ASSERT_EQ(registry.RemoveHead(), 1);
+  EXPECT_EQ(registry.Head(), nullptr);
+  EXPECT_EQ(registry.Count(), 0);
+}
+
+TEST(HandleRegistry, DuplicateValuesFindTheFirstFromHead) {
+  HandleRegistry registry;
+  registry.AddContext(5, Fake(1));
+  registry.AddContext(5, Fake(2));  // head
+  EXPECT_EQ(registry.FindContext(5), Fake(2));
+  registry.RemoveHead();
+  EXPECT_EQ(registry.FindContext(5), Fake(1));
+}
+
+TEST(HandleRegistry, ClearFreesEveryNode) {
+  HandleRegistry registry;
+  for (int h = 0; h < 10; ++h) registry.AddContext(h, Fake(h + 1));
+  registry.ClearRegistry();
+  EXPECT_EQ(registry.Count(), 0);
+  EXPECT_EQ(registry.Head(), nullptr);
+}
+
+}  // namespace
+}  // namespace orvex

@@ -1,0 +1,153 @@
+// Frames from the virtual camera to the application through the public interface.
+#include <algorithm>
+#include <chrono>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+#include "integration_fixture.h"
+
+namespace {
+
+constexpr int32_t kLine = 1320;
+constexpr int32_t kLines = 1024;
+// The raster covers the lines the tests read; the camera sends zeros below it.
+constexpr int32_t kRasterLines = 64;
+
+class FramesTest : public IntegrationTest {
+ protected:
+  void SetUp() override {
+    IntegrationTest::SetUp();
+    ASSERT_EQ(OrvexVirtualCamera_Attach(0), 1);
+    handle_ = Orvex_Initialize(window_);
+    ASSERT_NE(handle_, 0);
+    ASSERT_EQ(Orvex_GetLastError(handle_), 0);
+  }
+  void TearDown() override {
+    EXPECT_EQ(Orvex_Release(handle_), 1);
+    IntegrationTest::TearDown();
+  }
+
+  // A raster of whole lines with every sample different from its neighbours.
+  static uint32_t Value(int32_t line, int32_t sample, int bytes) {
+    return bytes == 1 ? (line * 7 + sample * 3) & 0xFF : (line * 13 + sample * 5) % 1024;
+  }
+  void SetRaster(int bytes) {
+    std::vector<uint8_t> raster(static_cast<size_t>(kLine) * kRasterLines * bytes);
+    for (int32_t line = 0; line < kRasterLines; ++line) {
+      for (int32_t sample = 0; sample < kLine; ++sample) {
+        const uint32_t v = Value(line, sample, bytes);
+        const size_t at = (static_cast<size_t>(line) * kLine + sample) * bytes;
+        raster[at] = static_cast<uint8_t>(v);
+        if (bytes == 2) raster[at + 1] = static_cast<uint8_t>(v >> 8);
+      }
+    }
+    ASSERT_EQ(OrvexVirtualCamera_SetRaster(0, raster.data(), kLine, kRasterLines, bytes), 1);
+  }
+
+  // What the application should receive for window (ehs, evs, eh, ev), in memory order (the
+  // camera's first line first) or reversed.
+  static std::vector<uint8_t> Expected(int bytes, int32_t ehs, int32_t evs, int32_t eh, int32_t ev,
+                                       bool bottomUp) {
+    const size_t stride = (static_cast<size_t>(eh) * bytes + 3) & ~size_t{3};
+    std::vector<uint8_t> image(stride * ev, 0);
+    for (int32_t row = 0; row < ev; ++row) {
+      const size_t at = (bottomUp ? row : ev - 1 - row) * stride;
+      for (int32_t column = 0; column < eh; ++column) {
+        const uint32_t v = Value(evs + row, ehs + column, bytes);
+        image[at + column * bytes] = static_cast<uint8_t>(v);
+        if (bytes == 2) image[at + column * 2 + 1] = static_cast<uint8_t>(v >> 8);
+      }
+    }
+    return image;
+  }
+
+  // Rows agree in their pixels; the bytes that pad a row to its stride carry no image.
+  static bool SamePixels(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b,
+                         int32_t width, int bytes) {
+    const size_t rowBytes = static_cast<size_t>(width) * bytes;
+    const size_t stride = (rowBytes + 3) & ~size_t{3};
+    if (a.size() != b.size()) return false;
+    for (size_t at = 0; at < a.size(); at += stride) {
+      if (!std::equal(a.begin() + at, a.begin() + at + rowBytes, b.begin() + at)) return false;
+    }
+    return true;
+  }
+
+  CameraHandle handle_ = 0;
+};
+
+// Widths that are not a multiple of the row alignment make the library spread the rows.
+TEST_F(FramesTest, SnapShotReturnsTheRasterExactlyInBothRowOrders) {
+  ASSERT_EQ(OrvexVirtualCamera_SetFramePeriod(0, 0), 1);
+  struct Case {
+    int32_t bits, bytes, ehs, eh, evs, ev;
+  };
+  for (const Case& c : {Case{8, 1, 7, 1278, 3, 40}, Case{16, 2, 39, 1277, 0, 64}}) {
+    SetRaster(c.bytes);
+    ASSERT_EQ(Orvex_SetColorMode(handle_, c.bits), 1);
+    ASSERT_EQ(Orvex_SetCaptureWindowEx(handle_, kLine, c.ehs, c.eh, kLines, c.evs, c.ev), 1);
+    for (const bool bottomUp : {true, false}) {
+      std::vector<uint8_t> buffer(Expected(c.bytes, 0, 0, c.eh, c.ev, true).size());
+      ASSERT_EQ(Orvex_SnapShot(handle_, buffer.data(), static_cast<int32_t>(buffer.size()),
+                               bottomUp ? 1 : 0),
+                1);
+      EXPECT_TRUE(
+          SamePixels(buffer, Expected(c.bytes, c.ehs, c.evs, c.eh, c.ev, bottomUp), c.eh, c.bytes))
+          << c.bits << " bits, bottomUp " << bottomUp;
+    }
+  }
+  EXPECT_EQ(PostedErrors(), std::vector<intptr_t>{});
+}
+
+TEST_F(FramesTest, PreviewDeliversTheRasterCountedAtTheCamera) {
+  SetRaster(1);
+  ASSERT_EQ(Orvex_SetColorMode(handle_, 8), 1);
+  ASSERT_EQ(Orvex_SetCaptureWindowEx(handle_, kLine, 39, 1280, kLines, 0, kRasterLines), 1);
+  const std::vector<uint8_t> expected = Expected(1, 39, 0, 1280, kRasterLines, true);
+  std::vector<uint8_t> buffer(expected.size());
+
+  const int32_t sentBefore = OrvexVirtualCamera_FramesSent(0);
+  ASSERT_EQ(Orvex_StartPreview(handle_), 1);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (OrvexVirtualCamera_FramesSent(0) < sentBefore + 2 &&
+         std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  ASSERT_GE(OrvexVirtualCamera_FramesSent(0), sentBefore + 2);
+  // The preview thread takes frames after its own sleep; wait until one has been processed.
+  bool delivered = false;
+  while (!delivered && std::chrono::steady_clock::now() < deadline) {
+    ASSERT_EQ(Orvex_GetImage(handle_, buffer.data(), static_cast<int32_t>(buffer.size()), 1), 1);
+    delivered = buffer == expected;
+    if (!delivered) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  EXPECT_EQ(Orvex_StopPreview(handle_), 1);
+
+  std::fill(buffer.begin(), buffer.end(), 0);
+  ASSERT_EQ(Orvex_GetImage(handle_, buffer.data(), static_cast<int32_t>(buffer.size()), 1), 1);
+  EXPECT_TRUE(buffer == expected);
+  EXPECT_EQ(PostedErrors(), std::vector<intptr_t>{});
+}
+
+TEST_F(FramesTest, SaveImageWritesTheLastFrame) {
+  ASSERT_EQ(OrvexVirtualCamera_SetFramePeriod(0, 0), 1);
+  SetRaster(1);
+  ASSERT_EQ(Orvex_SetColorMode(handle_, 8), 1);
+  ASSERT_EQ(Orvex_SetCaptureWindowEx(handle_, kLine, 5, 9, kLines, 2, 2), 1);
+  ASSERT_EQ(Orvex_SnapShot(handle_, nullptr, 0, 1), 1);
+
+  const std::string path = (configDir_ / "frame.csv").string();
+  ASSERT_EQ(Orvex_SaveImage(handle_, path.c_str(), 0), 1);
+  std::ifstream file(path, std::ios::binary);
+  const std::string text{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+  std::string expected;
+  for (int32_t line = 2; line < 4; ++line) {
+    for (int32_t sample = 5; sample < 14; ++sample) {
+      expected += std::to_string(Value(line, sample, 1)) + (sample < 13 ? "," : ";\r\n");
+    }
+  }
+  EXPECT_EQ(text, expected);
+}
+
+}  // namespace

@@ -1,0 +1,100 @@
+// The stage order of FramePipeline for the gray and pseudo-colour outputs at neutral settings.
+#include "imaging/frame_pipeline.h"
+
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "acquisition/acquisition_fixture.h"
+#include "core/camera_context.h"
+#include "imaging/image_buffer.h"
+
+namespace orvex {
+namespace {
+
+class FramePipelineTest : public testing::UnitPlatformTest {
+ protected:
+  void SetUp() override {
+    driver.SetPresent(0, true);
+    testing::SeedSettings(registry, {1320, 39, 30, 1024, 0, 7});
+    ASSERT_EQ(context.Initialize(0), 1);
+    ImageSettings& s = context.image;
+    s.Brightness = s.Contrast = s.Hue = s.Saturation = s.Sharpness = 0;
+    s.Gamma = 100;
+    s.GrayMode = 0;
+    context.analog.AutoIris = 0;
+  }
+
+  // Images for `color` at an awkward width, raw pixels random.
+  void Prepare(std::int32_t color) {
+    context.format.Color = color;
+    ASSERT_EQ(context.SetCaptureWindowEx(1320, 39, 30, 1024, 0, 7), 1);
+    ASSERT_EQ(context.PrepareCapture(), 1);
+    Randomize(*context.RawImageFor(color));
+  }
+
+  static void Randomize(ImageBuffer& image) {
+    std::mt19937 random(42);
+    for (std::size_t i = 0; i < image.ByteSize(); ++i) image.pixels[i] = random() & 0xFF;
+  }
+
+  static std::vector<std::uint8_t> Bytes(const ImageBuffer& image) {
+    return {image.pixels, image.pixels + image.ByteSize()};
+  }
+
+  CameraContext context;
+};
+
+TEST_F(FramePipelineTest, GrayOutputsEqualTheRawFrameAtNeutralSettings) {
+  for (std::int32_t color : {0, 1}) {
+    Prepare(color);
+    const ImageBuffer& raw = *context.RawImageFor(color);
+    const std::vector<std::uint8_t> before = Bytes(raw);
+    FramePipeline(context);
+    EXPECT_EQ(Bytes(raw), before) << "ColorType " << color;
+    EXPECT_EQ(context.OutputImageFor(color), &raw);
+  }
+}
+
+TEST_F(FramePipelineTest, PseudoColorOutputComesFromTheHueTable) {
+  Prepare(2);
+  ImageBuffer& raw = *context.RawImage8;
+  raw.pixels[0] = 0;
+  raw.pixels[1] = 255;
+  raw.pixels[2] = 128;
+  FramePipeline(context);
+  const ImageBuffer& color = *context.ColorImage24;
+  for (std::int32_t row = 0; row < raw.height; ++row) {
+    for (std::int32_t i = 0; i < raw.width; ++i) {
+      const int v = raw.pixels[row * raw.stride + i];
+      const std::uint32_t packed = v == 0 ? 0 : v == 255 ? 0xFFFFFF : context.hueTable[v];
+      const std::uint8_t* pixel = color.pixels + row * color.stride + 3 * i;
+      ASSERT_EQ(pixel[0] | pixel[1] << 8 | pixel[2] << 16,
+                static_cast<int>((packed >> 16 & 0xFF) | (packed & 0xFF00) | (packed & 0xFF) << 16))
+          << row << "," << i;
+    }
+  }
+  EXPECT_EQ(color.pixels[3 * 1], 255);
+  EXPECT_EQ(color.pixels[0], 0);
+}
+
+// GrayMode 2: the 8-bit output is the luminance of whatever the colour image holds after the
+// Bayer conversion, border pixels included.
+TEST_F(FramePipelineTest, LuminanceModeTakesTheColorImageWhole) {
+  Prepare(0);
+  context.image.GrayMode = 2;
+  Randomize(*context.ColorImage24);
+  FramePipeline(context);
+  const ImageBuffer& gray = *context.RawImage8;
+  const ImageBuffer& color = *context.ColorImage24;
+  for (std::int32_t row = 0; row < gray.height; ++row) {
+    for (std::int32_t i = 0; i < gray.width; ++i) {
+      const std::uint8_t* bgr = color.pixels + row * color.stride + 3 * i;
+      ASSERT_EQ(gray.pixels[row * gray.stride + i], (59 * bgr[1] + 30 * bgr[2] + 11 * bgr[0]) / 100)
+          << row << "," << i;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace orvex

@@ -1,0 +1,394 @@
+#include "platform/posix/reg_file_store.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "settings/registry_settings.h"
+
+namespace orvex::platform {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::string_literals;
+using settings::SizeTable;
+
+const std::string kMain = "Software\\Helvane\\OrvexQX218Sdk";
+
+// The registry editor's file after the first start, CRLF as it writes them.
+const char kFirstRunText[] =
+    "Windows Registry Editor Version 5.00\r\n"
+    "\r\n"
+    "[HKEY_CURRENT_USER\\Software]\r\n"
+    "\r\n"
+    "[HKEY_CURRENT_USER\\Software\\Helvane]\r\n"
+    "\r\n"
+    "[HKEY_CURRENT_USER\\Software\\Helvane\\OrvexQX218Sdk]\r\n"
+    "\"Size\"=dword:00000000\r\n"
+    "\"Color\"=dword:00000002\r\n"
+    "\"SubSample\"=dword:00000000\r\n"
+    "\"WaitTime\"=dword:0000000a\r\n"
+    "\"Clock\"=dword:00000000\r\n"
+    "\r\n"
+    "[HKEY_CURRENT_USER\\Software\\Helvane\\OrvexQX218Sdk\\Size_00]\r\n"
+    "\"TH\"=dword:00000528\r\n"
+    "\"TV\"=dword:00000400\r\n"
+    "\"EH\"=dword:00000500\r\n"
+    "\"EV\"=dword:00000400\r\n"
+    "\"EHS\"=dword:00000027\r\n"
+    "\"EVS\"=dword:00000000\r\n"
+    "\"Buf\"=dword:00000014\r\n"
+    "\r\n";
+
+class RegFileStoreTest : public ::testing::Test {
+ protected:
+  RegFileStoreTest() {
+    // Memory-backed when there is one: every write syncs the file, and the disk is shared.
+    const char* tmpdir = std::getenv("TMPDIR");
+    const fs::path base = access("/dev/shm", W_OK) == 0            ? fs::path("/dev/shm")
+                          : tmpdir != nullptr && tmpdir[0] != '\0' ? fs::path(tmpdir)
+                                                                   : fs::path("/tmp");
+    std::string pattern = (base / "orvex-settings-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) ADD_FAILURE() << "mkdtemp failed";
+    directory = pattern;
+    file = (directory / "config" / "Helvane" / "OrvexQX218Sdk.reg").string();
+  }
+  ~RegFileStoreTest() override {
+    std::error_code ignored;
+    fs::remove_all(directory, ignored);
+  }
+
+  std::string FileText() const {
+    std::ifstream in(file, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+
+  void WriteFileText(const std::string& text) const {
+    fs::create_directories(fs::path(file).parent_path());
+    std::ofstream(file, std::ios::binary) << text;
+  }
+
+  std::optional<std::int32_t> Read(RegistryStore& store, const std::string& key,
+                                   const std::string& name) const {
+    const RegistryKey handle = store.OpenKey(key);
+    if (handle == 0) return std::nullopt;
+    std::int32_t value = 0;
+    const bool found = store.ReadDword(handle, name, &value);
+    store.CloseKey(handle);
+    return found ? std::optional(value) : std::nullopt;
+  }
+
+  bool Write(RegistryStore& store, const std::string& key, const std::string& name,
+             std::int32_t value) const {
+    const RegistryKey handle = store.CreateKey(key);
+    const bool written = handle != 0 && store.WriteDword(handle, name, value);
+    store.CloseKey(handle);
+    return written;
+  }
+
+  fs::path directory;
+  std::string file;
+};
+
+TEST(RegFileStorePath, FollowsTheBaseDirectoryRules) {
+  EXPECT_EQ(RegFileStore::PathFor("/x/cfg", "/home/u"), "/x/cfg/Helvane/OrvexQX218Sdk.reg");
+  EXPECT_EQ(RegFileStore::PathFor("", "/home/u"), "/home/u/.config/Helvane/OrvexQX218Sdk.reg");
+  EXPECT_EQ(RegFileStore::PathFor(nullptr, "/home/u"), "/home/u/.config/Helvane/OrvexQX218Sdk.reg");
+  EXPECT_EQ(RegFileStore::PathFor("relative", "/home/u"),
+            "/home/u/.config/Helvane/OrvexQX218Sdk.reg");
+  EXPECT_EQ(RegFileStore::PathFor(nullptr, ""), "");
+}
+
+TEST_F(RegFileStoreTest, EnvironmentChoosesTheFile) {
+  setenv("XDG_CONFIG_HOME", (directory / "config").c_str(), 1);
+  EXPECT_EQ(RegFileStore().path(), file);
+  setenv("XDG_CONFIG_HOME", "", 1);
+  setenv("HOME", directory.c_str(), 1);
+  EXPECT_EQ(RegFileStore().path(), (directory / ".config/Helvane/OrvexQX218Sdk.reg").string());
+}
+
+TEST_F(RegFileStoreTest, FirstRunWritesTheExactFile) {
+  RegFileStore store(file);
+  EXPECT_EQ(store.OpenKey(kMain), 0u);
+  EXPECT_FALSE(fs::exists(file));  // reading creates nothing
+
+  CaptureGeometry geometry;
+  EXPECT_FALSE(settings::LoadSizeSettings(store, geometry));
+  EXPECT_EQ(FileText(), kFirstRunText);
+  // Only the file and its lock file: no temporary file is left behind.
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(fs::path(file).parent_path())) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"OrvexQX218Sdk.reg", "OrvexQX218Sdk.reg.lock"}));
+
+  RegFileStore again(file);
+  geometry.EH = 0;
+  EXPECT_TRUE(settings::LoadSizeSettings(again, geometry));
+  EXPECT_EQ(geometry.EH, 1280);
+  EXPECT_EQ(FileText(), kFirstRunText);  // reading rewrites nothing
+}
+
+TEST_F(RegFileStoreTest, NegativeValuesRoundTrip) {
+  AnalogSettings analog;
+  analog.Exposure = -1;
+  analog.V_Mirror = INT32_MIN;
+  analog.AutoIris = INT32_MAX;
+  {
+    RegFileStore store(file);
+    EXPECT_TRUE(settings::SaveAnalogSettings(store, 5, &analog));
+  }
+  const std::string text = FileText();
+  EXPECT_NE(text.find("[HKEY_CURRENT_USER\\Software\\Helvane\\OrvexQX218Sdk\\Gain_05]\r\n"
+                      "\"Global\"=dword:00000000\r\n"),
+            std::string::npos);
+  EXPECT_NE(text.find("\"Exposure\"=dword:ffffffff\r\n\"V_Mirror\"=dword:80000000\r\n"
+                      "\"AutoIris\"=dword:7fffffff\r\n"),
+            std::string::npos);
+
+  RegFileStore store(file);
+  AnalogSettings loaded;
+  EXPECT_TRUE(settings::LoadAnalogSettings(store, 5, &loaded));
+  EXPECT_EQ(loaded.Exposure, -1);
+  EXPECT_EQ(loaded.V_Mirror, INT32_MIN);
+  EXPECT_EQ(loaded.AutoIris, INT32_MAX);
+}
+
+TEST_F(RegFileStoreTest, DamageReadsAsMissingAndTheNextWriteCleansIt) {
+  WriteFileText(
+      "Windows Registry Editor Version 5.00\n"
+      "\n"
+      "garbage that is no key\n"
+      "[HKEY_CURRENT_USER\\Software\\Helvane\\OrvexQX218Sdk\\Filter]\n"
+      "\"Brightness\"=dword:0000000c\n"
+      "\"Contrast\"=dword:0000000\n"  // seven digits
+      "\"Hue\"=dword:zzzzzzzz\n"
+      "\"Saturation\"=dword:000000011\n"  // nine digits
+      "\"Sharpness\"=\"unterminated\n"
+      "\"Gamma\"=dword:FFFFFF9C\r\n"  // upper case and CRLF are fine
+      "\x01\x02\xff\xfe binary junk \x00 here\n"
+      "\"Note\"=\"kept \\\"as\\\" written\"\n"
+      "\"Bytes\"=hex:01,02,\\\n"
+      "  03\n"
+      "[HKEY_CURRENT_USER\\Software\\Helvane\\OrvexQX218Sdk\\Gray\n"  // no closing bracket
+      "\"GainR1\"=dword:00000001\n"
+      "[HKEY_LOCAL_MACHINE\\Software\\Other]\n"
+      "\"X\"=dword:00000001\n"
+      "[HKEY_CURRENT_USER\\Software\\Helvane\\OrvexQX218Sdk\\Size_00]\n"
+      "\"TH\"=dword:00000528\n"
+      "\"TV\"=dword:0000"s);  // cut off
+  RegFileStore store(file);
+  ImageSettings image;
+  image.Contrast = 5;
+  image.Hue = 5;
+  image.Saturation = 5;
+  image.Sharpness = 5;
+  EXPECT_TRUE(settings::LoadFilterSettings(store, &image));
+  EXPECT_EQ(image.Brightness, 12);
+  EXPECT_EQ(image.Contrast, 5);
+  EXPECT_EQ(image.Hue, 5);
+  EXPECT_EQ(image.Saturation, 5);
+  EXPECT_EQ(image.Sharpness, 5);
+  EXPECT_EQ(image.Gamma, -100);
+  EXPECT_FALSE(settings::LoadGraySettings(store, &image));
+  EXPECT_EQ(Read(store, kMain + "\\Size_00", "TH"), 1320);
+  EXPECT_EQ(Read(store, kMain + "\\Size_00", "TV"), std::nullopt);
+
+  ASSERT_TRUE(Write(store, kMain + "\\Size_00", "TV", 1024));
+  EXPECT_EQ(FileText(),
+            "Windows Registry Editor Version 5.00\r\n\r\n"
+            "[HKEY_CURRENT_USER\\Software]\r\n\r\n"
+            "[HKEY_CURRENT_USER\\Software\\Helvane]\r\n\r\n"
+            "[HKEY_CURRENT_USER\\Software\\Helvane\\OrvexQX218Sdk]\r\n\r\n"
+            "[HKEY_CURRENT_USER\\Software\\Helvane\\OrvexQX218Sdk\\Filter]\r\n"
+            "\"Brightness\"=dword:0000000c\r\n"
+            "\"Gamma\"=dword:ffffff9c\r\n"
+            "\"Note\"=\"kept \\\"as\\\" written\"\r\n"
+            "\"Bytes\"=hex:01,02,03\r\n\r\n"
+            "[HKEY_CURRENT_USER\\Software\\Helvane\\OrvexQX218Sdk\\Size_00]\r\n"
+            "\"TH\"=dword:00000528\r\n"
+            "\"TV\"=dword:00000400\r\n\r\n");
+}
+
+TEST_F(RegFileStoreTest, UnusableFilesReadAsMissingAndAreReplacedOnWrite) {
+  // Random bytes: the first start sees no settings and writes a clean file.
+  std::string junk;
+  for (int i = 0; i < 4096; ++i) junk.push_back(static_cast<char>((i * 7919 + 13) % 251));
+  WriteFileText(junk);
+  RegFileStore store(file);
+  CaptureGeometry geometry;
+  EXPECT_FALSE(settings::LoadSizeSettings(store, geometry));
+  EXPECT_EQ(FileText(), kFirstRunText);
+
+  // An empty file, and a directory in the file's place.
+  WriteFileText("");
+  EXPECT_EQ(store.OpenKey(kMain), 0u);
+  fs::remove(file);
+  fs::create_directory(file);
+  EXPECT_EQ(store.OpenKey(kMain), 0u);
+  EXPECT_EQ(store.CreateKey(kMain), 0u);
+}
+
+TEST_F(RegFileStoreTest, NamesCompareWithoutCase) {
+  WriteFileText(
+      "Windows Registry Editor Version 5.00\n\n"
+      "[hkey_current_user\\software\\helvane\\orvexqx218sdk\\gray]\n"
+      "\"gainr1\"=dword:00000010\n");
+  RegFileStore store(file);
+  ImageSettings image;
+  EXPECT_TRUE(settings::LoadGraySettings(store, &image));
+  EXPECT_EQ(image.GainR1, 16);
+  EXPECT_EQ(image.GainG1, 0);
+
+  // One value and one key, spelt as first written.
+  ASSERT_TRUE(Write(store, "SOFTWARE\\Helvane\\OrvexQX218Sdk\\GRAY", "GAINR1", 17));
+  EXPECT_EQ(Read(store, kMain + "\\Gray", "GainR1"), 17);
+  EXPECT_EQ(FileText(),
+            "Windows Registry Editor Version 5.00\r\n\r\n"
+            "[HKEY_CURRENT_USER\\software]\r\n\r\n"
+            "[HKEY_CURRENT_USER\\software\\helvane]\r\n\r\n"
+            "[HKEY_CURRENT_USER\\software\\helvane\\orvexqx218sdk]\r\n\r\n"
+            "[HKEY_CURRENT_USER\\software\\helvane\\orvexqx218sdk\\gray]\r\n"
+            "\"gainr1\"=dword:00000011\r\n\r\n");
+}
+
+TEST_F(RegFileStoreTest, ReadsTheRegistryEditorsUtf16Export) {
+  const std::string text =
+      "Windows Registry Editor Version 5.00\r\n\r\n"
+      "[HKEY_CURRENT_USER\\Software\\Helvane\\OrvexQX218Sdk]\r\n"
+      "\"Color\"=dword:00000004\r\n";
+  std::string utf16 = "\xFF\xFE";
+  for (char c : text) {
+    utf16.push_back(c);
+    utf16.push_back('\0');
+  }
+  WriteFileText(utf16);
+  RegFileStore store(file);
+  EXPECT_EQ(Read(store, kMain, "Color"), 4);
+}
+
+TEST_F(RegFileStoreTest, HandlesFollowTheRegistrysRules) {
+  RegFileStore store(file);
+  const RegistryKey created = store.CreateKey(kMain + "\\Filter");
+  ASSERT_NE(created, 0u);
+  EXPECT_TRUE(store.WriteDword(created, "Hue", 3));
+  std::int32_t value = 0;
+  EXPECT_TRUE(store.ReadDword(created, "hue", &value));
+  EXPECT_EQ(value, 3);
+  EXPECT_FALSE(store.WriteDword(created, "Two\nLines", 1));
+
+  const RegistryKey opened = store.OpenKey(kMain + "\\filter");
+  ASSERT_NE(opened, 0u);
+  EXPECT_FALSE(store.WriteDword(opened, "Hue", 4));  // opened for reading
+  EXPECT_TRUE(store.WriteDword(created, "Hue", 5));
+  EXPECT_TRUE(store.ReadDword(opened, "Hue", &value));  // sees this store's own writes
+  EXPECT_EQ(value, 5);
+  store.CloseKey(opened);
+  store.CloseKey(created);
+  EXPECT_FALSE(store.ReadDword(created, "Hue", &value));
+  EXPECT_EQ(store.OpenKey(kMain + "\\\\Filter"), 0u);
+  EXPECT_EQ(store.CreateKey("\\Software"), 0u);
+}
+
+// Threads of one process, each through its own handles on one store.
+TEST_F(RegFileStoreTest, ConcurrentThreadsLoseNothing) {
+  RegFileStore store(file);
+  constexpr int kWrites = 40;
+  auto writer = [&](const char* prefix) {
+    for (int i = 0; i < kWrites; ++i) {
+      Write(store, kMain + "\\" + prefix, prefix + std::to_string(i), i);
+    }
+  };
+  std::thread a(writer, "A");
+  std::thread b(writer, "B");
+  a.join();
+  b.join();
+  RegFileStore reader(file);
+  for (int i = 0; i < kWrites; ++i) {
+    EXPECT_EQ(Read(reader, kMain + "\\A", "A" + std::to_string(i)), i);
+    EXPECT_EQ(Read(reader, kMain + "\\B", "B" + std::to_string(i)), i);
+  }
+}
+
+// Two processes save different groups at the same moments; every write of each survives.
+TEST_F(RegFileStoreTest, ConcurrentProcessesLoseNothing) {
+  constexpr int kRounds = 100;
+  constexpr int kSaveEvery = 20;
+  int start[2];
+  ASSERT_EQ(pipe(start), 0);
+  pid_t children[2] = {-1, -1};
+  for (int child = 0; child < 2; ++child) {
+    children[child] = fork();
+    ASSERT_GE(children[child], 0);
+    if (children[child] != 0) continue;
+    close(start[1]);
+    char go;
+    if (read(start[0], &go, 1) != 0) _exit(3);  // released together when the pipe closes
+    RegFileStore store(file);
+    bool ok = true;
+    for (int i = 0; i < kRounds; ++i) {
+      const std::string key = kMain + (child == 0 ? "\\Gain_00" : "\\Filter");
+      const RegistryKey handle = store.CreateKey(key);
+      ok = ok && handle != 0 && store.WriteDword(handle, "Step" + std::to_string(i), i);
+      store.CloseKey(handle);
+      if ((i + 1) % kSaveEvery != 0) continue;
+      if (child == 0) {
+        AnalogSettings analog;
+        analog.Exposure = i;
+        analog.ColorG2 = i;
+        ok = ok && settings::SaveAnalogSettings(store, 0, &analog);
+      } else {
+        ImageSettings image;
+        image.Gamma = i;
+        image.BayerMode = i;
+        ok = ok && settings::SaveFilterSettings(store, &image);
+      }
+    }
+    _exit(ok ? 0 : 1);
+  }
+  close(start[0]);
+  close(start[1]);
+  for (pid_t pid : children) {
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "writer failed: " << status;
+  }
+
+  RegFileStore store(file);
+  for (const char* group : {"\\Gain_00", "\\Filter"}) {
+    const RegistryKey key = store.OpenKey(kMain + group);
+    ASSERT_NE(key, 0u);
+    int steps = 0;
+    for (int i = 0; i < kRounds; ++i) {
+      std::int32_t value = -1;
+      steps += store.ReadDword(key, "Step" + std::to_string(i), &value) && value == i;
+    }
+    EXPECT_EQ(steps, kRounds) << group;
+    store.CloseKey(key);
+  }
+  AnalogSettings analog;
+  EXPECT_TRUE(settings::LoadAnalogSettings(store, 0, &analog));
+  EXPECT_EQ(analog.Exposure, kRounds - 1);
+  EXPECT_EQ(analog.ColorG2, kRounds - 1);
+  ImageSettings image;
+  EXPECT_TRUE(settings::LoadFilterSettings(store, &image));
+  EXPECT_EQ(image.Gamma, kRounds - 1);
+  EXPECT_EQ(image.BayerMode, kRounds - 1);
+}
+
+}  // namespace
+}  // namespace orvex::platform

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace orvex::tool {
+
+int RunInfo(const std::vector<std::string>& args);
+int RunDevices(const std::vector<std::string>& args);
+int RunSettings(const std::vector<std::string>& args);
+int RunSnap(const std::vector<std::string>& args);
+int RunStream(const std::vector<std::string>& args);
+
+}  // namespace orvex::tool

@@ -1,0 +1,81 @@
+// orvex info and orvex devices.
+#include <OrvexSdk_QX218.h>
+
+#include <cstdio>
+
+#include "imaging/processor_info.h"
+#include "tools/orvex/commands.h"
+
+namespace orvex::tool {
+namespace {
+
+void PrintFeatures() {
+  ProcessorInfo info;
+  IdentifyProcessor(&info);
+  struct Feature {
+    std::uint32_t bit;
+    const char* name;
+  };
+  const Feature features[] = {{kFeatureMmx, "MMX"},   {kFeature3DNow, "3DNow!"},
+                              {kFeatureSse, "SSE"},   {kFeatureSse2, "SSE2"},
+                              {kFeatureSse3, "SSE3"}, {kFeatureLeaf1Ecx8, "leaf1-ecx8"}};
+  std::printf("processor: reported 0x%02x, confirmed 0x%02x:", info.features, info.confirmed);
+  for (const Feature& feature : features) {
+    if (info.Usable(feature.bit)) std::printf(" %s", feature.name);
+  }
+  std::printf("\n");
+}
+
+}  // namespace
+
+int RunInfo(const std::vector<std::string>&) {
+  const std::int32_t version = Orvex_GetDllVersion();
+  std::printf("library: OrvexSdk_QX218 version %d.%d (0x%08x)\n", version >> 16, version & 0xFFFF,
+              static_cast<unsigned>(version));
+  PrintFeatures();
+
+  const CameraHandle handle = Orvex_Initialize(0);
+  if (handle == 0) {
+    std::fprintf(stderr, "orvex: no memory for a camera handle\n");
+    return 1;
+  }
+  int cameras = 0;
+  for (std::int32_t index = 0; index < 8; ++index) {
+    char name[32] = {};
+    if (!Orvex_GetDeviceName(handle, index, name, sizeof name)) continue;
+    if (!Orvex_SetDeviceNumber(handle, index)) continue;
+    ++cameras;
+    std::int32_t ok40 = 0, ok52 = 0;
+    const std::int32_t mode = Orvex_Fpga_ReadRegister(handle, 0x40, &ok40);
+    const std::int32_t exposure = Orvex_Fpga_ReadRegister(handle, 0x52, &ok52);
+    std::printf("camera %d (%s): register 0x40 = ", index, name);
+    ok40 ? std::printf("0x%04x", mode) : std::printf("unreadable");
+    std::printf(", register 0x52 = ");
+    ok52 ? std::printf("0x%04x (%d)", exposure, exposure) : std::printf("unreadable");
+    std::printf(", ROM ID:");
+    for (std::int32_t byte = 0; byte < 8; ++byte) {
+      std::int32_t ok = 0;
+      const std::int32_t value = Orvex_ReadSromID(handle, byte, &ok);
+      ok ? std::printf(" %02x", value) : std::printf(" --");
+    }
+    std::printf("\n");
+  }
+  if (cameras == 0) std::printf("no camera present\n");
+  while (Orvex_GetLastError(handle) != 0) {
+  }
+  Orvex_Release(handle);
+  return 0;
+}
+
+int RunDevices(const std::vector<std::string>&) {
+  const CameraHandle handle = Orvex_Initialize(0);
+  if (handle == 0) return 1;
+  char names[10][256] = {};
+  const std::int32_t count = Orvex_EnumDevice(handle, names);
+  for (std::int32_t i = 0; i < count; ++i) std::printf("%s\n", names[i]);
+  if (count == 0) std::printf("no camera present\n");
+  Orvex_Release(handle);
+  return 0;
+}
+
+}  // namespace orvex::tool

@@ -1,0 +1,47 @@
+// orvex: the command line of the camera library.
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "tools/orvex/commands.h"
+
+namespace {
+
+struct Command {
+  const char* name;
+  int (*run)(const std::vector<std::string>& args);
+  const char* help;
+};
+
+const Command kCommands[] = {
+    {"info", orvex::tool::RunInfo,
+     "library version, processor features, and for each camera registers 0x40, 0x52 and the "
+     "serial ROM ID bytes"},
+    {"devices", orvex::tool::RunDevices, "the names of the cameras present"},
+    {"settings", orvex::tool::RunSettings, "the settings stored for this user"},
+    {"snap", orvex::tool::RunSnap,
+     "one frame to a PNG, BMP or CSV file (--out FILE, --color-mode, --geometry, --wait-time, "
+     "--device, --camera-image)"},
+    {"stream", orvex::tool::RunStream,
+     "runs the preview (--seconds N or --frames N) and prints the frame rate as it goes"},
+};
+
+int Usage() {
+  std::fprintf(stderr, "usage: orvex <command> [options]\n\ncommands:\n");
+  for (const Command& command : kCommands) {
+    std::fprintf(stderr, "  %-10s %s\n", command.name, command.help);
+  }
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) return Usage();
+  const std::vector<std::string> args(argv + 2, argv + argc);
+  for (const Command& command : kCommands) {
+    if (std::strcmp(argv[1], command.name) == 0) return command.run(args);
+  }
+  return Usage();
+}

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace orvex::vcam {
+
+struct RgbImage {
+  int width = 0;
+  int height = 0;
+  std::vector<std::uint16_t> rgb;  // width x height x 3 values 0..65535, top row first
+};
+
+// Reads a PNG file of any colour type and depth as 16-bit RGB (alpha dropped). False when the
+// file cannot be opened, is not a PNG, is damaged or is unreasonably large.
+bool ReadPng(const char* path, RgbImage* image);
+
+}  // namespace orvex::vcam

@@ -1,0 +1,96 @@
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+
+#include "model/camera_model.h"
+
+namespace orvex::vcam {
+
+inline constexpr int kPipeCount = 3;
+
+// Default pacing: the sensor gives about 30 frames a second, and the USB 2.0 link moves about
+// 40 MB/s, whichever is slower.
+inline constexpr std::chrono::microseconds kSensorFramePeriod{33333};
+inline constexpr std::uint64_t kLinkBytesPerSecond = 40'000'000;
+
+std::chrono::microseconds DefaultFramePeriod(std::uint64_t frameBytes);
+
+// One attached camera as the driver sees it: the camera model behind one lock, a lock per pipe
+// that keeps the requests on each pipe in order, frame pacing, injected faults and the unplug
+// that fails every request from then on. A frame read waits on a condition variable with the
+// camera's lock released, so pipes 0 and 1 go on while it waits.
+class VirtualDevice {
+ public:
+  using Clock = std::chrono::steady_clock;
+
+  explicit VirtualDevice(int index) : model_(index) {}
+  VirtualDevice(const VirtualDevice&) = delete;
+  VirtualDevice& operator=(const VirtualDevice&) = delete;
+
+  // The three pipes. False when the request fails; *moved is the bytes moved on success.
+  bool Send(const void* packet, std::uint32_t length);
+  bool Receive(void* out, std::uint32_t length);
+  bool ReadFrame(void* out, std::uint32_t length, std::uint32_t* moved);
+
+  // Unplugged: every request fails from now on, and waiting reads give up at once.
+  void Unplug();
+
+  // Runs fn(model) under the camera's lock, for settings and inspection.
+  template <typename Fn>
+  auto WithModel(Fn&& fn) {
+    std::lock_guard lock(mutex_);
+    return fn(model_);
+  }
+
+  void FailRequests(int pipe, int count);
+  void ShortFrames(int count);
+  // microseconds: 0 = whenever the host reads, negative = the default model.
+  void SetFramePeriod(int microseconds);
+  void SetDropRate(int percent);
+
+  std::uint64_t FramesSent() const;
+  std::uint64_t FramesDropped() const;
+  int WaitingReads() const;
+
+  void HandleOpened() { ++openHandles_; }
+  void HandleClosed() { --openHandles_; }
+  int OpenHandles() const { return openHandles_.load(); }
+
+ private:
+  // Under mutex_.
+  bool Refuse(int pipe);
+  std::chrono::nanoseconds PeriodFor(std::uint32_t length) const;
+  void Align(std::chrono::nanoseconds period);
+  bool DropsNextFrame();
+
+  std::array<std::mutex, kPipeCount> pipeMutexes_;
+  mutable std::mutex mutex_;
+  std::condition_variable wake_;
+
+  CameraModel model_;
+  bool unplugged_ = false;
+  std::array<int, kPipeCount> refusals_{};
+  int shortFrames_ = 0;
+
+  int periodMicroseconds_ = -1;
+  int dropRate_ = 0;
+  int dropAccumulator_ = 0;
+  // The frames' rhythm: when the next frame is due, at which period. Unset until a paced read
+  // arrives, and again after a read at period 0.
+  std::optional<Clock::time_point> nextDue_;
+  std::chrono::nanoseconds rhythm_{0};
+  std::uint64_t frameClock_ = 0;  // frames the sensor has made, read or not
+
+  std::uint64_t framesSent_ = 0;
+  std::uint64_t framesDropped_ = 0;
+  int waitingReads_ = 0;
+  std::atomic<int> openHandles_{0};
+};
+
+}  // namespace orvex::vcam
