@@ -35,7 +35,7 @@ class InstantPort final : public platform::DriverPort {
   bool Close(platform::DriverHandle) override { return true; }
 };
 
-void Memcpy(benchmark::State& state) {
+void FramesMemcpy(benchmark::State& state) {
   const std::size_t bytes = static_cast<std::size_t>(state.range(0));
   std::vector<std::uint8_t> from(bytes, 1), to(bytes);
   for (auto _ : state) {
@@ -46,9 +46,9 @@ void Memcpy(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * bytes);
 }
 // The window in 8 and 16 bits, 24-bit output, a 24-bit pseudo-colour image.
-BENCHMARK(Memcpy)->Arg(kWidth* kHeight)->Arg(kWidth* kHeight * 2)->Arg(kWidth* kHeight * 3);
+BENCHMARK(FramesMemcpy)->Arg(kWidth* kHeight)->Arg(kWidth* kHeight * 2)->Arg(kWidth* kHeight * 3);
 
-void ExtractWindow(benchmark::State& state) {
+void FramesExtractWindow(benchmark::State& state) {
   const int sixteenBit = static_cast<int>(state.range(0));
   InstantPort port;
   DeviceLink link(port, platform::Clock());
@@ -66,9 +66,9 @@ void ExtractWindow(benchmark::State& state) {
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * bytes);
 }
-BENCHMARK(ExtractWindow)->Arg(0)->Arg(1);
+BENCHMARK(FramesExtractWindow)->Arg(0)->Arg(1);
 
-void CopyImageOut(benchmark::State& state) {
+void FramesCopyImageOut(benchmark::State& state) {
   CameraContext context;
   ImageBuffer image(platform::Windows());
   image.Create(kWidth, kHeight, 24);
@@ -80,9 +80,9 @@ void CopyImageOut(benchmark::State& state) {
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * image.ByteSize());
 }
-BENCHMARK(CopyImageOut)->ArgName("bottomUp")->Arg(1)->Arg(0);
+BENCHMARK(FramesCopyImageOut)->ArgName("bottomUp")->Arg(1)->Arg(0);
 
-void PseudoColor(benchmark::State& state) {
+void FramesPseudoColor(benchmark::State& state) {
   HueTable table;
   BuildHueTable(table);
   ImageBuffer raw(platform::Windows()), color(platform::Windows());
@@ -95,7 +95,7 @@ void PseudoColor(benchmark::State& state) {
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * color.ByteSize());
 }
-BENCHMARK(PseudoColor);
+BENCHMARK(FramesPseudoColor);
 
 // Settings of the library go to a directory of the run's own, removed at the end.
 class ScratchSettings {
@@ -116,7 +116,7 @@ class ScratchSettings {
   std::filesystem::path directory_;
 };
 
-void SnapShot(benchmark::State& state) {
+void FramesSnapShot(benchmark::State& state) {
   static ScratchSettings settings;
   const std::int32_t bits = static_cast<std::int32_t>(state.range(0));
   OrvexVirtualCamera_Attach(0);
@@ -136,7 +136,7 @@ void SnapShot(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * bytes);
   Orvex_Release(handle);
 }
-BENCHMARK(SnapShot)->ArgName("bits")->Arg(8)->Arg(16)->Arg(24)->Unit(benchmark::kMillisecond);
+BENCHMARK(FramesSnapShot)->ArgName("bits")->Arg(8)->Arg(16)->Arg(24)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace orvex

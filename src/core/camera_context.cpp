@@ -36,8 +36,8 @@ CameraContext::~CameraContext() {
   settings::SaveFilterSettings(store, &image);
   settings::SaveGraySettings(store, &image);
 
-  // Close: the preview window and the preview thread go before the link and the images.
-  StopPreview();
+  // Close: the preview thread and the preview window go before the link and the images.
+  Close();
 
   link.reset();
   for (auto* image : {&RawImage8, &RawImage16, &ColorImage24, &ColorImage32, &ColorImage48,

@@ -133,6 +133,19 @@ class CameraContext {
   int SaveImage(const char* fileName, std::int32_t format);
 
   // --- display ---
+  // Opens the preview window and starts the preview; no frame messages.
+  int Preview();
+  // As Preview; every frame is also copied into `buffer` (when set) and announced to `window`.
+  int CallBackPreview(platform::WindowHandle window, std::uint8_t* buffer, std::int32_t size,
+                      std::int32_t bottomUp);
+  // Stops the acquisition and destroys the preview window; always 1.
+  int Close();
+  // A child of `parent` at (left, top) sized right x bottom, or without a parent a top-level
+  // window of the capture's size centred on the screen; 0 when none could be made.
+  platform::WindowHandle CreatePreviewWindow(platform::WindowHandle parent, std::int32_t left,
+                                             std::int32_t top, std::int32_t right,
+                                             std::int32_t bottom);
+  int DestroyPreviewWindow();
   // Sizes DisplayImage for the visible preview window (a step of PrepareCapture).
   void PrepareDisplayImage();
   // Draws the output image of the current frame into the preview window.
@@ -151,6 +164,8 @@ class CameraContext {
   std::unique_ptr<ImageBuffer> ColorImage64;
   std::unique_ptr<ImageBuffer> ScratchImage;
   std::unique_ptr<ImageBuffer> DisplayImage;
+  // Written on the application's thread; while a preview thread runs, only under frameMutex_,
+  // which the thread holds while it draws.
   platform::WindowHandle previewWindow = 0;
   platform::GraphicsHandle previewDc = 0;
   std::array<char, 256> className{};
@@ -197,6 +212,10 @@ class CameraContext {
   // first; 0, or non-zero when nothing usable arrived.
   int ReadFrameIntoRaw(ImageBuffer* raw, bool fromStream);
   void PostFrameMessage(std::uintptr_t wParam, std::intptr_t lParam);
+  // Steps 2 to 4 of Preview: the window, its device context, the start.
+  int OpenPreview();
+  // Takes an existing preview window away from a running preview and destroys it.
+  void RetirePreviewWindow();
 
   LastErrorQueue errors_;
 

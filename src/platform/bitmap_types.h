@@ -32,4 +32,22 @@ struct RgbQuad {
 };
 static_assert(sizeof(RgbQuad) == 4);
 
+// A window rectangle: left, top, right, bottom.
+struct WindowRect {
+  std::int32_t left = 0;
+  std::int32_t top = 0;
+  std::int32_t right = 0;
+  std::int32_t bottom = 0;
+};
+
+// A bitmap as the drawing calls take it: its memory device context where it has one, and
+// always its pixels (rows of a multiple of 4 bytes, stored bottom-up, or top-down when the
+// header's height is negative), header and, for 8 bits a pixel, its 256-entry colour table.
+struct BitmapView {
+  GraphicsHandle memoryDc = 0;
+  const std::uint8_t* pixels = nullptr;
+  const BitmapInfoHeader* header = nullptr;
+  const RgbQuad* colorTable = nullptr;
+};
+
 }  // namespace orvex::platform

@@ -47,6 +47,67 @@ class WindowSystem {
                                const RgbQuad* /*entries*/) {
     return 0;
   }
+
+  // --- preview windows ---
+  // Where the window system has no window classes (Linux), registering succeeds at once.
+
+  // RegisterClassExA of a class with the default window procedure, the arrow cursor and the
+  // black brush; false when refused.
+  virtual bool RegisterWindowClass(const char* /*className*/) { return false; }
+  virtual bool UnregisterWindowClass(const char* /*className*/) { return false; }
+  // CreateWindowExA(0, class, title, WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, x, y, width,
+  // height, parent, child id, instance): 0 when refused.
+  virtual WindowHandle CreateChildWindow(const char* /*className*/, const char* /*title*/,
+                                         WindowHandle /*parent*/, std::int32_t /*x*/,
+                                         std::int32_t /*y*/, std::int32_t /*width*/,
+                                         std::int32_t /*height*/, std::int32_t /*childId*/) {
+    return 0;
+  }
+  // AdjustWindowRectEx of the top-level preview style (0x16CF0000, no menu, extended style 0):
+  // turns a client rectangle into the outer one; false when refused.
+  virtual bool AdjustTopLevelRect(WindowRect* /*rect*/) { return false; }
+  // CreateWindowExA(0, class, title, 0x16CF0000, x, y, width, height, no parent, no menu).
+  virtual WindowHandle CreateTopLevelWindow(const char* /*className*/, const char* /*title*/,
+                                            std::int32_t /*x*/, std::int32_t /*y*/,
+                                            std::int32_t /*width*/, std::int32_t /*height*/) {
+    return 0;
+  }
+  // GetSystemMetrics(SM_CXSCREEN), (SM_CYSCREEN).
+  virtual std::int32_t ScreenWidth() { return 0; }
+  virtual std::int32_t ScreenHeight() { return 0; }
+  virtual bool SetFocus(WindowHandle /*window*/) { return false; }
+  virtual bool ShowWindow(WindowHandle /*window*/) { return false; }  // SW_SHOW
+  virtual bool UpdateWindow(WindowHandle /*window*/) { return false; }
+  virtual bool DestroyWindow(WindowHandle /*window*/) { return false; }
+  // GetClientRect: left and top 0, right and bottom the client size; false when refused.
+  virtual bool GetClientRect(WindowHandle /*window*/, WindowRect* /*rect*/) { return false; }
+  virtual bool IsWindowVisible(WindowHandle /*window*/) { return false; }
+
+  // --- drawing into a window ---
+
+  // GetDC / ReleaseDC. The device context may be used from another thread than the one that
+  // got it (the preview thread draws, the application's thread gets and releases it).
+  virtual GraphicsHandle GetWindowDc(WindowHandle /*window*/) { return 0; }
+  virtual bool ReleaseWindowDc(WindowHandle /*window*/, GraphicsHandle /*dc*/) { return false; }
+  // SetDIBitsToDevice(dc, x, y, width, height, sourceX, sourceY, startScan, scanLines, bits,
+  // header with the colour table for 8 bits, DIB_RGB_COLORS): the scan lines drawn.
+  virtual std::int32_t SetDiBitsToDevice(GraphicsHandle /*dc*/, std::int32_t /*x*/,
+                                         std::int32_t /*y*/, std::int32_t /*width*/,
+                                         std::int32_t /*height*/, std::int32_t /*sourceX*/,
+                                         std::int32_t /*sourceY*/, std::int32_t /*startScan*/,
+                                         std::int32_t /*scanLines*/, const BitmapView& /*bitmap*/) {
+    return 0;
+  }
+  // StretchBlt(dc, x, y, width, height, the bitmap's memory DC, sourceX, sourceY, sourceWidth,
+  // sourceHeight, SRCCOPY); a negative source height mirrors vertically. Where the bitmap has
+  // no memory DC (plain memory), the backend draws from its pixels with the same result.
+  virtual bool StretchBlt(GraphicsHandle /*dc*/, std::int32_t /*x*/, std::int32_t /*y*/,
+                          std::int32_t /*width*/, std::int32_t /*height*/,
+                          const BitmapView& /*source*/, std::int32_t /*sourceX*/,
+                          std::int32_t /*sourceY*/, std::int32_t /*sourceWidth*/,
+                          std::int32_t /*sourceHeight*/) {
+    return false;
+  }
 };
 
 }  // namespace orvex::platform

@@ -1,4 +1,6 @@
 // The CSV file of the 8-bit raw image.
+#include <stdlib.h>
+
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -13,9 +15,9 @@ class CsvTest : public AcquisitionTest {
  protected:
   void SetUp() override {
     AcquisitionTest::SetUp();
-    directory_ = std::filesystem::temp_directory_path() /
-                 ("orvex-csv-" + std::to_string(reinterpret_cast<std::uintptr_t>(this)));
-    std::filesystem::create_directories(directory_);
+    std::string pattern = (std::filesystem::temp_directory_path() / "orvex-csv-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    directory_ = pattern;
   }
   void TearDown() override {
     std::error_code ignored;

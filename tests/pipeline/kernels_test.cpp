@@ -14,12 +14,14 @@ namespace {
 
 class KernelTest : public ::testing::Test {
  protected:
-  std::unique_ptr<ImageBuffer> Image(std::int32_t width, std::int32_t height, std::uint16_t bits) {
-    auto image = std::make_unique<ImageBuffer>(windows_);
-    EXPECT_EQ(image->Create(width, height, bits), 1);
-    return image;
+  // A new image owned by the test.
+  ImageBuffer& Image(std::int32_t width, std::int32_t height, std::uint16_t bits) {
+    images_.push_back(std::make_unique<ImageBuffer>(windows_));
+    EXPECT_EQ(images_.back()->Create(width, height, bits), 1);
+    return *images_.back();
   }
   platform::testing::RecordingWindowSystem windows_;
+  std::vector<std::unique_ptr<ImageBuffer>> images_;
 };
 
 struct Clipped {
@@ -68,8 +70,7 @@ TEST_F(KernelTest, ExpandRowsSpreadsPackedRowsToTheStride) {
     const std::size_t bytes = bits / 8;
     for (std::int32_t width : {1, 2, 3, 5, 6, 7, 1278}) {
       for (std::int32_t height : {1, 3, 6}) {
-        auto imageHolder = Image(width, height, bits);
-        ImageBuffer& image = *imageHolder;
+        ImageBuffer& image = Image(width, height, bits);
         const std::size_t packedRow = width * bytes;
         std::vector<std::uint8_t> packed(packedRow * height);
         for (std::size_t i = 0; i < packed.size(); ++i)
@@ -92,10 +93,8 @@ TEST_F(KernelTest, ExpandRowsSpreadsPackedRowsToTheStride) {
 
 TEST_F(KernelTest, LuminanceWeighsGreenRedBlueAndTruncates) {
   for (std::uint16_t bits : {24, 32}) {
-    auto colorHolder = Image(3, 2, bits);
-    ImageBuffer& color = *colorHolder;
-    auto grayHolder = Image(3, 2, 8);
-    ImageBuffer& gray = *grayHolder;
+    ImageBuffer& color = Image(3, 2, bits);
+    ImageBuffer& gray = Image(3, 2, 8);
     const std::size_t step = bits / 8;
     const std::uint8_t pixels[6][3] = {{255, 0, 0},     {0, 255, 0},  {0, 0, 255},
                                        {255, 255, 255}, {10, 20, 30}, {0, 0, 0}};
@@ -114,10 +113,8 @@ TEST_F(KernelTest, PseudoColorMapsThroughTheHueTableWithBlackAndWhiteEnds) {
   HueTable table{};
   for (int i = 0; i < kHueTableSize; ++i) table[i] = 0x010203u * static_cast<std::uint32_t>(i);
   // Width 6 is not a multiple of 4: rows must still line up with both strides.
-  auto rawHolder = Image(6, 3, 8);
-  ImageBuffer& raw = *rawHolder;
-  auto colorHolder = Image(6, 3, 24);
-  ImageBuffer& color = *colorHolder;
+  ImageBuffer& raw = Image(6, 3, 8);
+  ImageBuffer& color = Image(6, 3, 24);
   for (std::int32_t row = 0; row < 3; ++row) {
     for (std::int32_t i = 0; i < 6; ++i)
       raw.pixels[row * raw.stride + i] = static_cast<std::uint8_t>(row * 120 + i * 25);
@@ -137,8 +134,7 @@ TEST_F(KernelTest, PseudoColorMapsThroughTheHueTableWithBlackAndWhiteEnds) {
       EXPECT_EQ(pixel[2], packed & 0xFF) << row << "," << i;
     }
   }
-  auto otherHolder = Image(5, 3, 24);
-  ImageBuffer& other = *otherHolder;
+  ImageBuffer& other = Image(5, 3, 24);
   EXPECT_EQ(PseudoColorMap(raw, other, table), 0);
 }
 

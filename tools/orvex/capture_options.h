@@ -1,8 +1,10 @@
-// Options shared by the commands that take frames: colour mode, geometry, wait time, device.
+// Options shared by the commands that take frames: colour mode, geometry, wait time, device,
+// the numbered settings and the automatic exposure.
 #pragma once
 
 #include <OrvexSdk_QX218.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -11,12 +13,33 @@
 
 namespace orvex::tool {
 
+// The settings that --set reaches, by the name part of their exports; entry i has id i + 1.
+inline constexpr const char* kSettingNames[] = {
+    "Brightness",      "Contrast",       "Hue",
+    "Saturation",      "Sharpness",      "BayerGainRGB",
+    "BayerGainRed",    "BayerGainGreen", "BayerGainBlue",
+    "BayerGainAuto",   "Gamma",          "BayerMode",
+    "GlobalGain",      "ColorGainRed",   "ColorGainGreen1",
+    "ColorGainGreen2", "ColorGainBlue",  "ExposureTime",
+    "GrayMode",        "GrayGainR",      "GrayGainG1",
+    "GrayGainG2",      "GrayGainB",      "GrayOffsetR",
+    "GrayOffsetG1",    "GrayOffsetG2",   "GrayOffsetB"};
+inline constexpr std::int32_t kSettingCount =
+    static_cast<std::int32_t>(sizeof kSettingNames / sizeof kSettingNames[0]);
+
+struct SettingValue {
+  std::int32_t id = 0;
+  std::int32_t value = 0;
+};
+
 struct CaptureOptions {
   std::int32_t bitsPerPixel = 24;
   bool haveGeometry = false;
   std::int32_t geometry[6] = {};  // TH, EHS, EH, TV, EVS, EV
   std::int32_t waitTime = -1;     // -1: as stored
   std::int32_t device = 0;
+  std::vector<SettingValue> settings;  // --set, in the order given
+  bool autoExposure = false;
 };
 
 inline bool ParseInt(const std::string& text, std::int32_t* value) {
@@ -27,13 +50,55 @@ inline bool ParseInt(const std::string& text, std::int32_t* value) {
   return true;
 }
 
+// The id of a setting's name (any letter case), or 0.
+inline std::int32_t SettingId(const std::string& name) {
+  const auto lower = [](std::string text) {
+    for (char& c : text) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return text;
+  };
+  for (std::int32_t i = 0; i < kSettingCount; ++i) {
+    if (lower(name) == lower(kSettingNames[i])) return i + 1;
+  }
+  return 0;
+}
+
+// NAME=VALUE, the value decimal or 0x-prefixed hexadecimal (for the packed BayerGainRGB); an
+// unknown name or a malformed value is reported with the list of names.
+inline bool ParseSetting(const std::string& text, std::vector<SettingValue>* settings) {
+  const std::size_t equals = text.find('=');
+  const std::int32_t id = equals == std::string::npos ? 0 : SettingId(text.substr(0, equals));
+  const std::string value = equals == std::string::npos ? "" : text.substr(equals + 1);
+  bool ok = id != 0;
+  std::int32_t parsed = 0;
+  if (ok && value.size() > 2 && value[0] == '0' && (value[1] == 'x' || value[1] == 'X')) {
+    char* end = nullptr;
+    const unsigned long hex = std::strtoul(value.c_str() + 2, &end, 16);
+    ok = *end == '\0' && value[2] != '-' && value[2] != '+' && hex <= 0xFFFFFFFFul;
+    parsed = static_cast<std::int32_t>(static_cast<std::uint32_t>(hex));
+  } else if (ok) {
+    ok = ParseInt(value, &parsed);
+  }
+  if (!ok) {
+    std::fprintf(stderr, "orvex: bad --set %s; NAME=VALUE with NAME one of:", text.c_str());
+    for (const char* name : kSettingNames) std::fprintf(stderr, " %s", name);
+    std::fprintf(stderr, "\n");
+    return false;
+  }
+  settings->push_back(SettingValue{id, parsed});
+  return true;
+}
+
 // Takes option `args[*i]` (and its value) when it is one of the shared ones. 1 taken, 0 not
 // one of them, -1 malformed (reported).
 inline int ParseCaptureOption(const std::vector<std::string>& args, std::size_t* i,
                               CaptureOptions* options) {
   const std::string& name = args[*i];
+  if (name == "--auto-exposure") {
+    options->autoExposure = true;
+    return 1;
+  }
   if (name != "--color-mode" && name != "--geometry" && name != "--wait-time" &&
-      name != "--device") {
+      name != "--device" && name != "--set") {
     return 0;
   }
   if (*i + 1 >= args.size()) {
@@ -48,6 +113,8 @@ inline int ParseCaptureOption(const std::vector<std::string>& args, std::size_t*
     ok = ParseInt(value, &options->waitTime) && options->waitTime >= 0;
   } else if (name == "--device") {
     ok = ParseInt(value, &options->device) && options->device >= 0 && options->device < 8;
+  } else if (name == "--set") {
+    return ParseSetting(value, &options->settings) ? 1 : -1;
   } else {
     std::size_t start = 0;
     for (int k = 0; k < 6 && ok; ++k) {
@@ -71,8 +138,79 @@ inline void PrintErrors(CameraHandle handle, const char* what) {
   std::fprintf(stderr, "\n");
 }
 
-// Applies the options to a new handle; false (reported) when the camera refuses one.
-inline bool ApplyCaptureOptions(CameraHandle handle, const CaptureOptions& options) {
+// The values that --set and --auto-exposure are about to change, read first so that they can
+// be put back before the handle is released (which stores the settings for the user): the
+// options hold for one run only.
+struct SavedSettings {
+  std::vector<SettingValue> values;  // ascending ids
+  std::int32_t autoIris = -1;        // -1: not changed
+};
+
+inline void SaveSettings(CameraHandle handle, const CaptureOptions& options, SavedSettings* saved) {
+  std::vector<std::int32_t> ids;
+  for (const SettingValue& setting : options.settings) {
+    switch (setting.id) {
+      case 6:   // the packed gains carry 8 bits of each; the single gains hold them whole
+      case 10:  // a white balance measures new gains
+        ids.insert(ids.end(), {7, 8, 9});
+        if (setting.id == 10) ids.push_back(10);
+        break;
+      case 13:  // all five analog gains
+        ids.insert(ids.end(), {13, 14, 15, 16, 17});
+        break;
+      default:
+        ids.push_back(setting.id);
+    }
+  }
+  if (options.autoExposure) {
+    ids.push_back(18);
+    std::int32_t ok = 0;
+    const std::int32_t mode = Orvex_GetAutoIris(handle, &ok);
+    if (ok) saved->autoIris = mode;
+  }
+  // By id, so that the five analog gains go back before the single ones.
+  std::sort(ids.begin(), ids.end());
+  ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+  for (const std::int32_t id : ids) {
+    std::int32_t ok = 0;
+    const std::int32_t value = Orvex_GetFilterValue(handle, id, &ok);
+    if (ok) saved->values.push_back(SettingValue{id, value});
+  }
+}
+
+// Puts back what SaveSettings read; a value the library no longer accepts is reported.
+inline void RestoreSettings(CameraHandle handle, const SavedSettings& saved) {
+  if (saved.autoIris >= 0) Orvex_SetAutoIris(handle, saved.autoIris);
+  for (const SettingValue& setting : saved.values) {
+    if (!Orvex_SetFilterValue(handle, setting.id, setting.value)) {
+      std::fprintf(stderr, "orvex: could not put %s back to %d (error %d)\n",
+                   kSettingNames[setting.id - 1], setting.value, Orvex_GetLastError(handle));
+    }
+  }
+}
+
+// Applies the settings and the automatic exposure in the order given; false (reported with the
+// error code) when the library refuses one.
+inline bool ApplySettings(CameraHandle handle, const CaptureOptions& options) {
+  for (const SettingValue& setting : options.settings) {
+    if (!Orvex_SetFilterValue(handle, setting.id, setting.value)) {
+      std::fprintf(stderr, "orvex: %s=%d refused, error %d\n", kSettingNames[setting.id - 1],
+                   setting.value, Orvex_GetLastError(handle));
+      return false;
+    }
+  }
+  if (options.autoExposure && !Orvex_SetAutoIris(handle, 1)) {
+    PrintErrors(handle, "switching the automatic exposure on");
+    return false;
+  }
+  return true;
+}
+
+// Applies the options to a new handle; false (reported) when the camera refuses one. With
+// `saved`, what the settings options change is read first (see SaveSettings); the caller puts it
+// back with RestoreSettings before releasing the handle, whether or not this succeeded.
+inline bool ApplyCaptureOptions(CameraHandle handle, const CaptureOptions& options,
+                                SavedSettings* saved = nullptr) {
   if (options.device != 0 && !Orvex_SetDeviceNumber(handle, options.device)) {
     PrintErrors(handle, "selecting the device");
     return false;
@@ -91,7 +229,8 @@ inline bool ApplyCaptureOptions(CameraHandle handle, const CaptureOptions& optio
     PrintErrors(handle, "setting the wait time");
     return false;
   }
-  return true;
+  if (saved != nullptr) SaveSettings(handle, options, saved);
+  return ApplySettings(handle, options);
 }
 
 // Width, height and bytes a row of the images the handle delivers now.

@@ -10,5 +10,6 @@ int RunDevices(const std::vector<std::string>& args);
 int RunSettings(const std::vector<std::string>& args);
 int RunSnap(const std::vector<std::string>& args);
 int RunStream(const std::vector<std::string>& args);
+int RunBench(const std::vector<std::string>& args);
 
 }  // namespace orvex::tool

@@ -22,9 +22,12 @@ const Command kCommands[] = {
     {"settings", orvex::tool::RunSettings, "the settings stored for this user"},
     {"snap", orvex::tool::RunSnap,
      "one frame to a PNG, BMP or CSV file (--out FILE, --color-mode, --geometry, --wait-time, "
-     "--device, --camera-image)"},
+     "--device, --camera-image, --set NAME=VALUE, --auto-exposure)"},
     {"stream", orvex::tool::RunStream,
      "runs the preview (--seconds N or --frames N) and prints the frame rate as it goes"},
+    {"bench", orvex::tool::RunBench,
+     "snapshots as fast as the camera gives them, each colour mode in turn (--frames N), and "
+     "prints frames a second"},
 };
 
 int Usage() {

@@ -160,9 +160,12 @@ int Usage() {
       stderr,
       "usage: orvex snap --out FILE.png|FILE.bmp|FILE.csv [--color-mode 8|16|24|32|48|64]\n"
       "                  [--geometry TH,EHS,EH,TV,EVS,EV] [--wait-time MS] [--device N]\n"
-      "                  [--camera-image FILE.png]\n"
+      "                  [--camera-image FILE.png] [--set NAME=VALUE ...] [--auto-exposure]\n"
       "PNG: 8/16-bit gray, RGB 8 or 16 bits a channel (10-bit samples widened to 16);\n"
-      "BMP: 8 (gray palette), 24 or 32 bits; CSV: the 8-bit raw image of the library.\n");
+      "BMP: 8 (gray palette), 24 or 32 bits; CSV: the 8-bit raw image of the library.\n"
+      "--set takes any of the 27 numbered settings by the name part of its exports\n"
+      "(Brightness, Gamma, BayerGainRed, ExposureTime, GrayOffsetB, ...) for this run only;\n"
+      "--auto-exposure runs the automatic exposure.\n");
   return 2;
 }
 
@@ -210,7 +213,8 @@ int RunSnap(const std::vector<std::string>& args) {
     return 1;
   }
   int status = 1;
-  if (ApplyCaptureOptions(handle, options)) {
+  SavedSettings saved;
+  if (ApplyCaptureOptions(handle, options, &saved)) {
     const OutputSize size = CurrentOutputSize(handle, bits);
     std::vector<std::uint8_t> image(static_cast<std::size_t>(size.stride) * size.height);
     // The library's first row in memory is the camera's first line, the top of the picture:
@@ -240,6 +244,7 @@ int RunSnap(const std::vector<std::string>& args) {
       }
     }
   }
+  RestoreSettings(handle, saved);
   Orvex_Release(handle);
   return status;
 }

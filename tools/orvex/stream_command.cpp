@@ -62,9 +62,11 @@ int Usage() {
       stderr,
       "usage: orvex stream [--seconds N | --frames N] [--color-mode 8|16|24|32|48|64]\n"
       "                    [--geometry TH,EHS,EH,TV,EVS,EV] [--wait-time MS] [--device N]\n"
+      "                    [--set NAME=VALUE ...] [--auto-exposure]\n"
       "Runs the preview and prints, about once a second, the frames the camera sent and\n"
       "dropped, the mean level of the current image and the processor time of the process\n"
-      "as a share of one core (the virtual camera's own work included).\n");
+      "as a share of one core (the virtual camera's own work included). --set and\n"
+      "--auto-exposure work as for orvex snap, for this run only.\n");
   return 2;
 }
 
@@ -92,7 +94,9 @@ int RunStream(const std::vector<std::string>& args) {
     std::fprintf(stderr, "orvex: no memory for a camera handle\n");
     return 1;
   }
-  if (!ApplyCaptureOptions(handle, options)) {
+  SavedSettings saved;
+  if (!ApplyCaptureOptions(handle, options, &saved)) {
+    RestoreSettings(handle, saved);
     Orvex_Release(handle);
     return 1;
   }
@@ -105,6 +109,7 @@ int RunStream(const std::vector<std::string>& args) {
   const double cpuAtStart = ProcessCpuSeconds();
   if (!Orvex_StartPreview(handle)) {
     PrintErrors(handle, "starting the preview");
+    RestoreSettings(handle, saved);
     Orvex_Release(handle);
     return 1;
   }
@@ -153,6 +158,7 @@ int RunStream(const std::vector<std::string>& args) {
     PrintErrors(handle, "the preview");
     status = 1;
   }
+  RestoreSettings(handle, saved);
   Orvex_Release(handle);
   return status;
 }

@@ -1,0 +1,103 @@
+// The preview window: a window of the library's own, either a child of the application's window
+// or a top-level window of the image's size centred on the screen.
+#include <cinttypes>
+#include <cstdio>
+#include <mutex>
+
+#include "core/camera_context.h"
+#include "platform/platform_services.h"
+
+namespace orvex {
+namespace {
+
+constexpr char kChildTitle[] = "ActiveMovie Window";
+constexpr char kTopLevelTitle[] = "Active Window";
+constexpr std::int32_t kChildId = 6540;
+
+}  // namespace
+
+platform::WindowHandle CameraContext::CreatePreviewWindow(platform::WindowHandle parent,
+                                                          std::int32_t left, std::int32_t top,
+                                                          std::int32_t right, std::int32_t bottom) {
+  platform::WindowSystem& windows = platform::Windows();
+  platform::SystemClock& clock = platform::Clock();
+
+  // Unique in the process: the context's address, and a number that differs between the
+  // windows of one context. The whole address is printed, so 64-bit contexts cannot collide.
+  const auto salt = static_cast<std::uint32_t>(clock.Rand()) + clock.MultimediaTime();
+  std::snprintf(className.data(), className.size(), "VideoRenderer_%08" PRIxPTR "_%08" PRIx32,
+                reinterpret_cast<std::uintptr_t>(this), salt);
+  if (!windows.RegisterWindowClass(className.data())) {
+    className[0] = '\0';
+    return 0;
+  }
+
+  platform::WindowHandle window = 0;
+  if (parent != 0) {
+    // The third and fourth values are the size, not the far corner.
+    window = windows.CreateChildWindow(className.data(), kChildTitle, parent, left, top, right,
+                                       bottom, kChildId);
+  } else {
+    const std::int32_t subSample = format.SubSample;
+    const std::int32_t divisor = subSample == 1 ? 2 : subSample == 2 ? 4 : subSample == 3 ? 8 : 1;
+    platform::WindowRect outer{0, 0, geometry.EH / divisor, geometry.EV / divisor};
+    if (windows.AdjustTopLevelRect(&outer)) {
+      const std::int32_t x = (windows.ScreenWidth() + outer.left - outer.right) / 2;
+      const std::int32_t y = (windows.ScreenHeight() + outer.top - outer.bottom) / 2;
+      window = windows.CreateTopLevelWindow(className.data(), kTopLevelTitle, x, y,
+                                            outer.right - outer.left, outer.bottom - outer.top);
+    }
+  }
+
+  if (window != 0) {
+    windows.SetFocus(window);
+    windows.ShowWindow(window);
+    if (windows.UpdateWindow(window)) return window;
+    windows.DestroyWindow(window);
+  }
+  // Nothing of a failed attempt is left behind: the next one registers a class of its own.
+  windows.UnregisterWindowClass(className.data());
+  className[0] = '\0';
+  return 0;
+}
+
+int CameraContext::DestroyPreviewWindow() {
+  // No frame may be drawn through the device context once it is released.
+  StopPreview();
+  platform::WindowSystem& windows = platform::Windows();
+  if (previewDc != 0) {
+    windows.ReleaseWindowDc(previewWindow, previewDc);
+    previewDc = 0;
+  }
+  if (previewWindow != 0) {
+    windows.DestroyWindow(previewWindow);
+    previewWindow = 0;
+  }
+  if (className[0] != '\0') {
+    windows.UnregisterWindowClass(className.data());
+    className[0] = '\0';
+  }
+  return 1;
+}
+
+void CameraContext::RetirePreviewWindow() {
+  platform::WindowHandle window = 0;
+  platform::GraphicsHandle dc = 0;
+  std::array<char, 256> oldClass{};
+  {
+    // A running preview draws under this lock: after it, no frame reaches the old window.
+    std::lock_guard<std::mutex> lock(frameMutex_);
+    window = previewWindow;
+    dc = previewDc;
+    oldClass = className;
+    previewWindow = 0;
+    previewDc = 0;
+    className[0] = '\0';
+  }
+  platform::WindowSystem& windows = platform::Windows();
+  if (dc != 0) windows.ReleaseWindowDc(window, dc);
+  if (window != 0) windows.DestroyWindow(window);
+  if (oldClass[0] != '\0') windows.UnregisterWindowClass(oldClass.data());
+}
+
+}  // namespace orvex

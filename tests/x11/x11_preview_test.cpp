@@ -1,0 +1,339 @@
+// The live preview on an X display through the public headers, as an application uses it, and
+// the orvex preview command.
+#include <OrvexSdk_QX218.h>
+#include <gtest/gtest.h>
+#include <orvex/platform.h>
+#include <orvex/virtual_camera.h>
+#include <signal.h>
+#include <spawn.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "x11/x11_test_support.h"
+
+extern char** environ;
+
+namespace {
+
+using orvex::testing::TestDisplay;
+using orvex::testing::WaitUntil;
+
+constexpr int32_t kLine = 1320;
+constexpr int32_t kRasterLines = 64;
+constexpr int32_t kEHS = 40, kEVS = 2, kEH = 64, kEV = 48;
+
+class X11PreviewTest : public ::testing::TestWithParam<int32_t> {
+ protected:
+  void SetUp() override {
+    if (*app_.Unusable() != '\0') GTEST_SKIP() << app_.Unusable();
+    std::string pattern = (std::filesystem::temp_directory_path() / "orvex-x11-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    configDir_ = pattern;
+    setenv("XDG_CONFIG_HOME", configDir_.c_str(), 1);
+    for (int index = 1; index < 8; ++index) OrvexVirtualCamera_Detach(index);
+    ASSERT_TRUE(OrvexVirtualCamera_IsAttached(0) || OrvexVirtualCamera_Attach(0));
+    ASSERT_EQ(OrvexVirtualCamera_SetFramePeriod(0, 0), 1);
+    std::vector<uint8_t> raster(static_cast<size_t>(kLine) * kRasterLines);
+    for (size_t at = 0; at < raster.size(); ++at) raster[at] = static_cast<uint8_t>(at * 7 / 3);
+    ASSERT_EQ(OrvexVirtualCamera_SetRaster(0, raster.data(), kLine, kRasterLines, 1), 1);
+
+    messages_ = OrvexPlatform_CreateMessageWindow();
+    handle_ = Orvex_Initialize(messages_);
+    ASSERT_NE(handle_, 0);
+    ASSERT_EQ(Orvex_SetCaptureWindowEx(handle_, kLine, kEHS, kEH, 1024, kEVS, kEV), 1);
+    ASSERT_EQ(Orvex_SetWaitTime(handle_, 1), 1);
+    ASSERT_EQ(Orvex_SetColorMode(handle_, GetParam()), 1);
+  }
+
+  void TearDown() override {
+    if (handle_ != 0) {
+      EXPECT_EQ(Orvex_Release(handle_), 1);
+    }
+    if (messages_ != 0) OrvexPlatform_DestroyWindow(messages_);
+    std::error_code ignored;
+    if (!configDir_.empty()) std::filesystem::remove_all(configDir_, ignored);
+  }
+
+  // Waits for `count` frames announced to the message window.
+  bool WaitForFrames(int count) {
+    for (int seen = 0; seen < count;) {
+      uint32_t message = 0;
+      uintptr_t wParam = 0;
+      intptr_t lParam = 0;
+      if (!OrvexPlatform_GetMessage(messages_, 20000, &message, &wParam, &lParam)) return false;
+      if (message == FrameMessage && wParam != 0) ++seen;
+    }
+    return true;
+  }
+
+  // What the window shows of the last frame: the image as the library delivers it, its first
+  // memory row at the top. Read once the preview has stopped, so that nothing writes it.
+  std::vector<uint8_t> LastFrame() {
+    const int bytes = GetParam() / 8;
+    const size_t stride = (static_cast<size_t>(kEH) * bytes + 3) & ~size_t{3};
+    std::vector<uint8_t> image(stride * kEV);
+    EXPECT_EQ(Orvex_GetImage(handle_, image.data(), static_cast<int32_t>(image.size()), 1), 1);
+    std::vector<uint8_t> bgr;
+    for (int32_t row = 0; row < kEV; ++row) {
+      for (int32_t column = 0; column < kEH; ++column) {
+        const uint8_t* p = image.data() + row * stride + column * bytes;
+        if (bytes == 1) {
+          bgr.insert(bgr.end(), {p[0], p[0], p[0]});
+        } else {
+          bgr.insert(bgr.end(), {p[0], p[1], p[2]});
+        }
+      }
+    }
+    return bgr;
+  }
+
+  // The windows directly inside `parent`.
+  std::vector<Window> Children(Window parent) {
+    Window root = 0, up = 0, *list = nullptr;
+    unsigned count = 0;
+    std::vector<Window> children;
+    if (XQueryTree(app_.get(), parent, &root, &up, &list, &count)) {
+      children.assign(list, list + count);
+      XFree(list);
+    }
+    return children;
+  }
+
+  TestDisplay app_;
+  std::filesystem::path configDir_;
+  OrvexWindow messages_ = 0;
+  CameraHandle handle_ = 0;
+};
+
+INSTANTIATE_TEST_SUITE_P(ColorMode, X11PreviewTest, ::testing::Values(8, 24),
+                         [](const auto& info) { return "Bits" + std::to_string(info.param); });
+
+TEST_P(X11PreviewTest, ChildPreviewInTheApplicationsWindowShowsTheFrames) {
+  const Window app = app_.MakeWindow(0, 0, 200, 150);
+  ASSERT_EQ(Orvex_SetPreviewWindow(handle_, app, 10, 20, kEH, kEV), 1);
+  ASSERT_EQ(Orvex_CallBackPreview(handle_, messages_, nullptr, 0, 0), 1);
+  const std::vector<Window> children = Children(app);
+  ASSERT_EQ(children.size(), 1u);
+  const Window preview = children[0];
+  XWindowAttributes attributes;
+  ASSERT_TRUE(XGetWindowAttributes(app_.get(), preview, &attributes));
+  EXPECT_EQ(attributes.x, 10);
+  EXPECT_EQ(attributes.y, 20);
+  EXPECT_EQ(attributes.width, kEH);
+  EXPECT_EQ(attributes.height, kEV);
+
+  ASSERT_TRUE(WaitForFrames(2));
+  ASSERT_EQ(Orvex_StopPreview(handle_), 1);
+  EXPECT_EQ(app_.ReadBgr(preview, 0, 0, kEH, kEV), LastFrame());
+
+  EXPECT_EQ(Orvex_Close(handle_), 1);
+  EXPECT_TRUE(Children(app).empty());
+  XDestroyWindow(app_.get(), app);
+}
+
+TEST_P(X11PreviewTest, TopLevelPreviewIsCentredAndShowsTheFrames) {
+  Display* display = app_.get();
+  const std::vector<Window> before = Children(app_.root());
+  ASSERT_EQ(Orvex_CallBackPreview(handle_, messages_, nullptr, 0, 0), 1);
+  std::vector<Window> made;
+  for (Window window : Children(app_.root())) {
+    if (std::find(before.begin(), before.end(), window) == before.end()) made.push_back(window);
+  }
+  ASSERT_EQ(made.size(), 1u);
+  const Window preview = made[0];
+  char* name = nullptr;
+  ASSERT_TRUE(XFetchName(display, preview, &name));
+  EXPECT_STREQ(name, "Active Window");
+  XFree(name);
+  XWindowAttributes attributes;
+  ASSERT_TRUE(XGetWindowAttributes(display, preview, &attributes));
+  EXPECT_EQ(attributes.width, kEH);
+  EXPECT_EQ(attributes.height, kEV);
+  if (XGetSelectionOwner(display, XInternAtom(display, "WM_S0", False)) == None) {
+    EXPECT_EQ(attributes.x, (DisplayWidth(display, DefaultScreen(display)) - kEH) / 2);
+    EXPECT_EQ(attributes.y, (DisplayHeight(display, DefaultScreen(display)) - kEV) / 2);
+  }
+
+  ASSERT_TRUE(WaitForFrames(2));
+  ASSERT_EQ(Orvex_StopPreview(handle_), 1);
+  EXPECT_EQ(app_.ReadBgr(app_.root(), attributes.x, attributes.y, kEH, kEV), LastFrame());
+  EXPECT_EQ(Orvex_Close(handle_), 1);
+  EXPECT_EQ(Children(app_.root()), before);
+}
+
+// The application destroys its window under a running preview: the host goes on, and the
+// preview stops and closes as usual.
+TEST_P(X11PreviewTest, ParentDestroyedUnderARunningPreviewLeavesTheHostAlive) {
+  const Window app = app_.MakeWindow(0, 0, 120, 90);
+  ASSERT_EQ(Orvex_SetPreviewWindow(handle_, app, 0, 0, kEH, kEV), 1);
+  ASSERT_EQ(Orvex_CallBackPreview(handle_, messages_, nullptr, 0, 0), 1);
+  ASSERT_TRUE(WaitForFrames(2));
+  XDestroyWindow(app_.get(), app);
+  XSync(app_.get(), False);
+  EXPECT_TRUE(WaitForFrames(3));
+  EXPECT_EQ(Orvex_StopPreview(handle_), 1);
+  EXPECT_EQ(Orvex_Close(handle_), 1);
+  EXPECT_EQ(Orvex_Release(handle_), 1);
+  handle_ = 0;
+}
+
+// Frame messages to an X window of the application's arrive as ClientMessage events with the
+// address of FrameInfo in two halves.
+TEST_P(X11PreviewTest, FrameMessagesReachTheApplicationsXWindow) {
+  Display* display = app_.get();
+  const Window app = app_.MakeWindow(0, 0, 120, 90);
+  ASSERT_EQ(Orvex_SetPreviewWindow(handle_, app, 0, 0, kEH, kEV), 1);
+  ASSERT_EQ(Orvex_CallBackPreview(handle_, app, nullptr, 0, 0), 1);
+  XEvent event;
+  const Atom type = XInternAtom(display, ORVEX_PLATFORM_MESSAGE_ATOM, False);
+  ASSERT_TRUE(app_.WaitForEvent(&event, std::chrono::seconds(20), [&](const XEvent& e) {
+    return e.type == ClientMessage && e.xclient.message_type == type &&
+           (e.xclient.data.l[1] != 0 || e.xclient.data.l[2] != 0);
+  }));
+  ASSERT_EQ(Orvex_StopPreview(handle_), 1);
+  const auto item = [&](int i) {
+    return static_cast<uint64_t>(event.xclient.data.l[i]) & 0xFFFFFFFF;
+  };
+  EXPECT_EQ(item(0), static_cast<uint64_t>(FrameMessage));
+  EXPECT_EQ(item(3) | item(4) << 32, 0u);
+  const auto* info =
+      reinterpret_cast<const FrameInfo*>(static_cast<uintptr_t>(item(1) | item(2) << 32));
+  EXPECT_EQ(info->size, 24);
+  EXPECT_EQ(info->width, kEH);
+  EXPECT_EQ(info->height, kEV);
+  EXPECT_EQ(info->bitsPerPixel, GetParam());
+  EXPECT_EQ(Orvex_Close(handle_), 1);
+  XDestroyWindow(display, app);
+}
+
+#ifdef ORVEX_TOOL_PATH
+
+// The orvex command, running with its output read line by line.
+class Command {
+ public:
+  explicit Command(std::vector<std::string> args) {
+    int out[2];
+    if (pipe(out) != 0) return;
+    std::vector<char*> argv{const_cast<char*>(ORVEX_TOOL_PATH)};
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    posix_spawn_file_actions_addclose(&actions, out[0]);
+    if (posix_spawn(&pid_, ORVEX_TOOL_PATH, &actions, nullptr, argv.data(), environ) != 0) pid_ = 0;
+    posix_spawn_file_actions_destroy(&actions);
+    close(out[1]);
+    out_ = out[0];
+  }
+  ~Command() {
+    if (pid_ != 0) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+    if (out_ >= 0) close(out_);
+  }
+
+  // The next output line that contains `text` (within 20 seconds); empty when none came.
+  std::string LineWith(const std::string& text) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (std::chrono::steady_clock::now() < deadline) {
+      const std::size_t end = pending_.find('\n');
+      if (end != std::string::npos) {
+        std::string line = pending_.substr(0, end);
+        pending_.erase(0, end + 1);
+        if (line.find(text) != std::string::npos) return line;
+        continue;
+      }
+      pollfd descriptor{out_, POLLIN, 0};
+      if (poll(&descriptor, 1, 100) <= 0) continue;
+      char buffer[256];
+      const ssize_t got = read(out_, buffer, sizeof buffer);
+      if (got <= 0) break;
+      pending_.append(buffer, static_cast<std::size_t>(got));
+    }
+    return {};
+  }
+
+  // The exit status, waiting up to 20 seconds; -1 when it did not end normally in time.
+  int Wait() {
+    int status = 0;
+    const bool ended = WaitUntil([&] { return waitpid(pid_, &status, WNOHANG) == pid_; });
+    if (!ended) return -1;
+    pid_ = 0;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  pid_t pid() const { return pid_; }
+
+ private:
+  pid_t pid_ = 0;
+  int out_ = -1;
+  std::string pending_;
+};
+
+class PreviewCommandTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (*app_.Unusable() != '\0') GTEST_SKIP() << app_.Unusable();
+    std::string pattern = (std::filesystem::temp_directory_path() / "orvex-x11-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    configDir_ = pattern;
+    setenv("XDG_CONFIG_HOME", configDir_.c_str(), 1);  // the command's settings
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    if (!configDir_.empty()) std::filesystem::remove_all(configDir_, ignored);
+  }
+
+  TestDisplay app_;
+  std::filesystem::path configDir_;
+};
+
+TEST_F(PreviewCommandTest, EndsOnTheWindowsCloseButton) {
+  Command command({"preview", "--geometry", "1320,40,64,1024,2,48"});
+  const std::string started = command.LineWith("in window 0x");
+  ASSERT_FALSE(started.empty());
+  const Window window = std::stoul(started.substr(started.find("0x")), nullptr, 16);
+  ASSERT_FALSE(command.LineWith("frames/s").empty());  // the title has had its first update
+
+  // What a window manager sends when the close button is pressed.
+  Display* display = app_.get();
+  XEvent event{};
+  event.xclient.type = ClientMessage;
+  event.xclient.window = window;
+  event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+  event.xclient.format = 32;
+  event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+  event.xclient.data.l[1] = CurrentTime;
+  XSendEvent(display, window, False, NoEventMask, &event);
+  XFlush(display);
+  EXPECT_FALSE(command.LineWith("closed:").empty());
+  EXPECT_EQ(command.Wait(), 0);
+}
+
+TEST_F(PreviewCommandTest, EndsOnCtrlC) {
+  Command command({"preview", "--size", "32,24"});
+  ASSERT_FALSE(command.LineWith("in window 0x").empty());
+  kill(command.pid(), SIGINT);
+  EXPECT_FALSE(command.LineWith("interrupted:").empty());
+  EXPECT_EQ(command.Wait(), 0);
+}
+
+TEST_F(PreviewCommandTest, RunsForTheSecondsGiven) {
+  Command command({"preview", "--seconds", "1", "--color-mode", "8"});
+  const std::string done = command.LineWith("frames shown");
+  EXPECT_EQ(done.rfind("stopped:", 0), 0u) << done;
+  EXPECT_EQ(command.Wait(), 0);
+}
+
+#endif
+
+}  // namespace
