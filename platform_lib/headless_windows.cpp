@@ -31,7 +31,7 @@ void ResizePicture(Window& window) {
     std::memcpy(pixels.data() + at, window.background, 3);
   }
   const std::size_t keepBytes = static_cast<std::size_t>(std::min(width, window.clientWidth)) * 3;
-  const std::int32_t keepRows = std::min(height, window.clientHeight);
+  const std::int32_t keepRows = keepBytes == 0 ? 0 : std::min(height, window.clientHeight);
   for (std::int32_t row = 0; row < keepRows; ++row) {
     std::memcpy(pixels.data() + static_cast<std::size_t>(row) * width * 3,
                 window.pixels.data() + static_cast<std::size_t>(row) * window.clientWidth * 3,

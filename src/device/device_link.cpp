@@ -92,6 +92,10 @@ int DeviceLink::SelectedDevice() const {
 std::int32_t DeviceLink::TransferSamples() const {
   return transferSamples_;
 }
+std::int32_t DeviceLink::StreamWritePosition() const {
+  return stream_.writePos.load(std::memory_order_acquire);
+}
+
 std::int32_t DeviceLink::BufferCount() const {
   return bufferCount_;
 }

@@ -64,6 +64,7 @@ class DeviceLink {
   // --- read-only views for the context and tests ---
   std::int32_t TransferSamples() const;
   std::int32_t BufferCount() const;
+  std::int32_t StreamWritePosition() const;
   int SampleWidth16() const;
   std::int32_t LineLength() const;
   std::int32_t HStart() const;

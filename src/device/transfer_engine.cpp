@@ -185,7 +185,10 @@ void DeviceLink::RunStreamReader() {
       moved = 0;
       if (PipeTransfer(handle, kFramePipe, stream_.byteCount, buffer, &moved, true) != 0 ||
           moved != stream_.byteCount) {
+        // The buffer holds no whole frame: the position stays, so that no poll between here
+        // and the failure flag below hands it to the consumer as a new frame.
         result = 19;
+        break;
       }
 
       // Jump over the buffer the consumer reads; the release store publishes the frame.

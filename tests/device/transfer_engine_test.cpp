@@ -262,6 +262,8 @@ TEST_F(EngineTest, FailedReadEndsTheStreamUntilStopCollectsIt) {
   port_.ReleaseFrames(1);
   ASSERT_TRUE(Eventually([&] { return link->PollStream() == 1; }));
   EXPECT_EQ(link->PollStream(), 1);
+  // The failed buffer is never published as a frame: the position stays after the two good ones.
+  EXPECT_EQ(link->StreamWritePosition(), 2);
   EXPECT_EQ(link->StartStream(), 21);
   EXPECT_EQ(link->StopStream(), 19);
   EXPECT_EQ(link->PollStream(), 0);

@@ -10,11 +10,13 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "platform/posix/headless_window_system.h"
 #include "platform/posix/x11_window_system.h"
 #include "x11/x11_test_support.h"
 
@@ -26,7 +28,8 @@ namespace {
 using orvex::testing::TestDisplay;
 using orvex::testing::WaitUntil;
 
-// A bottom-up bitmap with a pattern in which every pixel differs from its neighbours.
+// A bitmap (bottom-up, or top-down for a negative height) with a pattern in which every pixel
+// differs from its neighbours.
 struct Bitmap {
   Bitmap(std::int32_t width, std::int32_t height, std::uint16_t bits) {
     header.width = width;
@@ -34,8 +37,9 @@ struct Bitmap {
     header.planes = 1;
     header.bitCount = bits;
     stride = (static_cast<std::size_t>(width) * bits + 31) / 32 * 4;
-    pixels.assign(stride * height, 0);
-    for (std::int32_t row = 0; row < height; ++row) {
+    const std::int32_t rows = height < 0 ? -height : height;
+    pixels.assign(stride * rows, 0);
+    for (std::int32_t row = 0; row < rows; ++row) {
       for (std::size_t k = 0; k < static_cast<std::size_t>(width) * bits / 8; ++k) {
         pixels[row * stride + k] = static_cast<std::uint8_t>(row * 29 + k * 7 + 3);
       }
@@ -137,6 +141,68 @@ TEST_P(X11WindowTest, ChildWindowInTheApplicationsWindowShowsTheFrame) {
   EXPECT_EQ(windows_->SetDiBitsToDevice(dc, 0, 0, 64, 48, 0, 0, 0, 48, gray.View()), 0);
   EXPECT_TRUE(windows_->DestroyWindow(child));
   XDestroyWindow(display, app);
+}
+
+// Every drawing call leaves the same pixels on the X screen as on the headless one.
+TEST_P(X11WindowTest, ShowsTheSamePixelsAsTheHeadlessScreen) {
+  HeadlessWindowSystem headless;
+  const OrvexWindow headlessApp = OrvexPlatform_CreateWindow(0, 0, 0, 100, 80);
+  const WindowHandle headlessChild =
+      headless.CreateChildWindow("c", "t", headlessApp, 0, 0, 64, 48, 1);
+  const GraphicsHandle headlessDc = headless.GetWindowDc(headlessChild);
+  const Window app = app_.MakeWindow(0, 0, 100, 80);
+  const WindowHandle child = windows_->CreateChildWindow("c", "t", app, 0, 0, 64, 48, 1);
+  const GraphicsHandle dc = windows_->GetWindowDc(child);
+  ASSERT_NE(headlessDc, 0u);
+  ASSERT_NE(dc, 0u);
+
+  const Bitmap color(64, 48, 24), small(32, 24, 24), large(100, 70, 24), wide(64, 48, 32);
+  const Bitmap gray(64, 48, 8), grayTopDown(64, -48, 8);
+  struct Case {
+    const char* name;
+    std::function<void(WindowSystem&, GraphicsHandle)> draw;
+  };
+  const Case cases[] = {
+      {"direct colour",
+       [&](WindowSystem& w, GraphicsHandle d) {
+         w.StretchBlt(d, 0, 0, 64, 48, color.View(), 0, 48, 64, -48);
+       }},
+      {"twice the size",
+       [&](WindowSystem& w, GraphicsHandle d) {
+         w.StretchBlt(d, 0, 0, 64, 48, small.View(), 0, 24, 32, -24);
+       }},
+      {"reduced",
+       [&](WindowSystem& w, GraphicsHandle d) {
+         w.StretchBlt(d, 0, 0, 64, 48, large.View(), 0, 70, 100, -70);
+       }},
+      {"mirrored sideways",
+       [&](WindowSystem& w, GraphicsHandle d) {
+         w.StretchBlt(d, 0, 0, 64, 48, wide.View(), 64, 0, -64, 48);
+       }},
+      {"gray bottom-up",
+       [&](WindowSystem& w, GraphicsHandle d) {
+         w.SetDiBitsToDevice(d, 0, 0, 64, 48, 0, 0, 0, 48, gray.View());
+       }},
+      {"gray top-down",
+       [&](WindowSystem& w, GraphicsHandle d) {
+         w.SetDiBitsToDevice(d, 0, 0, 64, 48, 0, 0, 0, 48, grayTopDown.View());
+       }},
+      {"part of the scan lines, shifted",
+       [&](WindowSystem& w, GraphicsHandle d) {
+         w.SetDiBitsToDevice(d, 4, 6, 40, 30, -3, 5, 10, 20, color.View());
+       }},
+  };
+  std::vector<std::uint8_t> headlessPixels(64 * 48 * 3);
+  for (const Case& c : cases) {
+    c.draw(headless, headlessDc);
+    c.draw(*windows_, dc);
+    std::int32_t x = 0, y = 0;
+    ASSERT_EQ(OrvexPlatform_GetClientRect(headlessChild, &x, &y, nullptr, nullptr), 1);
+    ASSERT_EQ(OrvexPlatform_ReadScreen(x, y, 64, 48, headlessPixels.data()), 1);
+    EXPECT_EQ(app_.ReadBgr(child, 0, 0, 64, 48), headlessPixels) << c.name;
+  }
+  OrvexPlatform_DestroyWindow(headlessApp);
+  XDestroyWindow(app_.get(), app);
 }
 
 TEST_P(X11WindowTest, TopLevelWindowCarriesItsTitleAndCloseProtocolAndScales) {
@@ -305,6 +371,37 @@ TEST_P(X11WindowTest, PostedMessagesReachXWindowsAsClientMessagesWithSplitWords)
   XDestroyWindow(display, target);
   XSync(display, False);
   EXPECT_FALSE(windows_->PostWindowMessage(target, 32770, 0, 0));
+}
+
+std::atomic<int> hostErrors{0};
+int CountHostError(Display*, XErrorEvent*) {
+  ++hostErrors;
+  return 0;
+}
+
+// The host's error handler, installed before the library's connections, still sees the errors
+// of the host's own connection, and none of the library's.
+TEST(X11ErrorHandlerTest, ErrorsOfTheHostsConnectionReachTheHostsHandler) {
+  TestDisplay app;
+  if (*app.Unusable() != '\0') GTEST_SKIP() << app.Unusable();
+  const XErrorHandler before = XSetErrorHandler(CountHostError);
+  const Window gone = app.MakeWindow(0, 0, 10, 10);
+  XDestroyWindow(app.get(), gone);
+  XSync(app.get(), False);
+
+  X11WindowSystem windows;
+  // A thread's first call opens its connection, which puts the library's handler in front.
+  std::thread([&] {
+    WindowRect rect;
+    EXPECT_FALSE(windows.GetClientRect(gone, &rect));
+    EXPECT_FALSE(windows.DestroyWindow(gone));
+  }).join();
+  EXPECT_EQ(hostErrors.load(), 0);
+
+  XMapWindow(app.get(), gone);
+  XSync(app.get(), False);
+  EXPECT_EQ(hostErrors.load(), 1);
+  XSetErrorHandler(before);
 }
 
 // A server of the test's own that goes away under the library's connections.

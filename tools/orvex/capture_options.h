@@ -5,6 +5,8 @@
 #include <OrvexSdk_QX218.h>
 
 #include <algorithm>
+#include <cctype>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -72,8 +74,10 @@ inline bool ParseSetting(const std::string& text, std::vector<SettingValue>* set
   std::int32_t parsed = 0;
   if (ok && value.size() > 2 && value[0] == '0' && (value[1] == 'x' || value[1] == 'X')) {
     char* end = nullptr;
-    const unsigned long hex = std::strtoul(value.c_str() + 2, &end, 16);
-    ok = *end == '\0' && value[2] != '-' && value[2] != '+' && hex <= 0xFFFFFFFFul;
+    errno = 0;
+    const unsigned long long hex = std::strtoull(value.c_str() + 2, &end, 16);
+    ok = std::isxdigit(static_cast<unsigned char>(value[2])) && *end == '\0' && errno == 0 &&
+         hex <= 0xFFFFFFFFull;
     parsed = static_cast<std::int32_t>(static_cast<std::uint32_t>(hex));
   } else if (ok) {
     ok = ParseInt(value, &parsed);

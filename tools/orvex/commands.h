@@ -10,6 +10,7 @@ int RunDevices(const std::vector<std::string>& args);
 int RunSettings(const std::vector<std::string>& args);
 int RunSnap(const std::vector<std::string>& args);
 int RunStream(const std::vector<std::string>& args);
+int RunPreview(const std::vector<std::string>& args);
 int RunBench(const std::vector<std::string>& args);
 
 }  // namespace orvex::tool

@@ -44,8 +44,7 @@ bool Describe(const BitmapView& bitmap, DibLayout* layout) {
   layout->bitsPerPixel = bits;
   layout->pixelBytes = bits / 8;
   layout->stride = (layout->width * bits + 31) / 32 * 4;
-  layout->palette =
-      bits == 8 ? reinterpret_cast<const std::uint8_t*>(bitmap.colorTable) : nullptr;
+  layout->palette = bits == 8 ? reinterpret_cast<const std::uint8_t*>(bitmap.colorTable) : nullptr;
   return true;
 }
 
@@ -211,8 +210,8 @@ bool HeadlessWindowSystem::StretchBlt(GraphicsHandle dc, std::int32_t x, std::in
     // One to one: straight from the bitmap's rows, cut to what lies inside it.
     const std::int64_t iBegin = std::max<std::int64_t>(0, -sx);
     const std::int64_t iEnd = std::min(w, dib.width - sx);
-    const std::int64_t jBegin = sh > 0 ? std::max<std::int64_t>(0, -sy)
-                                       : std::max<std::int64_t>(0, sy - dib.height);
+    const std::int64_t jBegin =
+        sh > 0 ? std::max<std::int64_t>(0, -sy) : std::max<std::int64_t>(0, sy - dib.height);
     const std::int64_t jEnd = sh > 0 ? std::min(h, dib.height - sy) : std::min(h, sy);
     if (iBegin >= iEnd || jBegin >= jEnd) return true;
     const std::int64_t rowStep = (sh > 0) == dib.topDown ? 1 : -1;

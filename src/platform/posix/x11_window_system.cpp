@@ -123,11 +123,11 @@ bool X11WindowSystem::PostWindowMessage(WindowHandle window, std::uint32_t messa
 }
 
 bool X11WindowSystem::RegisterWindowClass(const char* className) {
-  return className != nullptr;
+  return className != nullptr && className[0] != '\0';
 }
 
 bool X11WindowSystem::UnregisterWindowClass(const char* className) {
-  return className != nullptr;
+  return className != nullptr && className[0] != '\0';
 }
 
 WindowHandle X11WindowSystem::MakeWindow(WindowHandle parent, const char* title, std::int32_t x,
