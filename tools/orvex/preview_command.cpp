@@ -122,7 +122,10 @@ int RunPreview(const std::vector<std::string>& args) {
     XCloseDisplay(display);
     return 1;
   }
-  if (!ApplyCaptureOptions(handle, options)) {
+  // --set lasts for this run only: the values go back before the handle saves its settings.
+  SavedSettings saved;
+  if (!ApplyCaptureOptions(handle, options, &saved)) {
+    RestoreSettings(handle, saved);
     Orvex_Release(handle);
     XCloseDisplay(display);
     return 1;
@@ -146,6 +149,7 @@ int RunPreview(const std::vector<std::string>& args) {
   if (!Orvex_SetPreviewWindow(handle, static_cast<OrvexWindow>(window), 0, 0, width, height) ||
       !Orvex_CallBackPreview(handle, static_cast<OrvexWindow>(window), nullptr, 0, 0)) {
     PrintErrors(handle, "opening the preview");
+    RestoreSettings(handle, saved);
     Orvex_Release(handle);
     XDestroyWindow(display, window);
     XCloseDisplay(display);
@@ -218,6 +222,7 @@ int RunPreview(const std::vector<std::string>& args) {
     status = 1;
   }
   Orvex_Close(handle);
+  RestoreSettings(handle, saved);
   Orvex_Release(handle);
   const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
   std::printf("%s: %lld frames shown in %.1f s\n", reason, static_cast<long long>(frames), elapsed);
