@@ -1,0 +1,286 @@
+// The C++ interface (orvex/orvex.hpp) against the virtual camera, through the public headers
+// only, built as C++17 as an application would build it.
+#include <gtest/gtest.h>
+#include <orvex/virtual_camera.h>
+#include <stdlib.h>
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <numeric>
+#include <orvex/orvex.hpp>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr std::int32_t kLine = 1320;
+constexpr std::int32_t kRasterLines = 64;
+
+class CameraTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (std::filesystem::temp_directory_path() / "orvex-cpp-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    configDir_ = pattern;
+    setenv("XDG_CONFIG_HOME", configDir_.c_str(), 1);
+    for (int index = 1; index < 8; ++index) OrvexVirtualCamera_Detach(index);
+    ASSERT_TRUE(OrvexVirtualCamera_IsAttached(0) || OrvexVirtualCamera_Attach(0));
+    ASSERT_EQ(OrvexVirtualCamera_SetFramePeriod(0, 0), 1);
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    std::filesystem::remove_all(configDir_, ignored);
+  }
+
+  // 8-bit raster whose every sample is its line number (lines 0..63), zeros below.
+  static void SetLineRaster() {
+    std::vector<std::uint8_t> raster(static_cast<size_t>(kLine) * kRasterLines);
+    for (std::int32_t line = 0; line < kRasterLines; ++line) {
+      std::fill_n(raster.begin() + line * kLine, kLine, static_cast<std::uint8_t>(line + 1));
+    }
+    ASSERT_EQ(OrvexVirtualCamera_SetRaster(0, raster.data(), kLine, kRasterLines, 1), 1);
+  }
+
+  static double Mean(const orvex::Frame& frame) {
+    double sum = 0;
+    for (std::int32_t y = 0; y < frame.height(); ++y) {
+      const std::uint8_t* row = frame.row(y);
+      sum = std::accumulate(row, row + frame.width() * frame.view().bytes_per_pixel(), sum);
+    }
+    return sum / (static_cast<double>(frame.width()) * frame.height());
+  }
+
+  static std::int32_t CodeOf(const std::function<void()>& action) {
+    try {
+      action();
+    } catch (const std::system_error& error) {
+      EXPECT_EQ(&error.code().category(), &orvex::error_category()) << error.what();
+      return error.code().value();
+    }
+    return 0;
+  }
+
+  std::filesystem::path configDir_;
+};
+
+// Every code of the C header has a name and a text; the category speaks with them.
+TEST(ErrorCategoryTest, NamesEveryCodeOfTheLibraryAndTheInterface) {
+  struct Known {
+    std::int32_t code;
+    const char* name;
+  };
+  const Known known[] = {{ErrorNoDevice, "ErrorNoDevice"},
+                         {ErrorDeviceNotFound, "ErrorDeviceNotFound"},
+                         {ErrorThreadStart, "ErrorThreadStart"},
+                         {ErrorWindow, "ErrorWindow"},
+                         {ErrorBuffer, "ErrorBuffer"},
+                         {ErrorTransfer, "ErrorTransfer"},
+                         {ErrorGeometry, "ErrorGeometry"},
+                         {ErrorFrameRead, "ErrorFrameRead"},
+                         {ErrorParameter, "ErrorParameter"},
+                         {ErrorNotSupported, "ErrorNotSupported"},
+                         {ErrorStreamStopped, "ErrorStreamStopped"},
+                         {ErrorUnreported, "ErrorUnreported"},
+                         {ErrorNotInSizeTable, "ErrorNotInSizeTable"},
+                         {ErrorNoFrame, "ErrorNoFrame"},
+                         {ErrorBusy, "ErrorBusy"}};
+  std::int32_t rows = 0;
+  OrvexError_Table(&rows);
+  EXPECT_EQ(rows, static_cast<std::int32_t>(std::size(known)));
+  for (const Known& k : known) {
+    EXPECT_STREQ(OrvexError_Name(k.code), k.name);
+    EXPECT_STRNE(OrvexError_Text(k.code), OrvexError_Text(12345));
+    const std::error_code code = static_cast<orvex::Error>(k.code);
+    EXPECT_EQ(code.message().rfind(std::string(k.name) + " (" + std::to_string(k.code) + "): ", 0),
+              0u)
+        << code.message();
+  }
+  EXPECT_STREQ(OrvexError_Name(0), "NoError");
+  EXPECT_STREQ(OrvexError_Name(10), "ErrorUnknown");
+  EXPECT_STREQ(orvex::error_category().name(), "orvex");
+}
+
+TEST_F(CameraTest, OwnsItsHandleAndMovesIt) {
+  CameraHandle released = 0;
+  {
+    orvex::Camera first;
+    ASSERT_TRUE(first);
+    released = first.handle();
+    orvex::Camera second(std::move(first));
+    EXPECT_FALSE(first);
+    EXPECT_EQ(second.handle(), released);
+    EXPECT_EQ(CodeOf([&] { first.width(); }), ErrorNoDevice);
+    EXPECT_EQ(second.width(), 1280);
+  }
+  // Gone with the object: the library no longer knows the handle.
+  EXPECT_EQ(Orvex_GetWaitTime(released), -1);
+
+  EXPECT_EQ(CodeOf([] { orvex::Camera absent(3); }), ErrorDeviceNotFound);
+  OrvexVirtualCamera_Detach(0);
+  EXPECT_EQ(CodeOf([] { orvex::Camera none; }), ErrorDeviceNotFound);
+}
+
+// Sizes, strides and channel order of every format, with rows top first.
+TEST_F(CameraTest, SnapshotsComeTopDownInEveryFormat) {
+  orvex::Camera camera;
+  camera.set_geometry(orvex::Geometry::centered(642, 10));
+  ASSERT_EQ(camera.width(), 642);
+  for (const orvex::PixelFormat format :
+       {orvex::PixelFormat::Gray8, orvex::PixelFormat::Gray16, orvex::PixelFormat::PseudoColor24,
+        orvex::PixelFormat::Bgrx32, orvex::PixelFormat::Bgr48, orvex::PixelFormat::Bgrx64}) {
+    camera.set_pixel_format(format);
+    const orvex::Frame frame = camera.snapshot();
+    EXPECT_EQ(frame.format(), format);
+    EXPECT_EQ(frame.width(), 642);
+    EXPECT_EQ(frame.height(), 10);
+    EXPECT_EQ(frame.stride() % 4, 0);
+    EXPECT_GE(frame.stride(), 642 * orvex::bits_per_pixel(format) / 8);
+  }
+
+  // Top first: row y is the window's line y.
+  SetLineRaster();
+  camera.set_pixel_format(orvex::PixelFormat::Gray8);
+  camera.set_geometry({kLine, 39, 1280, 1024, 4, 48});
+  const orvex::Frame lines = camera.snapshot();
+  for (std::int32_t y = 0; y < lines.height(); ++y) ASSERT_EQ(lines.row(y)[100], 4 + y + 1) << y;
+
+  // Blue, green, red order; 16-bit formats hold 10-bit values.
+  ASSERT_EQ(OrvexVirtualCamera_SetSceneColor(0, 200, 100, 40), 1);
+  camera.set_geometry(orvex::Geometry::centered(64, 64));
+  camera.set_pixel_format(orvex::PixelFormat::Bgrx32);
+  const orvex::Frame bgrx = camera.snapshot();
+  const std::uint8_t* pixel = bgrx.row(32) + 32 * 4;
+  EXPECT_NEAR(pixel[0], 40, 3);
+  EXPECT_NEAR(pixel[1], 100, 3);
+  EXPECT_NEAR(pixel[2], 200, 3);
+  camera.set_pixel_format(orvex::PixelFormat::Bgr48);
+  const orvex::Frame bgr48 = camera.snapshot();
+  const std::uint16_t* words = bgr48.row16(32) + 32 * 3;
+  EXPECT_NEAR(words[0], 40 * 1023 / 255, 12);
+  EXPECT_NEAR(words[2], 200 * 1023 / 255, 12);
+}
+
+// The failures the library reports with a bare 0 get codes of their own.
+TEST_F(CameraTest, SilentFailuresBecomeErrors) {
+  orvex::Camera camera;
+  EXPECT_EQ(CodeOf([&] { camera.set_capture_size(640, 480); }), ErrorNotInSizeTable);
+  EXPECT_EQ(CodeOf([&] { camera.set_geometry({1320, 39, 1282, 1024, 0, 1024}); }), ErrorGeometry);
+  camera.set_geometry({});
+  EXPECT_EQ(CodeOf([&] { camera.set_wait_time(-1ms); }), ErrorParameter);
+
+  // Ranges are checked before the library sees the value; the old value stays.
+  camera.set(orvex::Setting::Gamma, 120);
+  EXPECT_EQ(CodeOf([&] { camera.set(orvex::Setting::Gamma, 201); }), ErrorParameter);
+  EXPECT_EQ(camera.get(orvex::Setting::Gamma), 120);
+  EXPECT_EQ(CodeOf([&] { camera.set(orvex::Setting::GrayOffsetB, -256); }), ErrorParameter);
+  camera.set(orvex::Setting::BayerGainRGB, 0x01402010);
+  EXPECT_EQ(camera.get(orvex::Setting::BayerGainRed), 16);
+
+  camera.set_pixel_format(orvex::PixelFormat::Gray8);
+  camera.set_geometry(orvex::Geometry::centered(64, 64));
+  orvex::Frame frame = camera.snapshot();
+  ASSERT_EQ(OrvexVirtualCamera_Detach(0), 1);
+  EXPECT_EQ(CodeOf([&] { camera.snapshot(frame); }), ErrorNoFrame);
+  EXPECT_EQ(CodeOf([&] { camera.read_register(0); }), ErrorTransfer);
+}
+
+// A larger exposure value gives a darker picture; the automatic exposure moves it up on a
+// bright scene.
+TEST_F(CameraTest, ExposureDirectionAndAutomaticExposure) {
+  orvex::Camera camera;
+  camera.set_pixel_format(orvex::PixelFormat::Gray8);
+  ASSERT_EQ(OrvexVirtualCamera_SetScene(0, ORVEX_VIRTUAL_SCENE_GRAY), 1);
+  camera.set(orvex::Setting::ExposureTime, 40);
+  const double normal = Mean(camera.snapshot());
+  camera.set(orvex::Setting::ExposureTime, 80);
+  EXPECT_EQ(camera.get(orvex::Setting::ExposureTime), 80);
+  EXPECT_LT(Mean(camera.snapshot()), normal * 0.6);
+
+  camera.set(orvex::Setting::ExposureTime, 40);
+  ASSERT_EQ(OrvexVirtualCamera_SetSceneLevel(0, 400), 1);
+  camera.set_auto_exposure(true);
+  EXPECT_TRUE(camera.auto_exposure());
+  for (int i = 0; i < 30; ++i) camera.snapshot();
+  EXPECT_GT(camera.get(orvex::Setting::ExposureTime), 100);
+  EXPECT_LT(Mean(camera.snapshot()), 200);
+}
+
+TEST_F(CameraTest, PreviewHandsWholeTopDownFramesToItsThread) {
+  SetLineRaster();
+  orvex::Camera camera;
+  camera.set_pixel_format(orvex::PixelFormat::Gray8);
+  camera.set_geometry({kLine, 39, 1280, 1024, 0, 32});
+  camera.set_wait_time(1ms);
+
+  std::mutex mutex;
+  std::condition_variable seen;
+  std::vector<std::int32_t> firstColumn;
+  std::thread::id thread;
+  std::int32_t frames = 0, rate = -1;
+  orvex::Preview preview(camera, [&](const orvex::FrameView& frame, const FrameInfo& info) {
+    std::lock_guard<std::mutex> lock(mutex);
+    thread = std::this_thread::get_id();
+    firstColumn.clear();
+    for (std::int32_t y = 0; y < frame.height(); ++y) firstColumn.push_back(frame.row(y)[0]);
+    rate = info.frameRate;
+    EXPECT_EQ(info.width, 1280);
+    EXPECT_EQ(info.bitsPerPixel, 8);
+    ++frames;
+    seen.notify_all();
+  });
+  EXPECT_TRUE(preview.running());
+  EXPECT_EQ(CodeOf([&] { camera.snapshot(); }), ErrorBusy);
+  EXPECT_EQ(CodeOf([&] { orvex::Preview second(camera, nullptr); }), ErrorBusy);
+  // The camera stays usable beside the preview.
+  camera.set(orvex::Setting::Brightness, 0);
+  {
+    std::unique_lock<std::mutex> lock(mutex);
+    ASSERT_TRUE(seen.wait_for(lock, 20s, [&] { return frames >= 3; }));
+    EXPECT_NE(thread, std::this_thread::get_id());
+    ASSERT_EQ(firstColumn.size(), 32u);
+    for (std::int32_t y = 0; y < 32; ++y) EXPECT_EQ(firstColumn[y], y + 1);
+    EXPECT_GE(rate, 0);
+  }
+  preview.stop();
+  EXPECT_FALSE(preview.running());
+  const std::int64_t delivered = preview.frames();
+  std::this_thread::sleep_for(50ms);
+  EXPECT_EQ(preview.frames(), delivered);
+  EXPECT_EQ(camera.snapshot().height(), 32);  // snapshots work again
+}
+
+// Unplugging ends the preview with StreamStopped: to the error function when there is one,
+// else thrown by stop().
+TEST_F(CameraTest, UnplugEndsThePreviewWithAnError) {
+  for (const bool withHandler : {true, false}) {
+    ASSERT_TRUE(OrvexVirtualCamera_IsAttached(0) || OrvexVirtualCamera_Attach(0));
+    orvex::Camera camera;
+    camera.set_geometry(orvex::Geometry::centered(64, 64));
+    camera.set_wait_time(1ms);
+    std::vector<std::error_code> errors;
+    orvex::Preview::ErrorHandler handler;
+    if (withHandler) handler = [&](std::error_code code) { errors.push_back(code); };
+    orvex::Preview preview(camera, nullptr, handler);
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    while (preview.frames() < 2 && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(5ms);
+    }
+    ASSERT_EQ(OrvexVirtualCamera_Detach(0), 1);
+    ASSERT_TRUE(preview.wait_for_end(20s));
+    EXPECT_FALSE(preview.running());
+    EXPECT_EQ(preview.error(), orvex::Error::StreamStopped);
+    if (withHandler) {
+      EXPECT_NO_THROW(preview.stop());
+      ASSERT_FALSE(errors.empty());
+      EXPECT_EQ(errors.back(), orvex::Error::StreamStopped);
+    } else {
+      EXPECT_EQ(CodeOf([&] { preview.stop(); }), ErrorStreamStopped);
+    }
+  }
+}
+
+}  // namespace
