@@ -409,6 +409,30 @@ class Camera:
                 self.last_error()
             platform.OrvexPlatform_DestroyWindow(window)
 
+    def start_preview(self, frame_window=0, parent=0, rect=(0, 0, 0, 0)):
+        """Starts the live preview as the C functions do (Orvex_SetPreviewWindow and
+        Orvex_CallBackPreview without a buffer): the library draws into its preview window,
+        a child of parent at rect (x, y, width, height; width 0: the image's size) or a window
+        of its own, and posts FrameMessage to frame_window (an X window id, or a message
+        window). stop_preview() ends it. frames() does all this for you."""
+        x, y, w, h = rect
+        handle = self._h("Orvex_SetPreviewWindow")
+        self._check(self._sdk.Orvex_SetPreviewWindow(handle, parent, x, y, w or self.width,
+                                                     h or self.height), "Orvex_SetPreviewWindow")
+        self._check(self._sdk.Orvex_CallBackPreview(self._h("Orvex_CallBackPreview"),
+                                                    frame_window, None, 0, 0),
+                    "Orvex_CallBackPreview", ErrorBusy)
+        self._previewing = True
+
+    def stop_preview(self):
+        """Stops the preview and removes its window. After the stream stopped on an error,
+        the library's stop fails with ErrorTransfer; that is not raised here."""
+        self._previewing = False
+        if self._handle:
+            self._sdk.Orvex_StopPreview(self._handle)
+            self._sdk.Orvex_Close(self._handle)
+            self.last_error()
+
     def _next_frame(self, platform, window, timeout):
         """Waits for a frame message, then takes every message already queued so that the
         newest frame counts; returns a copy of its FrameInfo."""
@@ -428,8 +452,7 @@ class Camera:
             if message.value != FRAME_MESSAGE:
                 continue
             if wparam.value:
-                info = _library.FrameInfo.from_buffer_copy(
-                    (ctypes.c_char * ctypes.sizeof(_library.FrameInfo)).from_address(wparam.value))
+                info = frame_info_at(wparam.value)
             elif lparam.value == ErrorStreamStopped:
                 raise OrvexError(ErrorStreamStopped, "preview")
             else:
@@ -481,6 +504,13 @@ class Camera:
 for _entry in SETTINGS:
     setattr(Camera, _snake(_entry[0]), _setting_property(*_entry))
 del _entry
+
+
+def frame_info_at(address):
+    """A copy of the FrameInfo whose address came with a FrameMessage (the library rewrites
+    it with the next frame)."""
+    return _library.FrameInfo.from_buffer_copy(
+        (ctypes.c_char * ctypes.sizeof(_library.FrameInfo)).from_address(address))
 
 
 def version():
