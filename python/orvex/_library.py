@@ -125,6 +125,28 @@ _STEMS = {
 _loaded = {}
 _lock = threading.Lock()
 
+# The camera library's handle registry takes no lock, and ctypes lets other Python threads run
+# during a call: every call into it goes through this one.
+_call_lock = threading.RLock()
+
+
+class _Serialised:
+    """The camera library's functions, each called under _call_lock."""
+
+    def __init__(self, library, names):
+        self._name = library._name
+        for name in names:
+            setattr(self, name, self._wrap(getattr(library, name)))
+
+    @staticmethod
+    def _wrap(function):
+        def call(*args):
+            with _call_lock:
+                return function(*args)
+
+        call.__name__ = function.__name__
+        return call
+
 
 def search_folders():
     """The folders searched before the system's library path, in order."""
@@ -172,7 +194,9 @@ def _open(kind):
         function = getattr(library, name)
         function.restype = result
         function.argtypes = arguments
-    return library
+    if kind == "sdk":
+        return _Serialised(library, signatures)
+    return library  # thread-safe on their own
 
 
 def load(kind):
