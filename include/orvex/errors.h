@@ -74,19 +74,24 @@ static inline const OrvexErrorEntry* OrvexError_Table(int32_t* count) {
   return table;
 }
 
+/** The table's row of a code; null for a number that is no code (0 included). */
+static inline const OrvexErrorEntry* OrvexError_Find(int32_t code) {
+  int32_t count = 0;
+  const OrvexErrorEntry* table = OrvexError_Table(&count);
+  int32_t i;
+  for (i = 0; i < count; ++i) {
+    if (table[i].code == code) return &table[i];
+  }
+  return 0;
+}
+
 /**
  * The name of an error code, for example "ErrorNoDevice" for 1.
  * @return "NoError" for 0 and "ErrorUnknown" for a number that is no code; never null.
  */
 static inline const char* OrvexError_Name(int32_t code) {
-  int32_t count = 0;
-  const OrvexErrorEntry* table = OrvexError_Table(&count);
-  int32_t i;
-  if (code == 0) return "NoError";
-  for (i = 0; i < count; ++i) {
-    if (table[i].code == code) return table[i].name;
-  }
-  return "ErrorUnknown";
+  const OrvexErrorEntry* entry = OrvexError_Find(code);
+  return entry != 0 ? entry->name : code == 0 ? "NoError" : "ErrorUnknown";
 }
 
 /**
@@ -94,14 +99,8 @@ static inline const char* OrvexError_Name(int32_t code) {
  * @return "no error" for 0 and "unknown error code" for a number that is no code; never null.
  */
 static inline const char* OrvexError_Text(int32_t code) {
-  int32_t count = 0;
-  const OrvexErrorEntry* table = OrvexError_Table(&count);
-  int32_t i;
-  if (code == 0) return "no error";
-  for (i = 0; i < count; ++i) {
-    if (table[i].code == code) return table[i].text;
-  }
-  return "unknown error code";
+  const OrvexErrorEntry* entry = OrvexError_Find(code);
+  return entry != 0 ? entry->text : code == 0 ? "no error" : "unknown error code";
 }
 
 #ifdef __cplusplus

@@ -2,7 +2,6 @@
 // only, built as C++17 as an application would build it.
 #include <gtest/gtest.h>
 #include <orvex/virtual_camera.h>
-#include <stdlib.h>
 
 #include <chrono>
 #include <cstdint>
@@ -13,6 +12,8 @@
 #include <thread>
 #include <vector>
 
+#include "integration/integration_fixture.h"
+
 namespace {
 
 using namespace std::chrono_literals;
@@ -20,20 +21,14 @@ using namespace std::chrono_literals;
 constexpr std::int32_t kLine = 1320;
 constexpr std::int32_t kRasterLines = 64;
 
-class CameraTest : public ::testing::Test {
+// A private settings folder (IntegrationTest) and camera 0 delivering frames as fast as they
+// are read.
+class CameraTest : public IntegrationTest {
  protected:
   void SetUp() override {
-    std::string pattern = (std::filesystem::temp_directory_path() / "orvex-cpp-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    configDir_ = pattern;
-    setenv("XDG_CONFIG_HOME", configDir_.c_str(), 1);
-    for (int index = 1; index < 8; ++index) OrvexVirtualCamera_Detach(index);
-    ASSERT_TRUE(OrvexVirtualCamera_IsAttached(0) || OrvexVirtualCamera_Attach(0));
+    IntegrationTest::SetUp();
+    ASSERT_EQ(OrvexVirtualCamera_Attach(0), 1);
     ASSERT_EQ(OrvexVirtualCamera_SetFramePeriod(0, 0), 1);
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    std::filesystem::remove_all(configDir_, ignored);
   }
 
   // 8-bit raster whose every sample is its line number (lines 0..63), zeros below.
@@ -63,8 +58,6 @@ class CameraTest : public ::testing::Test {
     }
     return 0;
   }
-
-  std::filesystem::path configDir_;
 };
 
 // Every code of the C header has a name and a text; the category speaks with them.
