@@ -29,30 +29,32 @@ def read_png(path):
             idat += body
         at += 12 + length
     raw = np.frombuffer(zlib.decompress(idat), np.uint8).reshape(height, 1 + width * 3)
-    out = np.zeros((height, width * 3), np.int32)
-    previous = np.zeros(width * 3, np.int32)
-    for y in range(height):  # undo the row filters (the writers may use any)
-        kind, line = raw[y, 0], raw[y, 1:].astype(np.int32)
-        row = np.zeros(width * 3, np.int32)
-        for x in range(width * 3):
-            left = row[x - 3] if x >= 3 else 0
-            up = previous[x]
-            upleft = previous[x - 3] if x >= 3 else 0
-            if kind == 0:
-                predictor = 0
-            elif kind == 1:
-                predictor = left
-            elif kind == 2:
-                predictor = up
-            elif kind == 3:
-                predictor = (left + up) // 2
-            else:
-                p = left + up - upleft
-                pa, pb, pc = abs(p - left), abs(p - up), abs(p - upleft)
-                predictor = left if pa <= pb and pa <= pc else up if pb <= pc else upleft
-            row[x] = (line[x] + predictor) & 0xFF
-        out[y], previous = row, row
-    return out.reshape(height, width, 3)
+    rows = []
+    previous = [0] * (width * 3)
+    for y in range(height):  # undo the row filters (the writers may use any), on plain lists
+        kind, line = raw[y, 0], raw[y, 1:].tolist()
+        if kind == 0:
+            row = line
+        elif kind == 2:
+            row = [(v + u) & 0xFF for v, u in zip(line, previous)]
+        else:
+            row = [0] * (width * 3)
+            for x, v in enumerate(line):
+                left = row[x - 3] if x >= 3 else 0
+                up = previous[x]
+                if kind == 1:
+                    predictor = left
+                elif kind == 3:
+                    predictor = (left + up) // 2
+                else:
+                    upleft = previous[x - 3] if x >= 3 else 0
+                    p = left + up - upleft
+                    pa, pb, pc = abs(p - left), abs(p - up), abs(p - upleft)
+                    predictor = left if pa <= pb and pa <= pc else up if pb <= pc else upleft
+                row[x] = (v + predictor) & 0xFF
+        rows.append(row)
+        previous = row
+    return np.array(rows, dtype=np.uint8).reshape(height, width, 3)
 
 
 def snapshot(command, path):
