@@ -10,7 +10,8 @@
  * A handle learns which cameras are present when it is made, so the way back is a new handle:
  * release the old one (which saves the settings), make new ones until one finds a camera.
  * With --simulate the virtual camera is unplugged where a person would pull the cable, and
- * plugged in again 300 ms later. */
+ * plugged in again while the program waits for it. */
+#define _POSIX_C_SOURCE 200809L
 #include <OrvexSdk_QX218.h>
 #include <orvex/errors.h>
 #include <orvex/platform.h>
@@ -18,34 +19,26 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include <threads.h>
+#include <time.h>
 
 static int simulate = 0;
 
 static void sleep_ms(long ms) {
-  struct timespec pause = {ms / 1000, (ms % 1000) * 1000000L};
-  thrd_sleep(&pause, NULL);
-}
-
-static int replug_later(void* unused) {
-  (void)unused;
-  sleep_ms(300);
-  OrvexVirtualCamera_Attach(0);
-  return 0;
+  const struct timespec pause = {ms / 1000, (ms % 1000) * 1000000L};
+  nanosleep(&pause, NULL);
 }
 
 /* Here a person would pull the cable; --simulate does it for them. */
 static void pull_the_cable(void) {
-  thrd_t replug;
-  if (!simulate) return;
-  OrvexVirtualCamera_Detach(0);
-  if (thrd_create(&replug, replug_later, NULL) == thrd_success) thrd_detach(replug);
+  if (simulate) OrvexVirtualCamera_Detach(0);
 }
 
 /* A handle that found a camera, waiting up to 10 s for one to be plugged in; 0 if none. */
 static CameraHandle open_camera(OrvexWindow window) {
   char names[10][256];
   for (int tries = 0; tries < 50; ++tries) {
+    /* ... and here the person plugs it in again, a moment later. */
+    if (simulate && tries == 2) OrvexVirtualCamera_Attach(0);
     const CameraHandle camera = Orvex_Initialize(window);
     if (camera != 0 && Orvex_EnumDevice(camera, names) > 0) {
       Orvex_SetColorMode(camera, 8);

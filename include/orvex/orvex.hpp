@@ -43,7 +43,6 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <exception>
 #include <functional>
 #include <future>
@@ -344,6 +343,15 @@ struct CameraState {
 inline void drain_errors(CameraHandle handle) {
   for (int i = 0; i < 20 && Orvex_GetLastError(handle) != 0; ++i) {
   }
+}
+
+// Reads a word that another thread writes as a whole (the library's FrameInfo).
+inline std::int32_t load_word(const std::int32_t* word) {
+#if defined(__GNUC__) || defined(__clang__)
+  return __atomic_load_n(word, __ATOMIC_RELAXED);
+#else
+  return *static_cast<const volatile std::int32_t*>(word);
+#endif
 }
 
 [[noreturn]] inline void raise(std::error_code code, const std::string& what) {
@@ -837,8 +845,6 @@ class Preview {
   }
 
   void deliver(const FrameInfo* posted) {
-    FrameInfo info;
-    std::memcpy(&info, posted, sizeof info);  // the next frame may rewrite it at any time
     std::int32_t copied = 0;
     {
       std::lock_guard<std::recursive_mutex> lock(detail::library_mutex());
@@ -851,6 +857,14 @@ class Preview {
       }
     }
     if (!copied) return;
+    // The size is the frame's own; the library may be rewriting the posted record for the
+    // next frame already, so only its rate is taken, word-wise.
+    FrameInfo info{};
+    info.size = sizeof info;
+    info.width = frame_.width();
+    info.height = frame_.height();
+    info.bitsPerPixel = bits_per_pixel(frame_.format());
+    info.frameRate = detail::load_word(&posted->frameRate);
     try {
       ++frames_;
       if (on_frame_) on_frame_(frame_.view(), info);
