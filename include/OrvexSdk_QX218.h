@@ -91,7 +91,7 @@ enum OrvexMessage {
 
 /** Filled by Orvex_GetCameraInfo; the caller sets size to at least 36. */
 typedef struct CameraInfo {
-  int32_t size; /**< set by the caller: the record's bytes, at least 36 */
+  int32_t size;        /**< set by the caller: the record's bytes, at least 36 */
   int32_t maxWidth;    /**< 1320: the largest EH + EHS */
   int32_t maxHeight;   /**< 1024: the largest EV + EVS */
   int32_t minGain;     /**< 0 */

@@ -66,8 +66,7 @@ static inline const OrvexErrorEntry* OrvexError_Table(int32_t* count) {
        "the preview stream stopped on a transfer error (the camera may have been unplugged)"},
       {100, "ErrorUnreported", "the library failed without recording a reason"},
       {101, "ErrorNotInSizeTable", "the size table has no entry of this width and height"},
-      {102, "ErrorNoFrame",
-       "no frame arrived: the camera was unplugged or the transfer failed"},
+      {102, "ErrorNoFrame", "no frame arrived: the camera was unplugged or the transfer failed"},
       {103, "ErrorBusy", "refused while a preview runs or a capture is prepared"},
   };
   if (count != 0) *count = (int32_t)(sizeof table / sizeof table[0]);

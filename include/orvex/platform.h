@@ -48,7 +48,7 @@ int32_t OrvexPlatform_DestroyWindow(OrvexWindow window);
 
 /* Style bits of OrvexPlatform_CreateWindowEx. */
 #define ORVEX_PLATFORM_VISIBLE 0x1u /**< shown at once */
-#define ORVEX_PLATFORM_FRAMED                                     \
+#define ORVEX_PLATFORM_FRAMED                                       \
   0x2u /**< top level only: a caption and a sizing border, drawn in \
           gray, around the client area */
 

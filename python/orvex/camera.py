@@ -398,6 +398,8 @@ class Camera:
                 self._check(self._sdk.Orvex_GetImage(handle, address, len(buffer), 1),
                             "Orvex_GetImage")
                 image = to_array(buffer, width, height, bits)
+                # The posted record may already describe a newer frame: the size is this one's.
+                info.width, info.height, info.bitsPerPixel = width, height, bits
                 delivered += 1
                 yield (image, info) if with_info else image
         finally:
