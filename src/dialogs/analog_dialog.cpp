@@ -3,7 +3,7 @@
 #include <array>
 
 #include "dialogs/dialog_controls.h"
-#include "dialogs/dialog_templates.h"
+#include "dialogs/dialog_steps.h"
 #include "dialogs/slider_group.h"
 
 namespace orvex::dialogs {
@@ -30,9 +30,6 @@ constexpr std::int32_t kAutoIrisExposure = 1;
 constexpr std::int32_t kAutoIrisGain = 2;
 
 constexpr std::int32_t kDefaultExposure = 40;
-// Where the page sits in the tab control, in pixels.
-constexpr std::int32_t kPageX = 30;
-constexpr std::int32_t kPageY = 25;
 
 constexpr LocalText kAnalogGain = {"Analog Gain", "Analog Gain"};
 
@@ -116,12 +113,9 @@ void AnalogDialog::OnDialogEvent(WindowHandle window, DialogEvent event, std::in
   switch (event) {
     case DialogEvent::Init: {
       window_ = window;
-      host_.InsertTab(window, kTabControl, 0, kAnalogGain.In(language_));
-      const platform::DialogTemplate* pageTemplate = FindDialogTemplate(kAnalogPage.In(language_));
-      if (pageTemplate == nullptr) return;
-      const WindowHandle made = host_.CreatePage(*pageTemplate, window, kTabControl, 0, page_);
+      const WindowHandle made =
+          CreateTabPage(host_, window, 0, kAnalogGain, kAnalogPage, language_, page_);
       pageWindow_.store(made, std::memory_order_release);
-      host_.SetWindowPosition(made, kPageX, kPageY);
       host_.ShowWindow(made, true);
       return;
     }
@@ -157,10 +151,7 @@ void AnalogDialog::SetItemInt(int item, std::int32_t value) {
 
 int RunAnalogDialog(AnalogDialogPort& port, platform::DialogHost& host,
                     platform::WindowHandle owner) {
-  if (!port.HasDeviceLink()) {
-    port.RecordError(kErrorNoDevice);
-    return 0;
-  }
+  if (!CheckDeviceLink(port)) return 0;
   const std::int32_t bayerMode = port.BayerMode();
   for (const AnalogSetting gain : kGains) port.SetAnalog(gain, 0);
   port.SetAnalog(AnalogSetting::Exposure, port.ReadFpgaRegister(kExposureRegister));
@@ -170,11 +161,9 @@ int RunAnalogDialog(AnalogDialogPort& port, platform::DialogHost& host,
   }
 
   const Language language = DialogLanguage(host);
-  const platform::DialogTemplate* dialogTemplate = FindDialogTemplate(kAnalogDialog.In(language));
   AnalogDialog dialog(port, host, language);
   port.SetAnalogDialog(&dialog);
-  const std::intptr_t result =
-      dialogTemplate != nullptr ? host.RunModal(*dialogTemplate, owner, dialog) : -1;
+  const std::intptr_t result = RunDialog(host, kAnalogDialog, language, owner, dialog);
   // Cleared before anything is put back, so that the automatic exposure no longer writes into
   // the dialog meanwhile.
   port.SetAnalogDialog(nullptr);
@@ -187,11 +176,7 @@ int RunAnalogDialog(AnalogDialogPort& port, platform::DialogHost& host,
     }
     port.SetBayerMode(bayerMode);
   }
-  if (result == -1) {
-    port.RecordError(kErrorWindow);
-    return 0;
-  }
-  return 1;
+  return DialogResult(port, result);
 }
 
 }  // namespace orvex::dialogs

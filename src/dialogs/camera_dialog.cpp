@@ -5,7 +5,7 @@
 #include <string>
 
 #include "dialogs/dialog_controls.h"
-#include "dialogs/dialog_templates.h"
+#include "dialogs/dialog_steps.h"
 
 namespace orvex::dialogs {
 namespace {
@@ -165,18 +165,13 @@ void CameraDialog::EnableApply(bool enable) {
 
 int RunCameraDialog(CameraDialogPort& port, platform::DialogHost& host,
                     platform::WindowHandle owner) {
-  if (!port.HasDeviceLink()) {
-    port.RecordError(kErrorNoDevice);
-    return 0;
-  }
+  if (!CheckDeviceLink(port)) return 0;
   const std::int32_t state = port.AcquisitionState();
   if (state == kPreviewing || state == kCapturing) port.StopPreview();
 
   const Language language = DialogLanguage(host);
-  const platform::DialogTemplate* dialogTemplate = FindDialogTemplate(kCameraDialog.In(language));
   CameraDialog dialog(port, host, language);
-  const std::intptr_t result =
-      dialogTemplate != nullptr ? host.RunModal(*dialogTemplate, owner, dialog) : -1;
+  const std::intptr_t result = RunDialog(host, kCameraDialog, language, owner, dialog);
   if (result == kButtonOk) {
     port.LoadSizeSettings();
     port.LoadFormatSettings();
@@ -187,11 +182,7 @@ int RunCameraDialog(CameraDialogPort& port, platform::DialogHost& host,
   } else if (state == kCapturing) {
     port.Capture();
   }
-  if (result == -1) {
-    port.RecordError(kErrorWindow);
-    return 0;
-  }
-  return 1;
+  return DialogResult(port, result);
 }
 
 }  // namespace orvex::dialogs

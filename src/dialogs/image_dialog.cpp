@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "dialogs/dialog_templates.h"
+#include "dialogs/dialog_steps.h"
 #include "dialogs/slider_group.h"
 
 namespace orvex::dialogs {
@@ -18,9 +18,6 @@ constexpr std::array<bool, 9> kGrayRowsEnabled = {true,  true,  false, false, tr
 constexpr std::int32_t kDefaultGain = 100;
 constexpr std::int32_t kDefaultBayerMode = 3;
 constexpr std::int32_t kDefaultGrayGain = 128;
-
-constexpr std::int32_t kPageX = 30;
-constexpr std::int32_t kPageY = 25;
 
 constexpr LocalText kImageFilterTab = {"Image Filter", "Image Filter"};
 constexpr LocalText kGrayFilterTab = {"Gray Filter", "Gray Filter"};
@@ -202,18 +199,13 @@ void ImageDialog::OnDialogEvent(WindowHandle window, DialogEvent event, std::int
 }
 
 void ImageDialog::CreatePages(WindowHandle window) {
-  const auto create = [&](TemplateIds ids, std::int32_t tab, const LocalText& text,
-                          platform::DialogProcedure& page) -> WindowHandle {
-    host_.InsertTab(window, kTabControl, tab, text.In(language_));
-    const platform::DialogTemplate* pageTemplate = FindDialogTemplate(ids.In(language_));
-    if (pageTemplate == nullptr) return 0;
-    const WindowHandle made = host_.CreatePage(*pageTemplate, window, kTabControl, tab, page);
-    host_.SetWindowPosition(made, kPageX, kPageY);
-    return made;
-  };
-  filterWindow_ = create(kImageFilterPage, 0, kImageFilterTab, filterPage_);
+  filterWindow_ =
+      CreateTabPage(host_, window, 0, kImageFilterTab, kImageFilterPage, language_, filterPage_);
   host_.ShowWindow(filterWindow_, true);
-  if (gray_) grayWindow_ = create(kGrayFilterPage, 1, kGrayFilterTab, grayPage_);
+  if (gray_) {
+    grayWindow_ =
+        CreateTabPage(host_, window, 1, kGrayFilterTab, kGrayFilterPage, language_, grayPage_);
+  }
 }
 
 void ImageDialog::ShowPages() {
@@ -248,20 +240,15 @@ void ImageDialog::Refresh() {
 
 int RunImageDialog(ImageDialogPort& port, platform::DialogHost& host,
                    platform::WindowHandle owner) {
-  if (!port.HasDeviceLink()) {
-    port.RecordError(kErrorNoDevice);
-    return 0;
-  }
+  if (!CheckDeviceLink(port)) return 0;
   std::array<std::int32_t, kImageSettingCount> undo{};
   for (int i = 0; i < kImageSettingCount; ++i) {
     undo[static_cast<std::size_t>(i)] = port.Image(static_cast<ImageSetting>(i));
   }
   const Language language = DialogLanguage(host);
-  const platform::DialogTemplate* dialogTemplate = FindDialogTemplate(kImageDialog.In(language));
   ImageDialog dialog(port, host, language, IsGray(port.ColorType()));
   port.SetImageDialog(&dialog);
-  const std::intptr_t result =
-      dialogTemplate != nullptr ? host.RunModal(*dialogTemplate, owner, dialog) : -1;
+  const std::intptr_t result = RunDialog(host, kImageDialog, language, owner, dialog);
   // Cleared before anything is put back, so that no measurement refreshes the dialog meanwhile.
   port.SetImageDialog(nullptr);
 
@@ -270,11 +257,7 @@ int RunImageDialog(ImageDialogPort& port, platform::DialogHost& host,
       port.SetImage(static_cast<ImageSetting>(i), undo[static_cast<std::size_t>(i)]);
     }
   }
-  if (result == -1) {
-    port.RecordError(kErrorWindow);
-    return 0;
-  }
-  return 1;
+  return DialogResult(port, result);
 }
 
 }  // namespace orvex::dialogs
