@@ -235,7 +235,15 @@ void ImageDialog::RestoreDefaults() {
 void ImageDialog::Refresh() {
   const WindowHandle window = window_.load(std::memory_order_acquire);
   if (window == 0) return;
-  host_.Post(window, [this] { ShowPages(); });
+  // Measuring every frame asks for a refresh every frame: one queued refresh serves them all, so
+  // that a busy dialog thread never falls behind a growing queue. The flag drops before the pages
+  // read the settings, so a measurement stored after that asks again.
+  if (refreshQueued_.exchange(true, std::memory_order_acq_rel)) return;
+  const bool posted = host_.Post(window, [this] {
+    refreshQueued_.store(false, std::memory_order_release);
+    ShowPages();
+  });
+  if (!posted) refreshQueued_.store(false, std::memory_order_release);
 }
 
 int RunImageDialog(ImageDialogPort& port, platform::DialogHost& host,

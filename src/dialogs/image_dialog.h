@@ -88,6 +88,7 @@ class ImageDialog final : public platform::DialogProcedure, public ImageDialogVi
   ImageFilterPage filterPage_;
   GrayFilterPage grayPage_;
   std::atomic<platform::WindowHandle> window_{0};
+  std::atomic<bool> refreshQueued_{false};
   platform::WindowHandle filterWindow_ = 0;
   platform::WindowHandle grayWindow_ = 0;
 };
