@@ -136,20 +136,20 @@ int32_t OrvexPlatform_ReadScreen(int32_t x, int32_t y, int32_t width, int32_t he
    without any lock of this library held, so they may call every function here. */
 
 /* Kinds of control (the common controls they stand for). */
-#define ORVEX_CONTROL_PUSH_BUTTON 1   /* sends CLICKED when clicked */
-#define ORVEX_CONTROL_CHECK_BOX 2     /* toggles its check, then sends CLICKED */
-#define ORVEX_CONTROL_RADIO_BUTTON 3  /* checks itself, unchecks the others of its group, CLICKED */
+#define ORVEX_CONTROL_PUSH_BUTTON 1  /* sends CLICKED when clicked */
+#define ORVEX_CONTROL_CHECK_BOX 2    /* toggles its check, then sends CLICKED */
+#define ORVEX_CONTROL_RADIO_BUTTON 3 /* checks itself, unchecks its group, sends CLICKED */
 #define ORVEX_CONTROL_GROUP_BOX 4
 #define ORVEX_CONTROL_LABEL 5
-#define ORVEX_CONTROL_EDIT 6          /* sends TEXT_CHANGED whenever its text is set */
+#define ORVEX_CONTROL_EDIT 6 /* sends TEXT_CHANGED whenever its text is set */
 #define ORVEX_CONTROL_DROP_DOWN_LIST 7
-#define ORVEX_CONTROL_TRACKBAR 8      /* keeps its position within its range */
-#define ORVEX_CONTROL_UP_DOWN 9       /* shows its position in its buddy edit, as a number */
+#define ORVEX_CONTROL_TRACKBAR 8 /* keeps its position within its range */
+#define ORVEX_CONTROL_UP_DOWN 9  /* shows its position in its buddy edit, as a number */
 #define ORVEX_CONTROL_TAB 10
 
 /* Style bits of a control. A group of radio buttons runs from a control with
    ORVEX_CONTROL_GROUP up to the next control with it. */
-#define ORVEX_CONTROL_DEFAULT 0x01u     /* the default push button */
+#define ORVEX_CONTROL_DEFAULT 0x01u /* the default push button */
 #define ORVEX_CONTROL_DISABLED 0x02u
 #define ORVEX_CONTROL_HIDDEN 0x04u
 #define ORVEX_CONTROL_READ_ONLY 0x08u   /* an edit that cannot be typed into */
