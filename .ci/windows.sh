@@ -13,6 +13,8 @@ jobs=${ORVEX_JOBS:-2}
 echo "== windows: toolchain"
 missing=()
 command -v i686-w64-mingw32-g++-posix >/dev/null 2>&1 || missing+=(g++-mingw-w64-i686)
+# The dialog resource script is written by a program built for this machine.
+command -v c++ >/dev/null 2>&1 || missing+=(g++)
 command -v cmake >/dev/null 2>&1 || missing+=(cmake)
 command -v ninja >/dev/null 2>&1 || missing+=(ninja-build)
 if ((${#missing[@]})); then

@@ -34,6 +34,8 @@ struct Box {
   std::int32_t height = 0;
 };
 
+struct Dialog;
+
 struct Window {
   // --- messages ---
   std::deque<PostedMessage> queue;
@@ -52,6 +54,10 @@ struct Window {
   std::int32_t clientHeight = 0;
   std::vector<std::uint8_t> pixels;  // client area, top row first, 3 bytes a pixel (B, G, R)
   std::int32_t drawCount = 0;
+
+  // --- dialogs and their pages (dialog_manager.h); they have no picture ---
+  std::shared_ptr<Dialog> dialog;
+  bool enabled = true;  // false while a modal dialog that it owns is open
 };
 
 // Frame of a framed top-level window around its client area.
@@ -69,8 +75,8 @@ class WindowTable {
   // Null when the handle is unknown.
   Window* Find(OrvexWindow handle) const;
   std::shared_ptr<Window> Share(OrvexWindow handle) const;
-  // Removes the window and, for a window with a picture, every window inside it; wakes their
-  // waiting readers. False for an unknown handle.
+  // Removes the window and, for a window with a picture or a dialog, every window inside it;
+  // wakes their waiting readers and ends a modal dialog's loop. False for an unknown handle.
   bool Remove(OrvexWindow handle);
   // Every window in creation order, which is also the stacking order (later ones above).
   const std::map<OrvexWindow, std::shared_ptr<Window>>& All() const { return windows_; }
@@ -91,5 +97,9 @@ WindowTable& Table();
 // Gives the window its client size from its outer size and style, and a picture of that size
 // filled with its background (the old picture is kept where it overlaps).
 void ResizePicture(Window& window);
+
+// Tells a dialog that its window is being removed, so that its modal loop ends. The caller holds
+// the table's lock.
+void DialogWindowRemoved(Window& window);
 
 }  // namespace orvex::headless

@@ -157,7 +157,12 @@ int32_t OrvexPlatform_MoveWindow(OrvexWindow window, int32_t x, int32_t y, int32
 }
 
 int32_t OrvexPlatform_ShowWindow(OrvexWindow window, int32_t show) {
-  return WithPicture(window, [&](WindowTable&, Window& w) { w.visible = show != 0; }) ? 1 : 0;
+  WindowTable& table = Table();
+  std::lock_guard lock(table.Mutex());
+  Window* w = table.Find(window);
+  if (w == nullptr || (!w->hasPicture && w->dialog == nullptr)) return 0;
+  w->visible = show != 0;
+  return 1;
 }
 
 int32_t OrvexPlatform_IsWindow(OrvexWindow window) {
@@ -169,7 +174,8 @@ int32_t OrvexPlatform_IsWindow(OrvexWindow window) {
 int32_t OrvexPlatform_IsWindowVisible(OrvexWindow window) {
   WindowTable& table = Table();
   std::lock_guard lock(table.Mutex());
-  for (const Window* w = table.Find(window); w != nullptr && w->hasPicture && w->visible;
+  for (const Window* w = table.Find(window);
+       w != nullptr && (w->hasPicture || w->dialog != nullptr) && w->visible;
        w = table.Find(w->parent)) {
     if (w->parent == 0) return 1;
   }

@@ -62,7 +62,8 @@ bool WindowTable::Remove(OrvexWindow handle) {
   window->queue.clear();
   window->posted.notify_all();
   if (focus == handle) focus = 0;
-  if (window->hasPicture) {
+  if (window->dialog) DialogWindowRemoved(*window);
+  if (window->hasPicture || window->dialog) {
     // Children were made after their parent, so they follow it in the map.
     for (auto child = windows_.upper_bound(handle); child != windows_.end();) {
       if (child->second->parent == handle) {

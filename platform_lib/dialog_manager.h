@@ -1,0 +1,127 @@
+// Headless dialogs: modal dialogs and their tab pages, each a window of the table with a model of
+// its controls. A modal dialog belongs to the thread that runs it; every call that reaches it
+// from another thread is queued for that thread, which carries the calls out one at a time
+// between the events it handles, as a window's thread handles sent messages.
+#pragma once
+
+#include <orvex/platform.h>
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <utility>
+
+#include "dialog_controls.h"
+#include "headless_window_table.h"
+
+namespace orvex::headless {
+
+// The work waiting for one thread that runs modal dialogs.
+struct DialogThread {
+  struct Task {
+    OrvexWindow window;
+    // Called once, without the table's lock: run true on the dialog's thread, or false when the
+    // window went before its turn came.
+    std::function<void(bool run)> work;
+  };
+  std::deque<Task> tasks;
+  std::condition_variable wake;
+  std::int32_t loops = 0;  // modal loops running on the thread, nested ones included
+};
+
+struct Dialog {
+  std::int32_t templateId = 0;
+  Controls controls;
+  OrvexDialogProc procedure = nullptr;
+  void* context = nullptr;
+  std::thread::id thread;
+  std::shared_ptr<DialogThread> queue;
+
+  // A modal dialog: itself; a page: the modal dialog whose tab control holds it.
+  OrvexWindow modal = 0;
+  std::int32_t tabId = 0;
+  std::int32_t tabIndex = -1;
+
+  // Modal dialogs only.
+  OrvexWindow owner = 0;
+  bool ownerWasEnabled = true;
+  bool open = false;  // INIT handled, the loop runs: WaitForDialog may return it
+  bool ended = false;
+  std::intptr_t result = 0;
+};
+
+// The caller holds the table's lock for the following three.
+// The dialog or page behind a handle; null for any other window.
+Dialog* FindDialog(WindowTable& table, OrvexWindow window);
+// Whether a person could reach the control: it and its window shown and enabled.
+bool Reachable(WindowTable& table, OrvexWindow window, const Control& control);
+// Signalled whenever a modal dialog opens.
+std::condition_variable& DialogOpened();
+
+// Calls the window's procedure with the event, on the calling thread, without the lock.
+void Notify(OrvexWindow window, const ControlEvent& event);
+void Notify(OrvexWindow window, const std::optional<ControlEvent>& event);
+
+// Runs `body` on the thread of the window's dialog and returns its result: at once when called on
+// that thread, else after that thread has carried it out. `failure` when the window is not a
+// dialog or page, or went before the body could run.
+template <typename R, typename Body>
+R OnDialogThread(OrvexWindow window, R failure, Body&& body) {
+  struct Call {
+    bool finished = false;
+    std::condition_variable done;
+  };
+  WindowTable& table = Table();
+  std::unique_lock lock(table.Mutex());
+  Dialog* dialog = FindDialog(table, window);
+  if (dialog == nullptr) return failure;
+  if (dialog->thread == std::this_thread::get_id()) {
+    lock.unlock();
+    return body();
+  }
+  auto call = std::make_shared<Call>();
+  R result = failure;
+  dialog->queue->tasks.push_back({window, [call, &result, &body, failure](bool run) {
+                                    R value = failure;
+                                    if (run) {
+                                      try {
+                                        value = body();
+                                      } catch (...) {
+                                      }
+                                    }
+                                    std::lock_guard relock(Table().Mutex());
+                                    result = value;
+                                    call->finished = true;
+                                    call->done.notify_all();
+                                  }});
+  dialog->queue->wake.notify_all();
+  call->done.wait(lock, [&] { return call->finished; });
+  return result;
+}
+
+// Runs `use` on the control under the table's lock, on the dialog's thread, and sends the event
+// it returns (if any) once the lock is released. `use(table, window, control)` returns a pair of
+// the result and an optional event. `failure` for an unknown window or control.
+template <typename R, typename Use>
+R WithControl(OrvexWindow window, std::int32_t id, R failure, Use&& use) {
+  return OnDialogThread(window, failure, [&]() -> R {
+    std::pair<R, std::optional<ControlEvent>> outcome{failure, std::nullopt};
+    {
+      WindowTable& table = Table();
+      std::lock_guard lock(table.Mutex());
+      Dialog* dialog = FindDialog(table, window);
+      Control* control = dialog != nullptr ? FindControl(dialog->controls, id) : nullptr;
+      if (control == nullptr) return failure;
+      outcome = use(table, *dialog, *control);
+    }
+    Notify(window, outcome.second);
+    return outcome.first;
+  });
+}
+
+}  // namespace orvex::headless
