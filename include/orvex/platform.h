@@ -140,61 +140,67 @@ int32_t OrvexPlatform_ReadScreen(int32_t x, int32_t y, int32_t width, int32_t he
    that reaches a dialog which ends meanwhile fails as for an unknown window. Procedures run
    without any lock of this library held, so they may call every function here. */
 
-/* Kinds of control (the common controls they stand for). */
-#define ORVEX_CONTROL_PUSH_BUTTON 1  /* sends CLICKED when clicked */
-#define ORVEX_CONTROL_CHECK_BOX 2    /* toggles its check, then sends CLICKED */
-#define ORVEX_CONTROL_RADIO_BUTTON 3 /* checks itself, unchecks its group, sends CLICKED */
-#define ORVEX_CONTROL_GROUP_BOX 4
-#define ORVEX_CONTROL_LABEL 5
-#define ORVEX_CONTROL_EDIT 6 /* sends TEXT_CHANGED whenever its text is set */
-#define ORVEX_CONTROL_DROP_DOWN_LIST 7
-#define ORVEX_CONTROL_TRACKBAR 8 /* keeps its position within its range */
-#define ORVEX_CONTROL_UP_DOWN 9  /* shows its position in its buddy edit, as a number */
-#define ORVEX_CONTROL_TAB 10
+/** Kinds of control (the common controls they stand for). */
+#define ORVEX_CONTROL_PUSH_BUTTON 1 /**< sends CLICKED when clicked */
+#define ORVEX_CONTROL_CHECK_BOX 2 /**< toggles its check, then sends CLICKED */
+#define ORVEX_CONTROL_RADIO_BUTTON 3 /**< checks itself, unchecks its group, sends CLICKED */
+#define ORVEX_CONTROL_GROUP_BOX 4 /**< a frame with a caption around other controls */
+#define ORVEX_CONTROL_LABEL 5 /**< static text */
+#define ORVEX_CONTROL_EDIT 6 /**< sends TEXT_CHANGED whenever its text is set */
+#define ORVEX_CONTROL_DROP_DOWN_LIST 7 /**< a list of which one item shows; sends SELECTION_CHANGED when a person chooses */
+#define ORVEX_CONTROL_TRACKBAR 8 /**< keeps its position within its range */
+#define ORVEX_CONTROL_UP_DOWN 9 /**< shows its position in its buddy edit, as a number */
+#define ORVEX_CONTROL_TAB 10 /**< tabs over pages; sends TAB_CHANGED when a person chooses one */
 
-/* Style bits of a control. A group of radio buttons runs from a control with
+/** Style bits of a control. A group of radio buttons runs from a control with
    ORVEX_CONTROL_GROUP up to the next control with it. */
-#define ORVEX_CONTROL_DEFAULT 0x01u /* the default push button */
-#define ORVEX_CONTROL_DISABLED 0x02u
-#define ORVEX_CONTROL_HIDDEN 0x04u
-#define ORVEX_CONTROL_READ_ONLY 0x08u   /* an edit that cannot be typed into */
-#define ORVEX_CONTROL_DIGITS_ONLY 0x10u /* an edit that refuses typed characters other than 0-9 */
-#define ORVEX_CONTROL_GROUP 0x20u       /* starts a group */
+#define ORVEX_CONTROL_DEFAULT 0x01u /**< the default push button */
+#define ORVEX_CONTROL_DISABLED 0x02u /**< takes no input; shown grayed */
+#define ORVEX_CONTROL_HIDDEN 0x04u /**< not shown */
+#define ORVEX_CONTROL_READ_ONLY 0x08u /**< an edit that cannot be typed into */
+#define ORVEX_CONTROL_DIGITS_ONLY 0x10u /**< an edit that refuses typed characters other than 0-9 */
+#define ORVEX_CONTROL_GROUP 0x20u /**< starts a group */
 
-/* One control of a template. Places and sizes are in dialog units. */
+/** One control of a template. Places and sizes are in dialog units. */
 typedef struct OrvexDialogItem {
-  int32_t id; /* -1 for a control nobody addresses */
-  int32_t kind;
-  uint32_t style;
-  int16_t x, y, width, height;
-  const char* text; /* UTF-8; null is empty */
+  int32_t id; /**< the control id; -1 for a control nobody addresses */
+  int32_t kind;   /**< ORVEX_CONTROL_PUSH_BUTTON ... ORVEX_CONTROL_TAB */
+  uint32_t style; /**< ORVEX_CONTROL_DEFAULT ... ORVEX_CONTROL_GROUP bits */
+  int16_t x;      /**< left edge, dialog units */
+  int16_t y;      /**< top edge, dialog units */
+  int16_t width;  /**< dialog units */
+  int16_t height; /**< dialog units */
+  const char* text; /**< UTF-8; null is empty */
 } OrvexDialogItem;
 
-/* A dialog or page. Everything is copied when the dialog is made. */
+/** A dialog or page. Everything is copied when the dialog is made. */
 typedef struct OrvexDialogTemplate {
-  int32_t templateId;
-  const char* title;    /* UTF-8; null is empty */
-  const char* fontName; /* the font the sizes were laid out for */
-  int32_t pointSize;
-  int16_t width, height;
-  int32_t itemCount;
-  const OrvexDialogItem* items;
+  int32_t templateId;   /**< the resource id it stands for (101 ... 113) */
+  const char* title;    /**< UTF-8; null is empty */
+  const char* fontName; /**< the font the sizes were laid out for */
+  int32_t pointSize;    /**< that font's size in points */
+  int16_t width;        /**< dialog units */
+  int16_t height;       /**< dialog units */
+  int32_t itemCount;    /**< entries of items */
+  const OrvexDialogItem* items; /**< the controls, in tab order */
 } OrvexDialogTemplate;
 
-/* Events a dialog procedure receives, with the control's id (0 for INIT). */
-#define ORVEX_DIALOG_INIT 1              /* once, after the controls were made */
-#define ORVEX_DIALOG_CLICKED 2           /* a button, check box or radio button was clicked */
-#define ORVEX_DIALOG_TEXT_CHANGED 3      /* an edit's text was typed or set */
-#define ORVEX_DIALOG_SELECTION_CHANGED 4 /* a person chose a list item */
-#define ORVEX_DIALOG_SCROLLED 5          /* a person moved a trackbar */
-#define ORVEX_DIALOG_TAB_CHANGED 6       /* a person chose another tab */
+/** Events a dialog procedure receives, with the control's id (0 for INIT). */
+#define ORVEX_DIALOG_INIT 1 /**< once, after the controls were made */
+#define ORVEX_DIALOG_CLICKED 2 /**< a button, check box or radio button was clicked */
+#define ORVEX_DIALOG_TEXT_CHANGED 3 /**< an edit's text was typed or set */
+#define ORVEX_DIALOG_SELECTION_CHANGED 4 /**< a person chose a list item */
+#define ORVEX_DIALOG_SCROLLED 5 /**< a person moved a trackbar */
+#define ORVEX_DIALOG_TAB_CHANGED 6 /**< a person chose another tab */
 
+/** A dialog procedure: receives every ORVEX_DIALOG_* event of its dialog or page, on the
+   dialog's own thread, with the context given when the dialog or page was made. */
 typedef void (*OrvexDialogProc)(OrvexWindow window, int32_t event, int32_t itemId, void* context);
-/* Work posted to a dialog's thread: called once, with run 1 on that thread, or with run 0 (on
+/** Work posted to a dialog's thread: called once, with run 1 on that thread, or with run 0 (on
    any thread) when the dialog went before it could run, so that the context can be freed. */
 typedef void (*OrvexDialogTask)(void* context, int32_t run);
 
-/* Makes a modal dialog, sends it INIT and then carries out what reaches it, on the calling
+/** Makes a modal dialog, sends it INIT and then carries out what reaches it, on the calling
    thread, until OrvexPlatform_EndDialog; owner (0 for none; an X window id is accepted and left
    alone) is disabled meanwhile and enabled again afterwards. Returns the result given to
    EndDialog, 0 when the dialog was destroyed, or -1 when the template was refused. Nobody
@@ -202,58 +208,64 @@ typedef void (*OrvexDialogTask)(void* context, int32_t run);
    drives waits forever, as a dialog on a hidden desktop would. */
 intptr_t OrvexPlatform_DialogBox(const OrvexDialogTemplate* dialogTemplate, OrvexWindow owner,
                                  OrvexDialogProc procedure, void* context);
-/* A page of tab `tabIndex` of the dialog's tab control tabId, hidden, at (0, 0) of the tab
+/** A page of tab `tabIndex` of the dialog's tab control tabId, hidden, at (0, 0) of the tab
    control; it has received INIT when this returns. 0 when the dialog is not a running modal
    dialog or the template was refused. */
 OrvexWindow OrvexPlatform_CreateDialogPage(const OrvexDialogTemplate* pageTemplate,
                                            OrvexWindow dialog, int32_t tabId, int32_t tabIndex,
                                            OrvexDialogProc procedure, void* context);
-/* Ends a modal dialog with this result once the call or event being handled returns. */
+/** Ends a modal dialog with this result once the call or event being handled returns. */
 int32_t OrvexPlatform_EndDialog(OrvexWindow dialog, intptr_t result);
-/* Queues the task for the thread of the dialog or page and returns at once, never waiting for
+/** Queues the task for the thread of the dialog or page and returns at once, never waiting for
    that thread: 1, or 0 (the task not called) for a window that is not a dialog or page. */
 int32_t OrvexPlatform_PostDialogTask(OrvexWindow window, OrvexDialogTask task, void* context);
-/* Moves a window without resizing it, in pixels of its parent's client area (a page: of its
+/** Moves a window without resizing it, in pixels of its parent's client area (a page: of its
    tab control). */
 int32_t OrvexPlatform_SetWindowPosition(OrvexWindow window, int32_t x, int32_t y);
-/* 1 when the window takes input, 0 while a modal dialog it owns is open, -1 when unknown. */
+/** 1 when the window takes input, 0 while a modal dialog it owns is open, -1 when unknown. */
 int32_t OrvexPlatform_IsWindowEnabled(OrvexWindow window);
 
 /* Control operations of a dialog's procedure; 1 done, 0 for an unknown window or control or a
    control of another kind. None of them sends an event, except setting an edit's text. */
-/* Any control's text; an edit sends TEXT_CHANGED before this returns. */
+/** Any control's text; an edit sends TEXT_CHANGED before this returns. */
 int32_t OrvexPlatform_SetDialogItemText(OrvexWindow window, int32_t id, const char* text);
+/** Checks (checked non-zero) or unchecks a check box or radio button. */
 int32_t OrvexPlatform_CheckItem(OrvexWindow window, int32_t id, int32_t checked);
+/** Enables (enable non-zero) or disables a control. */
 int32_t OrvexPlatform_EnableItem(OrvexWindow window, int32_t id, int32_t enable);
+/** Shows (show non-zero) or hides a control. */
 int32_t OrvexPlatform_ShowItem(OrvexWindow window, int32_t id, int32_t show);
-/* A list item at index (-1 or the count: at the end); the selection stays on its item. The new
+/** A list item at index (-1 or the count: at the end); the selection stays on its item. The new
    item's index, or -1. */
 int32_t OrvexPlatform_InsertListItem(OrvexWindow window, int32_t id, int32_t index,
                                      const char* text);
-/* Removing the selected item leaves no selection. */
+/** Removing the selected item leaves no selection. */
 int32_t OrvexPlatform_DeleteListItem(OrvexWindow window, int32_t id, int32_t index);
-/* -1 for no selection; 0 for an index outside the list, which also leaves no selection. */
+/** -1 for no selection; 0 for an index outside the list, which also leaves no selection. */
 int32_t OrvexPlatform_SetListSelection(OrvexWindow window, int32_t id, int32_t index);
-/* The position is kept within the range: moved in when the range changes. */
+/** The position is kept within the range: moved in when the range changes. */
 int32_t OrvexPlatform_SetTrackbarRange(OrvexWindow window, int32_t id, int32_t minimum,
                                        int32_t maximum);
+/** Moves a trackbar's thumb, kept within its range. */
 int32_t OrvexPlatform_SetTrackbarPosition(OrvexWindow window, int32_t id, int32_t position);
+/** One tick mark every `frequency` positions. */
 int32_t OrvexPlatform_SetTrackbarTickFrequency(OrvexWindow window, int32_t id, int32_t frequency);
+/** An up-down's 32-bit range; its position is kept within it. */
 int32_t OrvexPlatform_SetUpDownRange(OrvexWindow window, int32_t id, int32_t minimum,
                                      int32_t maximum);
-/* Kept within the range; the buddy edit then shows it as its text (and sends TEXT_CHANGED). */
+/** Kept within the range; the buddy edit then shows it as its text (and sends TEXT_CHANGED). */
 int32_t OrvexPlatform_SetUpDownPosition(OrvexWindow window, int32_t id, int32_t position);
-/* The edit buddyId of the same window becomes the up-down's buddy. */
+/** The edit buddyId of the same window becomes the up-down's buddy. */
 int32_t OrvexPlatform_SetUpDownBuddy(OrvexWindow window, int32_t id, int32_t buddyId);
-/* A tab at index (-1 or the count: at the end); the first tab is selected. The index, or -1. */
+/** A tab at index (-1 or the count: at the end); the first tab is selected. The index, or -1. */
 int32_t OrvexPlatform_InsertTab(OrvexWindow window, int32_t id, int32_t index, const char* text);
-/* The selected tab, -1 for none or an unknown control. */
+/** The selected tab, -1 for none or an unknown control. */
 int32_t OrvexPlatform_GetTabSelection(OrvexWindow window, int32_t id);
 
-/* The language of dialogs: 1041 (Japanese) when the first of LC_ALL, LC_MESSAGES and LANG that
+/** The language of dialogs: 1041 (Japanese) when the first of LC_ALL, LC_MESSAGES and LANG that
    is set and not empty starts with "ja", else 1033 (English). */
 int32_t OrvexPlatform_GetSystemLanguage(void);
-/* Overrides the language for the process: GetSystemLanguage then returns langId as it is; 0
+/** Overrides the language for the process: GetSystemLanguage then returns langId as it is; 0
    goes back to the locale's. Returns 1. */
 int32_t OrvexPlatform_SetSystemLanguage(int32_t langId);
 
@@ -269,45 +281,52 @@ int32_t OrvexPlatform_SetSystemLanguage(int32_t langId);
    window or control. Texts are UTF-8; a text query returns the text's whole length in bytes and
    writes at most size - 1 bytes of it (whole characters only) and a terminating zero. */
 
-/* The newest open modal dialog of the process, once it has handled INIT; waits up to timeoutMs
+/** The newest open modal dialog of the process, once it has handled INIT; waits up to timeoutMs
    (0: no wait, negative: forever) for one to open. 0 when none. */
 OrvexWindow OrvexPlatform_WaitForDialog(int32_t timeoutMs);
-/* The template a dialog or page was made from, 0 for any other window. */
+/** The template a dialog or page was made from, 0 for any other window. */
 int32_t OrvexPlatform_GetTemplateId(OrvexWindow window);
-/* The page of tab `tab` of tab control 1001 of the dialog; 0 when there is none. */
+/** The page of tab `tab` of tab control 1001 of the dialog; 0 when there is none. */
 OrvexWindow OrvexPlatform_GetDialogPage(OrvexWindow dialog, int32_t tab);
-/* The title of any window of this library. */
+/** The title of any window of this library. */
 int32_t OrvexPlatform_GetWindowText(OrvexWindow window, char* buffer, int32_t size);
+/** A control's text (an edit's contents, a button's caption). */
 int32_t OrvexPlatform_GetItemText(OrvexWindow window, int32_t id, char* buffer, int32_t size);
-/* Replaces an edit's text as if typed: the procedure sees the text change. 0 for a control
+/** Replaces an edit's text as if typed: the procedure sees the text change. 0 for a control
    other than an edit, a read-only edit, or text with anything but digits for a digits-only one. */
 int32_t OrvexPlatform_SetItemText(OrvexWindow window, int32_t id, const char* text);
-/* A push button, check box or radio button as if clicked. */
+/** A push button, check box or radio button as if clicked. */
 int32_t OrvexPlatform_ClickItem(OrvexWindow window, int32_t id);
-/* 1, 0, or -1. Visible is the control's own state: a control on a hidden page may be visible. */
+/** 1, 0, or -1. Visible is the control's own state: a control on a hidden page may be visible. */
 int32_t OrvexPlatform_IsItemChecked(OrvexWindow window, int32_t id);
+/** 1 when the control takes input, 0 when disabled, -1 when unknown. */
 int32_t OrvexPlatform_IsItemEnabled(OrvexWindow window, int32_t id);
+/** 1 when the control itself is shown, 0 when hidden, -1 when unknown. */
 int32_t OrvexPlatform_IsItemVisible(OrvexWindow window, int32_t id);
-/* Drop-down lists. The selection is -1 when there is none. */
+/** Drop-down lists. The selection is -1 when there is none. */
 int32_t OrvexPlatform_GetListCount(OrvexWindow window, int32_t id);
+/** The selected item of a drop-down list, -1 for none. */
 int32_t OrvexPlatform_GetListSelection(OrvexWindow window, int32_t id);
+/** The text of item `index` of a drop-down list. */
 int32_t OrvexPlatform_GetListItemText(OrvexWindow window, int32_t id, int32_t index, char* buffer,
                                       int32_t size);
-/* Chooses an item as if with the mouse: the procedure sees the selection change. */
+/** Chooses an item as if with the mouse: the procedure sees the selection change. */
 int32_t OrvexPlatform_SelectListItem(OrvexWindow window, int32_t id, int32_t index);
-/* 1 with the trackbar's state written through the non-null pointers. */
+/** 1 with the trackbar's state written through the non-null pointers. */
 int32_t OrvexPlatform_GetTrackbar(OrvexWindow window, int32_t id, int32_t* position,
                                   int32_t* minimum, int32_t* maximum, int32_t* tickFrequency);
-/* Drags the thumb to position, kept within the range; the procedure sees the scroll. */
+/** Drags the thumb to position, kept within the range; the procedure sees the scroll. */
 int32_t OrvexPlatform_MoveTrackbar(OrvexWindow window, int32_t id, int32_t position);
-/* 1 with the up-down's state; buddyId is 0 when it has no buddy. Its position is its buddy's
+/** 1 with the up-down's state; buddyId is 0 when it has no buddy. Its position is its buddy's
    number when that is a number within the range, as the control reads it back. */
 int32_t OrvexPlatform_GetUpDown(OrvexWindow window, int32_t id, int32_t* position, int32_t* minimum,
                                 int32_t* maximum, int32_t* buddyId);
+/** The number of tabs of a tab control. */
 int32_t OrvexPlatform_GetTabCount(OrvexWindow window, int32_t id);
+/** The text of tab `index`. */
 int32_t OrvexPlatform_GetTabText(OrvexWindow window, int32_t id, int32_t index, char* buffer,
                                  int32_t size);
-/* Chooses a tab as if clicked: the procedure sees the tab change (none when it was chosen). */
+/** Chooses a tab as if clicked: the procedure sees the tab change (none when it was chosen). */
 int32_t OrvexPlatform_SelectTab(OrvexWindow window, int32_t id, int32_t index);
 
 #ifdef __cplusplus
