@@ -141,57 +141,59 @@ int32_t OrvexPlatform_ReadScreen(int32_t x, int32_t y, int32_t width, int32_t he
    without any lock of this library held, so they may call every function here. */
 
 /** Kinds of control (the common controls they stand for). */
-#define ORVEX_CONTROL_PUSH_BUTTON 1 /**< sends CLICKED when clicked */
-#define ORVEX_CONTROL_CHECK_BOX 2 /**< toggles its check, then sends CLICKED */
+#define ORVEX_CONTROL_PUSH_BUTTON 1  /**< sends CLICKED when clicked */
+#define ORVEX_CONTROL_CHECK_BOX 2    /**< toggles its check, then sends CLICKED */
 #define ORVEX_CONTROL_RADIO_BUTTON 3 /**< checks itself, unchecks its group, sends CLICKED */
-#define ORVEX_CONTROL_GROUP_BOX 4 /**< a frame with a caption around other controls */
-#define ORVEX_CONTROL_LABEL 5 /**< static text */
-#define ORVEX_CONTROL_EDIT 6 /**< sends TEXT_CHANGED whenever its text is set */
-#define ORVEX_CONTROL_DROP_DOWN_LIST 7 /**< a list of which one item shows; sends SELECTION_CHANGED when a person chooses */
+#define ORVEX_CONTROL_GROUP_BOX 4    /**< a frame with a caption around other controls */
+#define ORVEX_CONTROL_LABEL 5        /**< static text */
+#define ORVEX_CONTROL_EDIT 6         /**< sends TEXT_CHANGED whenever its text is set */
+#define ORVEX_CONTROL_DROP_DOWN_LIST \
+  7 /**< a list of which one item shows; sends SELECTION_CHANGED when a person chooses */
 #define ORVEX_CONTROL_TRACKBAR 8 /**< keeps its position within its range */
-#define ORVEX_CONTROL_UP_DOWN 9 /**< shows its position in its buddy edit, as a number */
+#define ORVEX_CONTROL_UP_DOWN 9  /**< shows its position in its buddy edit, as a number */
 #define ORVEX_CONTROL_TAB 10 /**< tabs over pages; sends TAB_CHANGED when a person chooses one */
 
 /** Style bits of a control. A group of radio buttons runs from a control with
    ORVEX_CONTROL_GROUP up to the next control with it. */
-#define ORVEX_CONTROL_DEFAULT 0x01u /**< the default push button */
-#define ORVEX_CONTROL_DISABLED 0x02u /**< takes no input; shown grayed */
-#define ORVEX_CONTROL_HIDDEN 0x04u /**< not shown */
-#define ORVEX_CONTROL_READ_ONLY 0x08u /**< an edit that cannot be typed into */
-#define ORVEX_CONTROL_DIGITS_ONLY 0x10u /**< an edit that refuses typed characters other than 0-9 */
-#define ORVEX_CONTROL_GROUP 0x20u /**< starts a group */
+#define ORVEX_CONTROL_DEFAULT 0x01u     /**< the default push button */
+#define ORVEX_CONTROL_DISABLED 0x02u    /**< takes no input; shown grayed */
+#define ORVEX_CONTROL_HIDDEN 0x04u      /**< not shown */
+#define ORVEX_CONTROL_READ_ONLY 0x08u   /**< an edit that cannot be typed into */
+#define ORVEX_CONTROL_DIGITS_ONLY 0x10u /**< an edit that refuses typed characters other than 0-9 \
+                                         */
+#define ORVEX_CONTROL_GROUP 0x20u       /**< starts a group */
 
 /** One control of a template. Places and sizes are in dialog units. */
 typedef struct OrvexDialogItem {
-  int32_t id; /**< the control id; -1 for a control nobody addresses */
-  int32_t kind;   /**< ORVEX_CONTROL_PUSH_BUTTON ... ORVEX_CONTROL_TAB */
-  uint32_t style; /**< ORVEX_CONTROL_DEFAULT ... ORVEX_CONTROL_GROUP bits */
-  int16_t x;      /**< left edge, dialog units */
-  int16_t y;      /**< top edge, dialog units */
-  int16_t width;  /**< dialog units */
-  int16_t height; /**< dialog units */
+  int32_t id;       /**< the control id; -1 for a control nobody addresses */
+  int32_t kind;     /**< ORVEX_CONTROL_PUSH_BUTTON ... ORVEX_CONTROL_TAB */
+  uint32_t style;   /**< ORVEX_CONTROL_DEFAULT ... ORVEX_CONTROL_GROUP bits */
+  int16_t x;        /**< left edge, dialog units */
+  int16_t y;        /**< top edge, dialog units */
+  int16_t width;    /**< dialog units */
+  int16_t height;   /**< dialog units */
   const char* text; /**< UTF-8; null is empty */
 } OrvexDialogItem;
 
 /** A dialog or page. Everything is copied when the dialog is made. */
 typedef struct OrvexDialogTemplate {
-  int32_t templateId;   /**< the resource id it stands for (101 ... 113) */
-  const char* title;    /**< UTF-8; null is empty */
-  const char* fontName; /**< the font the sizes were laid out for */
-  int32_t pointSize;    /**< that font's size in points */
-  int16_t width;        /**< dialog units */
-  int16_t height;       /**< dialog units */
-  int32_t itemCount;    /**< entries of items */
+  int32_t templateId;           /**< the resource id it stands for (101 ... 113) */
+  const char* title;            /**< UTF-8; null is empty */
+  const char* fontName;         /**< the font the sizes were laid out for */
+  int32_t pointSize;            /**< that font's size in points */
+  int16_t width;                /**< dialog units */
+  int16_t height;               /**< dialog units */
+  int32_t itemCount;            /**< entries of items */
   const OrvexDialogItem* items; /**< the controls, in tab order */
 } OrvexDialogTemplate;
 
 /** Events a dialog procedure receives, with the control's id (0 for INIT). */
-#define ORVEX_DIALOG_INIT 1 /**< once, after the controls were made */
-#define ORVEX_DIALOG_CLICKED 2 /**< a button, check box or radio button was clicked */
-#define ORVEX_DIALOG_TEXT_CHANGED 3 /**< an edit's text was typed or set */
+#define ORVEX_DIALOG_INIT 1              /**< once, after the controls were made */
+#define ORVEX_DIALOG_CLICKED 2           /**< a button, check box or radio button was clicked */
+#define ORVEX_DIALOG_TEXT_CHANGED 3      /**< an edit's text was typed or set */
 #define ORVEX_DIALOG_SELECTION_CHANGED 4 /**< a person chose a list item */
-#define ORVEX_DIALOG_SCROLLED 5 /**< a person moved a trackbar */
-#define ORVEX_DIALOG_TAB_CHANGED 6 /**< a person chose another tab */
+#define ORVEX_DIALOG_SCROLLED 5          /**< a person moved a trackbar */
+#define ORVEX_DIALOG_TAB_CHANGED 6       /**< a person chose another tab */
 
 /** A dialog procedure: receives every ORVEX_DIALOG_* event of its dialog or page, on the
    dialog's own thread, with the context given when the dialog or page was made. */
