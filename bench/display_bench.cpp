@@ -11,7 +11,7 @@
 #include "core/camera_context.h"
 #include "imaging/image_buffer.h"
 #include "platform/platform_services.h"
-#include "platform/posix/headless_window_system.h"
+#include "platform/headless/headless_window_system.h"
 
 namespace orvex {
 namespace {

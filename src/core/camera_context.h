@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "base/manual_reset_event.h"
-#include "core/camera_settings.h"
-#include "core/dialog_views.h"
+#include "base/camera_settings.h"
+#include "acquisition/dialog_views.h"
 #include "core/last_error_queue.h"
 #include "imaging/hue_table.h"
 #include "imaging/processor_info.h"

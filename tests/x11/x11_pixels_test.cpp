@@ -5,7 +5,7 @@
 #include <X11/X.h>
 // clang-format on
 
-#include "platform/posix/x11_pixels.h"
+#include "platform/x11/x11_pixels.h"
 
 #include <cstdint>
 #include <vector>

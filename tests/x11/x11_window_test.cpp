@@ -16,8 +16,8 @@
 #include <thread>
 #include <vector>
 
-#include "platform/posix/headless_window_system.h"
-#include "platform/posix/x11_window_system.h"
+#include "platform/headless/headless_window_system.h"
+#include "platform/x11/x11_window_system.h"
 #include "x11/x11_test_support.h"
 
 extern char** environ;

@@ -1,14 +1,10 @@
-// The window system on Linux. The backend is chosen once per process, at first use (see
-// DefaultWindowSystem below); the headless one draws into windows of the OrvexPlatform library.
+#include "platform/headless/headless_window_system.h"
+
 #include <orvex/platform.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <vector>
-
-#include "platform/default_backends.h"
-#include "platform/posix/headless_window_system.h"
-#include "platform/posix/x11_window_system.h"
 
 namespace orvex::platform {
 namespace {
@@ -252,23 +248,6 @@ bool HeadlessWindowSystem::StretchBlt(GraphicsHandle dc, std::int32_t x, std::in
   }
   return OrvexPlatform_DrawBits(ToPlatform(dc), x, y, width, height, picture.data(),
                                 static_cast<std::intptr_t>(w * 3), 24, nullptr) != 0;
-}
-
-namespace {
-
-// Where the backends are chosen: an X11 backend, when a display is reachable, takes the
-// headless one's place here.
-WindowSystem& ChooseWindowSystem() {
-  if (WindowSystem* x11 = x11::ReachableX11WindowSystem()) return *x11;
-  static HeadlessWindowSystem headless;
-  return headless;
-}
-
-}  // namespace
-
-WindowSystem& DefaultWindowSystem() {
-  static WindowSystem& chosen = ChooseWindowSystem();
-  return chosen;
 }
 
 }  // namespace orvex::platform

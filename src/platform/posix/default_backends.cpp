@@ -1,7 +1,26 @@
 #include "platform/default_backends.h"
+
+#include "platform/headless/headless_window_system.h"
 #include "platform/posix/reg_file_store.h"
+#include "platform/x11/x11_window_system.h"
 
 namespace orvex::platform {
+namespace {
+
+// The window system is chosen once per process, at first use: the X11 backend when a display
+// is reachable, else the headless one, which draws into windows of the OrvexPlatform library.
+WindowSystem& ChooseWindowSystem() {
+  if (WindowSystem* x11 = x11::ReachableX11WindowSystem()) return *x11;
+  static HeadlessWindowSystem headless;
+  return headless;
+}
+
+}  // namespace
+
+WindowSystem& DefaultWindowSystem() {
+  static WindowSystem& chosen = ChooseWindowSystem();
+  return chosen;
+}
 
 RegistryStore& DefaultRegistryStore() {
   static RegFileStore store;

@@ -1,4 +1,4 @@
-#include "platform/posix/x11_pixels.h"
+#include "platform/x11/x11_pixels.h"
 
 #include <X11/X.h>
 

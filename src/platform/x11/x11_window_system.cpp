@@ -1,4 +1,4 @@
-#include "platform/posix/x11_window_system.h"
+#include "platform/x11/x11_window_system.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
@@ -10,7 +10,7 @@
 #include <string>
 #include <utility>
 
-#include "platform/posix/x11_display.h"
+#include "platform/x11/x11_display.h"
 
 namespace orvex::platform::x11 {
 namespace {
