@@ -9,6 +9,7 @@
 #include "device/device_link.h"
 #include "imaging/auto_exposure_internal.h"
 #include "imaging/image_buffer.h"
+#include "imaging/kernel_call.h"
 #include "imaging/kernel_framework.h"
 #include "platform/platform_services.h"
 
@@ -74,21 +75,27 @@ double FactorStep(std::int32_t mean) {
   return 0.0;
 }
 
+// The mean of one window's samples (sum / count, truncated); 0 for a window that is empty or
+// a call that cannot be read.
 template <typename ReadSample>
-std::int32_t RegionMean(const std::uint8_t* source, const std::int32_t* region,
-                        std::int32_t sourceBytes, std::int32_t sourceStride, ReadSample read) {
-  const std::int64_t columns = static_cast<std::int64_t>(region[2]) - region[0];
-  const std::int64_t rows = static_cast<std::int64_t>(region[3]) - region[1];
-  if (columns <= 0 || rows <= 0) return 0;
+std::int32_t RegionMean(std::uint8_t* destination, std::uint8_t* source, const std::int32_t* region,
+                        std::int32_t x, std::int32_t y, std::int32_t destinationBytes,
+                        std::int32_t sourceBytes, std::int32_t destinationStride,
+                        std::int32_t sourceStride, ReadSample read) {
+  KernelCall call;
+  if (DecodeKernelCall(destination, source, region, x, y, destinationBytes, sourceBytes,
+                       destinationStride, sourceStride, nullptr, KernelNeeds{},
+                       &call) != CallState::kReady) {
+    return 0;
+  }
   std::uint64_t sum = 0;
-  for (std::int32_t row = region[1]; row < region[3]; ++row) {
-    const std::uint8_t* sample = source + static_cast<std::ptrdiff_t>(row) * sourceStride +
-                                 static_cast<std::ptrdiff_t>(region[0]) * sourceBytes;
-    for (std::int64_t column = 0; column < columns; ++column, sample += sourceBytes) {
+  for (std::int32_t row = 0; row < call.height; ++row) {
+    const std::uint8_t* sample = call.SourceRow(row);
+    for (std::int32_t column = 0; column < call.width; ++column, sample += call.sourceBytes) {
       sum += read(sample);
     }
   }
-  return static_cast<std::int32_t>(sum / static_cast<std::uint64_t>(columns * rows));
+  return static_cast<std::int32_t>(sum / (static_cast<std::uint64_t>(call.width) * call.height));
 }
 
 void ShowInAnalogDialog(CameraContext& context, int item, std::int32_t value) {
@@ -98,17 +105,23 @@ void ShowInAnalogDialog(CameraContext& context, int item, std::int32_t value) {
 
 }  // namespace
 
-std::int32_t WindowMean8(std::uint8_t*, std::uint8_t* source, const std::int32_t* region,
-                         std::int32_t, std::int32_t, std::int32_t, std::int32_t sourceBytes,
-                         std::int32_t, std::int32_t sourceStride, void**, std::int32_t) {
-  return RegionMean(source, region, sourceBytes, sourceStride,
+std::int32_t WindowMean8(std::uint8_t* destination, std::uint8_t* source,
+                         const std::int32_t* region, std::int32_t x, std::int32_t y,
+                         std::int32_t destinationBytes, std::int32_t sourceBytes,
+                         std::int32_t destinationStride, std::int32_t sourceStride, void**,
+                         std::int32_t) {
+  return RegionMean(destination, source, region, x, y, destinationBytes, sourceBytes,
+                    destinationStride, sourceStride,
                     [](const std::uint8_t* sample) -> std::uint32_t { return *sample; });
 }
 
-std::int32_t WindowMean16(std::uint8_t*, std::uint8_t* source, const std::int32_t* region,
-                          std::int32_t, std::int32_t, std::int32_t, std::int32_t sourceBytes,
-                          std::int32_t, std::int32_t sourceStride, void**, std::int32_t) {
-  return RegionMean(source, region, sourceBytes, sourceStride,
+std::int32_t WindowMean16(std::uint8_t* destination, std::uint8_t* source,
+                          const std::int32_t* region, std::int32_t x, std::int32_t y,
+                          std::int32_t destinationBytes, std::int32_t sourceBytes,
+                          std::int32_t destinationStride, std::int32_t sourceStride, void**,
+                          std::int32_t) {
+  return RegionMean(destination, source, region, x, y, destinationBytes, sourceBytes,
+                    destinationStride, sourceStride,
                     [](const std::uint8_t* sample) -> std::uint32_t {
                       std::uint16_t word;
                       std::memcpy(&word, sample, sizeof word);

@@ -50,9 +50,23 @@ std::int32_t Demosaic8Mmx(std::uint8_t* destination, std::uint8_t* source,
                           std::int32_t destinationStride, std::int32_t sourceStride,
                           void** parameter, std::int32_t spare);
 
+// The five kernels, as BayerConvert chooses between them.
+enum class DemosaicKernel {
+  kDemosaic8,
+  kDemosaic16,
+  kDemosaic8Sse3,
+  kDemosaic8Sse2,
+  kDemosaic8Mmx
+};
+
 // The kernel BayerConvert picks, first match wins: a 16-bit source -> Demosaic16; a 32-bit
 // destination or a gain above 200 -> Demosaic8; then SSE3, SSE2, MMX (each usable in both
 // feature words) -> its vector form; else Demosaic8.
+DemosaicKernel ChooseDemosaic(const ProcessorInfo& processor, int sourceBitsPerPixel,
+                              int destinationBitsPerPixel, const BayerRecord& record);
+// The kernel function of a choice, in the form that defines its bytes.
+PixelKernel DemosaicKernelOf(DemosaicKernel kernel);
+// Both in one.
 PixelKernel ChooseDemosaicKernel(const ProcessorInfo& processor, int sourceBitsPerPixel,
                                  int destinationBitsPerPixel, const BayerRecord& record);
 

@@ -161,8 +161,8 @@ TEST(BalanceFormsTest, FastSumsAndCorrectionMatchThePlainForms) {
         bayer::SampleGrid grid{samples.data(), w, h, 1, stride, phase.row, phase.column};
         for (bool skip : {false, true}) {
           bayer::PositionSums plain, fast;
-          bayer::SumPositions8Plain(grid, skip, &plain);
-          if (!bayer::SumPositions8Fast(grid, skip, &fast)) GTEST_SKIP() << "no faster form";
+          bayer::SumPositions8_C(grid, skip, &plain);
+          if (!bayer::SumPositions8_SSE2(grid, skip, &fast)) GTEST_SKIP() << "no faster form";
           for (int p = 0; p < 4; ++p) {
             ASSERT_EQ(fast.sum[p], plain.sum[p]);
             ASSERT_EQ(fast.count[p], plain.count[p]);
@@ -170,8 +170,8 @@ TEST(BalanceFormsTest, FastSumsAndCorrectionMatchThePlainForms) {
         }
         bayer::SampleGrid wordGrid{words.data(), w, h, 2, 2 * stride, phase.row, phase.column};
         bayer::PositionSums plain, fast;
-        bayer::SumPositions16Plain(wordGrid, &plain);
-        ASSERT_TRUE(bayer::SumPositions16Fast(wordGrid, &fast));
+        bayer::SumPositions16_C(wordGrid, &plain);
+        ASSERT_TRUE(bayer::SumPositions16_SSE2(wordGrid, &fast));
         for (int p = 0; p < 4; ++p) {
           ASSERT_EQ(fast.sum[p], plain.sum[p]);
           ASSERT_EQ(fast.count[p], plain.count[p]);
@@ -184,9 +184,9 @@ TEST(BalanceFormsTest, FastSumsAndCorrectionMatchThePlainForms) {
         std::vector<std::uint8_t> want(samples), got(samples);
         bayer::SampleGrid inPlace = grid;
         inPlace.first = want.data();
-        bayer::GrayCorrectPlain(inPlace, want.data(), 1, stride, record);
+        bayer::GrayCorrect_C(inPlace, want.data(), 1, stride, record);
         inPlace.first = got.data();
-        ASSERT_TRUE(bayer::GrayCorrectFast(inPlace, got.data(), 1, stride, record));
+        ASSERT_TRUE(bayer::GrayCorrect_SSE2(inPlace, got.data(), 1, stride, record));
         ASSERT_EQ(got, want);
       }
     }
