@@ -191,6 +191,20 @@ TEST_P(X11WindowTest, ShowsTheSamePixelsAsTheHeadlessScreen) {
        [&](WindowSystem& w, GraphicsHandle d) {
          w.SetDiBitsToDevice(d, 4, 6, 40, 30, -3, 5, 10, 20, color.View());
        }},
+      // Source rectangles reaching past the bitmap: only what lies inside it is drawn, the
+      // rest of the window keeps the previous case's picture.
+      {"one to one, past the bitmap's far corner",
+       [&](WindowSystem& w, GraphicsHandle d) {
+         w.StretchBlt(d, 0, 0, 64, 48, small.View(), 16, 12, 64, 48);
+       }},
+      {"scaled and mirrored, past the bitmap's near corner",
+       [&](WindowSystem& w, GraphicsHandle d) {
+         w.StretchBlt(d, 3, 2, 60, 44, small.View(), 20, 18, -45, -33);
+       }},
+      {"scan lines past the bitmap's far corner",
+       [&](WindowSystem& w, GraphicsHandle d) {
+         w.SetDiBitsToDevice(d, 10, 10, 64, 48, 20, -5, 0, 24, small.View());
+       }},
   };
   std::vector<std::uint8_t> headlessPixels(64 * 48 * 3);
   for (const Case& c : cases) {

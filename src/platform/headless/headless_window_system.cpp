@@ -2,9 +2,10 @@
 
 #include <orvex/platform.h>
 
-#include <algorithm>
-#include <cstdlib>
+#include <optional>
 #include <vector>
+
+#include "platform/dib_drawing.h"
 
 namespace orvex::platform {
 namespace {
@@ -13,35 +14,50 @@ OrvexWindow ToPlatform(WindowHandle window) {
   return static_cast<OrvexWindow>(window);
 }
 
-// A bitmap's layout as the drawing calls need it.
-struct DibLayout {
-  std::int64_t width = 0;
-  std::int64_t height = 0;  // rows, whatever the orientation
-  bool topDown = false;
-  std::int32_t bitsPerPixel = 0;
-  std::int64_t pixelBytes = 0;
-  std::int64_t stride = 0;
-  const std::uint8_t* palette = nullptr;  // 8 bits a pixel only; null: gray
-
-  // The memory row of the bitmap's row r counted from its top.
-  std::int64_t MemoryRow(std::int64_t r) const { return topDown ? r : height - 1 - r; }
-};
-
-bool Describe(const BitmapView& bitmap, DibLayout* layout) {
-  const BitmapInfoHeader* header = bitmap.header;
-  if (header == nullptr || bitmap.pixels == nullptr || header->width <= 0 || header->height == 0) {
-    return false;
+// Draws what a placement takes from the bitmap: straight from its rows where every
+// destination row is a whole source row in memory order or its reverse, else through a
+// picture of the placement's size.
+bool DrawPlacement(GraphicsHandle dc, const DibSource& dib, const Placement& placement) {
+  const SourceMap& map = placement.map;
+  const std::size_t pixelBytes = dib.bitCount / 8;
+  const auto* palette = reinterpret_cast<const std::uint8_t*>(dib.colorTable);
+  const std::int32_t rowStep = map.rows.size() > 1 ? map.rows[1] - map.rows[0] : 1;
+  bool straight = map.identityColumns && (rowStep == 1 || rowStep == -1);
+  for (std::size_t j = 1; straight && j < map.rows.size(); ++j) {
+    straight = map.rows[j] - map.rows[j - 1] == rowStep;
   }
-  const std::int32_t bits = header->bitCount;
-  if (bits != 8 && bits != 24 && bits != 32) return false;
-  layout->width = header->width;
-  layout->topDown = header->height < 0;
-  layout->height = std::abs(std::int64_t{header->height});
-  layout->bitsPerPixel = bits;
-  layout->pixelBytes = bits / 8;
-  layout->stride = (layout->width * bits + 31) / 32 * 4;
-  layout->palette = bits == 8 ? reinterpret_cast<const std::uint8_t*>(bitmap.colorTable) : nullptr;
-  return true;
+  if (straight) {
+    const std::uint8_t* first = dib.Row(map.rows[0]) + map.columns[0] * pixelBytes;
+    return OrvexPlatform_DrawBits(
+               ToPlatform(dc), placement.x, placement.y, placement.width, placement.height, first,
+               static_cast<std::intptr_t>(rowStep) * static_cast<std::intptr_t>(dib.stride),
+               dib.bitCount, palette) != 0;
+  }
+  const std::size_t w = static_cast<std::size_t>(placement.width);
+  std::vector<std::uint8_t> picture(w * static_cast<std::size_t>(placement.height) * 3);
+  for (std::int32_t j = 0; j < placement.height; ++j) {
+    const std::uint8_t* from = dib.Row(map.rows[j]);
+    std::uint8_t* to = picture.data() + j * w * 3;
+    for (std::size_t i = 0; i < w; ++i, to += 3) {
+      const std::int32_t column =
+          map.identityColumns ? map.columns[0] + static_cast<std::int32_t>(i) : map.columns[i];
+      const std::uint8_t* pixel = from + column * pixelBytes;
+      if (dib.bitCount != 8) {
+        to[0] = pixel[0];
+        to[1] = pixel[1];
+        to[2] = pixel[2];
+      } else if (palette != nullptr) {
+        to[0] = palette[*pixel * 4];
+        to[1] = palette[*pixel * 4 + 1];
+        to[2] = palette[*pixel * 4 + 2];
+      } else {
+        to[0] = to[1] = to[2] = *pixel;
+      }
+    }
+  }
+  return OrvexPlatform_DrawBits(ToPlatform(dc), placement.x, placement.y, placement.width,
+                                placement.height, picture.data(), static_cast<std::intptr_t>(w * 3),
+                                24, nullptr) != 0;
 }
 
 }  // namespace
@@ -144,41 +160,12 @@ std::int32_t HeadlessWindowSystem::SetDiBitsToDevice(GraphicsHandle dc, std::int
                                                      std::int32_t sourceY, std::int32_t startScan,
                                                      std::int32_t scanLines,
                                                      const BitmapView& bitmap) {
-  DibLayout dib;
-  if (dc == 0 || width <= 0 || height <= 0 || scanLines <= 0 || startScan < 0 ||
-      !Describe(bitmap, &dib)) {
-    return 0;
-  }
-  // The bits hold the scan lines startScan .. startScan + scanLines - 1, numbered from the
-  // bitmap's first row in memory. The source rectangle's origin is the bitmap's lower-left
-  // corner for a bottom-up bitmap and its upper-left corner for a top-down one.
-  const std::int64_t firstScan = startScan;
-  const std::int64_t endScan = std::min<std::int64_t>(firstScan + scanLines, dib.height);
-  const std::int64_t sx = sourceX, sy = sourceY, w = width, h = height;
-  const std::int64_t iBegin = std::max<std::int64_t>(0, -sx);
-  const std::int64_t iEnd = std::min(w, dib.width - sx);
-  std::int64_t jBegin, jEnd;
-  if (dib.topDown) {  // destination row j shows scan sy + j
-    jBegin = std::max<std::int64_t>(0, firstScan - sy);
-    jEnd = std::min(h, endScan - sy);
-  } else {  // destination row j shows scan sy + h - 1 - j
-    jBegin = std::max<std::int64_t>(0, sy + h - endScan);
-    jEnd = std::min(h, sy + h - firstScan);
-  }
-  if (iBegin >= iEnd || jBegin >= jEnd) return 0;
-
-  const std::int64_t scan = dib.topDown ? sy + jBegin : sy + h - 1 - jBegin;
-  const std::uint8_t* first =
-      bitmap.pixels + (scan - firstScan) * dib.stride + (sx + iBegin) * dib.pixelBytes;
-  const std::intptr_t step = static_cast<std::intptr_t>(dib.topDown ? dib.stride : -dib.stride);
-  if (OrvexPlatform_DrawBits(ToPlatform(dc), static_cast<std::int32_t>(x + iBegin),
-                             static_cast<std::int32_t>(y + jBegin),
-                             static_cast<std::int32_t>(iEnd - iBegin),
-                             static_cast<std::int32_t>(jEnd - jBegin), first, step,
-                             dib.bitsPerPixel, dib.palette) == 0) {
-    return 0;
-  }
-  return static_cast<std::int32_t>(jEnd - jBegin);
+  const std::optional<DibSource> dib = DescribeDib(bitmap);
+  if (dc == 0 || !dib) return 0;
+  const Placement placement =
+      PlaceDiBits(*dib, x, y, width, height, sourceX, sourceY, startScan, scanLines);
+  if (placement.height == 0 || !DrawPlacement(dc, *dib, placement)) return 0;
+  return placement.height;
 }
 
 bool HeadlessWindowSystem::StretchBlt(GraphicsHandle dc, std::int32_t x, std::int32_t y,
@@ -186,68 +173,13 @@ bool HeadlessWindowSystem::StretchBlt(GraphicsHandle dc, std::int32_t x, std::in
                                       const BitmapView& source, std::int32_t sourceX,
                                       std::int32_t sourceY, std::int32_t sourceWidth,
                                       std::int32_t sourceHeight) {
-  DibLayout dib;
-  if (dc == 0 || width <= 0 || height <= 0 || sourceWidth == 0 || sourceHeight == 0 ||
-      !Describe(source, &dib)) {
+  const std::optional<DibSource> dib = DescribeDib(source);
+  if (dc == 0 || width <= 0 || height <= 0 || sourceWidth == 0 || sourceHeight == 0 || !dib) {
     return false;
   }
-  // Source coordinates count rows from the bitmap's top. A negative source width or height
-  // takes the rectangle from the far side back, mirroring the picture.
-  const std::int64_t sx = sourceX, sy = sourceY, sw = sourceWidth, sh = sourceHeight;
-  const std::int64_t w = width, h = height;
-  const auto sourceColumn = [&](std::int64_t i) {
-    return sw > 0 ? sx + i * sw / w : sx - 1 - i * -sw / w;
-  };
-  const auto sourceRow = [&](std::int64_t j) {
-    return sh > 0 ? sy + j * sh / h : sy - 1 - j * -sh / h;
-  };
-
-  if (sw == w && (sh == h || sh == -h)) {
-    // One to one: straight from the bitmap's rows, cut to what lies inside it.
-    const std::int64_t iBegin = std::max<std::int64_t>(0, -sx);
-    const std::int64_t iEnd = std::min(w, dib.width - sx);
-    const std::int64_t jBegin =
-        sh > 0 ? std::max<std::int64_t>(0, -sy) : std::max<std::int64_t>(0, sy - dib.height);
-    const std::int64_t jEnd = sh > 0 ? std::min(h, dib.height - sy) : std::min(h, sy);
-    if (iBegin >= iEnd || jBegin >= jEnd) return true;
-    const std::int64_t rowStep = (sh > 0) == dib.topDown ? 1 : -1;
-    const std::uint8_t* first = source.pixels + dib.MemoryRow(sourceRow(jBegin)) * dib.stride +
-                                (sx + iBegin) * dib.pixelBytes;
-    return OrvexPlatform_DrawBits(ToPlatform(dc), static_cast<std::int32_t>(x + iBegin),
-                                  static_cast<std::int32_t>(y + jBegin),
-                                  static_cast<std::int32_t>(iEnd - iBegin),
-                                  static_cast<std::int32_t>(jEnd - jBegin), first,
-                                  static_cast<std::intptr_t>(rowStep * dib.stride),
-                                  dib.bitsPerPixel, dib.palette) != 0;
-  }
-
-  // Scaled: nearest pixel, through a picture of the destination's size. Source pixels outside
-  // the bitmap show black.
-  std::vector<std::uint8_t> picture(static_cast<std::size_t>(w * h * 3), 0);
-  for (std::int64_t j = 0; j < h; ++j) {
-    const std::int64_t row = sourceRow(j);
-    if (row < 0 || row >= dib.height) continue;
-    const std::uint8_t* from = source.pixels + dib.MemoryRow(row) * dib.stride;
-    std::uint8_t* to = picture.data() + j * w * 3;
-    for (std::int64_t i = 0; i < w; ++i, to += 3) {
-      const std::int64_t column = sourceColumn(i);
-      if (column < 0 || column >= dib.width) continue;
-      const std::uint8_t* pixel = from + column * dib.pixelBytes;
-      if (dib.bitsPerPixel != 8) {
-        to[0] = pixel[0];
-        to[1] = pixel[1];
-        to[2] = pixel[2];
-      } else if (dib.palette != nullptr) {
-        to[0] = dib.palette[*pixel * 4];
-        to[1] = dib.palette[*pixel * 4 + 1];
-        to[2] = dib.palette[*pixel * 4 + 2];
-      } else {
-        to[0] = to[1] = to[2] = *pixel;
-      }
-    }
-  }
-  return OrvexPlatform_DrawBits(ToPlatform(dc), x, y, width, height, picture.data(),
-                                static_cast<std::intptr_t>(w * 3), 24, nullptr) != 0;
+  const Placement placement =
+      PlaceStretch(*dib, x, y, width, height, sourceX, sourceY, sourceWidth, sourceHeight);
+  return placement.height == 0 || DrawPlacement(dc, *dib, placement);
 }
 
 }  // namespace orvex::platform
