@@ -1,131 +1,136 @@
-// The live preview: its start and stop, the preview thread and its loop, the frame rate.
+#include "acquisition/preview_session.h"
+
 #include <algorithm>
 #include <climits>
 #include <system_error>
 
-#include "core/camera_context.h"
 #include "device/device_link.h"
-#include "imaging/frame_pipeline.h"
+#include "imaging/color_type.h"
+#include "imaging/frame_images.h"
+#include "imaging/frame_sink.h"
 #include "imaging/image_buffer.h"
 #include "platform/platform_services.h"
 
 namespace orvex {
-namespace {
 
-constexpr std::int32_t kBitsForColorType[] = {8, 16, 24, 32, 48, 64};
+PreviewSession::PreviewSession(const AcquisitionParts& parts, CaptureSession& capture)
+    : rateStart(platform::Clock().MultimediaTime()), parts_(parts), capture_(capture) {}
 
-}  // namespace
-
-int CameraContext::StartPreview() {
+int PreviewSession::StartPreview() {
+  DeviceLink* link = parts_.link.get();
   if (!link) {
-    RecordError(kErrorNoDevice);
+    parts_.errors.RecordError(ErrorCode::kNoDevice);
     return 0;
   }
-  const std::int32_t current = state;
-  if (current == Previewing) return 1;
-  if (current == Capturing) return 0;
-  if (!PrepareCapture()) return 0;
+  const AcquisitionState current = capture_.state;
+  if (current == AcquisitionState::Previewing) return 1;
+  if (current == AcquisitionState::Capturing) return 0;
+  if (!capture_.PrepareCapture()) return 0;
 
   // The loop idles until the stream runs (see below).
-  previewRunning.store(kPreviewStarting, std::memory_order_relaxed);
+  previewRunning_.store(kPreviewStarting, std::memory_order_relaxed);
   try {
-    previewDoneEvent = std::make_unique<ManualResetEvent>();
-    previewThread = std::thread([this] { PreviewThreadBody(); });
+    previewDoneEvent_ = std::make_unique<ManualResetEvent>();
+    previewThread_ = std::thread([this] { PreviewThreadBody(); });
   } catch (const std::exception&) {  // std::system_error from the thread, std::bad_alloc
-    previewRunning.store(0, std::memory_order_relaxed);
-    if (previewThread.joinable()) previewThread.join();
-    previewDoneEvent.reset();
-    RecordError(kErrorThreadStart);
+    previewRunning_.store(0, std::memory_order_relaxed);
+    if (previewThread_.joinable()) previewThread_.join();
+    previewDoneEvent_.reset();
+    parts_.errors.RecordError(ErrorCode::kThreadStart);
     return 0;
   }
 
   if (link->StartStream() != 0) {
     StopPreview();
-    RecordError(kErrorTransfer);
+    parts_.errors.RecordError(ErrorCode::kTransfer);
     return 0;
   }
   // Released only now, so that the loop's first poll sees the stream as StartStream left it.
-  previewRunning.store(1, std::memory_order_release);
-  state = Previewing;
+  previewRunning_.store(1, std::memory_order_release);
+  capture_.state = AcquisitionState::Previewing;
   return 1;
 }
 
-int CameraContext::StopPreview() {
+int PreviewSession::StopPreview() {
+  DeviceLink* link = parts_.link.get();
   if (!link) {
-    RecordError(kErrorNoDevice);
+    parts_.errors.RecordError(ErrorCode::kNoDevice);
     return 0;
   }
-  previewRunning.store(0, std::memory_order_relaxed);
-  if (previewDoneEvent) {
-    previewDoneEvent->Wait();
-    previewDoneEvent.reset();
+  previewRunning_.store(0, std::memory_order_relaxed);
+  if (previewDoneEvent_) {
+    previewDoneEvent_->Wait();
+    previewDoneEvent_.reset();
   }
-  if (previewThread.joinable()) previewThread.join();
-  if (state == Idle) return 1;
-  state = Idle;
+  if (previewThread_.joinable()) previewThread_.join();
+  if (capture_.state == AcquisitionState::Idle) return 1;
+  capture_.state = AcquisitionState::Idle;
   if (link->StopStream() != 0) {
-    RecordError(kErrorTransfer);
+    parts_.errors.RecordError(ErrorCode::kTransfer);
     return 0;
   }
   return 1;
 }
 
-void CameraContext::PreviewThreadBody() {
+void PreviewSession::PreviewThreadBody() {
   PreviewLoop();
-  previewDoneEvent->Set();
+  previewDoneEvent_->Set();
 }
 
-void CameraContext::PreviewLoop() {
+void PreviewSession::PreviewLoop() {
   platform::SystemClock& clock = platform::Clock();
-  while (previewRunning.load(std::memory_order_acquire) != 0) {
+  DeviceLink& link = *parts_.link;
+  const CaptureFormat& format = parts_.settings.format;
+  while (previewRunning_.load(std::memory_order_acquire) != 0) {
     const std::int32_t wait = format.WaitTime;
     if (wait > 0) {
       clock.Sleep(static_cast<std::uint32_t>(wait));
     } else {
       std::this_thread::yield();
     }
-    if (previewRunning.load(std::memory_order_acquire) != 1) continue;
+    if (previewRunning_.load(std::memory_order_acquire) != 1) continue;
 
-    const int polled = link->PollStream();
+    const int polled = link.PollStream();
     if (polled == 1) {
-      previewRunning.store(0, std::memory_order_relaxed);
-      PostFrameMessage(0, kErrorStreamStopped);
-      RecordError(kErrorStreamStopped);
+      previewRunning_.store(0, std::memory_order_relaxed);
+      capture_.PostFrameMessage(0, static_cast<std::intptr_t>(ErrorCode::kStreamStopped));
+      parts_.errors.RecordError(ErrorCode::kStreamStopped);
       break;
     }
     if (polled != 3) continue;
 
     bool deliver = true;
     {
-      std::lock_guard<std::mutex> lock(frameMutex_);
+      std::lock_guard<std::mutex> lock(capture_.FrameMutex());
       const std::int32_t color = format.Color;
-      ImageBuffer* raw = RawImageFor(color);
-      if (ReadFrameIntoRaw(raw, true) != 0) {
-        PostFrameMessage(0, kErrorFrameRead);
-        RecordError(kErrorFrameRead);
+      if (capture_.ReadFrame(color, true) != 0) {
+        capture_.PostFrameMessage(0, static_cast<std::intptr_t>(ErrorCode::kFrameRead));
+        parts_.errors.RecordError(ErrorCode::kFrameRead);
         continue;
       }
 
+      const ImageBuffer* raw = parts_.images.RawImageFor(color);
       FrameInfo.size = 24;
       FrameInfo.width = raw->width;
       FrameInfo.height = raw->height;
       FrameInfo.bitsPerPixel = kBitsForColorType[color];
       MeasureFrameRate();
 
-      FramePipeline(*this);
-      DrawFrame();
+      capture_.ProcessFrame(color);
+      parts_.sink.ShowFrame(parts_.images, color);
 
-      std::uint8_t* const buffer = frameBuffer;
-      const std::int32_t size = frameBufferSize;
+      std::uint8_t* const buffer = capture_.frameBuffer;
+      const std::int32_t size = capture_.frameBufferSize;
       if (buffer != nullptr && size != 0) {
-        deliver = CopyImageOut(OutputImageFor(color), frameBottomUp, buffer, size) != 0;
+        deliver = capture_.CopyImageOut(parts_.images.OutputImageFor(color), capture_.frameBottomUp,
+                                        buffer, size) != 0;
       }
     }
-    if (deliver) PostFrameMessage(reinterpret_cast<std::uintptr_t>(&FrameInfo), 0);
+    if (deliver) capture_.PostFrameMessage(reinterpret_cast<std::uintptr_t>(&FrameInfo), 0);
   }
 }
 
-void CameraContext::MeasureFrameRate() {
+void PreviewSession::MeasureFrameRate() {
   platform::SystemClock& clock = platform::Clock();
   ++frameCount;
   if (static_cast<std::uint32_t>(clock.MultimediaTime() - rateStart) > 1000) {

@@ -1,24 +1,19 @@
-// Automatic exposure and gain: five small windows of the raw frame, one frame in three.
+// Automatic exposure and gain: five small windows of the raw frame, one frame in three. The
+// decision goes back to the acquisition, which writes the camera and tells an open dialog.
 #include "imaging/auto_exposure.h"
 
 #include <atomic>
 #include <cstdint>
 #include <cstring>
 
-#include "core/camera_context.h"
-#include "device/device_link.h"
 #include "imaging/auto_exposure_internal.h"
 #include "imaging/image_buffer.h"
 #include "imaging/kernel_call.h"
 #include "imaging/kernel_framework.h"
-#include "platform/platform_services.h"
 
 namespace orvex {
 namespace {
 
-constexpr std::uint8_t kExposureRegister = 0x52;
-constexpr int kExposureItem = 1027;
-constexpr int kGlobalGainItem = 1015;
 constexpr std::int32_t kMeasureEvery = 3;
 constexpr std::uint16_t kExposureLimit = 255;
 constexpr std::int32_t kRaisedGain = 4;
@@ -98,11 +93,6 @@ std::int32_t RegionMean(std::uint8_t* destination, std::uint8_t* source, const s
   return static_cast<std::int32_t>(sum / (static_cast<std::uint64_t>(call.width) * call.height));
 }
 
-void ShowInAnalogDialog(CameraContext& context, int item, std::int32_t value) {
-  AnalogDialogView* view = context.analogDialog.load(std::memory_order_acquire);
-  if (view != nullptr) view->SetItemInt(item, value);
-}
-
 }  // namespace
 
 std::int32_t WindowMean8(std::uint8_t* destination, std::uint8_t* source,
@@ -137,11 +127,10 @@ std::int32_t AutoExposureCounterForTesting() {
   return frameCounter.load();
 }
 
-int AutoExposureStep(CameraContext& context, ImageBuffer* raw) {
-  const std::int32_t mode = context.analog.AutoIris;
+int AutoExposureStep(const AnalogSettings& analog, ImageBuffer* raw, FrameMeasurements* measured) {
+  const std::int32_t mode = analog.AutoIris;
   if (mode != 1 && mode != 2) return 0;
-  DeviceLink* link = context.Link();
-  if (raw == nullptr || raw->pixels == nullptr || link == nullptr) return 0;
+  if (raw == nullptr || raw->pixels == nullptr) return 0;
 
   if (!FrameToMeasure()) return 0;
 
@@ -152,26 +141,17 @@ int AutoExposureStep(CameraContext& context, ImageBuffer* raw) {
   if (e > 0.6 && e < 1.2) return 1;
 
   if (mode == 1) {
-    const std::int32_t old = context.analog.Exposure;
+    const std::int32_t old = analog.Exposure;
     const double base = old != 0 ? old : 1;
     // e lies in 0.25..1.5, so the quotient is finite and fits; the register takes 16 bits.
     auto value = static_cast<std::uint16_t>(static_cast<std::int64_t>(base / e));
     if (value > kExposureLimit) value = kExposureLimit;
-    // Every increase of the exposure register is preceded by a short pause.
-    if (old < value) platform::Clock().Sleep(1);
-    link->WriteFpgaRegister(kExposureRegister, value);
-    context.analog.Exposure = value;
-    ShowInAnalogDialog(context, kExposureItem, value);
+    measured->exposure = ExposureChange{ExposureChange::Kind::kExposure, value, old < value};
     return 1;
   }
 
   const std::int32_t gain = e > 1 ? kRaisedGain : 0;
-  context.analog.Global = gain;
-  context.analog.ColorG1 = gain;
-  context.analog.ColorR = gain;
-  context.analog.ColorB = gain;
-  context.analog.ColorG2 = gain;
-  ShowInAnalogDialog(context, kGlobalGainItem, gain);
+  measured->exposure = ExposureChange{ExposureChange::Kind::kGain, gain, false};
   return 1;
 }
 

@@ -2,12 +2,13 @@
 
 #include <cstdint>
 
+#include "base/camera_settings.h"
+#include "imaging/frame_measurements.h"
 #include "imaging/pixel_kernel.h"
 #include "imaging/processor_info.h"
 
 namespace orvex {
 
-class CameraContext;
 class ImageBuffer;
 
 // The parameter record of the Bayer kernels.
@@ -18,9 +19,11 @@ struct BayerRecord {
   std::int32_t B_Gain;
 };
 
-// Turns the raw mosaic `source` (RawImage8 or RawImage16) into the colour image `destination`,
-// measuring the white balance first while BayerGainAuto is set; returns 1.
-int BayerConvert(CameraContext& context, ImageBuffer& destination, ImageBuffer& source);
+// Turns the raw mosaic `source` (RawImage8 or RawImage16) into the colour image `destination`.
+// While BayerGainAuto is set it first measures the white balance (into `measured`) and
+// converts this frame with the gains it measured; returns 1.
+int BayerConvert(const ImageSettings& image, const ProcessorInfo& processor,
+                 ImageBuffer& destination, ImageBuffer& source, FrameMeasurements* measured);
 
 // The kernels (each a PixelKernel taking a BayerRecord). Demosaic8 and Demosaic16 are the plain
 // forms: rows and columns 2 .. size - 3 of the region, the rest untouched. The vector forms

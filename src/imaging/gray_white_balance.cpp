@@ -6,7 +6,6 @@
 #include <cstring>
 
 #include "base/cpu_features.h"
-#include "core/camera_context.h"
 #include "imaging/bayer/balance.h"
 #include "imaging/image_buffer.h"
 #include "imaging/kernel_call.h"
@@ -97,12 +96,6 @@ void WhiteBalanceFromPositions(const PositionSums& s, WhiteBalanceRecord* record
   WhiteBalance(sum, count, record);
 }
 
-void RefreshImageDialog(CameraContext& context) {
-  if (ImageDialogView* view = context.imageDialog.load(std::memory_order_acquire)) {
-    view->Refresh();
-  }
-}
-
 }  // namespace
 }  // namespace bayer
 
@@ -174,45 +167,32 @@ std::int32_t WhiteBalanceKernel16(std::uint8_t* destination, std::uint8_t* sourc
   return 1;
 }
 
-void GrayCorrectionStage(CameraContext& context) {
-  ImageBuffer* raw = context.RawImage8.get();
-  if (raw == nullptr) return;
-  ImageSettings& s = context.image;
+void GrayCorrectionStage(const ImageSettings& s, ImageBuffer& raw, FrameMeasurements* measured) {
   GrayCorrectionRecord record{s.BayerMode, s.GainR1,   s.GainG1,   s.GainG2,  s.GainB1,
                               s.OffsetR1,  s.OffsetG1, s.OffsetG2, s.OffsetB1};
   void* parameter = &record;
   const std::int32_t count = s.GrayBalanceCount;
   if (count != 0) {
-    ApplyKernel(*raw, GrayBalanceKernel, *raw, nullptr, 0, 0, &parameter, 0);
-    s.GainR1 = record.GainR1;
-    s.GainG1 = record.GainG1;
-    s.GainG2 = record.GainG2;
-    s.GainB1 = record.GainB1;
-    bayer::RefreshImageDialog(context);
-    // Counting on below the smallest value would wrap around; it measures every frame anyway.
-    if (count != INT32_MIN) s.GrayBalanceCount = count - 1;
+    ApplyKernel(raw, GrayBalanceKernel, raw, nullptr, 0, 0, &parameter, 0);
+    measured->grayBalance =
+        GrayBalanceResult{record.GainR1, record.GainG1, record.GainG2, record.GainB1, count};
   }
-  ApplyKernel(*raw, GrayCorrectionKernel, *raw, nullptr, 0, 0, &parameter, 0);
+  ApplyKernel(raw, GrayCorrectionKernel, raw, nullptr, 0, 0, &parameter, 0);
 }
 
-void MeasureWhiteBalance(CameraContext& context, ImageBuffer& source) {
-  ImageSettings& s = context.image;
+WhiteBalanceResult MeasureWhiteBalance(const ImageSettings& s, ImageBuffer& source) {
   WhiteBalanceRecord record{0, 0, 0, s.BayerMode};
   void* parameter = &record;
   const PixelKernel kernel = source.bitsPerPixel == 16  ? WhiteBalanceKernel16
                              : source.bitsPerPixel == 8 ? WhiteBalanceKernel8
                                                         : nullptr;
+  WhiteBalanceResult result;
   if (ApplyKernel(source, kernel, source, nullptr, 0, 0, &parameter, 0) == 1) {
-    if (record.blue >= 0) s.B_Gain = std::min(record.blue, 400);
-    if (record.green >= 0) s.G_Gain = std::min(record.green, 400);
-    if (record.red >= 0) s.R_Gain = std::min(record.red, 400);
+    if (record.blue >= 0) result.blue = std::min(record.blue, 400);
+    if (record.green >= 0) result.green = std::min(record.green, 400);
+    if (record.red >= 0) result.red = std::min(record.red, 400);
   }
-  bayer::RefreshImageDialog(context);
-  if (s.BayerGainAuto != 0 && s.BayerGainOnce1 != 0 && s.BayerGainOnce2 != 0) {
-    s.BayerGainAuto = 0;
-    s.BayerGainOnce1 = 0;
-    s.BayerGainOnce2 = 0;
-  }
+  return result;
 }
 
 }  // namespace orvex

@@ -1,4 +1,3 @@
-#include "core/camera_context.h"
 #include "imaging/bayer/demosaic.h"
 #include "imaging/bayer_conversion.h"
 #include "imaging/gray_white_balance.h"
@@ -66,14 +65,19 @@ PixelKernel FastestDemosaicForm(DemosaicKernel kernel) {
 
 }  // namespace bayer
 
-int BayerConvert(CameraContext& context, ImageBuffer& destination, ImageBuffer& source) {
-  if (context.image.BayerGainAuto != 0) MeasureWhiteBalance(context, source);
-
+int BayerConvert(const ImageSettings& image, const ProcessorInfo& processor,
+                 ImageBuffer& destination, ImageBuffer& source, FrameMeasurements* measured) {
   // Read once: a gain changed meanwhile applies from the next frame.
-  BayerRecord record{context.image.BayerMode, context.image.R_Gain, context.image.G_Gain,
-                     context.image.B_Gain};
+  BayerRecord record{image.BayerMode, image.R_Gain, image.G_Gain, image.B_Gain};
+  if (image.BayerGainAuto != 0) {
+    const WhiteBalanceResult balance = MeasureWhiteBalance(image, source);
+    record.R_Gain = balance.red.value_or(record.R_Gain);
+    record.G_Gain = balance.green.value_or(record.G_Gain);
+    record.B_Gain = balance.blue.value_or(record.B_Gain);
+    measured->whiteBalance = balance;
+  }
   const PixelKernel kernel = bayer::FastestDemosaicForm(
-      ChooseDemosaic(context.processorInfo, source.bitsPerPixel, destination.bitsPerPixel, record));
+      ChooseDemosaic(processor, source.bitsPerPixel, destination.bitsPerPixel, record));
   void* parameter = &record;
   ApplyKernel(destination, kernel, source, nullptr, 0, 0, &parameter, 0);
   return 1;
