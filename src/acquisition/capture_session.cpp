@@ -24,21 +24,21 @@ constexpr int kLinkOutOfMemory = 7;
 
 }  // namespace
 
-CaptureSession::CaptureSession(const AcquisitionParts& parts) : parts_(parts) {}
+CaptureSession::CaptureSession(const AcquisitionResources& resources) : resources_(resources) {}
 
 int CaptureSession::PrepareCapture() {
-  DeviceLink* link = parts_.link.get();
-  CameraSettings& settings = parts_.settings;
+  DeviceLink* link = resources_.link.get();
+  CameraSettings& settings = resources_.settings;
   if (!link) {
-    parts_.errors.RecordError(ErrorCode::kNoDevice);
+    resources_.errors.RecordError(ErrorCode::kNoDevice);
     return 0;
   }
   if (!link->IsDevicePresent(link->SelectedDevice())) {
-    parts_.errors.RecordError(ErrorCode::kDeviceNotFound);
+    resources_.errors.RecordError(ErrorCode::kDeviceNotFound);
     return 0;
   }
   if (!CheckGeometry(settings.geometry, settings.format)) {
-    parts_.errors.RecordError(ErrorCode::kGeometry);
+    resources_.errors.RecordError(ErrorCode::kGeometry);
     return 0;
   }
 
@@ -46,8 +46,8 @@ int CaptureSession::PrepareCapture() {
   const std::int32_t subSample = settings.format.SubSample;
   const std::int32_t eh = settings.geometry.EH, ev = settings.geometry.EV;
   const std::int32_t reduction = subSample == 1 ? 2 : subSample == 2 ? 4 : 1;
-  if (!parts_.images.CreateFor(color, eh / reduction, ev / reduction)) {
-    parts_.errors.RecordError(ErrorCode::kBuffer);
+  if (!resources_.images.CreateFor(color, eh / reduction, ev / reduction)) {
+    resources_.errors.RecordError(ErrorCode::kBuffer);
     return 0;
   }
 
@@ -57,7 +57,7 @@ int CaptureSession::PrepareCapture() {
   const std::size_t windowBytes =
       reduction > 1 ? static_cast<std::size_t>(eh) * static_cast<std::size_t>(ev) * sampleBytes : 0;
   if (!reader_.ReserveWindow(windowBytes)) {
-    parts_.errors.RecordError(ErrorCode::kBuffer);
+    resources_.errors.RecordError(ErrorCode::kBuffer);
     return 0;
   }
 
@@ -68,8 +68,8 @@ int CaptureSession::PrepareCapture() {
       link->ConfigureFrame(settings.geometry.TH, settings.geometry.EHS, eh, settings.geometry.TV,
                            settings.geometry.EVS, ev, settings.geometry.Buf);
   if (configured != 0) {
-    parts_.errors.RecordError(configured == kLinkOutOfMemory ? ErrorCode::kBuffer
-                                                             : ErrorCode::kGeometry);
+    resources_.errors.RecordError(configured == kLinkOutOfMemory ? ErrorCode::kBuffer
+                                                                 : ErrorCode::kGeometry);
     return 0;
   }
   reader_.SetReduction(reduction);
@@ -78,13 +78,13 @@ int CaptureSession::PrepareCapture() {
   link->WriteFpgaRegister(kExposureRegister,
                           static_cast<std::uint16_t>(settings.analog.Exposure & 0xFFFF));
 
-  parts_.sink.PrepareForFrames(parts_.images, color);
+  resources_.sink.PrepareForFrames(resources_.images, color);
   return 1;
 }
 
 int CaptureSession::Capture() {
-  if (!parts_.link) {
-    parts_.errors.RecordError(ErrorCode::kNoDevice);
+  if (!resources_.link) {
+    resources_.errors.RecordError(ErrorCode::kNoDevice);
     return 0;
   }
   switch (state) {
@@ -101,9 +101,9 @@ int CaptureSession::Capture() {
 }
 
 int CaptureSession::SnapShot(std::uint8_t* buffer, std::int32_t size, std::int32_t bottomUp) {
-  DeviceLink* link = parts_.link.get();
+  DeviceLink* link = resources_.link.get();
   if (!link) {
-    parts_.errors.RecordError(ErrorCode::kNoDevice);
+    resources_.errors.RecordError(ErrorCode::kNoDevice);
     return 0;
   }
   const AcquisitionState current = state;
@@ -114,29 +114,31 @@ int CaptureSession::SnapShot(std::uint8_t* buffer, std::int32_t size, std::int32
   if (link->StartSingleFrame() != 0) return 0;
 
   std::lock_guard<std::mutex> lock(frameMutex_);
-  const std::int32_t color = parts_.settings.format.Color;
+  const std::int32_t color = resources_.settings.format.Color;
   if (ReadFrame(color, false) != 0) {
     PostFrameMessage(0, static_cast<std::intptr_t>(ErrorCode::kFrameRead));
-    parts_.errors.RecordError(ErrorCode::kFrameRead);
+    resources_.errors.RecordError(ErrorCode::kFrameRead);
     return 0;
   }
   ProcessFrame(color);
   if (buffer != nullptr && size != 0) {
-    return CopyImageOut(parts_.images.OutputImageFor(color), bottomUp, buffer, size);
+    return CopyImageOut(resources_.images.OutputImageFor(color), bottomUp, buffer, size);
   }
   return 1;
 }
 
 int CaptureSession::ReadFrame(std::int32_t colorType, bool fromStream) {
-  return reader_.ReadFrameIntoRaw(*parts_.link, parts_.images.RawImageFor(colorType), fromStream);
+  return reader_.ReadFrameIntoRaw(*resources_.link, resources_.images.RawImageFor(colorType),
+                                  fromStream);
 }
 
 void CaptureSession::ProcessFrame(std::int32_t colorType) {
-  CameraSettings& settings = parts_.settings;
-  const FrameMeasurements measured = FramePipeline(
-      PipelineInputs{colorType, settings.image, settings.analog, parts_.processor, parts_.hueTable},
-      parts_.images);
-  ApplyMeasurements(measured, *parts_.link, settings, parts_.views, platform::Clock());
+  CameraSettings& settings = resources_.settings;
+  const FrameMeasurements measured =
+      FramePipeline(PipelineInputs{colorType, settings.image, settings.analog, resources_.processor,
+                                   resources_.hueTable},
+                    resources_.images);
+  ApplyMeasurements(measured, *resources_.link, settings, resources_.views, platform::Clock());
 }
 
 void CaptureSession::SetFrameDelivery(platform::WindowHandle window, std::uint8_t* buffer,
@@ -161,7 +163,7 @@ int CaptureSession::CopyImageOut(const ImageBuffer* image, std::int32_t bottomUp
       image != nullptr ? static_cast<std::int64_t>(image->stride) * image->height : 0;
   if (image == nullptr || need > size) {
     PostFrameMessage(0, static_cast<std::intptr_t>(ErrorCode::kBuffer));
-    parts_.errors.RecordError(ErrorCode::kBuffer);
+    resources_.errors.RecordError(ErrorCode::kBuffer);
     return 0;
   }
   if (need == 0 || image->pixels == nullptr) return 1;
@@ -179,35 +181,35 @@ int CaptureSession::CopyImageOut(const ImageBuffer* image, std::int32_t bottomUp
 }
 
 int CaptureSession::GetImage(std::uint8_t* buffer, std::int32_t size, std::int32_t bottomUp) {
-  if (!parts_.link) {
-    parts_.errors.RecordError(ErrorCode::kNoDevice);
+  if (!resources_.link) {
+    resources_.errors.RecordError(ErrorCode::kNoDevice);
     return 0;
   }
   std::lock_guard<std::mutex> lock(frameMutex_);
-  const ImageBuffer* output = parts_.images.OutputImageFor(parts_.settings.format.Color);
+  const ImageBuffer* output = resources_.images.OutputImageFor(resources_.settings.format.Color);
   if (output == nullptr) {
-    parts_.errors.RecordError(ErrorCode::kNoDevice);
+    resources_.errors.RecordError(ErrorCode::kNoDevice);
     return 0;
   }
   if (output->pixels == nullptr || buffer == nullptr) {
-    parts_.errors.RecordError(ErrorCode::kBuffer);
+    resources_.errors.RecordError(ErrorCode::kBuffer);
     return 0;
   }
   return CopyImageOut(output, bottomUp, buffer, size);
 }
 
 int CaptureSession::SaveImage(const char* fileName, std::int32_t /*format: accepted, unused*/) {
-  if (!parts_.link) {
-    parts_.errors.RecordError(ErrorCode::kNoDevice);
+  if (!resources_.link) {
+    resources_.errors.RecordError(ErrorCode::kNoDevice);
     return 0;
   }
   std::lock_guard<std::mutex> lock(frameMutex_);
-  const ImageBuffer* raw = parts_.images.RawImage8.get();
+  const ImageBuffer* raw = resources_.images.RawImage8.get();
   const bool written =
       raw != nullptr ? WriteCsvImage(fileName, raw->pixels, raw->width, raw->height, raw->stride)
                      : WriteCsvImage(fileName, nullptr, 0, 0, 0);
   if (!written) {
-    parts_.errors.RecordError(ErrorCode::kParameter);
+    resources_.errors.RecordError(ErrorCode::kParameter);
     return 0;
   }
   return 1;

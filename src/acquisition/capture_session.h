@@ -28,7 +28,7 @@ inline constexpr std::uint32_t kFrameMessage = 32770;
 // What the acquisition works with, all owned by the camera context: the link (absent when it
 // could not be made), the settings, the images and the context's findings, and where frames,
 // changes and errors go.
-struct AcquisitionParts {
+struct AcquisitionResources {
   const std::unique_ptr<DeviceLink>& link;
   CameraSettings& settings;
   FrameImages& images;
@@ -43,7 +43,7 @@ struct AcquisitionParts {
 // the CSV file; and what the preview thread shares with them, the state and the frame lock.
 class CaptureSession {
  public:
-  explicit CaptureSession(const AcquisitionParts& parts);
+  explicit CaptureSession(const AcquisitionResources& resources);
   CaptureSession(const CaptureSession&) = delete;
   CaptureSession& operator=(const CaptureSession&) = delete;
 
@@ -85,7 +85,7 @@ class CaptureSession {
   RelaxedAtomic<std::int32_t> frameBottomUp{0};
 
  private:
-  AcquisitionParts parts_;
+  AcquisitionResources resources_;
   RawFrameReader reader_;
   std::mutex frameMutex_;
 };

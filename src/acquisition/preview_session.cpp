@@ -13,13 +13,13 @@
 
 namespace orvex {
 
-PreviewSession::PreviewSession(const AcquisitionParts& parts, CaptureSession& capture)
-    : rateStart(platform::Clock().MultimediaTime()), parts_(parts), capture_(capture) {}
+PreviewSession::PreviewSession(const AcquisitionResources& resources, CaptureSession& capture)
+    : rateStart(platform::Clock().MultimediaTime()), resources_(resources), capture_(capture) {}
 
 int PreviewSession::StartPreview() {
-  DeviceLink* link = parts_.link.get();
+  DeviceLink* link = resources_.link.get();
   if (!link) {
-    parts_.errors.RecordError(ErrorCode::kNoDevice);
+    resources_.errors.RecordError(ErrorCode::kNoDevice);
     return 0;
   }
   const AcquisitionState current = capture_.state;
@@ -36,13 +36,13 @@ int PreviewSession::StartPreview() {
     previewRunning_.store(0, std::memory_order_relaxed);
     if (previewThread_.joinable()) previewThread_.join();
     previewDoneEvent_.reset();
-    parts_.errors.RecordError(ErrorCode::kThreadStart);
+    resources_.errors.RecordError(ErrorCode::kThreadStart);
     return 0;
   }
 
   if (link->StartStream() != 0) {
     StopPreview();
-    parts_.errors.RecordError(ErrorCode::kTransfer);
+    resources_.errors.RecordError(ErrorCode::kTransfer);
     return 0;
   }
   // Released only now, so that the loop's first poll sees the stream as StartStream left it.
@@ -52,9 +52,9 @@ int PreviewSession::StartPreview() {
 }
 
 int PreviewSession::StopPreview() {
-  DeviceLink* link = parts_.link.get();
+  DeviceLink* link = resources_.link.get();
   if (!link) {
-    parts_.errors.RecordError(ErrorCode::kNoDevice);
+    resources_.errors.RecordError(ErrorCode::kNoDevice);
     return 0;
   }
   previewRunning_.store(0, std::memory_order_relaxed);
@@ -66,7 +66,7 @@ int PreviewSession::StopPreview() {
   if (capture_.state == AcquisitionState::Idle) return 1;
   capture_.state = AcquisitionState::Idle;
   if (link->StopStream() != 0) {
-    parts_.errors.RecordError(ErrorCode::kTransfer);
+    resources_.errors.RecordError(ErrorCode::kTransfer);
     return 0;
   }
   return 1;
@@ -79,8 +79,8 @@ void PreviewSession::PreviewThreadBody() {
 
 void PreviewSession::PreviewLoop() {
   platform::SystemClock& clock = platform::Clock();
-  DeviceLink& link = *parts_.link;
-  const CaptureFormat& format = parts_.settings.format;
+  DeviceLink& link = *resources_.link;
+  const CaptureFormat& format = resources_.settings.format;
   while (previewRunning_.load(std::memory_order_acquire) != 0) {
     const std::int32_t wait = format.WaitTime;
     if (wait > 0) {
@@ -94,7 +94,7 @@ void PreviewSession::PreviewLoop() {
     if (polled == 1) {
       previewRunning_.store(0, std::memory_order_relaxed);
       capture_.PostFrameMessage(0, static_cast<std::intptr_t>(ErrorCode::kStreamStopped));
-      parts_.errors.RecordError(ErrorCode::kStreamStopped);
+      resources_.errors.RecordError(ErrorCode::kStreamStopped);
       break;
     }
     if (polled != 3) continue;
@@ -105,11 +105,11 @@ void PreviewSession::PreviewLoop() {
       const std::int32_t color = format.Color;
       if (capture_.ReadFrame(color, true) != 0) {
         capture_.PostFrameMessage(0, static_cast<std::intptr_t>(ErrorCode::kFrameRead));
-        parts_.errors.RecordError(ErrorCode::kFrameRead);
+        resources_.errors.RecordError(ErrorCode::kFrameRead);
         continue;
       }
 
-      const ImageBuffer* raw = parts_.images.RawImageFor(color);
+      const ImageBuffer* raw = resources_.images.RawImageFor(color);
       FrameInfo.size = 24;
       FrameInfo.width = raw->width;
       FrameInfo.height = raw->height;
@@ -117,13 +117,13 @@ void PreviewSession::PreviewLoop() {
       MeasureFrameRate();
 
       capture_.ProcessFrame(color);
-      parts_.sink.ShowFrame(parts_.images, color);
+      resources_.sink.ShowFrame(resources_.images, color);
 
       std::uint8_t* const buffer = capture_.frameBuffer;
       const std::int32_t size = capture_.frameBufferSize;
       if (buffer != nullptr && size != 0) {
-        deliver = capture_.CopyImageOut(parts_.images.OutputImageFor(color), capture_.frameBottomUp,
-                                        buffer, size) != 0;
+        deliver = capture_.CopyImageOut(resources_.images.OutputImageFor(color),
+                                        capture_.frameBottomUp, buffer, size) != 0;
       }
     }
     if (deliver) capture_.PostFrameMessage(reinterpret_cast<std::uintptr_t>(&FrameInfo), 0);

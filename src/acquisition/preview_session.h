@@ -29,7 +29,7 @@ static_assert(sizeof(FrameInfoRecord) == 24);
 // it to the application and announces it.
 class PreviewSession {
  public:
-  PreviewSession(const AcquisitionParts& parts, CaptureSession& capture);
+  PreviewSession(const AcquisitionResources& resources, CaptureSession& capture);
   PreviewSession(const PreviewSession&) = delete;
   PreviewSession& operator=(const PreviewSession&) = delete;
 
@@ -55,7 +55,7 @@ class PreviewSession {
   void PreviewLoop();
   void MeasureFrameRate();
 
-  AcquisitionParts parts_;
+  AcquisitionResources resources_;
   CaptureSession& capture_;
 
   // 1 while the preview loop is to go on, 0 to end it; kPreviewStarting while StartPreview

@@ -22,10 +22,10 @@ constexpr std::uint8_t kExposureRegister = 82;
 
 CameraContext::CameraContext()
     : window_(reinterpret_cast<std::uintptr_t>(this), settings_),
-      acquisition_(AcquisitionParts{link_, settings_, images_, processorInfo_, hueTable_, window_,
-                                    views_, *this}),
-      preview_(AcquisitionParts{link_, settings_, images_, processorInfo_, hueTable_, window_,
-                                views_, *this},
+      acquisition_(AcquisitionResources{link_, settings_, images_, processorInfo_, hueTable_,
+                                        window_, views_, *this}),
+      preview_(AcquisitionResources{link_, settings_, images_, processorInfo_, hueTable_, window_,
+                                    views_, *this},
                acquisition_) {
   BuildHueTable(hueTable_);
 }

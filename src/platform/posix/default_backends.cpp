@@ -1,7 +1,9 @@
 #include "platform/default_backends.h"
 
 #include "platform/headless/headless_window_system.h"
+#include "platform/posix/posix_clock.h"
 #include "platform/posix/reg_file_store.h"
+#include "platform/posix/virtual_camera_driver_port.h"
 #include "platform/x11/x11_window_system.h"
 
 namespace orvex::platform {
@@ -16,6 +18,16 @@ WindowSystem& ChooseWindowSystem() {
 }
 
 }  // namespace
+
+DriverPort& DefaultDriverPort() {
+  static VirtualCameraDriverPort port;
+  return port;
+}
+
+SystemClock& DefaultClock() {
+  static PosixClock clock;
+  return clock;
+}
 
 WindowSystem& DefaultWindowSystem() {
   static WindowSystem& chosen = ChooseWindowSystem();
