@@ -77,16 +77,23 @@ SampleGrid GridOf(const KernelCall& call, std::int32_t bayerMode) {
   return grid;
 }
 
-// The measurements read their source and fill their record; an empty region measures nothing,
-// which the record then says (the gains stay, the balance results are unmeasurable).
-bool DecodeBalanceCall(std::uint8_t* destination, std::uint8_t* source, const std::int32_t* region,
-                       std::int32_t x, std::int32_t y, std::int32_t destinationBytes,
-                       std::int32_t sourceBytes, std::int32_t destinationStride,
-                       std::int32_t sourceStride, void** parameter, KernelCall* call) {
-  const CallState state =
-      DecodeKernelCall(destination, source, region, x, y, destinationBytes, sourceBytes,
-                       destinationStride, sourceStride, parameter, KernelNeeds{1, 1, true}, call);
-  return state == CallState::kReady || state == CallState::kEmpty;
+// Runs `body(call, record)` for a balance kernel whose call can be read, with at least
+// `sourceWordBytes` bytes a source sample; 0 otherwise. The measurements read their source and
+// fill their record; an empty region measures nothing, which the record then says (the gains
+// stay, the balance results are unmeasurable).
+template <typename Record, typename Body>
+std::int32_t RunBalanceKernel(std::int32_t sourceWordBytes, std::uint8_t* destination,
+                              std::uint8_t* source, const std::int32_t* region, std::int32_t x,
+                              std::int32_t y, std::int32_t destinationBytes,
+                              std::int32_t sourceBytes, std::int32_t destinationStride,
+                              std::int32_t sourceStride, void** parameter, Body body) {
+  KernelCall call;
+  const CallState state = DecodeKernelCall(destination, source, region, x, y, destinationBytes,
+                                           sourceBytes, destinationStride, sourceStride, parameter,
+                                           KernelNeeds{1, sourceWordBytes, true}, &call);
+  if (state != CallState::kReady && state != CallState::kEmpty) return 0;
+  body(call, call.RecordAs<Record>());
+  return 1;
 }
 
 // Green (positions (0, 0) and (1, 1) together), blue (0, 1) and red (1, 0).
@@ -104,16 +111,13 @@ std::int32_t GrayBalanceKernel(std::uint8_t* destination, std::uint8_t* source,
                                std::int32_t destinationBytes, std::int32_t sourceBytes,
                                std::int32_t destinationStride, std::int32_t sourceStride,
                                void** parameter, std::int32_t) {
-  KernelCall call;
-  if (!bayer::DecodeBalanceCall(destination, source, region, x, y, destinationBytes, sourceBytes,
-                                destinationStride, sourceStride, parameter, &call)) {
-    return 0;
-  }
-  auto& record = call.RecordAs<GrayCorrectionRecord>();
-  bayer::PositionSums sums;
-  bayer::SumPositions8(bayer::GridOf(call, record.BayerMode), true, &sums);
-  bayer::GrayGains(sums, &record);
-  return 1;
+  return bayer::RunBalanceKernel<GrayCorrectionRecord>(
+      1, destination, source, region, x, y, destinationBytes, sourceBytes, destinationStride,
+      sourceStride, parameter, [](const KernelCall& call, GrayCorrectionRecord& record) {
+        bayer::PositionSums sums;
+        bayer::SumPositions8(bayer::GridOf(call, record.BayerMode), true, &sums);
+        bayer::GrayGains(sums, &record);
+      });
 }
 
 std::int32_t GrayCorrectionKernel(std::uint8_t* destination, std::uint8_t* source,
@@ -121,15 +125,12 @@ std::int32_t GrayCorrectionKernel(std::uint8_t* destination, std::uint8_t* sourc
                                   std::int32_t destinationBytes, std::int32_t sourceBytes,
                                   std::int32_t destinationStride, std::int32_t sourceStride,
                                   void** parameter, std::int32_t) {
-  KernelCall call;
-  if (!bayer::DecodeBalanceCall(destination, source, region, x, y, destinationBytes, sourceBytes,
-                                destinationStride, sourceStride, parameter, &call)) {
-    return 0;
-  }
-  const auto& record = call.RecordAs<const GrayCorrectionRecord>();
-  bayer::GrayCorrect(bayer::GridOf(call, record.BayerMode), call.DestinationRow(0),
-                     destinationBytes, destinationStride, record);
-  return 1;
+  return bayer::RunBalanceKernel<const GrayCorrectionRecord>(
+      1, destination, source, region, x, y, destinationBytes, sourceBytes, destinationStride,
+      sourceStride, parameter, [](const KernelCall& call, const GrayCorrectionRecord& record) {
+        bayer::GrayCorrect(bayer::GridOf(call, record.BayerMode), call.DestinationRow(0),
+                           call.destinationBytes, call.destinationStride, record);
+      });
 }
 
 std::int32_t WhiteBalanceKernel8(std::uint8_t* destination, std::uint8_t* source,
@@ -137,16 +138,13 @@ std::int32_t WhiteBalanceKernel8(std::uint8_t* destination, std::uint8_t* source
                                  std::int32_t destinationBytes, std::int32_t sourceBytes,
                                  std::int32_t destinationStride, std::int32_t sourceStride,
                                  void** parameter, std::int32_t) {
-  KernelCall call;
-  if (!bayer::DecodeBalanceCall(destination, source, region, x, y, destinationBytes, sourceBytes,
-                                destinationStride, sourceStride, parameter, &call)) {
-    return 0;
-  }
-  auto& record = call.RecordAs<WhiteBalanceRecord>();
-  bayer::PositionSums sums;
-  bayer::SumPositions8(bayer::GridOf(call, record.BayerMode), false, &sums);
-  bayer::WhiteBalanceFromPositions(sums, &record);
-  return 1;
+  return bayer::RunBalanceKernel<WhiteBalanceRecord>(
+      1, destination, source, region, x, y, destinationBytes, sourceBytes, destinationStride,
+      sourceStride, parameter, [](const KernelCall& call, WhiteBalanceRecord& record) {
+        bayer::PositionSums sums;
+        bayer::SumPositions8(bayer::GridOf(call, record.BayerMode), false, &sums);
+        bayer::WhiteBalanceFromPositions(sums, &record);
+      });
 }
 
 std::int32_t WhiteBalanceKernel16(std::uint8_t* destination, std::uint8_t* source,
@@ -154,17 +152,13 @@ std::int32_t WhiteBalanceKernel16(std::uint8_t* destination, std::uint8_t* sourc
                                   std::int32_t destinationBytes, std::int32_t sourceBytes,
                                   std::int32_t destinationStride, std::int32_t sourceStride,
                                   void** parameter, std::int32_t) {
-  KernelCall call;
-  if (sourceBytes < 2 ||
-      !bayer::DecodeBalanceCall(destination, source, region, x, y, destinationBytes, sourceBytes,
-                                destinationStride, sourceStride, parameter, &call)) {
-    return 0;
-  }
-  auto& record = call.RecordAs<WhiteBalanceRecord>();
-  bayer::PositionSums sums;
-  bayer::SumPositions16(bayer::GridOf(call, record.BayerMode), &sums);
-  bayer::WhiteBalanceFromPositions(sums, &record);
-  return 1;
+  return bayer::RunBalanceKernel<WhiteBalanceRecord>(
+      2, destination, source, region, x, y, destinationBytes, sourceBytes, destinationStride,
+      sourceStride, parameter, [](const KernelCall& call, WhiteBalanceRecord& record) {
+        bayer::PositionSums sums;
+        bayer::SumPositions16(bayer::GridOf(call, record.BayerMode), &sums);
+        bayer::WhiteBalanceFromPositions(sums, &record);
+      });
 }
 
 void GrayCorrectionStage(const ImageSettings& s, ImageBuffer& raw, FrameMeasurements* measured) {

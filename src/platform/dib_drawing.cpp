@@ -17,6 +17,23 @@ void InsideRun(std::int64_t count, std::int64_t limit, SourceIndex index, std::i
   while (*end < count && index(*end) >= 0 && index(*end) < limit) ++*end;
 }
 
+// The placement of destination offsets [iBegin, iEnd) x [jBegin, jEnd) from (x, y), its rows
+// taken from `memoryRow` of each row offset; the columns are the caller's to fill.
+template <typename MemoryRow>
+Placement PlaceRows(std::int32_t x, std::int32_t y, std::int64_t iBegin, std::int64_t iEnd,
+                    std::int64_t jBegin, std::int64_t jEnd, MemoryRow memoryRow) {
+  Placement placement;
+  placement.x = static_cast<std::int32_t>(x + iBegin);
+  placement.y = static_cast<std::int32_t>(y + jBegin);
+  placement.width = static_cast<std::int32_t>(iEnd - iBegin);
+  placement.height = static_cast<std::int32_t>(jEnd - jBegin);
+  placement.map.rows.resize(placement.height);
+  for (std::int64_t j = jBegin; j < jEnd; ++j) {
+    placement.map.rows[j - jBegin] = static_cast<std::int32_t>(memoryRow(j));
+  }
+  return placement;
+}
+
 }  // namespace
 
 std::optional<DibSource> DescribeDib(const BitmapView& view) {
@@ -43,8 +60,7 @@ std::optional<DibSource> DescribeDib(const BitmapView& view) {
 Placement PlaceDiBits(const DibSource& source, std::int32_t x, std::int32_t y, std::int32_t width,
                       std::int32_t height, std::int32_t sourceX, std::int32_t sourceY,
                       std::int32_t startScan, std::int32_t scanLines) {
-  Placement placement;
-  if (width <= 0 || height <= 0 || scanLines <= 0 || startScan < 0) return placement;
+  if (width <= 0 || height <= 0 || scanLines <= 0 || startScan < 0) return Placement{};
   const std::int64_t firstScan = startScan;
   const std::int64_t endScan = std::min<std::int64_t>(firstScan + scanLines, source.height);
   const std::int64_t sx = sourceX, sy = sourceY, w = width, h = height;
@@ -58,17 +74,12 @@ Placement PlaceDiBits(const DibSource& source, std::int32_t x, std::int32_t y, s
     jBegin = std::max<std::int64_t>(0, firstScan - sy);
     jEnd = std::min<std::int64_t>(h, endScan - sy);
   }
-  if (iBegin >= iEnd || jBegin >= jEnd) return placement;
+  if (iBegin >= iEnd || jBegin >= jEnd) return Placement{};
 
-  placement.x = static_cast<std::int32_t>(x + iBegin);
-  placement.y = static_cast<std::int32_t>(y + jBegin);
-  placement.width = static_cast<std::int32_t>(iEnd - iBegin);
-  placement.height = static_cast<std::int32_t>(jEnd - jBegin);
-  placement.map.rows.resize(placement.height);
-  for (std::int64_t j = jBegin; j < jEnd; ++j) {
+  Placement placement = PlaceRows(x, y, iBegin, iEnd, jBegin, jEnd, [&](std::int64_t j) {
     const std::int64_t scan = source.bottomUp ? sy + h - 1 - j : sy + j;
-    placement.map.rows[j - jBegin] = static_cast<std::int32_t>(scan - firstScan);
-  }
+    return scan - firstScan;
+  });
   placement.map.columns = {static_cast<std::int32_t>(sx + iBegin)};
   placement.map.identityColumns = true;
   return placement;
@@ -77,8 +88,7 @@ Placement PlaceDiBits(const DibSource& source, std::int32_t x, std::int32_t y, s
 Placement PlaceStretch(const DibSource& source, std::int32_t x, std::int32_t y, std::int32_t width,
                        std::int32_t height, std::int32_t sourceX, std::int32_t sourceY,
                        std::int32_t sourceWidth, std::int32_t sourceHeight) {
-  Placement placement;
-  if (width <= 0 || height <= 0 || sourceWidth == 0 || sourceHeight == 0) return placement;
+  if (width <= 0 || height <= 0 || sourceWidth == 0 || sourceHeight == 0) return Placement{};
   const std::int64_t w = width, h = height;
   const auto sample = [](std::int64_t origin, std::int64_t size, std::int64_t count) {
     return [=](std::int64_t i) {
@@ -90,16 +100,11 @@ Placement PlaceStretch(const DibSource& source, std::int32_t x, std::int32_t y, 
   std::int64_t iBegin, iEnd, jBegin, jEnd;
   InsideRun(w, source.width, column, &iBegin, &iEnd);
   InsideRun(h, source.height, fromTop, &jBegin, &jEnd);
-  if (iBegin >= iEnd || jBegin >= jEnd) return placement;
+  if (iBegin >= iEnd || jBegin >= jEnd) return Placement{};
 
-  placement.x = static_cast<std::int32_t>(x + iBegin);
-  placement.y = static_cast<std::int32_t>(y + jBegin);
-  placement.width = static_cast<std::int32_t>(iEnd - iBegin);
-  placement.height = static_cast<std::int32_t>(jEnd - jBegin);
-  placement.map.rows.resize(placement.height);
-  for (std::int64_t j = jBegin; j < jEnd; ++j) {
-    placement.map.rows[j - jBegin] = source.MemoryRow(static_cast<std::int32_t>(fromTop(j)));
-  }
+  Placement placement = PlaceRows(x, y, iBegin, iEnd, jBegin, jEnd, [&](std::int64_t j) {
+    return source.MemoryRow(static_cast<std::int32_t>(fromTop(j)));
+  });
   placement.map.columns.resize(placement.width);
   bool identity = true;
   for (std::int64_t i = iBegin; i < iEnd; ++i) {
