@@ -22,12 +22,15 @@ constexpr std::uint8_t kExposureRegister = 82;
 
 CameraContext::CameraContext()
     : window_(reinterpret_cast<std::uintptr_t>(this), settings_),
-      acquisition_(AcquisitionResources{link_, settings_, images_, processorInfo_, hueTable_,
-                                        window_, views_, *this}),
-      preview_(AcquisitionResources{link_, settings_, images_, processorInfo_, hueTable_, window_,
-                                    views_, *this},
-               acquisition_) {
+      acquisition_(Resources()),
+      preview_(Resources(), acquisition_) {
   BuildHueTable(hueTable_);
+}
+
+AcquisitionResources CameraContext::Resources() {
+  // The preview window is the sink of the frames; the context records the errors.
+  return AcquisitionResources{link_,     settings_, images_, processorInfo_,
+                              hueTable_, window_,   views_,  *this};
 }
 
 CameraContext::~CameraContext() {

@@ -105,6 +105,8 @@ class CameraContext : public ErrorReporter {
  private:
   // Steps 2 to 4 of Preview: the window, its device context, the start.
   int OpenPreview();
+  // What the sessions work with: members declared before them.
+  AcquisitionResources Resources();
 
   LastErrorQueue errors_;
   RelaxedAtomic<platform::WindowHandle> notifyWindow_{0};
