@@ -7,6 +7,7 @@
 
 #include "acquisition/acquisition_fixture.h"
 #include "core/camera_context.h"
+#include "imaging/auto_exposure_internal.h"
 #include "imaging/image_buffer.h"
 
 namespace orvex {
@@ -33,10 +34,11 @@ class FramePipelineTest : public testing::UnitPlatformTest {
     Randomize(*context.Images().RawImageFor(color));
   }
 
-  void RunPipeline(std::int32_t color) {
+  FrameMeasurements RunPipeline(std::int32_t color) {
     CameraSettings& s = context.Settings();
-    FramePipeline(PipelineInputs{color, s.image, s.analog, context.Processor(), context.Hues()},
-                  context.Images());
+    return FramePipeline(
+        PipelineInputs{color, s.image, s.analog, context.Processor(), context.Hues()},
+        context.Images());
   }
 
   static void Randomize(ImageBuffer& image) {
@@ -100,6 +102,39 @@ TEST_F(FramePipelineTest, LuminanceModeTakesTheColorImageWhole) {
           << row << "," << i;
     }
   }
+}
+
+// The pipeline only measures: a new exposure and new balance gains come back to its caller,
+// while the settings, the camera and the clock are left alone.
+TEST_F(FramePipelineTest, MeasurementsComeBackInsteadOfBeingApplied) {
+  Prepare(3);
+  ImageBuffer& raw = *context.Images().RawImage8;
+  std::memset(raw.pixels, 250, raw.ByteSize());
+  CameraSettings& s = context.Settings();
+  s.analog.AutoIris = 1;
+  s.analog.Exposure = 100;
+  s.image.BayerGainAuto = 1;
+  s.image.R_Gain = s.image.G_Gain = s.image.B_Gain = 123;
+  ResetAutoExposureCounterForTesting();
+  driver.ClearLog();
+  clock.ClearSleeps();
+
+  FrameMeasurements measured = RunPipeline(3);
+  EXPECT_FALSE(measured.exposure);  // one frame in three is measured
+  ASSERT_TRUE(measured.whiteBalance);
+  EXPECT_EQ(measured.whiteBalance->green, 100);
+  RunPipeline(3);
+  measured = RunPipeline(3);
+  ASSERT_TRUE(measured.exposure);
+  EXPECT_EQ(measured.exposure->kind, ExposureChange::Kind::kExposure);
+  EXPECT_GT(measured.exposure->value, 100);
+  EXPECT_TRUE(measured.exposure->raised);
+
+  EXPECT_EQ(s.analog.Exposure, 100);
+  EXPECT_EQ(s.image.G_Gain, 123);
+  EXPECT_EQ(s.image.BayerGainAuto, 1);
+  EXPECT_TRUE(driver.Requests().empty());
+  EXPECT_TRUE(clock.Sleeps().empty());
 }
 
 }  // namespace
