@@ -87,21 +87,21 @@ BENCHMARK_CAPTURE(RunDemosaic, Demosaic8_To32_Plain, orvex::Demosaic8, 1, 4);
 BENCHMARK_CAPTURE(RunDemosaic, Demosaic16_To48_Plain, orvex::Demosaic16, 2, 6);
 BENCHMARK_CAPTURE(RunDemosaic, Demosaic16_To64_Plain, orvex::Demosaic16, 2, 8);
 // Models of the vector forms and the vector forms themselves.
-BENCHMARK_CAPTURE(RunDemosaic, Demosaic8Sse2_To24_Model, orvex::bayer::Demosaic8Sse2Model, 1, 3);
-BENCHMARK_CAPTURE(RunDemosaic, Demosaic8Mmx_To24_Model, orvex::bayer::Demosaic8MmxModel, 1, 3);
+BENCHMARK_CAPTURE(RunDemosaic, Demosaic8Sse2_To24_Model, orvex::bayer::Demosaic8Sse2_C, 1, 3);
+BENCHMARK_CAPTURE(RunDemosaic, Demosaic8Mmx_To24_Model, orvex::bayer::Demosaic8Mmx_C, 1, 3);
 BENCHMARK_CAPTURE(RunDemosaic, Demosaic8Sse3_To24, orvex::Demosaic8Sse3, 1, 3);
 BENCHMARK_CAPTURE(RunDemosaic, Demosaic8Sse2_To24, orvex::Demosaic8Sse2, 1, 3);
 BENCHMARK_CAPTURE(RunDemosaic, Demosaic8Mmx_To24, orvex::Demosaic8Mmx, 1, 3);
 // The forms that run (same bytes as the ones above them).
-BENCHMARK_CAPTURE(RunDemosaic, Demosaic8_To24_Sse2Exact, orvex::bayer::Demosaic8Sse2Exact, 1, 3);
-BENCHMARK_CAPTURE(RunDemosaic, Demosaic8_To32_Sse2Exact, orvex::bayer::Demosaic8Sse2Exact, 1, 4);
-BENCHMARK_CAPTURE(RunDemosaic, Demosaic8_To24_Avx2, orvex::bayer::Demosaic8Avx2, 1, 3, true);
-BENCHMARK_CAPTURE(RunDemosaic, Demosaic8_To32_Avx2, orvex::bayer::Demosaic8Avx2, 1, 4, true);
-BENCHMARK_CAPTURE(RunDemosaic, Demosaic16_To48_Avx2, orvex::bayer::Demosaic16Avx2, 2, 6, true);
-BENCHMARK_CAPTURE(RunDemosaic, Demosaic16_To64_Avx2, orvex::bayer::Demosaic16Avx2, 2, 8, true);
-BENCHMARK_CAPTURE(RunDemosaic, Demosaic8Sse2_To24_Avx2, orvex::bayer::Demosaic8Sse2Avx2, 1, 3,
+BENCHMARK_CAPTURE(RunDemosaic, Demosaic8_To24_Sse2Exact, orvex::bayer::Demosaic8_SSE2, 1, 3);
+BENCHMARK_CAPTURE(RunDemosaic, Demosaic8_To32_Sse2Exact, orvex::bayer::Demosaic8_SSE2, 1, 4);
+BENCHMARK_CAPTURE(RunDemosaic, Demosaic8_To24_Avx2, orvex::bayer::Demosaic8_AVX2, 1, 3, true);
+BENCHMARK_CAPTURE(RunDemosaic, Demosaic8_To32_Avx2, orvex::bayer::Demosaic8_AVX2, 1, 4, true);
+BENCHMARK_CAPTURE(RunDemosaic, Demosaic16_To48_Avx2, orvex::bayer::Demosaic16_AVX2, 2, 6, true);
+BENCHMARK_CAPTURE(RunDemosaic, Demosaic16_To64_Avx2, orvex::bayer::Demosaic16_AVX2, 2, 8, true);
+BENCHMARK_CAPTURE(RunDemosaic, Demosaic8Sse2_To24_Avx2, orvex::bayer::Demosaic8Sse2_AVX2, 1, 3,
                   true);
-BENCHMARK_CAPTURE(RunDemosaic, Demosaic8Mmx_To24_Avx2, orvex::bayer::Demosaic8MmxAvx2, 1, 3, true);
+BENCHMARK_CAPTURE(RunDemosaic, Demosaic8Mmx_To24_Avx2, orvex::bayer::Demosaic8Mmx_AVX2, 1, 3, true);
 
 template <typename Record>
 void RunMeasurement(benchmark::State& state, PixelKernel kernel, int sourceBytes, Record record) {

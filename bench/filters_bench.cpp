@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/cpu_features.h"
 #include "imaging/filters/filter_kernels.h"
 #include "imaging/image_filters.h"
 
@@ -80,9 +81,11 @@ const void* SettingFor(FilterStage stage) {
   return nullptr;
 }
 
-// form: the fast implementation pinned to that form; reference: the plain reference form.
+// features: the fast implementation with the processor's features masked down to these;
+// reference: the plain reference form.
 void RunKernel(benchmark::State& state, FilterStage stage, BenchShape shape, bool reference,
-               FilterForm form) {
+               std::uint32_t features) {
+  MaskCpuFeatures(features);
   Image output(shape, 1);
   Image scratch(shape, 1);
   const std::int32_t region[4] = {0, 0, kWidth, kHeight};
@@ -96,12 +99,13 @@ void RunKernel(benchmark::State& state, FilterStage stage, BenchShape shape, boo
       done = kernel(output.pixels.data(), source, region, 0, 0, shape.bytes, shape.bytes,
                     output.stride, output.stride, &parameter, 0);
     } else {
-      done = RunFilter(stage, shape.variant, form, output.pixels.data(), source, region, 0, 0,
+      done = RunFilter(stage, shape.variant, output.pixels.data(), source, region, 0, 0,
                        shape.bytes, shape.bytes, output.stride, output.stride, &parameter, 0);
     }
     benchmark::DoNotOptimize(done);
     benchmark::ClobberMemory();
   }
+  MaskCpuFeatures(kCpuAllFeatures);
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
                           static_cast<std::int64_t>(output.pixels.size()));
 }
@@ -193,14 +197,19 @@ bool Registered = [] {
       if (ReferenceFilterKernel(stage, shape.variant) == nullptr) continue;
       const std::string name = std::string("Filters/") + StageName(stage) + "/" + shape.name;
       benchmark::RegisterBenchmark((name + "/reference").c_str(), RunKernel, stage, shape, true,
-                                   FilterForm::kPlain)
+                                   kCpuAllFeatures)
           ->Unit(benchmark::kMillisecond);
-      for (FilterForm form :
-           {FilterForm::kPlain, FilterForm::kSse2, FilterForm::kAvx2, FilterForm::kAvx512}) {
-        if (!FilterFormAvailable(form)) continue;
-        const char* names[] = {"/fast-plain", "/fast-sse2", "/fast-avx2", "/fast-avx512"};
-        benchmark::RegisterBenchmark((name + names[static_cast<int>(form)]).c_str(), RunKernel,
-                                     stage, shape, false, form)
+      const struct {
+        const char* name;
+        std::uint32_t features;
+      } forms[] = {{"/fast-plain", 0},
+                   {"/fast-sse2", kCpuHasSse2},
+                   {"/fast-avx2", kCpuHasSse2 | kCpuHasAvx2},
+                   {"/fast-avx512", kCpuAllFeatures}};
+      for (const auto& form : forms) {
+        if (!TestCpuFeature(form.features)) continue;
+        benchmark::RegisterBenchmark((name + form.name).c_str(), RunKernel, stage, shape, false,
+                                     form.features)
             ->Unit(benchmark::kMillisecond);
       }
     }

@@ -75,7 +75,8 @@ void FramesCopyImageOut(benchmark::State& state) {
   std::vector<std::uint8_t> buffer(image.ByteSize());
   const std::int32_t bottomUp = static_cast<std::int32_t>(state.range(0));
   for (auto _ : state) {
-    context.CopyImageOut(&image, bottomUp, buffer.data(), static_cast<std::int32_t>(buffer.size()));
+    context.Acquisition().CopyImageOut(&image, bottomUp, buffer.data(),
+                                       static_cast<std::int32_t>(buffer.size()));
     benchmark::ClobberMemory();
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * image.ByteSize());

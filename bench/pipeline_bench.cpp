@@ -1,6 +1,6 @@
 // The whole FramePipeline at 1280 x 1024 on one thread, per ColorType, at neutral settings and
-// with every filter stage on, run straight on a camera context over in-memory backends: no
-// camera, no transfer, no pacing.
+// with every filter stage on, run straight on the images in plain memory: no camera, no
+// transfer, no pacing.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -11,29 +11,20 @@
 #include <utility>
 #include <vector>
 
-#include "core/camera_context.h"
+#include "base/camera_settings.h"
+#include "imaging/color_type.h"
+#include "imaging/frame_images.h"
 #include "imaging/frame_pipeline.h"
+#include "imaging/hue_table.h"
 #include "imaging/image_buffer.h"
 #include "imaging/processor_info.h"
-#include "platform/platform_services.h"
+#include "platform/window_system.h"
 
 namespace orvex {
 namespace {
 
 constexpr std::int32_t kWidth = 1280;
 constexpr std::int32_t kHeight = 1024;
-
-// Settings written at the context's end go nowhere.
-class DiscardingRegistry final : public platform::RegistryStore {
- public:
-  platform::RegistryKey OpenKey(const std::string&) override { return 0; }
-  platform::RegistryKey CreateKey(const std::string&) override { return 1; }
-  bool ReadDword(platform::RegistryKey, const std::string&, std::int32_t*) override {
-    return false;
-  }
-  bool WriteDword(platform::RegistryKey, const std::string&, std::int32_t) override { return true; }
-  void CloseKey(platform::RegistryKey) override {}
-};
 
 // No bitmaps of a graphics service: the images live in plain memory.
 class MemoryWindows final : public platform::WindowSystem {
@@ -54,18 +45,15 @@ enum Stage : unsigned {
   kAllStages = 31,
 };
 
-// A context holding the images that PrepareCapture makes for one ColorType, a raw frame that
-// looks like a camera's (smooth with noise), and the settings of the run.
+// The images that PrepareCapture makes for one ColorType, a raw frame that looks like a
+// camera's (smooth with noise), and the settings of the run.
 class PipelineContext {
  public:
-  PipelineContext(std::int32_t color, std::int32_t grayMode, unsigned stages) {
-    platform::InstallPlatformServices({nullptr, &registry_, &windows_, nullptr});
-    context_ = std::make_unique<CameraContext>();
-    CameraContext& c = *context_;
-    IdentifyProcessor(&c.processorInfo);
-    c.format.Color = color;
-    c.analog.AutoIris = 0;
-    ImageSettings& s = c.image;
+  PipelineContext(std::int32_t color, std::int32_t grayMode, unsigned stages) : color_(color) {
+    IdentifyProcessor(&processor_);
+    BuildHueTable(hues_);
+    settings_.analog.AutoIris = 0;
+    ImageSettings& s = settings_.image;
     s.Brightness = s.Contrast = s.Hue = s.Saturation = s.Sharpness = 0;
     s.R_Gain = s.G_Gain = s.B_Gain = s.Gamma = 100;
     s.BayerMode = 3;
@@ -79,9 +67,9 @@ class PipelineContext {
     if (stages & kContrast) s.Contrast = 40;
     if (stages & kSharpness) s.Sharpness = 15;
     if (stages & kBrightness) s.Brightness = 30;
-    ok_ = CreateImages(color);
+    ok_ = images_.Make(windows_) && images_.CreateFor(color, kWidth, kHeight);
     if (!ok_) return;
-    ImageBuffer& raw = *c.RawImageFor(color);
+    ImageBuffer& raw = *images_.RawImageFor(color);
     std::mt19937 random(7);
     const bool words = raw.bitsPerPixel == 16;
     for (std::int32_t row = 0; row < kHeight; ++row) {
@@ -98,44 +86,28 @@ class PipelineContext {
     }
     frame_.assign(raw.pixels, raw.pixels + raw.ByteSize());
   }
-  ~PipelineContext() {
-    context_.reset();
-    platform::ResetPlatformServices();
-  }
+  ~PipelineContext() { images_.Destroy(); }
 
   bool ok() const { return ok_; }
-  CameraContext& context() { return *context_; }
+  void Run() {
+    FramePipeline(PipelineInputs{color_, settings_.image, settings_.analog, processor_, hues_},
+                  images_);
+  }
   // The gray outputs are the raw image itself: each frame starts from the camera's samples.
-  bool InPlace() const { return CameraContext::IsGrayType(context_->format.Color); }
+  bool InPlace() const { return IsGrayType(color_); }
   void RestoreFrame() {
-    ImageBuffer& raw = *context_->RawImageFor(context_->format.Color);
+    ImageBuffer& raw = *images_.RawImageFor(color_);
     std::memcpy(raw.pixels, frame_.data(), frame_.size());
   }
-  std::size_t OutputBytes() const {
-    return context_->OutputImageFor(context_->format.Color)->ByteSize();
-  }
+  std::size_t OutputBytes() const { return images_.OutputImageFor(color_)->ByteSize(); }
 
  private:
-  bool CreateImages(std::int32_t color) {
-    CameraContext& c = *context_;
-    const auto make = [&](std::unique_ptr<ImageBuffer>& image, std::uint16_t bits) {
-      image = std::make_unique<ImageBuffer>(platform::Windows());
-      return image->Create(kWidth, kHeight, bits) == 1;
-    };
-    bool ok = true;
-    if (CameraContext::IsByteSampleType(color)) ok = ok && make(c.RawImage8, 8);
-    if (CameraContext::IsWordSampleType(color)) ok = ok && make(c.RawImage16, 16);
-    if (color != 1) ok = ok && make(c.ColorImage24, 24);
-    if (color == 3) ok = ok && make(c.ColorImage32, 32);
-    if (color == 4) ok = ok && make(c.ColorImage48, 48);
-    if (color == 5) ok = ok && make(c.ColorImage64, 64);
-    c.ScratchImage = std::make_unique<ImageBuffer>(platform::Windows());
-    return ok && c.ScratchImage->CreateLike(c.OutputImageFor(color)) == 1;
-  }
-
-  DiscardingRegistry registry_;
+  const std::int32_t color_;
   MemoryWindows windows_;
-  std::unique_ptr<CameraContext> context_;
+  CameraSettings settings_;
+  ProcessorInfo processor_;
+  HueTable hues_{};
+  FrameImages images_;
   std::vector<std::uint8_t> frame_;
   bool ok_ = false;
 };
@@ -153,7 +125,7 @@ void RunPipeline(benchmark::State& state, std::int32_t color, std::int32_t grayM
       pipeline.RestoreFrame();
       state.ResumeTiming();
     }
-    FramePipeline(pipeline.context());
+    pipeline.Run();
     benchmark::ClobberMemory();
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *

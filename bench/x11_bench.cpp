@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/posix/x11_window_system.h"
+#include "platform/x11/x11_window_system.h"
 
 namespace orvex::platform::x11 {
 namespace {

@@ -2,12 +2,38 @@
 
 #include <OrvexSdk_QX218.h>
 
+#include <cstddef>
 #include <cstdint>
+#include <type_traits>
 
 #include "api/handle_registry.h"
 #include "core/camera_context.h"
 
 namespace orvex {
+
+// The library's own names for what the public header promises, held to it.
+static_assert(static_cast<std::int32_t>(ErrorCode::kNoDevice) == ErrorNoDevice);
+static_assert(static_cast<std::int32_t>(ErrorCode::kDeviceNotFound) == ErrorDeviceNotFound);
+static_assert(static_cast<std::int32_t>(ErrorCode::kThreadStart) == ErrorThreadStart);
+static_assert(static_cast<std::int32_t>(ErrorCode::kWindow) == ErrorWindow);
+static_assert(static_cast<std::int32_t>(ErrorCode::kBuffer) == ErrorBuffer);
+static_assert(static_cast<std::int32_t>(ErrorCode::kTransfer) == ErrorTransfer);
+static_assert(static_cast<std::int32_t>(ErrorCode::kGeometry) == ErrorGeometry);
+static_assert(static_cast<std::int32_t>(ErrorCode::kFrameRead) == ErrorFrameRead);
+static_assert(static_cast<std::int32_t>(ErrorCode::kParameter) == ErrorParameter);
+static_assert(static_cast<std::int32_t>(ErrorCode::kNotSupported) == ErrorNotSupported);
+static_assert(static_cast<std::int32_t>(ErrorCode::kStreamStopped) == ErrorStreamStopped);
+static_assert(kFrameMessage == FrameMessage);
+static_assert(kErrorMessage == ErrorMessage);
+static_assert(kCameraInfoBytes == sizeof(CameraInfo));
+static_assert(std::is_standard_layout_v<FrameInfoRecord>);
+static_assert(sizeof(FrameInfoRecord) == sizeof(FrameInfo));
+static_assert(offsetof(FrameInfoRecord, size) == offsetof(FrameInfo, size));
+static_assert(offsetof(FrameInfoRecord, width) == offsetof(FrameInfo, width));
+static_assert(offsetof(FrameInfoRecord, height) == offsetof(FrameInfo, height));
+static_assert(offsetof(FrameInfoRecord, bitsPerPixel) == offsetof(FrameInfo, bitsPerPixel));
+static_assert(offsetof(FrameInfoRecord, frameRate) == offsetof(FrameInfo, frameRate));
+static_assert(offsetof(FrameInfoRecord, reserved) == offsetof(FrameInfo, reserved));
 
 inline platform::WindowHandle ToWindowHandle(OrvexWindow window) {
 #if defined(_WIN32)

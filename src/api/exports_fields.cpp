@@ -18,47 +18,49 @@ std::int32_t NothingToReport(CameraHandle handle, std::int32_t* ok) {
 extern "C" {
 
 std::int32_t ORVEX_CALL Orvex_Width(CameraHandle handle) {
-  return WithContext(handle, 0, [](CameraContext& c) { return c.geometry.EH.load(); });
+  return WithContext(handle, 0, [](CameraContext& c) { return c.Settings().geometry.EH.load(); });
 }
 
 std::int32_t ORVEX_CALL Orvex_Height(CameraHandle handle) {
-  return WithContext(handle, 0, [](CameraContext& c) { return c.geometry.EV.load(); });
+  return WithContext(handle, 0, [](CameraContext& c) { return c.Settings().geometry.EV.load(); });
 }
 
 std::int32_t ORVEX_CALL Orvex_SetSubSample(CameraHandle handle, std::int32_t subSample) {
   return WithContext(handle, 0, [subSample](CameraContext& c) {
     if (subSample != 0) {
-      c.RecordError(kErrorParameter);
+      c.RecordError(ErrorCode::kParameter);
       return 0;
     }
-    c.format.SubSample = subSample;
+    c.Settings().format.SubSample = subSample;
     return 1;
   });
 }
 
 std::int32_t ORVEX_CALL Orvex_GetSubSample(CameraHandle handle) {
-  return WithContext(handle, -1, [](CameraContext& c) { return c.format.SubSample.load(); });
+  return WithContext(handle, -1,
+                     [](CameraContext& c) { return c.Settings().format.SubSample.load(); });
 }
 
 std::int32_t ORVEX_CALL Orvex_SetWaitTime(CameraHandle handle, std::int32_t milliseconds) {
   return WithContext(handle, 0, [milliseconds](CameraContext& c) {
     if (milliseconds < 0) return 0;
-    c.format.WaitTime = milliseconds;
+    c.Settings().format.WaitTime = milliseconds;
     return 1;
   });
 }
 
 std::int32_t ORVEX_CALL Orvex_GetWaitTime(CameraHandle handle) {
-  return WithContext(handle, -1, [](CameraContext& c) { return c.format.WaitTime.load(); });
+  return WithContext(handle, -1,
+                     [](CameraContext& c) { return c.Settings().format.WaitTime.load(); });
 }
 
 std::int32_t ORVEX_CALL Orvex_SetAutoIris(CameraHandle handle, std::int32_t mode) {
   return WithContext(handle, 0, [mode](CameraContext& c) {
     if (mode != 0 && mode != 1) {
-      c.RecordError(kErrorParameter);
+      c.RecordError(ErrorCode::kParameter);
       return 0;
     }
-    c.analog.AutoIris = mode;
+    c.Settings().analog.AutoIris = mode;
     return 1;
   });
 }
@@ -66,7 +68,7 @@ std::int32_t ORVEX_CALL Orvex_SetAutoIris(CameraHandle handle, std::int32_t mode
 std::int32_t ORVEX_CALL Orvex_GetAutoIris(CameraHandle handle, std::int32_t* ok) {
   return WithContext(handle, 0, [ok](CameraContext& c) {
     if (ok != nullptr) *ok = 1;
-    return c.analog.AutoIris.load();
+    return c.Settings().analog.AutoIris.load();
   });
 }
 

@@ -13,7 +13,7 @@ constexpr std::int32_t kDllVersion = 0x001F0500;
 // The body shared by every export of a feature this camera lacks.
 std::int32_t UnsupportedOperation(CameraHandle handle) {
   return WithContext(handle, 0, [](CameraContext& context) {
-    context.RecordError(kErrorNotSupported);
+    context.RecordError(ErrorCode::kNotSupported);
     return 0;
   });
 }

@@ -1,14 +1,13 @@
 #pragma once
 
-#include <chrono>
 #include <condition_variable>
 #include <mutex>
 
 namespace orvex {
 
-// An event that stays signalled once set, until it is reset: the waiters that arrive after
-// Set() return at once. Set() finishes all its work on the event while it holds the lock, so a
-// waiter that wakes may destroy the event straight away.
+// An event that stays signalled once set: the waiters that arrive after Set() return at once.
+// Set() finishes all its work on the event while it holds the lock, so a waiter that wakes may
+// destroy the event straight away.
 class ManualResetEvent {
  public:
   ManualResetEvent() = default;
@@ -21,31 +20,13 @@ class ManualResetEvent {
     changed_.notify_all();
   }
 
-  void Reset() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    signalled_ = false;
-  }
-
-  bool IsSet() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return signalled_;
-  }
-
-  // Waits without a time-out.
   void Wait() {
     std::unique_lock<std::mutex> lock(mutex_);
     changed_.wait(lock, [this] { return signalled_; });
   }
 
-  // True when the event was set within `timeout`.
-  template <typename Rep, typename Period>
-  bool WaitFor(const std::chrono::duration<Rep, Period>& timeout) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    return changed_.wait_for(lock, timeout, [this] { return signalled_; });
-  }
-
  private:
-  mutable std::mutex mutex_;
+  std::mutex mutex_;
   std::condition_variable changed_;
   bool signalled_ = false;
 };

@@ -56,7 +56,7 @@ constexpr Range kRanges[kLastId + 1] = {
 
 // The one field behind an id that reads and writes a single setting; null for the ids with
 // an effect of their own (6, 10, 18).
-Setting* FieldFor(CameraContext& c, std::int32_t id) {
+Setting* FieldFor(CameraSettings& c, std::int32_t id) {
   switch (id) {
     case 1:
       return &c.image.Brightness;
@@ -118,15 +118,17 @@ bool IsKnownId(std::int32_t id) {
 }  // namespace
 
 int CameraContext::SetFilterValue(std::int32_t id, std::int32_t value) {
-  if (!link) {
-    RecordError(kErrorNoDevice);
+  if (!link_) {
+    RecordError(ErrorCode::kNoDevice);
     return 0;
   }
   if (!IsKnownId(id)) {
-    RecordError(kErrorParameter);
+    RecordError(ErrorCode::kParameter);
     return 0;
   }
 
+  ImageSettings& image = settings_.image;
+  AnalogSettings& analog = settings_.analog;
   if (id == kPackedGainsId) {
     const auto bits = static_cast<std::uint32_t>(value);
     image.R_Gain = static_cast<std::int32_t>(bits & 0xFF);
@@ -141,7 +143,7 @@ int CameraContext::SetFilterValue(std::int32_t id, std::int32_t value) {
 
   const Range range = kRanges[id];
   if (value < range.min || value > range.max) {
-    RecordError(kErrorParameter);
+    RecordError(ErrorCode::kParameter);
     return 0;
   }
 
@@ -156,27 +158,28 @@ int CameraContext::SetFilterValue(std::int32_t id, std::int32_t value) {
     case kExposureId:
       // Stored first; a failed write is not reported, the stored value still counts.
       analog.Exposure = value;
-      link->WriteFpgaRegister(kExposureRegister, static_cast<std::uint16_t>(value));
+      link_->WriteFpgaRegister(kExposureRegister, static_cast<std::uint16_t>(value));
       return 1;
     default:
-      *FieldFor(*this, id) = value;
+      *FieldFor(settings_, id) = value;
       return 1;
   }
 }
 
 std::int32_t CameraContext::GetFilterValue(std::int32_t id, std::int32_t* ok) {
-  if (!link) {
+  if (!link_) {
     if (ok != nullptr) *ok = 0;
-    RecordError(kErrorNoDevice);
+    RecordError(ErrorCode::kNoDevice);
     return 0;
   }
   if (ok != nullptr) *ok = 1;
   if (!IsKnownId(id)) {
     if (ok != nullptr) *ok = 0;
-    RecordError(kErrorParameter);
+    RecordError(ErrorCode::kParameter);
     return 0;
   }
 
+  const ImageSettings& image = settings_.image;
   switch (id) {
     case kPackedGainsId:
       return (image.B_Gain & 0xFF) << 16 | (image.G_Gain & 0xFF) << 8 | (image.R_Gain & 0xFF);
@@ -185,11 +188,11 @@ std::int32_t CameraContext::GetFilterValue(std::int32_t id, std::int32_t* ok) {
     case kExposureId: {
       // What the camera holds, not the stored value; a camera that does not answer reads as 0.
       std::uint16_t exposure = 0;
-      if (link->ReadFpgaRegister(kExposureRegister, &exposure) == 0) exposure = 0;
+      if (link_->ReadFpgaRegister(kExposureRegister, &exposure) == 0) exposure = 0;
       return exposure;
     }
     default:
-      return *FieldFor(*this, id);
+      return *FieldFor(settings_, id);
   }
 }
 

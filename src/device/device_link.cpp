@@ -75,8 +75,8 @@ void DeviceLink::ResetTiming() {
 }
 
 void DeviceLink::SetReadoutMode() {
+  // The camera stays in readout mode 1, the one the window extraction is written for.
   WriteFpgaRegister(kModeRegister, kModeReadout1);
-  readoutMode_ = 1;
   SetSampleWidth(0);
 }
 

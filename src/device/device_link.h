@@ -158,7 +158,6 @@ class DeviceLink {
 
   int present_[kDeviceSlots] = {};
   int selected_ = 0;
-  [[maybe_unused]] int readoutMode_ = 1;
 
   // Buffers, replaced whole by ConfigureFrame. Each is transferSamples_ x 2 bytes.
   std::int32_t transferSamples_ = 0;

@@ -3,7 +3,7 @@
 #include <atomic>
 #include <cstdint>
 
-#include "core/dialog_views.h"
+#include "acquisition/dialog_views.h"
 #include "dialogs/dialog_language.h"
 #include "dialogs/dialog_ports.h"
 #include "platform/dialog_host.h"

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <type_traits>
 
-#include "core/dialog_views.h"
+#include "acquisition/dialog_views.h"
 #include "settings/registry_settings.h"
 
 namespace orvex::dialogs {

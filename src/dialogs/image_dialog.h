@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <span>
 
-#include "core/dialog_views.h"
+#include "acquisition/dialog_views.h"
 #include "dialogs/dialog_controls.h"
 #include "dialogs/dialog_language.h"
 #include "dialogs/dialog_ports.h"

@@ -3,6 +3,8 @@
 #include <cstring>
 #include <vector>
 
+#include "imaging/kernel_call.h"
+
 namespace orvex {
 namespace {
 
@@ -13,18 +15,19 @@ inline std::uint8_t Narrow(const std::uint8_t* word) {
 }
 
 template <typename Pixel>
-std::int32_t ForEachPixel(std::uint8_t* destination, const std::uint8_t* source,
+std::int32_t ForEachPixel(std::uint8_t* destination, std::uint8_t* source,
                           const std::int32_t* region, std::int32_t x, std::int32_t y,
                           std::int32_t destinationBytes, std::int32_t sourceBytes,
                           std::int32_t destinationStride, std::int32_t sourceStride, Pixel pixel) {
-  const std::int32_t left = region[0], top = region[1], right = region[2], bottom = region[3];
-  for (std::int32_t row = top; row < bottom; ++row) {
-    const std::uint8_t* from = source + static_cast<std::ptrdiff_t>(row) * sourceStride +
-                               static_cast<std::ptrdiff_t>(left) * sourceBytes;
-    std::uint8_t* to = destination +
-                       static_cast<std::ptrdiff_t>(y + row - top) * destinationStride +
-                       static_cast<std::ptrdiff_t>(x) * destinationBytes;
-    for (std::int32_t column = left; column < right; ++column) {
+  KernelCall call;
+  const CallState state =
+      DecodeKernelCall(destination, source, region, x, y, destinationBytes, sourceBytes,
+                       destinationStride, sourceStride, nullptr, KernelNeeds{}, &call);
+  if (state == CallState::kInvalid) return 0;
+  for (std::int32_t row = 0; row < call.height; ++row) {
+    const std::uint8_t* from = call.SourceRow(row);
+    std::uint8_t* to = call.DestinationRow(row);
+    for (std::int32_t column = 0; column < call.width; ++column) {
       pixel(to, from);
       from += sourceBytes;
       to += destinationBytes;

@@ -1,6 +1,8 @@
 // Drawing each preview frame into the preview window, and the display image it may need.
-#include "core/camera_context.h"
 #include "display/display_kernels.h"
+#include "display/preview_window.h"
+#include "imaging/color_type.h"
+#include "imaging/frame_images.h"
 #include "imaging/image_buffer.h"
 #include "imaging/kernel_framework.h"
 #include "platform/platform_services.h"
@@ -21,14 +23,14 @@ bool DrawableClient(platform::WindowSystem& windows, platform::WindowHandle wind
 
 // Gray pictures are drawn with 8 bits and the gray table, colour pictures with 24 bits.
 std::uint16_t DisplayBitsFor(std::int32_t colorType) {
-  return CameraContext::IsGrayType(colorType) ? 8 : 24;
+  return IsGrayType(colorType) ? 8 : 24;
 }
 
 bool MakeDisplayImage(ImageBuffer& display, std::int32_t width, std::int32_t height,
                       std::int32_t colorType) {
   display.Release();
   if (!display.Create(width, height, DisplayBitsFor(colorType))) return false;
-  if (CameraContext::IsGrayType(colorType)) display.SetColorTable(0, nullptr, 0, 256);
+  if (IsGrayType(colorType)) display.SetColorTable(0, nullptr, 0, 256);
   return true;
 }
 
@@ -39,49 +41,54 @@ platform::BitmapView ViewOf(const ImageBuffer& image, const platform::BitmapInfo
 
 }  // namespace
 
-void CameraContext::PrepareDisplayImage() {
-  const std::int32_t color = format.Color;
-  if (!DisplayImage || !(IsGrayType(color) || IsColorType(color))) return;
+void PreviewWindow::PrepareDisplayImage(FrameImages& images, std::int32_t colorType) {
+  const std::int32_t color = colorType;
+  if (!images.DisplayImage || !(IsGrayType(color) || IsColorType(color))) return;
+  std::lock_guard<std::mutex> lock(drawMutex_);
   std::int32_t width = 0, height = 0;
   if (!DrawableClient(platform::Windows(), previewWindow, previewDc, &width, &height)) return;
-  MakeDisplayImage(*DisplayImage, width, height, color);
+  MakeDisplayImage(*images.DisplayImage, width, height, color);
 }
 
-void CameraContext::DrawFrame() {
-  if (!RawImage8 || !RawImage16 || !ColorImage24 || !ColorImage32 || !ColorImage48 ||
-      !ColorImage64 || !DisplayImage) {
+void PreviewWindow::DrawFrame(FrameImages& images, std::int32_t colorType) {
+  if (!images.RawImage8 || !images.RawImage16 || !images.ColorImage24 || !images.ColorImage32 ||
+      !images.ColorImage48 || !images.ColorImage64 || !images.DisplayImage) {
     return;
   }
-  const std::int32_t color = format.Color;
+  const std::int32_t color = colorType;
   ImageBuffer* view = nullptr;
   switch (color) {
     case 0:
-      view = RawImage8.get();
+      view = images.RawImage8.get();
       break;
     case 1:
-      ApplyKernel(*RawImage8, Narrow16To8, *RawImage16, nullptr, 0, 0, nullptr, 0);
-      view = RawImage8.get();
+      ApplyKernel(*images.RawImage8, Narrow16To8, *images.RawImage16, nullptr, 0, 0, nullptr, 0);
+      view = images.RawImage8.get();
       break;
     case 2:
-      view = ColorImage24.get();
+      view = images.ColorImage24.get();
       break;
     case 3:
-      ApplyKernel(*ColorImage24, Drop32To24, *ColorImage32, nullptr, 0, 0, nullptr, 0);
-      view = ColorImage24.get();
+      ApplyKernel(*images.ColorImage24, Drop32To24, *images.ColorImage32, nullptr, 0, 0, nullptr,
+                  0);
+      view = images.ColorImage24.get();
       break;
     case 4:
-      ApplyKernel(*ColorImage24, Narrow48To24, *ColorImage48, nullptr, 0, 0, nullptr, 0);
-      view = ColorImage24.get();
+      ApplyKernel(*images.ColorImage24, Narrow48To24, *images.ColorImage48, nullptr, 0, 0, nullptr,
+                  0);
+      view = images.ColorImage24.get();
       break;
     case 5:
-      ApplyKernel(*ColorImage24, Narrow48To24, *ColorImage64, nullptr, 0, 0, nullptr, 0);
-      view = ColorImage24.get();
+      ApplyKernel(*images.ColorImage24, Narrow48To24, *images.ColorImage64, nullptr, 0, 0, nullptr,
+                  0);
+      view = images.ColorImage24.get();
       break;
     default:
       return;
   }
   if (view == nullptr || view->pixels == nullptr) return;
 
+  std::lock_guard<std::mutex> lock(drawMutex_);
   platform::WindowSystem& windows = platform::Windows();
   const platform::GraphicsHandle dc = previewDc;
   std::int32_t width = 0, height = 0;
@@ -105,7 +112,7 @@ void CameraContext::DrawFrame() {
 
   // A display image of another size or depth (from an earlier format) is made anew; when that
   // fails this frame is not drawn and the next one tries again.
-  ImageBuffer& display = *DisplayImage;
+  ImageBuffer& display = *images.DisplayImage;
   if (display.width != width || display.height != height ||
       display.bitsPerPixel != DisplayBitsFor(color) || display.pixels == nullptr) {
     if (!MakeDisplayImage(display, width, height, color)) return;

@@ -1,10 +1,8 @@
-// The preview window: a window of the library's own, either a child of the application's window
-// or a top-level window of the image's size centred on the screen.
+#include "display/preview_window.h"
+
 #include <cinttypes>
 #include <cstdio>
-#include <mutex>
 
-#include "core/camera_context.h"
 #include "platform/platform_services.h"
 
 namespace orvex {
@@ -16,7 +14,10 @@ constexpr std::int32_t kChildId = 6540;
 
 }  // namespace
 
-platform::WindowHandle CameraContext::CreatePreviewWindow(platform::WindowHandle parent,
+PreviewWindow::PreviewWindow(std::uintptr_t owner, const CameraSettings& settings)
+    : owner_(owner), settings_(settings) {}
+
+platform::WindowHandle PreviewWindow::CreatePreviewWindow(platform::WindowHandle parent,
                                                           std::int32_t left, std::int32_t top,
                                                           std::int32_t right, std::int32_t bottom) {
   platform::WindowSystem& windows = platform::Windows();
@@ -26,7 +27,7 @@ platform::WindowHandle CameraContext::CreatePreviewWindow(platform::WindowHandle
   // windows of one context. The whole address is printed, so 64-bit contexts cannot collide.
   const auto salt = static_cast<std::uint32_t>(clock.Rand()) + clock.MultimediaTime();
   std::snprintf(className.data(), className.size(), "VideoRenderer_%08" PRIxPTR "_%08" PRIx32,
-                reinterpret_cast<std::uintptr_t>(this), salt);
+                owner_, salt);
   if (!windows.RegisterWindowClass(className.data())) {
     className[0] = '\0';
     return 0;
@@ -38,9 +39,10 @@ platform::WindowHandle CameraContext::CreatePreviewWindow(platform::WindowHandle
     window = windows.CreateChildWindow(className.data(), kChildTitle, parent, left, top, right,
                                        bottom, kChildId);
   } else {
-    const std::int32_t subSample = format.SubSample;
+    const std::int32_t subSample = settings_.format.SubSample;
     const std::int32_t divisor = subSample == 1 ? 2 : subSample == 2 ? 4 : subSample == 3 ? 8 : 1;
-    platform::WindowRect outer{0, 0, geometry.EH / divisor, geometry.EV / divisor};
+    platform::WindowRect outer{0, 0, settings_.geometry.EH / divisor,
+                               settings_.geometry.EV / divisor};
     if (windows.AdjustTopLevelRect(&outer)) {
       const std::int32_t x = (windows.ScreenWidth() + outer.left - outer.right) / 2;
       const std::int32_t y = (windows.ScreenHeight() + outer.top - outer.bottom) / 2;
@@ -61,9 +63,17 @@ platform::WindowHandle CameraContext::CreatePreviewWindow(platform::WindowHandle
   return 0;
 }
 
-int CameraContext::DestroyPreviewWindow() {
-  // No frame may be drawn through the device context once it is released.
-  StopPreview();
+void PreviewWindow::Attach(platform::WindowHandle window, platform::GraphicsHandle dc) {
+  std::lock_guard<std::mutex> lock(drawMutex_);
+  previewWindow = window;
+  previewDc = dc;
+}
+
+bool PreviewWindow::InUse() const {
+  return previewWindow != 0 || previewDc != 0 || className[0] != '\0';
+}
+
+int PreviewWindow::DestroyPreviewWindow() {
   platform::WindowSystem& windows = platform::Windows();
   if (previewDc != 0) {
     windows.ReleaseWindowDc(previewWindow, previewDc);
@@ -80,13 +90,13 @@ int CameraContext::DestroyPreviewWindow() {
   return 1;
 }
 
-void CameraContext::RetirePreviewWindow() {
+void PreviewWindow::RetirePreviewWindow() {
   platform::WindowHandle window = 0;
   platform::GraphicsHandle dc = 0;
   std::array<char, 256> oldClass{};
   {
-    // A running preview draws under this lock: after it, no frame reaches the old window.
-    std::lock_guard<std::mutex> lock(frameMutex_);
+    // Frames are drawn under this lock: after it, no frame reaches the old window.
+    std::lock_guard<std::mutex> lock(drawMutex_);
     window = previewWindow;
     dc = previewDc;
     oldClass = className;

@@ -1,23 +1,19 @@
-// Automatic exposure and gain: five small windows of the raw frame, one frame in three.
+// Automatic exposure and gain: five small windows of the raw frame, one frame in three. The
+// decision goes back to the acquisition, which writes the camera and tells an open dialog.
 #include "imaging/auto_exposure.h"
 
 #include <atomic>
 #include <cstdint>
 #include <cstring>
 
-#include "core/camera_context.h"
-#include "device/device_link.h"
 #include "imaging/auto_exposure_internal.h"
 #include "imaging/image_buffer.h"
+#include "imaging/kernel_call.h"
 #include "imaging/kernel_framework.h"
-#include "platform/platform_services.h"
 
 namespace orvex {
 namespace {
 
-constexpr std::uint8_t kExposureRegister = 0x52;
-constexpr int kExposureItem = 1027;
-constexpr int kGlobalGainItem = 1015;
 constexpr std::int32_t kMeasureEvery = 3;
 constexpr std::uint16_t kExposureLimit = 255;
 constexpr std::int32_t kRaisedGain = 4;
@@ -74,41 +70,48 @@ double FactorStep(std::int32_t mean) {
   return 0.0;
 }
 
+// The mean of one window's samples (sum / count, truncated); 0 for a window that is empty or
+// a call that cannot be read.
 template <typename ReadSample>
-std::int32_t RegionMean(const std::uint8_t* source, const std::int32_t* region,
-                        std::int32_t sourceBytes, std::int32_t sourceStride, ReadSample read) {
-  const std::int64_t columns = static_cast<std::int64_t>(region[2]) - region[0];
-  const std::int64_t rows = static_cast<std::int64_t>(region[3]) - region[1];
-  if (columns <= 0 || rows <= 0) return 0;
+std::int32_t RegionMean(std::uint8_t* destination, std::uint8_t* source, const std::int32_t* region,
+                        std::int32_t x, std::int32_t y, std::int32_t destinationBytes,
+                        std::int32_t sourceBytes, std::int32_t destinationStride,
+                        std::int32_t sourceStride, ReadSample read) {
+  KernelCall call;
+  if (DecodeKernelCall(destination, source, region, x, y, destinationBytes, sourceBytes,
+                       destinationStride, sourceStride, nullptr, KernelNeeds{},
+                       &call) != CallState::kReady) {
+    return 0;
+  }
   std::uint64_t sum = 0;
-  for (std::int32_t row = region[1]; row < region[3]; ++row) {
-    const std::uint8_t* sample = source + static_cast<std::ptrdiff_t>(row) * sourceStride +
-                                 static_cast<std::ptrdiff_t>(region[0]) * sourceBytes;
-    for (std::int64_t column = 0; column < columns; ++column, sample += sourceBytes) {
+  for (std::int32_t row = 0; row < call.height; ++row) {
+    const std::uint8_t* sample = call.SourceRow(row);
+    for (std::int32_t column = 0; column < call.width; ++column, sample += call.sourceBytes) {
       sum += read(sample);
     }
   }
-  return static_cast<std::int32_t>(sum / static_cast<std::uint64_t>(columns * rows));
-}
-
-void ShowInAnalogDialog(CameraContext& context, int item, std::int32_t value) {
-  AnalogDialogView* view = context.analogDialog.load(std::memory_order_acquire);
-  if (view != nullptr) view->SetItemInt(item, value);
+  return static_cast<std::int32_t>(sum / (static_cast<std::uint64_t>(call.width) * call.height));
 }
 
 }  // namespace
 
-std::int32_t WindowMean8(std::uint8_t*, std::uint8_t* source, const std::int32_t* region,
-                         std::int32_t, std::int32_t, std::int32_t, std::int32_t sourceBytes,
-                         std::int32_t, std::int32_t sourceStride, void**, std::int32_t) {
-  return RegionMean(source, region, sourceBytes, sourceStride,
+std::int32_t WindowMean8(std::uint8_t* destination, std::uint8_t* source,
+                         const std::int32_t* region, std::int32_t x, std::int32_t y,
+                         std::int32_t destinationBytes, std::int32_t sourceBytes,
+                         std::int32_t destinationStride, std::int32_t sourceStride, void**,
+                         std::int32_t) {
+  return RegionMean(destination, source, region, x, y, destinationBytes, sourceBytes,
+                    destinationStride, sourceStride,
                     [](const std::uint8_t* sample) -> std::uint32_t { return *sample; });
 }
 
-std::int32_t WindowMean16(std::uint8_t*, std::uint8_t* source, const std::int32_t* region,
-                          std::int32_t, std::int32_t, std::int32_t, std::int32_t sourceBytes,
-                          std::int32_t, std::int32_t sourceStride, void**, std::int32_t) {
-  return RegionMean(source, region, sourceBytes, sourceStride,
+std::int32_t WindowMean16(std::uint8_t* destination, std::uint8_t* source,
+                          const std::int32_t* region, std::int32_t x, std::int32_t y,
+                          std::int32_t destinationBytes, std::int32_t sourceBytes,
+                          std::int32_t destinationStride, std::int32_t sourceStride, void**,
+                          std::int32_t) {
+  return RegionMean(destination, source, region, x, y, destinationBytes, sourceBytes,
+                    destinationStride, sourceStride,
                     [](const std::uint8_t* sample) -> std::uint32_t {
                       std::uint16_t word;
                       std::memcpy(&word, sample, sizeof word);
@@ -124,11 +127,10 @@ std::int32_t AutoExposureCounterForTesting() {
   return frameCounter.load();
 }
 
-int AutoExposureStep(CameraContext& context, ImageBuffer* raw) {
-  const std::int32_t mode = context.analog.AutoIris;
+int AutoExposureStep(const AnalogSettings& analog, ImageBuffer* raw, FrameMeasurements* measured) {
+  const std::int32_t mode = analog.AutoIris;
   if (mode != 1 && mode != 2) return 0;
-  DeviceLink* link = context.Link();
-  if (raw == nullptr || raw->pixels == nullptr || link == nullptr) return 0;
+  if (raw == nullptr || raw->pixels == nullptr) return 0;
 
   if (!FrameToMeasure()) return 0;
 
@@ -139,26 +141,17 @@ int AutoExposureStep(CameraContext& context, ImageBuffer* raw) {
   if (e > 0.6 && e < 1.2) return 1;
 
   if (mode == 1) {
-    const std::int32_t old = context.analog.Exposure;
+    const std::int32_t old = analog.Exposure;
     const double base = old != 0 ? old : 1;
     // e lies in 0.25..1.5, so the quotient is finite and fits; the register takes 16 bits.
     auto value = static_cast<std::uint16_t>(static_cast<std::int64_t>(base / e));
     if (value > kExposureLimit) value = kExposureLimit;
-    // Every increase of the exposure register is preceded by a short pause.
-    if (old < value) platform::Clock().Sleep(1);
-    link->WriteFpgaRegister(kExposureRegister, value);
-    context.analog.Exposure = value;
-    ShowInAnalogDialog(context, kExposureItem, value);
+    measured->exposure = ExposureChange{ExposureChange::Kind::kExposure, value, old < value};
     return 1;
   }
 
   const std::int32_t gain = e > 1 ? kRaisedGain : 0;
-  context.analog.Global = gain;
-  context.analog.ColorG1 = gain;
-  context.analog.ColorR = gain;
-  context.analog.ColorB = gain;
-  context.analog.ColorG2 = gain;
-  ShowInAnalogDialog(context, kGlobalGainItem, gain);
+  measured->exposure = ExposureChange{ExposureChange::Kind::kGain, gain, false};
   return 1;
 }
 

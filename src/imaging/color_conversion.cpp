@@ -4,20 +4,27 @@
 #include <array>
 #include <cstring>
 
+#include "imaging/kernel_call.h"
+
 namespace orvex {
 namespace {
 
-std::int32_t ExpandRows(std::uint8_t* destination, const std::int32_t* region, std::int32_t x,
-                        std::int32_t y, std::int32_t destinationStride, std::size_t sampleBytes) {
-  const std::size_t width = static_cast<std::size_t>(region[2] - region[0]);
-  const std::size_t rows = static_cast<std::size_t>(region[3] - region[1]);
-  const std::size_t packedRow = width * sampleBytes;
+std::int32_t ExpandRows(std::uint8_t* destination, std::uint8_t* source, const std::int32_t* region,
+                        std::int32_t x, std::int32_t y, std::int32_t destinationBytes,
+                        std::int32_t sourceBytes, std::int32_t destinationStride,
+                        std::int32_t sourceStride, std::size_t sampleBytes) {
+  KernelCall call;
+  const CallState state =
+      DecodeKernelCall(destination, source, region, x, y, destinationBytes, sourceBytes,
+                       destinationStride, sourceStride, nullptr, KernelNeeds{}, &call);
+  if (state == CallState::kInvalid) return 0;
+  const std::size_t packedRow = static_cast<std::size_t>(call.width) * sampleBytes;
   const std::size_t stride = static_cast<std::size_t>(destinationStride);
   std::uint8_t* const base = destination + static_cast<std::size_t>(x) * sampleBytes;
   // Every row moves to a place at or after where it lies packed, so going from the last row
   // to the first never overwrites a row that has still to move; memmove takes care of the
   // overlap within a row (it moves the last sample first here).
-  for (std::size_t row = rows; row-- > 0;) {
+  for (std::size_t row = static_cast<std::size_t>(call.height); row-- > 0;) {
     std::uint8_t* to = base + (static_cast<std::size_t>(y) + row) * stride;
     const std::uint8_t* from = destination + row * packedRow;
     if (to != from) std::memmove(to, from, packedRow);
@@ -32,14 +39,15 @@ std::int32_t LuminanceKernel(std::uint8_t* destination, std::uint8_t* source,
                              std::int32_t destinationBytes, std::int32_t sourceBytes,
                              std::int32_t destinationStride, std::int32_t sourceStride,
                              void** /*parameter*/, std::int32_t /*spare*/) {
-  const std::int32_t width = region[2] - region[0];
-  const std::int32_t rows = region[3] - region[1];
-  for (std::int32_t j = 0; j < rows; ++j) {
-    const std::uint8_t* from = source + static_cast<std::ptrdiff_t>(region[1] + j) * sourceStride +
-                               static_cast<std::ptrdiff_t>(region[0]) * sourceBytes;
-    std::uint8_t* to = destination + static_cast<std::ptrdiff_t>(y + j) * destinationStride +
-                       static_cast<std::ptrdiff_t>(x) * destinationBytes;
-    for (std::int32_t i = 0; i < width; ++i) {
+  KernelCall call;
+  const CallState state =
+      DecodeKernelCall(destination, source, region, x, y, destinationBytes, sourceBytes,
+                       destinationStride, sourceStride, nullptr, KernelNeeds{}, &call);
+  if (state == CallState::kInvalid) return 0;
+  for (std::int32_t j = 0; j < call.height; ++j) {
+    const std::uint8_t* from = call.SourceRow(j);
+    std::uint8_t* to = call.DestinationRow(j);
+    for (std::int32_t i = 0; i < call.width; ++i) {
       const std::int32_t luminance = (59 * from[1] + 30 * from[2] + 11 * from[0]) / 100;
       *to = static_cast<std::uint8_t>(std::clamp(luminance, 0, 255));
       from += sourceBytes;
@@ -49,20 +57,22 @@ std::int32_t LuminanceKernel(std::uint8_t* destination, std::uint8_t* source,
   return 1;
 }
 
-std::int32_t ExpandRows8(std::uint8_t* destination, std::uint8_t* /*source*/,
+std::int32_t ExpandRows8(std::uint8_t* destination, std::uint8_t* source,
                          const std::int32_t* region, std::int32_t x, std::int32_t y,
-                         std::int32_t /*destinationBytes*/, std::int32_t /*sourceBytes*/,
-                         std::int32_t destinationStride, std::int32_t /*sourceStride*/,
+                         std::int32_t destinationBytes, std::int32_t sourceBytes,
+                         std::int32_t destinationStride, std::int32_t sourceStride,
                          void** /*parameter*/, std::int32_t /*spare*/) {
-  return ExpandRows(destination, region, x, y, destinationStride, 1);
+  return ExpandRows(destination, source, region, x, y, destinationBytes, sourceBytes,
+                    destinationStride, sourceStride, 1);
 }
 
-std::int32_t ExpandRows16(std::uint8_t* destination, std::uint8_t* /*source*/,
+std::int32_t ExpandRows16(std::uint8_t* destination, std::uint8_t* source,
                           const std::int32_t* region, std::int32_t x, std::int32_t y,
-                          std::int32_t /*destinationBytes*/, std::int32_t /*sourceBytes*/,
-                          std::int32_t destinationStride, std::int32_t /*sourceStride*/,
+                          std::int32_t destinationBytes, std::int32_t sourceBytes,
+                          std::int32_t destinationStride, std::int32_t sourceStride,
                           void** /*parameter*/, std::int32_t /*spare*/) {
-  return ExpandRows(destination, region, x, y, destinationStride, 2);
+  return ExpandRows(destination, source, region, x, y, destinationBytes, sourceBytes,
+                    destinationStride, sourceStride, 2);
 }
 
 int PseudoColorMap(const ImageBuffer& raw8, ImageBuffer& color24, const HueTable& table) {

@@ -2,10 +2,11 @@
 
 #include <cstring>
 
-#include "core/camera_context.h"
 #include "imaging/auto_exposure.h"
 #include "imaging/bayer_conversion.h"
 #include "imaging/color_conversion.h"
+#include "imaging/color_type.h"
+#include "imaging/frame_images.h"
 #include "imaging/gray_white_balance.h"
 #include "imaging/image_buffer.h"
 #include "imaging/image_filters.h"
@@ -27,34 +28,36 @@ void RunInPlace(ImageBuffer& output, PixelKernel kernel, void* record) {
 
 }  // namespace
 
-void FramePipeline(CameraContext& context) {
-  const std::int32_t color = context.format.Color;
-  ImageBuffer* output = context.OutputImageFor(color);
-  ImageBuffer* raw = context.RawImageFor(color);
+FrameMeasurements FramePipeline(const PipelineInputs& inputs, FrameImages& images) {
+  FrameMeasurements measured;
+  const ImageSettings& settings = inputs.image;
+  const std::int32_t color = inputs.colorType;
+  ImageBuffer* output = images.OutputImageFor(color);
+  ImageBuffer* raw = images.RawImageFor(color);
   // The images are made for one ColorType by PrepareCapture; a frame of another shape (the
   // format changed since) is left alone rather than converted across mismatched buffers.
-  if (output == nullptr || raw == nullptr || !SameSize(*output, *raw)) return;
+  if (output == nullptr || raw == nullptr || !SameSize(*output, *raw)) return measured;
 
-  AutoExposureStep(context, raw);
+  AutoExposureStep(inputs.analog, raw, &measured);
 
   switch (color) {
     case 0: {
-      const std::int32_t grayMode = context.image.GrayMode;
+      const std::int32_t grayMode = settings.GrayMode;
       if (grayMode == 1) {
-        GrayCorrectionStage(context);
-      } else if (grayMode == 2 && context.ColorImage24 && SameSize(*context.ColorImage24, *raw)) {
-        BayerConvert(context, *context.ColorImage24, *raw);
-        ApplyKernel(*raw, LuminanceKernel, *context.ColorImage24, nullptr, 0, 0, nullptr, 0);
+        if (images.RawImage8) GrayCorrectionStage(settings, *images.RawImage8, &measured);
+      } else if (grayMode == 2 && images.ColorImage24 && SameSize(*images.ColorImage24, *raw)) {
+        BayerConvert(settings, inputs.processor, *images.ColorImage24, *raw, &measured);
+        ApplyKernel(*raw, LuminanceKernel, *images.ColorImage24, nullptr, 0, 0, nullptr, 0);
       }
       break;
     }
     case 2:
-      PseudoColorMap(*raw, *output, context.hueTable);
+      PseudoColorMap(*raw, *output, inputs.hueTable);
       break;
     case 3:
     case 4:
     case 5:
-      BayerConvert(context, *output, *raw);
+      BayerConvert(settings, inputs.processor, *output, *raw, &measured);
       break;
     default:
       break;
@@ -62,21 +65,21 @@ void FramePipeline(CameraContext& context) {
 
   const FilterVariant variant = FilterVariantFor(color);
 
-  const std::int32_t hue = context.image.Hue;
-  const std::int32_t saturation = context.image.Saturation;
-  if ((hue != 0 || saturation != 0) && CameraContext::IsColorType(color)) {
+  const std::int32_t hue = settings.Hue;
+  const std::int32_t saturation = settings.Saturation;
+  if ((hue != 0 || saturation != 0) && IsColorType(color)) {
     HueSaturationRecord record{hue, 0, saturation};
     RunInPlace(*output, HueSaturationKernel(variant), &record);
   }
 
-  std::int32_t gamma = context.image.Gamma;
+  std::int32_t gamma = settings.Gamma;
   if (gamma != 100) RunInPlace(*output, GammaKernel(variant), &gamma);
 
-  std::int32_t contrast = context.image.Contrast;
+  std::int32_t contrast = settings.Contrast;
   if (contrast != 0) RunInPlace(*output, ContrastKernel(variant), &contrast);
 
-  std::int32_t sharpness = context.image.Sharpness;
-  ImageBuffer* scratch = context.ScratchImage.get();
+  std::int32_t sharpness = settings.Sharpness;
+  ImageBuffer* scratch = images.ScratchImage.get();
   if (sharpness != 0 && scratch != nullptr && scratch->pixels != nullptr &&
       scratch->ByteSize() == output->ByteSize() && scratch->stride == output->stride) {
     // The kernel reads neighbours, so it works from an untouched copy of the output.
@@ -88,8 +91,9 @@ void FramePipeline(CameraContext& context) {
     }
   }
 
-  std::int32_t brightness = context.image.Brightness;
+  std::int32_t brightness = settings.Brightness;
   if (brightness != 0) RunInPlace(*output, BrightnessKernel(variant), &brightness);
+  return measured;
 }
 
 }  // namespace orvex

@@ -5,59 +5,15 @@
 #include <cmath>
 #include <cstring>
 
-#include "core/camera_context.h"
+#include "base/cpu_features.h"
 #include "imaging/bayer/balance.h"
 #include "imaging/image_buffer.h"
+#include "imaging/kernel_call.h"
 #include "imaging/kernel_framework.h"
+#include "imaging/simd_target.h"
 
 namespace orvex {
 namespace bayer {
-
-void SumPositions8Plain(const SampleGrid& grid, bool skipExtremes, PositionSums* sums) {
-  for (int row = 0; row < grid.height; ++row) {
-    const int rowPhase = grid.RowPhaseOfRow(row);
-    const int phase = grid.ColumnPhaseOfRow(row);
-    const std::uint8_t* s = grid.Row(row);
-    for (int c = 0; c < grid.width; ++c) {
-      const std::uint8_t v = s[c * grid.step];
-      if (skipExtremes && (v == 0 || v == 255)) continue;
-      const int position = 2 * rowPhase + ((phase + c) & 1);
-      sums->sum[position] += v;
-      sums->count[position] += 1;
-    }
-  }
-}
-
-void SumPositions16Plain(const SampleGrid& grid, PositionSums* sums) {
-  for (int row = 0; row < grid.height; ++row) {
-    const int rowPhase = grid.RowPhaseOfRow(row);
-    const int phase = grid.ColumnPhaseOfRow(row);
-    const std::uint8_t* s = grid.Row(row);
-    for (int c = 0; c < grid.width; ++c) {
-      std::uint16_t v;
-      std::memcpy(&v, s + c * grid.step, sizeof v);
-      const int position = 2 * rowPhase + ((phase + c) & 1);
-      sums->sum[position] += v;
-      sums->count[position] += 1;
-    }
-  }
-}
-
-void GrayCorrectPlain(const SampleGrid& grid, std::uint8_t* destination,
-                      std::ptrdiff_t destinationStep, std::ptrdiff_t destinationStride,
-                      const GrayCorrectionRecord& record) {
-  for (int row = 0; row < grid.height; ++row) {
-    const int rowPhase = grid.RowPhaseOfRow(row);
-    const int phase = grid.ColumnPhaseOfRow(row);
-    const std::uint8_t* s = grid.Row(row);
-    std::uint8_t* d = destination + row * destinationStride;
-    for (int c = 0; c < grid.width; ++c) {
-      const int position = 2 * rowPhase + ((phase + c) & 1);
-      d[c * destinationStep] =
-          GrayCorrected(s[c * grid.step], GrayGain(record, position), GrayOffset(record, position));
-    }
-  }
-}
 
 namespace {
 
@@ -73,19 +29,14 @@ namespace default_unit {
 }  // namespace default_unit
 
 #if defined(__GNUC__) && !defined(__clang__) && defined(__i386__)
-#pragma GCC push_options
-#pragma GCC target("sse2,fpmath=sse")
+ORVEX_TARGET_BEGIN("sse2,fpmath=sse")
 namespace sse_unit {
 #include "imaging/bayer/balance_arithmetic.inc"
 }  // namespace sse_unit
-#pragma GCC pop_options
+ORVEX_TARGET_END
 
 bool SseDoubles() {
-  static const bool available = [] {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("sse2") != 0;
-  }();
-  return available;
+  return TestCpuFeature(kCpuHasSse2);
 }
 
 void GrayGains(const PositionSums& s, GrayCorrectionRecord* record) {
@@ -113,24 +64,36 @@ void WhiteBalance(const std::uint32_t sum[3], const std::uint32_t count[3],
 }
 #endif
 
-SampleGrid GridOf(const std::uint8_t* pixels, const std::int32_t* region, std::int32_t bytes,
-                  std::int32_t stride, std::int32_t bayerMode) {
+SampleGrid GridOf(const KernelCall& call, std::int32_t bayerMode) {
   SampleGrid grid;
-  grid.first = pixels + static_cast<std::ptrdiff_t>(region[1]) * stride +
-               static_cast<std::ptrdiff_t>(region[0]) * bytes;
-  grid.width = region[2] - region[0];
-  grid.height = region[3] - region[1];
-  grid.step = bytes;
-  grid.stride = stride;
+  grid.first = call.SourceRow(0);
+  grid.width = call.width;
+  grid.height = call.height;
+  grid.step = call.sourceBytes;
+  grid.stride = call.sourceStride;
   const BayerPhase phase = PhaseForBayerMode(bayerMode);
   grid.rowPhase = phase.row;
   grid.columnPhase = phase.column;
   return grid;
 }
 
-template <typename Record>
-Record* RecordOf(void** parameter) {
-  return parameter == nullptr ? nullptr : static_cast<Record*>(*parameter);
+// Runs `body(call, record)` for a balance kernel whose call can be read, with at least
+// `sourceWordBytes` bytes a source sample; 0 otherwise. The measurements read their source and
+// fill their record; an empty region measures nothing, which the record then says (the gains
+// stay, the balance results are unmeasurable).
+template <typename Record, typename Body>
+std::int32_t RunBalanceKernel(std::int32_t sourceWordBytes, std::uint8_t* destination,
+                              std::uint8_t* source, const std::int32_t* region, std::int32_t x,
+                              std::int32_t y, std::int32_t destinationBytes,
+                              std::int32_t sourceBytes, std::int32_t destinationStride,
+                              std::int32_t sourceStride, void** parameter, Body body) {
+  KernelCall call;
+  const CallState state = DecodeKernelCall(destination, source, region, x, y, destinationBytes,
+                                           sourceBytes, destinationStride, sourceStride, parameter,
+                                           KernelNeeds{1, sourceWordBytes, true}, &call);
+  if (state != CallState::kReady && state != CallState::kEmpty) return 0;
+  body(call, call.RecordAs<Record>());
+  return 1;
 }
 
 // Green (positions (0, 0) and (1, 1) together), blue (0, 1) and red (1, 0).
@@ -140,27 +103,21 @@ void WhiteBalanceFromPositions(const PositionSums& s, WhiteBalanceRecord* record
   WhiteBalance(sum, count, record);
 }
 
-void RefreshImageDialog(CameraContext& context) {
-  if (ImageDialogView* view = context.imageDialog.load(std::memory_order_acquire)) {
-    view->Refresh();
-  }
-}
-
 }  // namespace
 }  // namespace bayer
 
-std::int32_t GrayBalanceKernel(std::uint8_t*, std::uint8_t* source, const std::int32_t* region,
-                               std::int32_t, std::int32_t, std::int32_t, std::int32_t sourceBytes,
-                               std::int32_t, std::int32_t sourceStride, void** parameter,
-                               std::int32_t) {
-  auto* record = bayer::RecordOf<GrayCorrectionRecord>(parameter);
-  if (record == nullptr || region == nullptr || sourceBytes < 1) return 0;
-  const bayer::SampleGrid grid =
-      bayer::GridOf(source, region, sourceBytes, sourceStride, record->BayerMode);
-  bayer::PositionSums sums;
-  if (!bayer::SumPositions8Fast(grid, true, &sums)) bayer::SumPositions8Plain(grid, true, &sums);
-  bayer::GrayGains(sums, record);
-  return 1;
+std::int32_t GrayBalanceKernel(std::uint8_t* destination, std::uint8_t* source,
+                               const std::int32_t* region, std::int32_t x, std::int32_t y,
+                               std::int32_t destinationBytes, std::int32_t sourceBytes,
+                               std::int32_t destinationStride, std::int32_t sourceStride,
+                               void** parameter, std::int32_t) {
+  return bayer::RunBalanceKernel<GrayCorrectionRecord>(
+      1, destination, source, region, x, y, destinationBytes, sourceBytes, destinationStride,
+      sourceStride, parameter, [](const KernelCall& call, GrayCorrectionRecord& record) {
+        bayer::PositionSums sums;
+        bayer::SumPositions8(bayer::GridOf(call, record.BayerMode), true, &sums);
+        bayer::GrayGains(sums, &record);
+      });
 }
 
 std::int32_t GrayCorrectionKernel(std::uint8_t* destination, std::uint8_t* source,
@@ -168,85 +125,68 @@ std::int32_t GrayCorrectionKernel(std::uint8_t* destination, std::uint8_t* sourc
                                   std::int32_t destinationBytes, std::int32_t sourceBytes,
                                   std::int32_t destinationStride, std::int32_t sourceStride,
                                   void** parameter, std::int32_t) {
-  const auto* record = bayer::RecordOf<GrayCorrectionRecord>(parameter);
-  if (record == nullptr || region == nullptr || sourceBytes < 1 || destinationBytes < 1) return 0;
-  const bayer::SampleGrid grid =
-      bayer::GridOf(source, region, sourceBytes, sourceStride, record->BayerMode);
-  std::uint8_t* out = destination + static_cast<std::ptrdiff_t>(y) * destinationStride +
-                      static_cast<std::ptrdiff_t>(x) * destinationBytes;
-  if (!bayer::GrayCorrectFast(grid, out, destinationBytes, destinationStride, *record)) {
-    bayer::GrayCorrectPlain(grid, out, destinationBytes, destinationStride, *record);
-  }
-  return 1;
+  return bayer::RunBalanceKernel<const GrayCorrectionRecord>(
+      1, destination, source, region, x, y, destinationBytes, sourceBytes, destinationStride,
+      sourceStride, parameter, [](const KernelCall& call, const GrayCorrectionRecord& record) {
+        bayer::GrayCorrect(bayer::GridOf(call, record.BayerMode), call.DestinationRow(0),
+                           call.destinationBytes, call.destinationStride, record);
+      });
 }
 
-std::int32_t WhiteBalanceKernel8(std::uint8_t*, std::uint8_t* source, const std::int32_t* region,
-                                 std::int32_t, std::int32_t, std::int32_t, std::int32_t sourceBytes,
-                                 std::int32_t, std::int32_t sourceStride, void** parameter,
-                                 std::int32_t) {
-  auto* record = bayer::RecordOf<WhiteBalanceRecord>(parameter);
-  if (record == nullptr || region == nullptr || sourceBytes < 1) return 0;
-  const bayer::SampleGrid grid =
-      bayer::GridOf(source, region, sourceBytes, sourceStride, record->BayerMode);
-  bayer::PositionSums sums;
-  if (!bayer::SumPositions8Fast(grid, false, &sums)) bayer::SumPositions8Plain(grid, false, &sums);
-  bayer::WhiteBalanceFromPositions(sums, record);
-  return 1;
+std::int32_t WhiteBalanceKernel8(std::uint8_t* destination, std::uint8_t* source,
+                                 const std::int32_t* region, std::int32_t x, std::int32_t y,
+                                 std::int32_t destinationBytes, std::int32_t sourceBytes,
+                                 std::int32_t destinationStride, std::int32_t sourceStride,
+                                 void** parameter, std::int32_t) {
+  return bayer::RunBalanceKernel<WhiteBalanceRecord>(
+      1, destination, source, region, x, y, destinationBytes, sourceBytes, destinationStride,
+      sourceStride, parameter, [](const KernelCall& call, WhiteBalanceRecord& record) {
+        bayer::PositionSums sums;
+        bayer::SumPositions8(bayer::GridOf(call, record.BayerMode), false, &sums);
+        bayer::WhiteBalanceFromPositions(sums, &record);
+      });
 }
 
-std::int32_t WhiteBalanceKernel16(std::uint8_t*, std::uint8_t* source, const std::int32_t* region,
-                                  std::int32_t, std::int32_t, std::int32_t,
-                                  std::int32_t sourceBytes, std::int32_t, std::int32_t sourceStride,
+std::int32_t WhiteBalanceKernel16(std::uint8_t* destination, std::uint8_t* source,
+                                  const std::int32_t* region, std::int32_t x, std::int32_t y,
+                                  std::int32_t destinationBytes, std::int32_t sourceBytes,
+                                  std::int32_t destinationStride, std::int32_t sourceStride,
                                   void** parameter, std::int32_t) {
-  auto* record = bayer::RecordOf<WhiteBalanceRecord>(parameter);
-  if (record == nullptr || region == nullptr || sourceBytes < 2) return 0;
-  const bayer::SampleGrid grid =
-      bayer::GridOf(source, region, sourceBytes, sourceStride, record->BayerMode);
-  bayer::PositionSums sums;
-  if (!bayer::SumPositions16Fast(grid, &sums)) bayer::SumPositions16Plain(grid, &sums);
-  bayer::WhiteBalanceFromPositions(sums, record);
-  return 1;
+  return bayer::RunBalanceKernel<WhiteBalanceRecord>(
+      2, destination, source, region, x, y, destinationBytes, sourceBytes, destinationStride,
+      sourceStride, parameter, [](const KernelCall& call, WhiteBalanceRecord& record) {
+        bayer::PositionSums sums;
+        bayer::SumPositions16(bayer::GridOf(call, record.BayerMode), &sums);
+        bayer::WhiteBalanceFromPositions(sums, &record);
+      });
 }
 
-void GrayCorrectionStage(CameraContext& context) {
-  ImageBuffer* raw = context.RawImage8.get();
-  if (raw == nullptr) return;
-  ImageSettings& s = context.image;
+void GrayCorrectionStage(const ImageSettings& s, ImageBuffer& raw, FrameMeasurements* measured) {
   GrayCorrectionRecord record{s.BayerMode, s.GainR1,   s.GainG1,   s.GainG2,  s.GainB1,
                               s.OffsetR1,  s.OffsetG1, s.OffsetG2, s.OffsetB1};
   void* parameter = &record;
   const std::int32_t count = s.GrayBalanceCount;
   if (count != 0) {
-    ApplyKernel(*raw, GrayBalanceKernel, *raw, nullptr, 0, 0, &parameter, 0);
-    s.GainR1 = record.GainR1;
-    s.GainG1 = record.GainG1;
-    s.GainG2 = record.GainG2;
-    s.GainB1 = record.GainB1;
-    bayer::RefreshImageDialog(context);
-    // Counting on below the smallest value would wrap around; it measures every frame anyway.
-    if (count != INT32_MIN) s.GrayBalanceCount = count - 1;
+    ApplyKernel(raw, GrayBalanceKernel, raw, nullptr, 0, 0, &parameter, 0);
+    measured->grayBalance =
+        GrayBalanceResult{record.GainR1, record.GainG1, record.GainG2, record.GainB1, count};
   }
-  ApplyKernel(*raw, GrayCorrectionKernel, *raw, nullptr, 0, 0, &parameter, 0);
+  ApplyKernel(raw, GrayCorrectionKernel, raw, nullptr, 0, 0, &parameter, 0);
 }
 
-void MeasureWhiteBalance(CameraContext& context, ImageBuffer& source) {
-  ImageSettings& s = context.image;
+WhiteBalanceResult MeasureWhiteBalance(const ImageSettings& s, ImageBuffer& source) {
   WhiteBalanceRecord record{0, 0, 0, s.BayerMode};
   void* parameter = &record;
   const PixelKernel kernel = source.bitsPerPixel == 16  ? WhiteBalanceKernel16
                              : source.bitsPerPixel == 8 ? WhiteBalanceKernel8
                                                         : nullptr;
+  WhiteBalanceResult result;
   if (ApplyKernel(source, kernel, source, nullptr, 0, 0, &parameter, 0) == 1) {
-    if (record.blue >= 0) s.B_Gain = std::min(record.blue, 400);
-    if (record.green >= 0) s.G_Gain = std::min(record.green, 400);
-    if (record.red >= 0) s.R_Gain = std::min(record.red, 400);
+    if (record.blue >= 0) result.blue = std::min(record.blue, 400);
+    if (record.green >= 0) result.green = std::min(record.green, 400);
+    if (record.red >= 0) result.red = std::min(record.red, 400);
   }
-  bayer::RefreshImageDialog(context);
-  if (s.BayerGainAuto != 0 && s.BayerGainOnce1 != 0 && s.BayerGainOnce2 != 0) {
-    s.BayerGainAuto = 0;
-    s.BayerGainOnce1 = 0;
-    s.BayerGainOnce2 = 0;
-  }
+  return result;
 }
 
 }  // namespace orvex

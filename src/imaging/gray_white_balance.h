@@ -2,11 +2,12 @@
 
 #include <cstdint>
 
+#include "base/camera_settings.h"
+#include "imaging/frame_measurements.h"
 #include "imaging/pixel_kernel.h"
 
 namespace orvex {
 
-class CameraContext;
 class ImageBuffer;
 
 // The parameter record of the gray kernels.
@@ -31,13 +32,15 @@ struct WhiteBalanceRecord {
   std::int32_t BayerMode;
 };
 
-// Gray correction of RawImage8 in place (ColorType 0, GrayMode 1), measuring new gray gains
-// first while GrayBalanceCount is non-zero.
-void GrayCorrectionStage(CameraContext& context);
+// Gray correction of RawImage8 in place (ColorType 0, GrayMode 1). While GrayBalanceCount is
+// non-zero it first measures new gray gains, corrects this frame with them and reports them in
+// `measured`.
+void GrayCorrectionStage(const ImageSettings& image, ImageBuffer& raw8,
+                         FrameMeasurements* measured);
 
 // White balance measurement on the raw source of a Bayer conversion (while BayerGainAuto is
-// set): new R_Gain, G_Gain, B_Gain, the dialog refresh and the end of a one-shot balance.
-void MeasureWhiteBalance(CameraContext& context, ImageBuffer& source);
+// set): the new R_Gain, G_Gain and B_Gain it could measure.
+WhiteBalanceResult MeasureWhiteBalance(const ImageSettings& image, ImageBuffer& source);
 
 // The kernels (PixelKernels; destination = source). GrayBalanceKernel measures new gray gains
 // into its GrayCorrectionRecord: GainG1 = 128, the others 128 x the first green mean over their

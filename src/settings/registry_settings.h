@@ -3,7 +3,7 @@
 #include <array>
 #include <cstdint>
 
-#include "core/camera_settings.h"
+#include "base/camera_settings.h"
 #include "platform/registry_store.h"
 #include "settings/settings_keys.h"
 

@@ -47,14 +47,14 @@ class AcquisitionTest : public UnitPlatformTest {
     driver.SetPresent(0, true);
     SeedSettings(registry, Geometry{TH, EHS, EH, TV, EVS, EV});
     ASSERT_EQ(context.Initialize(kNotify), 1);
-    ImageSettings& s = context.image;
+    ImageSettings& s = context.Settings().image;
     s.Brightness = s.Contrast = s.Hue = s.Saturation = s.Sharpness = 0;
     s.Gamma = 100;
     s.GrayMode = 0;
-    context.analog.AutoIris = 0;
-    context.format.Color = 0;
+    context.Settings().analog.AutoIris = 0;
+    context.Settings().format.Color = 0;
     ASSERT_EQ(context.SetCaptureWindowEx(TH, EHS, EH, TV, EVS, EV), 1);
-    context.frameWindow = kFrames;
+    context.Acquisition().frameWindow = kFrames;
     driver.SetFrameFiller([](std::uint32_t sequence, std::uint8_t* bytes, std::uint32_t length) {
       for (std::uint32_t i = 0; i < length; ++i) bytes[i] = Byte(sequence, i);
     });
@@ -65,7 +65,7 @@ class AcquisitionTest : public UnitPlatformTest {
 
   void TearDown() override {
     driver.StopHolding();
-    context.StopPreview();
+    context.LivePreview().StopPreview();
   }
 
   static std::uint8_t Byte(std::uint32_t sequence, std::size_t index) {

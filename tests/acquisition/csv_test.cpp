@@ -27,11 +27,12 @@ class CsvTest : public AcquisitionTest {
 
   // RawImage8 of this size, sample (column, row in memory) = row * 40 + column.
   void MakeRaw(std::int32_t width, std::int32_t height) {
-    ASSERT_EQ(context.RawImage8->Create(width, height, 8), 1);
-    std::fill_n(context.RawImage8->pixels, context.RawImage8->ByteSize(), 0xEE);  // padding
+    ASSERT_EQ(context.Images().RawImage8->Create(width, height, 8), 1);
+    std::fill_n(context.Images().RawImage8->pixels, context.Images().RawImage8->ByteSize(),
+                0xEE);  // padding
     for (std::int32_t row = 0; row < height; ++row) {
       for (std::int32_t column = 0; column < width; ++column) {
-        context.RawImage8->pixels[row * context.RawImage8->stride + column] =
+        context.Images().RawImage8->pixels[row * context.Images().RawImage8->stride + column] =
             static_cast<std::uint8_t>(row * 40 + column);
       }
     }
@@ -48,7 +49,7 @@ class CsvTest : public AcquisitionTest {
 
   std::string Save(std::int32_t format = 0) {
     const std::string path = (directory_ / "image.csv").string();
-    EXPECT_EQ(context.SaveImage(path.c_str(), format), 1);
+    EXPECT_EQ(context.Acquisition().SaveImage(path.c_str(), format), 1);
     std::ifstream file(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
   }
@@ -66,8 +67,8 @@ TEST_F(CsvTest, LinesFollowMemoryRowsWhateverTheWidth) {
   MakeRaw(9, 1);
   EXPECT_EQ(Save(12345), "0,1,2,3,4,5,6,7,8;\r\n");
   // Three-digit values and the largest one.
-  context.RawImage8->pixels[0] = 255;
-  context.RawImage8->pixels[1] = 100;
+  context.Images().RawImage8->pixels[0] = 255;
+  context.Images().RawImage8->pixels[1] = 100;
   EXPECT_EQ(Save(), "255,100,2,3,4,5,6,7,8;\r\n");
 }
 
@@ -78,27 +79,27 @@ TEST_F(CsvTest, ExistingLongerFileIsTruncated) {
 }
 
 TEST_F(CsvTest, EmptyImageGivesAnEmptyFile) {
-  context.RawImage8->Release();
+  context.Images().RawImage8->Release();
   EXPECT_EQ(Save(), "");
 }
 
 TEST_F(CsvTest, SixteenBitFormatsStillWriteTheEightBitImage) {
-  context.format.Color = 1;
-  ASSERT_EQ(context.SnapShot(nullptr, 0, 0), 1);
+  context.Settings().format.Color = 1;
+  ASSERT_EQ(context.Acquisition().SnapShot(nullptr, 0, 0), 1);
   MakeRaw(3, 2);
-  std::fill_n(context.RawImage16->pixels, context.RawImage16->ByteSize(), 0x77);
+  std::fill_n(context.Images().RawImage16->pixels, context.Images().RawImage16->ByteSize(), 0x77);
   EXPECT_EQ(Save(), Line(0, 3) + Line(1, 3));
 }
 
 TEST_F(CsvTest, FailuresRecordTheirCodes) {
   const std::string missing = (directory_ / "missing" / "image.csv").string();
-  EXPECT_EQ(context.SaveImage(missing.c_str(), 0), 0);
+  EXPECT_EQ(context.Acquisition().SaveImage(missing.c_str(), 0), 0);
   EXPECT_EQ(Errors(), std::vector<std::int32_t>{9});
   EXPECT_FALSE(std::filesystem::exists(missing));
 
   CameraContext unlinked;  // never initialized: no device link
   const std::string path = (directory_ / "unlinked.csv").string();
-  EXPECT_EQ(unlinked.SaveImage(path.c_str(), 0), 0);
+  EXPECT_EQ(unlinked.Acquisition().SaveImage(path.c_str(), 0), 0);
   EXPECT_EQ(unlinked.TakeLastError(), 1);
   EXPECT_FALSE(std::filesystem::exists(path));
 }

@@ -8,9 +8,11 @@
 #include <utility>
 #include <vector>
 
+#include "acquisition/apply_measurements.h"
 #include "core/camera_context.h"
 #include "imaging/auto_exposure_internal.h"
 #include "imaging/image_buffer.h"
+#include "platform/platform_services.h"
 #include "support/unit_platform.h"
 
 namespace orvex {
@@ -50,6 +52,14 @@ void FillAll(ImageBuffer& image, std::uint16_t value) {
   Fill(image, {0, 0, image.width, image.height}, value);
 }
 
+// One frame through the automatic exposure, its decision carried out as the acquisition does.
+int Step(CameraContext& camera, ImageBuffer* image) {
+  FrameMeasurements measured;
+  const int result = AutoExposureStep(camera.Settings().analog, image, &measured);
+  ApplyMeasurements(measured, *camera.Link(), camera.Settings(), camera.Views(), platform::Clock());
+  return result;
+}
+
 class AutoExposureTest : public testing::UnitPlatformTest {
  protected:
   void SetUp() override {
@@ -57,16 +67,16 @@ class AutoExposureTest : public testing::UnitPlatformTest {
     driver.SetPresent(0, true);
     context.Initialize(0);
     ASSERT_NE(context.Link(), nullptr);
-    ASSERT_EQ(context.RawImage8->Create(1280, 1024, 8), 1);
-    raw = context.RawImage8.get();
+    ASSERT_EQ(context.Images().RawImage8->Create(1280, 1024, 8), 1);
+    raw = context.Images().RawImage8.get();
     FillAll(*raw, 130);
-    context.analog.AutoIris = 1;
-    context.analog.Exposure = 100;
-    context.analogDialog = &dialog;
+    context.Settings().analog.AutoIris = 1;
+    context.Settings().analog.Exposure = 100;
+    context.Views().analogDialog = &dialog;
     driver.ClearLog();
     clock.ClearSleeps();
   }
-  void TearDown() override { context.analogDialog = nullptr; }
+  void TearDown() override { context.Views().analogDialog = nullptr; }
 
   // Each window at its own level on a mid-gray frame.
   void SetWindowMeans(const std::array<std::uint16_t, 5>& means) {
@@ -77,7 +87,7 @@ class AutoExposureTest : public testing::UnitPlatformTest {
   // Runs frames until one is measured; the counter starts each test at 0, so that is the third.
   int RunToMeasurement() {
     for (int frame = 1; frame <= 3; ++frame) {
-      if (AutoExposureStep(context, raw) == 1) return frame;
+      if (Step(context, raw) == 1) return frame;
     }
     return 0;
   }
@@ -96,12 +106,12 @@ class AutoExposureTest : public testing::UnitPlatformTest {
 };
 
 TEST_F(AutoExposureTest, OffOrWithoutFrameNothingIsCounted) {
-  context.analog.AutoIris = 0;
-  for (int i = 0; i < 5; ++i) EXPECT_EQ(AutoExposureStep(context, raw), 0);
-  context.analog.AutoIris = 3;
-  EXPECT_EQ(AutoExposureStep(context, raw), 0);
-  context.analog.AutoIris = 1;
-  EXPECT_EQ(AutoExposureStep(context, nullptr), 0);
+  context.Settings().analog.AutoIris = 0;
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(Step(context, raw), 0);
+  context.Settings().analog.AutoIris = 3;
+  EXPECT_EQ(Step(context, raw), 0);
+  context.Settings().analog.AutoIris = 1;
+  EXPECT_EQ(Step(context, nullptr), 0);
   EXPECT_EQ(AutoExposureCounterForTesting(), 0);
   EXPECT_TRUE(driver.Requests().empty());
 }
@@ -109,9 +119,9 @@ TEST_F(AutoExposureTest, OffOrWithoutFrameNothingIsCounted) {
 TEST_F(AutoExposureTest, EveryThirdFrameIsMeasuredAndAnInBandFrameChangesNothing) {
   SetWindowMeans({100, 160, 130, 101, 159});
   std::vector<int> results;
-  for (int frame = 0; frame < 9; ++frame) results.push_back(AutoExposureStep(context, raw));
+  for (int frame = 0; frame < 9; ++frame) results.push_back(Step(context, raw));
   EXPECT_EQ(results, (std::vector<int>{0, 0, 1, 0, 0, 1, 0, 0, 1}));
-  EXPECT_EQ(context.analog.Exposure, 100);
+  EXPECT_EQ(context.Settings().analog.Exposure, 100);
   EXPECT_TRUE(driver.Requests().empty());
   EXPECT_TRUE(dialog.calls.empty());
 }
@@ -136,11 +146,11 @@ TEST_F(AutoExposureTest, ExposureFollowsTheBrightnessFactor) {
     driver.ClearLog();
     clock.ClearSleeps();
     dialog.calls.clear();
-    context.analog.Exposure = c.before;
+    context.Settings().analog.Exposure = c.before;
     SetWindowMeans(c.means);
 
     EXPECT_EQ(RunToMeasurement(), 3);
-    EXPECT_EQ(context.analog.Exposure, c.after);
+    EXPECT_EQ(context.Settings().analog.Exposure, c.after);
     if (c.after == c.before) {
       EXPECT_TRUE(ExposureWrites().empty());
       EXPECT_TRUE(dialog.calls.empty());
@@ -161,28 +171,30 @@ TEST_F(AutoExposureTest, WindowsLieWhereTheyShouldInImageCoordinates) {
   for (int i = 0; i < 5; ++i) {
     SCOPED_TRACE(::testing::Message() << "window " << i);
     ResetAutoExposureCounterForTesting();
-    context.analog.Exposure = 100;
+    context.Settings().analog.Exposure = 100;
     FillAll(*raw, 80);
     const Rect4 w = kWindows[i];
     Fill(*raw, {w[0] - 1, w[1] - 1, w[2] + 1, w[3] + 1}, 0);
     Fill(*raw, w, 100);
     EXPECT_EQ(RunToMeasurement(), 3);
-    EXPECT_EQ(context.analog.Exposure, 83);
+    EXPECT_EQ(context.Settings().analog.Exposure, 83);
   }
 }
 
 TEST_F(AutoExposureTest, GainModeSetsAllFiveGains) {
-  context.analog.AutoIris = 2;
+  context.Settings().analog.AutoIris = 2;
   auto setGains = [this](std::int32_t value) {
-    for (Setting* gain : {&context.analog.Global, &context.analog.ColorG1, &context.analog.ColorR,
-                          &context.analog.ColorB, &context.analog.ColorG2}) {
+    for (Setting* gain : {&context.Settings().analog.Global, &context.Settings().analog.ColorG1,
+                          &context.Settings().analog.ColorR, &context.Settings().analog.ColorB,
+                          &context.Settings().analog.ColorG2}) {
       *gain = value;
     }
   };
   auto gains = [this] {
-    return std::vector<std::int32_t>{context.analog.Global, context.analog.ColorG1,
-                                     context.analog.ColorR, context.analog.ColorB,
-                                     context.analog.ColorG2};
+    return std::vector<std::int32_t>{
+        context.Settings().analog.Global, context.Settings().analog.ColorG1,
+        context.Settings().analog.ColorR, context.Settings().analog.ColorB,
+        context.Settings().analog.ColorG2};
   };
 
   setGains(17);
@@ -196,13 +208,13 @@ TEST_F(AutoExposureTest, GainModeSetsAllFiveGains) {
   EXPECT_EQ(gains(), std::vector<std::int32_t>(5, 0));
 
   EXPECT_EQ(dialog.calls, (std::vector<std::pair<int, std::int32_t>>{{1015, 4}, {1015, 0}}));
-  EXPECT_EQ(context.analog.Exposure, 100);
+  EXPECT_EQ(context.Settings().analog.Exposure, 100);
   EXPECT_TRUE(driver.Requests().empty());
 }
 
 TEST_F(AutoExposureTest, SixteenBitFramesAreMeasuredOnBitsTwoToNine) {
-  ASSERT_EQ(context.RawImage16->Create(1280, 1024, 16), 1);
-  raw = context.RawImage16.get();
+  ASSERT_EQ(context.Images().RawImage16->Create(1280, 1024, 16), 1);
+  raw = context.Images().RawImage16.get();
 
   // 400, 403 and 400 + 1024 all measure 100: in the band, nothing changes.
   const std::uint16_t samples[] = {400, 403, 1424};
@@ -212,30 +224,30 @@ TEST_F(AutoExposureTest, SixteenBitFramesAreMeasuredOnBitsTwoToNine) {
     }
   }
   EXPECT_EQ(RunToMeasurement(), 3);
-  EXPECT_EQ(context.analog.Exposure, 100);
+  EXPECT_EQ(context.Settings().analog.Exposure, 100);
 
   // 200 measures 50, a little dark (its low byte alone would read bright):
   // e = 1.2500000000000002 and 100 / e = 79.99999999999999.
   FillAll(*raw, 200);
   EXPECT_EQ(RunToMeasurement(), 3);
-  EXPECT_EQ(context.analog.Exposure, 79);
+  EXPECT_EQ(context.Settings().analog.Exposure, 79);
 }
 
 // Two cameras previewing at once share the counter: over 600 frames exactly 200 are measured.
 TEST_F(AutoExposureTest, TwoPreviewThreadsShareTheRhythmWithoutLosingFrames) {
   CameraContext second;
   second.Initialize(0);
-  ASSERT_EQ(second.RawImage8->Create(64, 48, 8), 1);
-  ASSERT_EQ(context.RawImage8->Create(64, 48, 8), 1);
-  FillAll(*context.RawImage8, 130);
-  FillAll(*second.RawImage8, 130);
-  second.analog.AutoIris = 1;
+  ASSERT_EQ(second.Images().RawImage8->Create(64, 48, 8), 1);
+  ASSERT_EQ(context.Images().RawImage8->Create(64, 48, 8), 1);
+  FillAll(*context.Images().RawImage8, 130);
+  FillAll(*second.Images().RawImage8, 130);
+  second.Settings().analog.AutoIris = 1;
   ResetAutoExposureCounterForTesting();
 
   int measured[2] = {0, 0};
   auto run = [](CameraContext& camera, int& count) {
     for (int frame = 0; frame < 300; ++frame)
-      count += AutoExposureStep(camera, camera.RawImage8.get());
+      count += Step(camera, camera.Images().RawImage8.get());
   };
   std::thread first(run, std::ref(context), std::ref(measured[0]));
   std::thread other(run, std::ref(second), std::ref(measured[1]));

@@ -3,6 +3,7 @@
 #include <memory>
 #include <random>
 
+#include "acquisition/apply_measurements.h"
 #include "bayer/bayer_test_support.h"
 #include "core/camera_context.h"
 #include "imaging/bayer_conversion.h"
@@ -57,18 +58,29 @@ class BayerConvertTest : public testing::UnitPlatformTest {
   }
 
   void SetGains(int red, int green, int blue) {
-    context.image.R_Gain = red;
-    context.image.G_Gain = green;
-    context.image.B_Gain = blue;
+    context.Settings().image.R_Gain = red;
+    context.Settings().image.G_Gain = green;
+    context.Settings().image.B_Gain = blue;
+  }
+
+  // The conversion with the processor features of `processor`, its white balance carried out
+  // as the acquisition does.
+  int Convert(ImageBuffer& destination, ImageBuffer& source) {
+    FrameMeasurements measured;
+    const int result =
+        BayerConvert(context.Settings().image, processor, destination, source, &measured);
+    ApplyBalanceGains(measured, context.Settings().image, context.Views());
+    return result;
   }
 
   void ExpectGains(int red, int green, int blue) {
-    EXPECT_EQ(context.image.R_Gain, red);
-    EXPECT_EQ(context.image.G_Gain, green);
-    EXPECT_EQ(context.image.B_Gain, blue);
+    EXPECT_EQ(context.Settings().image.R_Gain, red);
+    EXPECT_EQ(context.Settings().image.G_Gain, green);
+    EXPECT_EQ(context.Settings().image.B_Gain, blue);
   }
 
   CameraContext context;
+  ProcessorInfo processor;
   RefreshCounter dialog;
 };
 
@@ -96,8 +108,8 @@ TEST(ChooseDemosaicKernelTest, FirstMatchWins) {
 }
 
 TEST_F(BayerConvertTest, ColorImage32UsesThePlainFormAndNeverWritesItsBorder) {
-  context.processorInfo = ProcessorInfo{kAllFeatures, kAllFeatures};
-  context.image.BayerMode = 3;
+  processor = ProcessorInfo{kAllFeatures, kAllFeatures};
+  context.Settings().image.BayerMode = 3;
   SetGains(100, 100, 100);
   const int w = 37, h = 9;
   auto raw = Image(w, h, 8);
@@ -105,7 +117,7 @@ TEST_F(BayerConvertTest, ColorImage32UsesThePlainFormAndNeverWritesItsBorder) {
   for (std::size_t i = 0; i < raw->ByteSize(); ++i)
     raw->pixels[i] = static_cast<std::uint8_t>(rng());
   auto color = Image(w, h, 32, 0x5A);
-  EXPECT_EQ(BayerConvert(context, *color, *raw), 1);
+  EXPECT_EQ(Convert(*color, *raw), 1);
 
   auto expected = Image(w, h, 32, 0x5A);
   BayerRecord record{3, 100, 100, 100};
@@ -143,10 +155,10 @@ TEST_F(BayerConvertTest, VectorFormsBlackenTheirColumnsOnlyWhileTheGainsAllowThe
                         {{kAllFeatures, kAllFeatures}, 201, false},
                         {{kAllFeatures, 0}, 100, false}};
   for (const Case& c : cases) {
-    context.processorInfo = c.processor;
+    processor = c.processor;
     SetGains(c.redGain, 100, 100);
     auto color = Image(w, h, 24, 0x77);
-    BayerConvert(context, *color, *raw);
+    Convert(*color, *raw);
     EXPECT_EQ(columnZeroUntouched(*color), !c.vector) << c.redGain;
     const std::uint8_t* lastColumn = color->pixels + 5 * color->stride + 3 * (w - 1);
     EXPECT_EQ(lastColumn[1], c.vector ? 0 : 0x77);
@@ -156,25 +168,25 @@ TEST_F(BayerConvertTest, VectorFormsBlackenTheirColumnsOnlyWhileTheGainsAllowThe
 }
 
 TEST_F(BayerConvertTest, OneShotWhiteBalanceMeasuresExactlyOneConvertedFrame) {
-  context.imageDialog = &dialog;
-  context.processorInfo = ProcessorInfo{kAllFeatures, kAllFeatures};
-  context.image.BayerMode = 3;
+  context.Views().imageDialog = &dialog;
+  processor = ProcessorInfo{kAllFeatures, kAllFeatures};
+  context.Settings().image.BayerMode = 3;
   SetGains(100, 100, 100);
-  context.image.BayerGainAuto = 1;
-  context.image.BayerGainOnce1 = 1;
-  context.image.BayerGainOnce2 = 1;
+  context.Settings().image.BayerGainAuto = 1;
+  context.Settings().image.BayerGainOnce1 = 1;
+  context.Settings().image.BayerGainOnce2 = 1;
   // Green, blue and red means; 100 x 100 / 40 comes out as 249.99... in the measurement's
   // double arithmetic, and 100 x 100 / 200 as 49.99...
   const int values[3] = {100, 40, 200};
   auto raw = Mosaic(16, 12, 8, 3, values);
   auto color = Image(16, 12, 24, 0x77);
   // Nothing but a conversion measures: the flags wait for one.
-  EXPECT_EQ(context.image.BayerGainOnce1, 1);
-  BayerConvert(context, *color, *raw);
+  EXPECT_EQ(context.Settings().image.BayerGainOnce1, 1);
+  Convert(*color, *raw);
   ExpectGains(49, 100, 249);
-  EXPECT_EQ(context.image.BayerGainAuto, 0);
-  EXPECT_EQ(context.image.BayerGainOnce1, 0);
-  EXPECT_EQ(context.image.BayerGainOnce2, 0);
+  EXPECT_EQ(context.Settings().image.BayerGainAuto, 0);
+  EXPECT_EQ(context.Settings().image.BayerGainOnce1, 0);
+  EXPECT_EQ(context.Settings().image.BayerGainOnce2, 0);
   EXPECT_EQ(dialog.count, 1);
   // The new blue gain is above 200, so this very frame was converted by the plain form, which
   // leaves column 0 alone.
@@ -182,35 +194,35 @@ TEST_F(BayerConvertTest, OneShotWhiteBalanceMeasuresExactlyOneConvertedFrame) {
 
   const int other[3] = {100, 20, 100};
   auto next = Mosaic(16, 12, 8, 3, other);
-  BayerConvert(context, *color, *next);
+  Convert(*color, *next);
   ExpectGains(49, 100, 249);
   EXPECT_EQ(dialog.count, 1);
-  context.imageDialog = nullptr;
+  context.Views().imageDialog = nullptr;
 }
 
 TEST_F(BayerConvertTest, ContinuousWhiteBalanceMeasuresEveryFrameAndLimitsTo400) {
-  context.image.BayerMode = 1;
-  context.image.BayerGainAuto = 1;
+  context.Settings().image.BayerMode = 1;
+  context.Settings().image.BayerGainAuto = 1;
   SetGains(100, 100, 100);
   auto color = Image(10, 6, 24);
   const int first[3] = {100, 20, 200};
-  BayerConvert(context, *color, *Mosaic(10, 6, 8, 1, first));
+  Convert(*color, *Mosaic(10, 6, 8, 1, first));
   ExpectGains(50, 100, 400);  // 500 limited
   const int second[3] = {90, 90, 30};
-  BayerConvert(context, *color, *Mosaic(10, 6, 8, 1, second));
+  Convert(*color, *Mosaic(10, 6, 8, 1, second));
   ExpectGains(299, 100, 99);  // the double arithmetic's truncation, not 300 and 100
-  EXPECT_EQ(context.image.BayerGainAuto, 1);
+  EXPECT_EQ(context.Settings().image.BayerGainAuto, 1);
 
   // Ten-bit words, summed as they are.
   const int words[3] = {400, 200, 800};
   auto color48 = Image(10, 6, 48);
-  BayerConvert(context, *color48, *Mosaic(10, 6, 16, 1, words));
+  Convert(*color48, *Mosaic(10, 6, 16, 1, words));
   ExpectGains(50, 100, 200);
 }
 
 TEST_F(BayerConvertTest, WhiteBalanceCountsEverySampleIncludingZeroAndFullScale) {
-  context.image.BayerMode = 0;
-  context.image.BayerGainAuto = 1;
+  context.Settings().image.BayerMode = 0;
+  context.Settings().image.BayerGainAuto = 1;
   // Blue samples alternate 0 and 255 down the columns: mean 127.5; green 255.
   auto raw = Image(8, 8, 8);
   for (int r = 0; r < 8; ++r) {
@@ -220,26 +232,26 @@ TEST_F(BayerConvertTest, WhiteBalanceCountsEverySampleIncludingZeroAndFullScale)
     }
   }
   auto color = Image(8, 8, 24);
-  BayerConvert(context, *color, *raw);
+  Convert(*color, *raw);
   ExpectGains(100, 100, 200);
 }
 
 TEST_F(BayerConvertTest, WhiteBalanceKeepsGainsItCannotMeasure) {
-  context.image.BayerGainAuto = 1;
+  context.Settings().image.BayerGainAuto = 1;
   auto color = Image(12, 8, 24);
   // No blue signal: the blue gain would divide by zero and stays; red is measured.
   SetGains(123, 111, 145);
   const int noBlue[3] = {100, 0, 50};
-  BayerConvert(context, *color, *Mosaic(12, 8, 8, 0, noBlue));
+  Convert(*color, *Mosaic(12, 8, 8, 0, noBlue));
   ExpectGains(200, 100, 145);
   // No green signal: nothing is measured.
   SetGains(123, 111, 145);
   const int noGreen[3] = {0, 80, 50};
-  BayerConvert(context, *color, *Mosaic(12, 8, 8, 0, noGreen));
+  Convert(*color, *Mosaic(12, 8, 8, 0, noGreen));
   ExpectGains(123, 111, 145);
   // A single row has no red position at all.
   auto row = Image(12, 1, 8, 60);
-  BayerConvert(context, *color, *row);
+  Convert(*color, *row);
   ExpectGains(123, 111, 145);
 }
 

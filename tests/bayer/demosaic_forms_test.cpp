@@ -90,41 +90,41 @@ class Avx2FormsTest : public ::testing::Test {
 };
 
 TEST_F(Avx2FormsTest, Demosaic8MatchesThePlainForm) {
-  ExpectSameBytes(Demosaic8, bayer::Demosaic8Avx2, 1, 3);
-  ExpectSameBytes(Demosaic8, bayer::Demosaic8Avx2, 1, 4);
+  ExpectSameBytes(Demosaic8, bayer::Demosaic8_AVX2, 1, 3);
+  ExpectSameBytes(Demosaic8, bayer::Demosaic8_AVX2, 1, 4);
 }
 
 TEST_F(Avx2FormsTest, Demosaic16MatchesThePlainForm) {
-  ExpectSameBytes(Demosaic16, bayer::Demosaic16Avx2, 2, 6);
-  ExpectSameBytes(Demosaic16, bayer::Demosaic16Avx2, 2, 8);
+  ExpectSameBytes(Demosaic16, bayer::Demosaic16_AVX2, 2, 6);
+  ExpectSameBytes(Demosaic16, bayer::Demosaic16_AVX2, 2, 8);
   // Words beyond ten bits, where 16-bit sums would overflow.
-  ExpectSameBytes(Demosaic16, bayer::Demosaic16Avx2, 2, 6, 65536);
-  ExpectSameBytes(Demosaic16, bayer::Demosaic16Avx2, 2, 8, 5000);
+  ExpectSameBytes(Demosaic16, bayer::Demosaic16_AVX2, 2, 6, 65536);
+  ExpectSameBytes(Demosaic16, bayer::Demosaic16_AVX2, 2, 8, 5000);
 }
 
 TEST_F(Avx2FormsTest, VectorFormsMatchTheirModels) {
-  ExpectSameBytes(bayer::Demosaic8Sse2Model, bayer::Demosaic8Sse2Avx2, 1, 3);
-  ExpectSameBytes(bayer::Demosaic8MmxModel, bayer::Demosaic8MmxAvx2, 1, 3);
-  ExpectSameBytes(bayer::Demosaic8Sse2Model, bayer::Demosaic8Sse2Avx2, 1, 4);
+  ExpectSameBytes(bayer::Demosaic8Sse2_C, bayer::Demosaic8Sse2_AVX2, 1, 3);
+  ExpectSameBytes(bayer::Demosaic8Mmx_C, bayer::Demosaic8Mmx_AVX2, 1, 3);
+  ExpectSameBytes(bayer::Demosaic8Sse2_C, bayer::Demosaic8Sse2_AVX2, 1, 4);
 }
 
 TEST(ExactFormsTest, Sse2Demosaic8MatchesThePlainForm) {
-  ExpectSameBytes(Demosaic8, bayer::Demosaic8Sse2Exact, 1, 3);
-  ExpectSameBytes(Demosaic8, bayer::Demosaic8Sse2Exact, 1, 4);
+  ExpectSameBytes(Demosaic8, bayer::Demosaic8_SSE2, 1, 3);
+  ExpectSameBytes(Demosaic8, bayer::Demosaic8_SSE2, 1, 4);
 }
 
 TEST(VectorFormsTest, IntrinsicFormsMatchTheirModels) {
-  ExpectSameBytes(bayer::Demosaic8Sse2Model, Demosaic8Sse2, 1, 3);
-  ExpectSameBytes(bayer::Demosaic8Sse3Model, Demosaic8Sse3, 1, 3);
-  ExpectSameBytes(bayer::Demosaic8MmxModel, Demosaic8Mmx, 1, 3);
+  ExpectSameBytes(bayer::Demosaic8Sse2_C, Demosaic8Sse2, 1, 3);
+  ExpectSameBytes(bayer::Demosaic8Sse3_C, Demosaic8Sse3, 1, 3);
+  ExpectSameBytes(bayer::Demosaic8Mmx_C, Demosaic8Mmx, 1, 3);
 }
 
 TEST(VectorFormsTest, FastestEquivalentKeepsTheKernelsBytes) {
-  for (PixelKernel kernel :
-       {PixelKernel{Demosaic8}, PixelKernel{Demosaic16}, PixelKernel{Demosaic8Sse2},
-        PixelKernel{Demosaic8Sse3}, PixelKernel{Demosaic8Mmx}}) {
-    const PixelKernel fast =
-        bayer::FastestEquivalent(kernel, ProcessorInfo{kFeatureSse2, kFeatureSse2});
+  for (DemosaicKernel choice :
+       {DemosaicKernel::kDemosaic8, DemosaicKernel::kDemosaic16, DemosaicKernel::kDemosaic8Sse2,
+        DemosaicKernel::kDemosaic8Sse3, DemosaicKernel::kDemosaic8Mmx}) {
+    const PixelKernel kernel = DemosaicKernelOf(choice);
+    const PixelKernel fast = bayer::FastestDemosaicForm(choice);
     const bool words = kernel == Demosaic16;
     Frame source(70, 9, words ? 2 : 1);
     std::mt19937 rng(3);

@@ -23,9 +23,9 @@ struct NamedKernel {
 };
 
 // The 8-bit forms with the bytes that the tests below expect of every form.
-const NamedKernel kVectorModels[] = {{"Sse2Model", bayer::Demosaic8Sse2Model},
-                                     {"Sse3Model", bayer::Demosaic8Sse3Model},
-                                     {"MmxModel", bayer::Demosaic8MmxModel}};
+const NamedKernel kVectorModels[] = {{"Sse2Model", bayer::Demosaic8Sse2_C},
+                                     {"Sse3Model", bayer::Demosaic8Sse3_C},
+                                     {"MmxModel", bayer::Demosaic8Mmx_C}};
 
 bool InWrittenArea(int column, int row, int w, int h) {
   return column >= 2 && column <= w - 3 && row >= 2 && row <= h - 3;
@@ -157,7 +157,7 @@ TEST(DemosaicTest, RampsAreInterpolatedAtTheCornerBeforeEachSample) {
       Frame plain(w, h, 3);
       RunKernel(Demosaic8, plain, source, Record(mode));
       Frame vector(w, h, 3);
-      RunKernel(bayer::Demosaic8MmxModel, vector, source, Record(mode));
+      RunKernel(bayer::Demosaic8Mmx_C, vector, source, Record(mode));
       for (int r = 2; r <= h - 3; ++r) {
         for (int c = 2; c <= w - 3; ++c) {
           const int expected = 12 + 8 * (horizontal ? c : r);
@@ -177,8 +177,8 @@ TEST(DemosaicTest, ModesOutsideZeroToThreeBehaveAsZero) {
   source.Randomize(rng);
   Frame source16(13, 9, 2);
   source16.RandomizeWords(rng, 1024);
-  for (PixelKernel kernel : {PixelKernel{Demosaic8}, PixelKernel{bayer::Demosaic8Sse2Model},
-                             PixelKernel{bayer::Demosaic8MmxModel}}) {
+  for (PixelKernel kernel : {PixelKernel{Demosaic8}, PixelKernel{bayer::Demosaic8Sse2_C},
+                             PixelKernel{bayer::Demosaic8Mmx_C}}) {
     Frame zero(13, 9, 3), other(13, 9, 3);
     RunKernel(kernel, zero, source, Record(0));
     for (int mode : {4, -1, 1000}) {
@@ -292,7 +292,7 @@ TEST(DemosaicVectorFormTest, FinalStepStopsInsideTheRow) {
   source.Fill(50);
   Frame out(3, 3, 3);
   out.Fill(kUntouched);
-  RunKernel(bayer::Demosaic8Sse2Model, out, source, Record(0));
+  RunKernel(bayer::Demosaic8Sse2_C, out, source, Record(0));
   for (int r = 0; r < 3; ++r) {
     for (int c = 0; c < 3; ++c) EXPECT_EQ(out.At(c, r)[0], 0);
   }
@@ -310,7 +310,7 @@ TEST(DemosaicVectorFormTest, PassStartsOneColumnLaterWhereTheColumnPhaseStartsAt
     SCOPED_TRACE(mode);
     Frame out(w, 6, 3);
     out.Fill(kUntouched);
-    RunKernel(bayer::Demosaic8MmxModel, out, source, Record(mode, 400));
+    RunKernel(bayer::Demosaic8Mmx_C, out, source, Record(mode, 400));
     EXPECT_EQ(out.At(13, 2)[2], 255);
     EXPECT_EQ(out.At(14, 2)[2], 0);
     EXPECT_EQ(out.At(w - 3, 2)[2], 0);

@@ -5,6 +5,7 @@
 #include <memory>
 #include <random>
 
+#include "acquisition/apply_measurements.h"
 #include "core/camera_context.h"
 #include "imaging/bayer/balance.h"
 #include "imaging/image_buffer.h"
@@ -21,32 +22,38 @@ struct RefreshCounter final : ImageDialogView {
 class GrayCorrectionStageTest : public testing::UnitPlatformTest {
  protected:
   GrayCorrectionStageTest() {
-    context.RawImage8 = std::make_unique<ImageBuffer>(windows);
-    context.RawImage8->Create(kWidth, kHeight, 8);
-    for (auto* gain : {&context.image.GainR1, &context.image.GainG1, &context.image.GainG2,
-                       &context.image.GainB1}) {
+    context.Images().RawImage8 = std::make_unique<ImageBuffer>(windows);
+    context.Images().RawImage8->Create(kWidth, kHeight, 8);
+    for (auto* gain : {&context.Settings().image.GainR1, &context.Settings().image.GainG1,
+                       &context.Settings().image.GainG2, &context.Settings().image.GainB1}) {
       *gain = 128;
     }
-    context.imageDialog = &dialog;
+    context.Views().imageDialog = &dialog;
   }
-  ~GrayCorrectionStageTest() override { context.imageDialog = nullptr; }
+  ~GrayCorrectionStageTest() override { context.Views().imageDialog = nullptr; }
 
   // Sets every sample of position (row phase, column phase) to `value` (BayerMode 0, so the
   // phases are those of the buffer's row and column for this even width).
   void FillPosition(int rowPhase, int columnPhase, std::uint8_t value) {
-    ImageBuffer& raw = *context.RawImage8;
+    ImageBuffer& raw = *context.Images().RawImage8;
     for (int r = rowPhase; r < kHeight; r += 2) {
       for (int c = columnPhase; c < kWidth; c += 2) raw.pixels[r * raw.stride + c] = value;
     }
   }
-  std::uint8_t At(int column, int row) const {
-    return context.RawImage8->pixels[row * context.RawImage8->stride + column];
+  // The stage on RawImage8, its new gains carried out as the acquisition does.
+  void RunStage() {
+    FrameMeasurements measured;
+    GrayCorrectionStage(context.Settings().image, *context.Images().RawImage8, &measured);
+    ApplyBalanceGains(measured, context.Settings().image, context.Views());
+  }
+  std::uint8_t At(int column, int row) {
+    return context.Images().RawImage8->pixels[row * context.Images().RawImage8->stride + column];
   }
   void ExpectGains(int r1, int g1, int g2, int b1) {
-    EXPECT_EQ(context.image.GainR1, r1);
-    EXPECT_EQ(context.image.GainG1, g1);
-    EXPECT_EQ(context.image.GainG2, g2);
-    EXPECT_EQ(context.image.GainB1, b1);
+    EXPECT_EQ(context.Settings().image.GainR1, r1);
+    EXPECT_EQ(context.Settings().image.GainG1, g1);
+    EXPECT_EQ(context.Settings().image.GainG2, g2);
+    EXPECT_EQ(context.Settings().image.GainB1, b1);
   }
 
   static constexpr int kWidth = 12;
@@ -60,10 +67,10 @@ TEST_F(GrayCorrectionStageTest, OneShotBalanceFlattensTheMosaicAndCountsDown) {
   FillPosition(0, 1, 50);   // GainR1
   FillPosition(1, 0, 80);   // GainB1
   FillPosition(1, 1, 100);  // GainG2
-  context.image.GrayBalanceCount = 1;
-  GrayCorrectionStage(context);
+  context.Settings().image.GrayBalanceCount = 1;
+  RunStage();
   ExpectGains(256, 128, 128, 160);
-  EXPECT_EQ(context.image.GrayBalanceCount, 0);
+  EXPECT_EQ(context.Settings().image.GrayBalanceCount, 0);
   EXPECT_EQ(dialog.count, 1);
   // Corrected with the new gains in the same frame.
   EXPECT_EQ(At(0, 0), 100);
@@ -72,7 +79,7 @@ TEST_F(GrayCorrectionStageTest, OneShotBalanceFlattensTheMosaicAndCountsDown) {
 
   // Without a count the gains stay and only the correction runs.
   FillPosition(0, 1, 20);
-  GrayCorrectionStage(context);
+  RunStage();
   ExpectGains(256, 128, 128, 160);
   EXPECT_EQ(At(1, 0), 40);
   EXPECT_EQ(dialog.count, 1);
@@ -83,17 +90,17 @@ TEST_F(GrayCorrectionStageTest, EqualMeansGiveNeutralGainsAndExtremesAreIgnored)
   FillPosition(0, 1, 90);
   FillPosition(1, 0, 90);
   FillPosition(1, 1, 90);
-  ImageBuffer& raw = *context.RawImage8;
+  ImageBuffer& raw = *context.Images().RawImage8;
   raw.pixels[1] = 0;                   // (0, 1)
   raw.pixels[raw.stride + 0] = 255;    // (1, 0)
   raw.pixels[3 * raw.stride + 3] = 0;  // (1, 1)
-  context.image.GainR1 = 7;
-  context.image.GrayBalanceCount = -1;  // every frame
-  GrayCorrectionStage(context);
+  context.Settings().image.GainR1 = 7;
+  context.Settings().image.GrayBalanceCount = -1;  // every frame
+  RunStage();
   ExpectGains(128, 128, 128, 128);
-  EXPECT_EQ(context.image.GrayBalanceCount, -2);
-  GrayCorrectionStage(context);
-  EXPECT_EQ(context.image.GrayBalanceCount, -3);
+  EXPECT_EQ(context.Settings().image.GrayBalanceCount, -2);
+  RunStage();
+  EXPECT_EQ(context.Settings().image.GrayBalanceCount, -3);
   EXPECT_EQ(dialog.count, 2);
 }
 
@@ -102,42 +109,42 @@ TEST_F(GrayCorrectionStageTest, PositionsWithoutUsableSamplesKeepTheirGains) {
   FillPosition(0, 1, 255);
   FillPosition(1, 0, 0);
   FillPosition(1, 1, 50);
-  context.image.GainR1 = 11;
-  context.image.GainG1 = 12;
-  context.image.GainB1 = 14;
-  context.image.GrayBalanceCount = 1;
-  GrayCorrectionStage(context);
+  context.Settings().image.GainR1 = 11;
+  context.Settings().image.GainG1 = 12;
+  context.Settings().image.GainB1 = 14;
+  context.Settings().image.GrayBalanceCount = 1;
+  RunStage();
   ExpectGains(11, 128, 256, 14);
 
   // Without the reference position nothing can be measured but the reference itself.
   FillPosition(0, 0, 0);
   FillPosition(1, 1, 50);
-  context.image.GainG2 = 15;
-  context.image.GrayBalanceCount = 1;
-  GrayCorrectionStage(context);
+  context.Settings().image.GainG2 = 15;
+  context.Settings().image.GrayBalanceCount = 1;
+  RunStage();
   ExpectGains(11, 128, 15, 14);
-  EXPECT_EQ(context.image.GrayBalanceCount, 0);
+  EXPECT_EQ(context.Settings().image.GrayBalanceCount, 0);
 }
 
 TEST_F(GrayCorrectionStageTest, CorrectionScalesShiftsAndLimitsEachPosition) {
   std::mt19937 rng(4);
-  ImageBuffer& raw = *context.RawImage8;
+  ImageBuffer& raw = *context.Images().RawImage8;
   for (std::size_t i = 0; i < raw.ByteSize(); ++i) raw.pixels[i] = static_cast<std::uint8_t>(rng());
   std::vector<std::uint8_t> before(raw.pixels, raw.pixels + raw.ByteSize());
-  GrayCorrectionStage(context);  // gains 128, offsets 0
+  RunStage();  // gains 128, offsets 0
   EXPECT_TRUE(std::equal(before.begin(), before.end(), raw.pixels));
 
   FillPosition(0, 0, 5);
   FillPosition(0, 1, 200);
   FillPosition(1, 0, 3);
   FillPosition(1, 1, 100);
-  context.image.OffsetG1 = -10;
-  context.image.GainR1 = 255;
-  context.image.GainB1 = 300;  // measured gains may exceed 255
-  context.image.OffsetB1 = 250;
-  context.image.GainG2 = 64;
-  context.image.OffsetG2 = 7;
-  GrayCorrectionStage(context);
+  context.Settings().image.OffsetG1 = -10;
+  context.Settings().image.GainR1 = 255;
+  context.Settings().image.GainB1 = 300;  // measured gains may exceed 255
+  context.Settings().image.OffsetB1 = 250;
+  context.Settings().image.GainG2 = 64;
+  context.Settings().image.OffsetG2 = 7;
+  RunStage();
   EXPECT_EQ(At(0, 0), 0);
   EXPECT_EQ(At(1, 0), 255);
   EXPECT_EQ(At(0, 1), 255);  // 3 x 300 / 128 + 250 = 257
@@ -161,8 +168,8 @@ TEST(BalanceFormsTest, FastSumsAndCorrectionMatchThePlainForms) {
         bayer::SampleGrid grid{samples.data(), w, h, 1, stride, phase.row, phase.column};
         for (bool skip : {false, true}) {
           bayer::PositionSums plain, fast;
-          bayer::SumPositions8Plain(grid, skip, &plain);
-          if (!bayer::SumPositions8Fast(grid, skip, &fast)) GTEST_SKIP() << "no faster form";
+          bayer::SumPositions8_C(grid, skip, &plain);
+          if (!bayer::SumPositions8_SSE2(grid, skip, &fast)) GTEST_SKIP() << "no faster form";
           for (int p = 0; p < 4; ++p) {
             ASSERT_EQ(fast.sum[p], plain.sum[p]);
             ASSERT_EQ(fast.count[p], plain.count[p]);
@@ -170,8 +177,8 @@ TEST(BalanceFormsTest, FastSumsAndCorrectionMatchThePlainForms) {
         }
         bayer::SampleGrid wordGrid{words.data(), w, h, 2, 2 * stride, phase.row, phase.column};
         bayer::PositionSums plain, fast;
-        bayer::SumPositions16Plain(wordGrid, &plain);
-        ASSERT_TRUE(bayer::SumPositions16Fast(wordGrid, &fast));
+        bayer::SumPositions16_C(wordGrid, &plain);
+        ASSERT_TRUE(bayer::SumPositions16_SSE2(wordGrid, &fast));
         for (int p = 0; p < 4; ++p) {
           ASSERT_EQ(fast.sum[p], plain.sum[p]);
           ASSERT_EQ(fast.count[p], plain.count[p]);
@@ -184,9 +191,9 @@ TEST(BalanceFormsTest, FastSumsAndCorrectionMatchThePlainForms) {
         std::vector<std::uint8_t> want(samples), got(samples);
         bayer::SampleGrid inPlace = grid;
         inPlace.first = want.data();
-        bayer::GrayCorrectPlain(inPlace, want.data(), 1, stride, record);
+        bayer::GrayCorrect_C(inPlace, want.data(), 1, stride, record);
         inPlace.first = got.data();
-        ASSERT_TRUE(bayer::GrayCorrectFast(inPlace, got.data(), 1, stride, record));
+        ASSERT_TRUE(bayer::GrayCorrect_SSE2(inPlace, got.data(), 1, stride, record));
         ASSERT_EQ(got, want);
       }
     }

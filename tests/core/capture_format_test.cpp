@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "core/camera_settings.h"
+#include "base/camera_settings.h"
 #include "support/unit_platform.h"
 
 namespace orvex {

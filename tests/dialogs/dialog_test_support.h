@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "core/camera_settings.h"
+#include "base/camera_settings.h"
 #include "dialogs/dialog_ports.h"
 #include "platform/dialog_host.h"
 #include "platform/testing/memory_registry_store.h"

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "acquisition/acquisition_fixture.h"
-#include "platform/posix/headless_window_system.h"
+#include "platform/headless/headless_window_system.h"
 
 namespace orvex::testing {
 

@@ -15,14 +15,14 @@ class FrameDrawingTest : public DisplayTest {
     const OrvexWindow window =
         OrvexPlatform_CreateWindowEx(parent_, "view", ORVEX_PLATFORM_VISIBLE, 0, 0, width, height);
     EXPECT_NE(window, 0u);
-    context.previewWindow = window;
-    context.previewDc = window;
+    context.Window().previewWindow = window;
+    context.Window().previewDc = window;
     return window;
   }
 
   void Prepare(std::int32_t color) {
-    context.format.Color = color;
-    ASSERT_EQ(context.PrepareCapture(), 1);
+    context.Settings().format.Color = color;
+    ASSERT_EQ(context.Acquisition().PrepareCapture(), 1);
   }
 
   // The shown level of channel k (blue, green, red) of the pixel at memory row r, column c.
@@ -33,7 +33,7 @@ class FrameDrawingTest : public DisplayTest {
   // Fills the output image of `color` so that it shows Level(); 16-bit samples carry low bits
   // and bit 10, which are not shown.
   void Fill(std::int32_t color) {
-    ImageBuffer& out = *context.OutputImageFor(color);
+    ImageBuffer& out = *context.Images().OutputImageFor(color);
     const int bytes = out.bitsPerPixel / 8;
     const bool words = color == 1 || color >= 4;
     const int channels = color == 0 || color == 1 ? 1 : 3;
@@ -99,7 +99,7 @@ TEST_F(FrameDrawingTest, EveryColorTypeAtImageSizeShowsTheFirstRowOnTop) {
     Prepare(color);
     Fill(color);
     screen.ClearLog();
-    context.DrawFrame();
+    context.Window().DrawFrame(context.Images(), context.Settings().format.Color);
     EXPECT_TRUE(Shows(window, color, Same));
     std::vector<std::string> draws = screen.Calls("SetDiBits");
     for (const std::string& blit : screen.Calls("StretchBlt")) draws.push_back(blit);
@@ -111,11 +111,11 @@ TEST_F(FrameDrawingTest, EveryColorTypeAtImageSizeShowsTheFirstRowOnTop) {
 // (the display image's memory row i takes memory row 1023 - 2i of the view, and is shown as
 // screen row 511 - i); one column wider, the first two columns repeat column 0.
 TEST_F(FrameDrawingTest, FullSizeViewHalvedAndOneColumnWider) {
-  context.format.Color = 0;
-  ASSERT_EQ(context.RawImage8->Create(1280, 1024, 8), 1);
+  context.Settings().format.Color = 0;
+  ASSERT_EQ(context.Images().RawImage8->Create(1280, 1024, 8), 1);
   Fill(0);
   const OrvexWindow half = UseWindow(640, 512);
-  context.DrawFrame();
+  context.Window().DrawFrame(context.Images(), context.Settings().format.Color);
   EXPECT_TRUE(Shows(half, 0, [](std::int32_t x, std::int32_t y, std::int32_t* c, std::int32_t* r) {
     *c = 2 * x;
     *r = 2 * y + 1;
@@ -123,7 +123,7 @@ TEST_F(FrameDrawingTest, FullSizeViewHalvedAndOneColumnWider) {
 
   OrvexPlatform_DestroyWindow(half);
   const OrvexWindow wider = UseWindow(1281, 1024);
-  context.DrawFrame();
+  context.Window().DrawFrame(context.Images(), context.Settings().format.Color);
   EXPECT_TRUE(Shows(wider, 0, [](std::int32_t x, std::int32_t y, std::int32_t* c, std::int32_t* r) {
     *c = x == 0 ? 0 : x - 1;
     *r = y;
@@ -136,41 +136,43 @@ TEST_F(FrameDrawingTest, DisplayImageIsRemadeOnlyForANewSizeOrDepth) {
   Prepare(0);
   EXPECT_EQ(screen.Calls("CreateDibSection 20x10").size(), 1u);
   Fill(0);
-  for (int i = 0; i < 3; ++i) context.DrawFrame();
+  for (int i = 0; i < 3; ++i)
+    context.Window().DrawFrame(context.Images(), context.Settings().format.Color);
   EXPECT_EQ(screen.Calls("CreateDibSection 20x10").size(), 1u);
 
   ASSERT_EQ(OrvexPlatform_MoveWindow(window, 0, 0, 24, 10), 1);
-  for (int i = 0; i < 3; ++i) context.DrawFrame();
+  for (int i = 0; i < 3; ++i)
+    context.Window().DrawFrame(context.Images(), context.Settings().format.Color);
   EXPECT_EQ(screen.Calls("CreateDibSection 24x10").size(), 1u);
 
   // A colour format drawn through a gray display image of the right size would show nonsense.
-  context.format.Color = 2;
+  context.Settings().format.Color = 2;
   Fill(2);
-  context.DrawFrame();
+  context.Window().DrawFrame(context.Images(), context.Settings().format.Color);
   EXPECT_EQ(screen.Calls("CreateDibSection 24x10x24").size(), 1u);
-  EXPECT_EQ(context.DisplayImage->bitsPerPixel, 24);
+  EXPECT_EQ(context.Images().DisplayImage->bitsPerPixel, 24);
 }
 
 TEST_F(FrameDrawingTest, NothingIsDrawnWithoutAVisibleWindowOfSomeSize) {
   const OrvexWindow window = UseWindow(EH, EV);
   Prepare(2);
-  context.DrawFrame();
+  context.Window().DrawFrame(context.Images(), context.Settings().format.Color);
   ASSERT_EQ(OrvexPlatform_DrawCount(window), 1);
 
   OrvexPlatform_ShowWindow(parent_, 0);
-  context.DrawFrame();
+  context.Window().DrawFrame(context.Images(), context.Settings().format.Color);
   OrvexPlatform_ShowWindow(parent_, 1);
-  context.previewDc = 0;
-  context.DrawFrame();
-  context.previewDc = window;
+  context.Window().previewDc = 0;
+  context.Window().DrawFrame(context.Images(), context.Settings().format.Color);
+  context.Window().previewDc = window;
   OrvexPlatform_MoveWindow(window, 0, 0, 0, 5);
-  context.DrawFrame();
+  context.Window().DrawFrame(context.Images(), context.Settings().format.Color);
   EXPECT_EQ(OrvexPlatform_DrawCount(window), 1);
 
   OrvexPlatform_DestroyWindow(window);
-  context.DrawFrame();  // harmless
-  context.previewWindow = 0;
-  context.previewDc = 0;
+  context.Window().DrawFrame(context.Images(), context.Settings().format.Color);  // harmless
+  context.Window().previewWindow = 0;
+  context.Window().previewDc = 0;
 }
 
 }  // namespace

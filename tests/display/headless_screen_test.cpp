@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/posix/headless_window_system.h"
+#include "platform/headless/headless_window_system.h"
 
 namespace orvex {
 namespace {

@@ -49,9 +49,9 @@ TEST_F(PreviewWindowTest, ChildWindowAtTheGivenRectangle) {
       "UpdateWindow",
       "GetWindowDc"};
   EXPECT_EQ(WindowCalls(), expected);
-  EXPECT_EQ(std::string(context.className.data()), name);
+  EXPECT_EQ(std::string(context.Window().className.data()), name);
 
-  const OrvexWindow child = context.previewWindow;
+  const OrvexWindow child = context.Window().previewWindow;
   std::int32_t x = 0, y = 0, w = 0, h = 0;
   ASSERT_EQ(OrvexPlatform_GetWindowRect(child, &x, &y, &w, &h), 1);
   EXPECT_EQ((std::vector<std::int32_t>{x, y, w, h}),
@@ -65,8 +65,8 @@ TEST_F(PreviewWindowTest, ChildWindowAtTheGivenRectangle) {
 // centred from the adjusted rectangle (the headless frame adds 8 x 28); a screen smaller than
 // the window gives a negative place.
 TEST_F(PreviewWindowTest, TopLevelWindowIsCentredOnTheScreen) {
-  context.geometry.EH = 1280;
-  context.geometry.EV = 1024;
+  context.Settings().geometry.EH = 1280;
+  context.Settings().geometry.EV = 1024;
   struct Case {
     std::int32_t subSample, screenWidth, screenHeight, clientWidth, clientHeight, x, y;
   };
@@ -77,14 +77,14 @@ TEST_F(PreviewWindowTest, TopLevelWindowIsCentredOnTheScreen) {
     SCOPED_TRACE(c.subSample);
     SCOPED_TRACE(c.screenWidth);
     ASSERT_EQ(OrvexPlatform_SetScreenSize(c.screenWidth, c.screenHeight), 1);
-    context.format.SubSample = c.subSample;
+    context.Settings().format.SubSample = c.subSample;
 
     screen.ClearLog();
-    const platform::WindowHandle window = context.CreatePreviewWindow(0, 0, 0, 0, 0);
+    const platform::WindowHandle window = context.Window().CreatePreviewWindow(0, 0, 0, 0, 0);
     ASSERT_NE(window, 0u);
     EXPECT_EQ(screen.Calls("CreateTopLevelWindow"),
               std::vector<std::string>{
-                  "CreateTopLevelWindow " + std::string(context.className.data()) +
+                  "CreateTopLevelWindow " + std::string(context.Window().className.data()) +
                   " 'Active Window' " + std::to_string(c.x) + " " + std::to_string(c.y) + " " +
                   std::to_string(c.clientWidth + 8) + " " + std::to_string(c.clientHeight + 28)});
     std::int32_t x = 0, y = 0, w = 0, h = 0;
@@ -94,7 +94,7 @@ TEST_F(PreviewWindowTest, TopLevelWindowIsCentredOnTheScreen) {
     EXPECT_EQ((std::vector<std::int32_t>{w, h}),
               (std::vector<std::int32_t>{c.clientWidth, c.clientHeight}));
     EXPECT_EQ(OrvexPlatform_IsWindowVisible(window), 1);
-    context.previewWindow = window;
+    context.Window().previewWindow = window;
     EXPECT_EQ(context.DestroyPreviewWindow(), 1);
     EXPECT_EQ(OrvexPlatform_IsWindow(window), 0);
   }
@@ -104,22 +104,23 @@ TEST_F(PreviewWindowTest, CloseStopsThePreviewBeforeTheDeviceContextGoes) {
   const OrvexWindow parent = AppWindow(0, 0, 100, 100);
   ASSERT_EQ(context.SetPreviewWindow(parent, Rect{0, 0, EH, EV}), 1);
   ASSERT_EQ(context.Preview(), 1);
-  const OrvexWindow window = context.previewWindow;
-  const std::string name = context.className.data();
+  const OrvexWindow window = context.Window().previewWindow;
+  const std::string name = context.Window().className.data();
   ASSERT_TRUE(Drawn(window, 2));
 
   bool stoppedFirst = false;
   screen.onRelease = [&] {
-    stoppedFirst = context.state == Idle && !context.previewThread.joinable();
+    stoppedFirst =
+        context.Acquisition().state == AcquisitionState::Idle && !context.LivePreview().HasThread();
   };
   screen.ClearLog();
   EXPECT_EQ(context.Close(), 1);
   EXPECT_TRUE(stoppedFirst);
   EXPECT_EQ(WindowCalls(), (std::vector<std::string>{"ReleaseWindowDc", "DestroyWindow",
                                                      "UnregisterWindowClass " + name}));
-  EXPECT_EQ(context.previewWindow, 0u);
-  EXPECT_EQ(context.previewDc, 0u);
-  EXPECT_EQ(context.className[0], '\0');
+  EXPECT_EQ(context.Window().previewWindow, 0u);
+  EXPECT_EQ(context.Window().previewDc, 0u);
+  EXPECT_EQ(context.Window().className[0], '\0');
   EXPECT_EQ(OrvexPlatform_IsWindow(window), 0);
   EXPECT_EQ(OrvexPlatform_IsWindow(parent), 1);
 }
@@ -127,28 +128,28 @@ TEST_F(PreviewWindowTest, CloseStopsThePreviewBeforeTheDeviceContextGoes) {
 TEST_F(PreviewWindowTest, AFailedWindowLeavesNothingBehind) {
   screen.failRegister = true;
   EXPECT_EQ(context.Preview(), 0);
-  EXPECT_EQ(Errors(), std::vector<std::int32_t>{kErrorWindow});
+  EXPECT_EQ(Errors(), std::vector<std::int32_t>{static_cast<std::int32_t>(ErrorCode::kWindow)});
   EXPECT_TRUE(screen.Calls("CreateTopLevelWindow").empty());
-  EXPECT_EQ(context.className[0], '\0');
+  EXPECT_EQ(context.Window().className[0], '\0');
   screen.failRegister = false;
 
   screen.failUpdate = true;
   screen.ClearLog();
   EXPECT_EQ(context.Preview(), 0);
-  EXPECT_EQ(Errors(), std::vector<std::int32_t>{kErrorWindow});
+  EXPECT_EQ(Errors(), std::vector<std::int32_t>{static_cast<std::int32_t>(ErrorCode::kWindow)});
   EXPECT_EQ(screen.Calls("DestroyWindow").size(), 1u);
   EXPECT_EQ(screen.Calls("UnregisterWindowClass").size(), 1u);
   EXPECT_EQ(OrvexPlatform_FindWindow("Active Window"), 0u);
-  EXPECT_EQ(context.previewWindow, 0u);
+  EXPECT_EQ(context.Window().previewWindow, 0u);
   screen.failUpdate = false;
 
   // Without a device context the window stays until Close.
   screen.failDc = true;
   EXPECT_EQ(context.Preview(), 0);
-  EXPECT_EQ(Errors(), std::vector<std::int32_t>{kErrorWindow});
+  EXPECT_EQ(Errors(), std::vector<std::int32_t>{static_cast<std::int32_t>(ErrorCode::kWindow)});
   const OrvexWindow window = OrvexPlatform_FindWindow("Active Window");
   EXPECT_NE(window, 0u);
-  EXPECT_EQ(context.state, Idle);
+  EXPECT_EQ(context.Acquisition().state, AcquisitionState::Idle);
   EXPECT_EQ(context.Close(), 1);
   EXPECT_EQ(OrvexPlatform_IsWindow(window), 0);
 }
@@ -156,13 +157,13 @@ TEST_F(PreviewWindowTest, AFailedWindowLeavesNothingBehind) {
 // A second Preview opens a new window and takes the first away while frames go on.
 TEST_F(PreviewWindowTest, PreviewTwiceReplacesTheWindow) {
   ASSERT_EQ(context.Preview(), 1);
-  const OrvexWindow first = context.previewWindow;
-  const std::string firstClass = context.className.data();
+  const OrvexWindow first = context.Window().previewWindow;
+  const std::string firstClass = context.Window().className.data();
   ASSERT_TRUE(Drawn(first, 1));
 
   screen.ClearLog();
   ASSERT_EQ(context.Preview(), 1);
-  const OrvexWindow second = context.previewWindow;
+  const OrvexWindow second = context.Window().previewWindow;
   EXPECT_NE(second, first);
   EXPECT_EQ(OrvexPlatform_IsWindow(first), 0);
   const std::vector<std::string> calls = WindowCalls();
@@ -171,7 +172,7 @@ TEST_F(PreviewWindowTest, PreviewTwiceReplacesTheWindow) {
   EXPECT_EQ(calls[1], "DestroyWindow");
   EXPECT_EQ(calls[2], "UnregisterWindowClass " + firstClass);
   EXPECT_EQ(calls[3].rfind("RegisterWindowClass ", 0), 0u);
-  EXPECT_EQ(context.state, Previewing);
+  EXPECT_EQ(context.Acquisition().state, AcquisitionState::Previewing);
   EXPECT_TRUE(Drawn(second, 2));
 }
 

@@ -7,6 +7,7 @@
 #include <random>
 #include <vector>
 
+#include "base/cpu_features.h"
 #include "imaging/filters/filter_kernels.h"
 #include "imaging/image_filters.h"
 
@@ -83,20 +84,42 @@ inline std::int32_t Call(PixelKernel kernel, Frame& destination, Frame& source,
                 source.bytes, destination.stride, source.stride, &parameter, 0);
 }
 
+// The instruction sets a fast form may use, in increasing order; a form runs with the
+// processor's features masked down to its own.
+enum class FilterForm { kPlain, kSse2, kAvx2, kAvx512 };
+
+inline std::uint32_t FeaturesOf(FilterForm form) {
+  switch (form) {
+    case FilterForm::kPlain:
+      return 0;
+    case FilterForm::kSse2:
+      return kCpuHasSse2;
+    case FilterForm::kAvx2:
+      return kCpuHasSse2 | kCpuHasAvx2;
+    case FilterForm::kAvx512:
+      break;
+  }
+  return kCpuAllFeatures;
+}
+
 inline std::int32_t CallForm(FilterStage stage, FilterVariant variant, FilterForm form,
                              Frame& destination, Frame& source, const std::int32_t (&region)[4],
                              std::int32_t x, std::int32_t y, const void* record) {
   void* parameter = const_cast<void*>(record);
-  return RunFilter(stage, variant, form, destination.data.get(), source.data.get(), region, x, y,
-                   destination.bytes, source.bytes, destination.stride, source.stride, &parameter,
-                   0);
+  MaskCpuFeatures(FeaturesOf(form));
+  const std::int32_t result =
+      RunFilter(stage, variant, destination.data.get(), source.data.get(), region, x, y,
+                destination.bytes, source.bytes, destination.stride, source.stride, &parameter, 0);
+  MaskCpuFeatures(kCpuAllFeatures);
+  return result;
 }
 
+// The forms this processor can run.
 inline std::vector<FilterForm> AvailableForms() {
   std::vector<FilterForm> forms;
   for (FilterForm f :
        {FilterForm::kPlain, FilterForm::kSse2, FilterForm::kAvx2, FilterForm::kAvx512}) {
-    if (FilterFormAvailable(f)) forms.push_back(f);
+    if (TestCpuFeature(FeaturesOf(f))) forms.push_back(f);
   }
   return forms;
 }

@@ -9,7 +9,7 @@
 #include <chrono>
 #include <string>
 
-#include "platform/posix/x11_display.h"
+#include "platform/x11/x11_display.h"
 #include "x11/x11_test_support.h"
 
 namespace orvex::platform::x11 {

@@ -16,8 +16,8 @@
 #include <thread>
 #include <vector>
 
-#include "platform/posix/headless_window_system.h"
-#include "platform/posix/x11_window_system.h"
+#include "platform/headless/headless_window_system.h"
+#include "platform/x11/x11_window_system.h"
 #include "x11/x11_test_support.h"
 
 extern char** environ;
@@ -190,6 +190,20 @@ TEST_P(X11WindowTest, ShowsTheSamePixelsAsTheHeadlessScreen) {
       {"part of the scan lines, shifted",
        [&](WindowSystem& w, GraphicsHandle d) {
          w.SetDiBitsToDevice(d, 4, 6, 40, 30, -3, 5, 10, 20, color.View());
+       }},
+      // Source rectangles reaching past the bitmap: only what lies inside it is drawn, the
+      // rest of the window keeps the previous case's picture.
+      {"one to one, past the bitmap's far corner",
+       [&](WindowSystem& w, GraphicsHandle d) {
+         w.StretchBlt(d, 0, 0, 64, 48, small.View(), 16, 12, 64, 48);
+       }},
+      {"scaled and mirrored, past the bitmap's near corner",
+       [&](WindowSystem& w, GraphicsHandle d) {
+         w.StretchBlt(d, 3, 2, 60, 44, small.View(), 20, 18, -45, -33);
+       }},
+      {"scan lines past the bitmap's far corner",
+       [&](WindowSystem& w, GraphicsHandle d) {
+         w.SetDiBitsToDevice(d, 10, 10, 64, 48, 20, -5, 0, 24, small.View());
        }},
   };
   std::vector<std::uint8_t> headlessPixels(64 * 48 * 3);

@@ -1,29 +1,39 @@
 // orvex info and orvex devices.
 #include <OrvexSdk_QX218.h>
 
+#include <cstdint>
 #include <cstdio>
 
-#include "imaging/processor_info.h"
+#if !defined(_WIN32)
+#include <orvex/platform_system.h>
+#endif
+
 #include "tools/orvex/commands.h"
 
 namespace orvex::tool {
 namespace {
 
+// The processor's features as the camera library finds them; on Windows the library does not
+// report them.
 void PrintFeatures() {
-  ProcessorInfo info;
-  IdentifyProcessor(&info);
+#if !defined(_WIN32)
+  std::uint32_t reported = 0, confirmed = 0;
+  OrvexPlatform_IdentifyProcessor(&reported, &confirmed);
   struct Feature {
     std::uint32_t bit;
     const char* name;
   };
-  const Feature features[] = {{kFeatureMmx, "MMX"},   {kFeature3DNow, "3DNow!"},
-                              {kFeatureSse, "SSE"},   {kFeatureSse2, "SSE2"},
-                              {kFeatureSse3, "SSE3"}, {kFeatureLeaf1Ecx8, "leaf1-ecx8"}};
-  std::printf("processor: reported 0x%02x, confirmed 0x%02x:", info.features, info.confirmed);
+  const Feature features[] = {
+      {ORVEX_PROCESSOR_MMX, "MMX"},   {ORVEX_PROCESSOR_3DNOW, "3DNow!"},
+      {ORVEX_PROCESSOR_SSE, "SSE"},   {ORVEX_PROCESSOR_SSE2, "SSE2"},
+      {ORVEX_PROCESSOR_SSE3, "SSE3"}, {ORVEX_PROCESSOR_LEAF1_ECX8, "leaf1-ecx8"}};
+  std::printf("processor: reported 0x%02x, confirmed 0x%02x:", reported, confirmed);
   for (const Feature& feature : features) {
-    if (info.Usable(feature.bit)) std::printf(" %s", feature.name);
+    // A feature counts where it is both reported and confirmed.
+    if ((reported & confirmed & feature.bit) != 0) std::printf(" %s", feature.name);
   }
   std::printf("\n");
+#endif
 }
 
 }  // namespace

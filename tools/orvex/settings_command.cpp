@@ -1,60 +1,137 @@
-// orvex settings: what the settings store holds for this user.
+// orvex settings: what the settings store holds for this user, value by value, as an
+// application reads it: from the registry (on Linux through OrvexPlatform, whose registry is
+// the .reg file the camera library keeps).
+#include <cstdint>
 #include <cstdio>
+#include <initializer_list>
+#include <string>
 
-#include "platform/platform_services.h"
-#include "settings/registry_settings.h"
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <orvex/platform_system.h>
+#endif
+
 #include "tools/orvex/commands.h"
 
 namespace orvex::tool {
 namespace {
 
-void PrintAnalog(platform::RegistryStore& store, int device) {
-  const std::string path = settings::NumberedSubkeyPath("Gain_%02d", device);
-  const platform::RegistryKey key = store.OpenKey(path);
-  if (key == 0) return;
-  store.CloseKey(key);
-  AnalogSettings analog;
-  settings::LoadAnalogSettings(store, device, &analog);
-  std::printf(
-      "analog, device %d: Global %d, ColorG1 %d, ColorR %d, ColorB %d, ColorG2 %d, "
-      "Exposure %d, V_Mirror %d, AutoIris %d\n",
-      device, analog.Global.load(), analog.ColorG1.load(), analog.ColorR.load(),
-      analog.ColorB.load(), analog.ColorG2.load(), analog.Exposure.load(), analog.V_Mirror.load(),
-      analog.AutoIris.load());
+constexpr char kMainKey[] = "Software\\Helvane\\OrvexQX218Sdk";
+
+// One key of HKEY_CURRENT_USER, open for reading while it lives.
+class StoredKey {
+ public:
+  explicit StoredKey(const std::string& path) {
+#if defined(_WIN32)
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) == ERROR_SUCCESS) {
+      key_ = key;
+    }
+#else
+    key_ = OrvexPlatform_RegOpenKey(path.c_str());
+#endif
+  }
+  ~StoredKey() {
+#if defined(_WIN32)
+    if (key_ != nullptr) RegCloseKey(key_);
+#else
+    OrvexPlatform_RegCloseKey(key_);
+#endif
+  }
+  StoredKey(const StoredKey&) = delete;
+  StoredKey& operator=(const StoredKey&) = delete;
+
+  explicit operator bool() const {
+    return key_ != 0;
+  }
+
+  bool Read(const char* name, std::int32_t* value) const {
+#if defined(_WIN32)
+    DWORD type = 0, size = sizeof *value;
+    return key_ != nullptr &&
+           RegQueryValueExA(key_, name, nullptr, &type, reinterpret_cast<BYTE*>(value), &size) ==
+               ERROR_SUCCESS &&
+           type == REG_DWORD && size == sizeof *value;
+#else
+    return OrvexPlatform_RegQueryDword(key_, name, value) != 0;
+#endif
+  }
+
+  // "Name value, Name value, ...", "-" for a value that is not stored.
+  std::string Values(std::initializer_list<const char*> names) const {
+    std::string line;
+    for (const char* name : names) {
+      if (!line.empty()) line += ", ";
+      std::int32_t value = 0;
+      line += std::string(name) + " " + (Read(name, &value) ? std::to_string(value) : "-");
+    }
+    return line;
+  }
+
+ private:
+#if defined(_WIN32)
+  HKEY key_ = nullptr;
+#else
+  OrvexRegistryKey key_ = 0;
+#endif
+};
+
+std::string Subkey(const char* name) {
+  return std::string(kMainKey) + "\\" + name;
+}
+
+std::string NumberedSubkey(const char* format, int number) {
+  char name[32];
+  std::snprintf(name, sizeof name, format, number);
+  return Subkey(name);
+}
+
+// A group of values under its own subkey, or a note that none is stored.
+void PrintGroup(const char* label, const std::string& path,
+                std::initializer_list<const char*> names) {
+  const StoredKey key(path);
+  if (key) {
+    std::printf("%s: %s\n", label, key.Values(names).c_str());
+  } else {
+    std::printf("%s: none stored\n", label);
+  }
 }
 
 }  // namespace
 
 int RunSettings(const std::vector<std::string>&) {
-  platform::RegistryStore& store = platform::Registry();
-  settings::SizeTable table;
-  if (!settings::ReadSizeTable(store, &table)) {
+  const StoredKey main(kMainKey);
+  if (!main) {
     std::printf("no settings stored yet\n");
     return 0;
   }
-  std::printf("format: Size %d, Color %d, SubSample %d, WaitTime %d, Clock %d\n", table.Size,
-              table.Color, table.SubSample, table.WaitTime, table.Clock);
-  for (int i = 0; i < table.count; ++i) {
-    const SizeEntry& e = table.entries[i];
-    std::printf("size %02d: TH %d, TV %d, EH %d, EV %d, EHS %d, EVS %d, Buf %d%s\n", i, e.TH, e.TV,
-                e.EH, e.EV, e.EHS, e.EVS, e.Buf, i == table.Size ? "  (in use)" : "");
+  std::printf("format: %s\n",
+              main.Values({"Size", "Color", "SubSample", "WaitTime", "Clock"}).c_str());
+  std::int32_t inUse = -1;
+  main.Read("Size", &inUse);
+  // The size table is numbered without gaps from 00.
+  for (int i = 0; i < 100; ++i) {
+    const StoredKey entry(NumberedSubkey("Size_%02d", i));
+    if (!entry) break;
+    std::printf("size %02d: %s%s\n", i,
+                entry.Values({"TH", "TV", "EH", "EV", "EHS", "EVS", "Buf"}).c_str(),
+                i == inUse ? "  (in use)" : "");
   }
-  ImageSettings image;
-  const bool haveFilter = settings::LoadFilterSettings(store, &image);
-  std::printf(
-      "filter%s: Brightness %d, Contrast %d, Hue %d, Saturation %d, Sharpness %d, "
-      "R_Gain %d, G_Gain %d, B_Gain %d, Gamma %d, BayerMode %d\n",
-      haveFilter ? "" : " (defaults)", image.Brightness.load(), image.Contrast.load(),
-      image.Hue.load(), image.Saturation.load(), image.Sharpness.load(), image.R_Gain.load(),
-      image.G_Gain.load(), image.B_Gain.load(), image.Gamma.load(), image.BayerMode.load());
-  const bool haveGray = settings::LoadGraySettings(store, &image);
-  std::printf(
-      "gray%s: GainR1 %d, GainG1 %d, GainG2 %d, GainB1 %d, OffsetR1 %d, OffsetG1 %d, "
-      "OffsetG2 %d, OffsetB1 %d\n",
-      haveGray ? "" : " (defaults)", image.GainR1.load(), image.GainG1.load(), image.GainG2.load(),
-      image.GainB1.load(), image.OffsetR1.load(), image.OffsetG1.load(), image.OffsetG2.load(),
-      image.OffsetB1.load());
-  for (int device = 0; device < 8; ++device) PrintAnalog(store, device);
+  PrintGroup("filter", Subkey("Filter"),
+             {"Brightness", "Contrast", "Hue", "Saturation", "Sharpness", "R_Gain", "G_Gain",
+              "B_Gain", "Gamma", "BayerMode"});
+  PrintGroup(
+      "gray", Subkey("Gray"),
+      {"GainR1", "GainG1", "GainG2", "GainB1", "OffsetR1", "OffsetG1", "OffsetG2", "OffsetB1"});
+  for (int device = 0; device < 8; ++device) {
+    const std::string path = NumberedSubkey("Gain_%02d", device);
+    if (!StoredKey(path)) continue;
+    const std::string label = "analog, device " + std::to_string(device);
+    PrintGroup(
+        label.c_str(), path,
+        {"Global", "ColorG1", "ColorR", "ColorB", "ColorG2", "Exposure", "V_Mirror", "AutoIris"});
+  }
   return 0;
 }
 

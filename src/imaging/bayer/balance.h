@@ -1,7 +1,7 @@
 #pragma once
 
-// The per-position work of the gray and white balance kernels: plain forms, and faster forms
-// (SSE2, 64-bit x86) with exactly the same results.
+// The per-position work of the gray and white balance kernels: plain forms (balance.cpp), and
+// faster forms (balance_sse2.cpp, 64-bit x86) with exactly the same results.
 
 #include <cstddef>
 #include <cstdint>
@@ -33,22 +33,28 @@ struct PositionSums {
 };
 
 // 8-bit samples; with skipExtremes the values 0 and 255 are neither summed nor counted.
-void SumPositions8Plain(const SampleGrid& grid, bool skipExtremes, PositionSums* sums);
+void SumPositions8_C(const SampleGrid& grid, bool skipExtremes, PositionSums* sums);
 // 16-bit words, summed as they are.
-void SumPositions16Plain(const SampleGrid& grid, PositionSums* sums);
+void SumPositions16_C(const SampleGrid& grid, PositionSums* sums);
 
 // The gray correction of every sample: (v x gain) / 128 + offset, limited to 0..255, gain and
 // offset by position. Writes `destination` (step and stride as given) from `grid`.
-void GrayCorrectPlain(const SampleGrid& grid, std::uint8_t* destination,
+void GrayCorrect_C(const SampleGrid& grid, std::uint8_t* destination,
+                   std::ptrdiff_t destinationStep, std::ptrdiff_t destinationStride,
+                   const GrayCorrectionRecord& record);
+
+// Faster forms; false (nothing done) where they do not apply or are not built.
+bool SumPositions8_SSE2(const SampleGrid& grid, bool skipExtremes, PositionSums* sums);
+bool SumPositions16_SSE2(const SampleGrid& grid, PositionSums* sums);
+bool GrayCorrect_SSE2(const SampleGrid& grid, std::uint8_t* destination,
                       std::ptrdiff_t destinationStep, std::ptrdiff_t destinationStride,
                       const GrayCorrectionRecord& record);
 
-// Faster forms; false (nothing done) where they do not apply.
-bool SumPositions8Fast(const SampleGrid& grid, bool skipExtremes, PositionSums* sums);
-bool SumPositions16Fast(const SampleGrid& grid, PositionSums* sums);
-bool GrayCorrectFast(const SampleGrid& grid, std::uint8_t* destination,
-                     std::ptrdiff_t destinationStep, std::ptrdiff_t destinationStride,
-                     const GrayCorrectionRecord& record);
+// The fastest of the forms above that the processor's features in force allow.
+void SumPositions8(const SampleGrid& grid, bool skipExtremes, PositionSums* sums);
+void SumPositions16(const SampleGrid& grid, PositionSums* sums);
+void GrayCorrect(const SampleGrid& grid, std::uint8_t* destination, std::ptrdiff_t destinationStep,
+                 std::ptrdiff_t destinationStride, const GrayCorrectionRecord& record);
 
 // Gain and offset of a position (index 2 x row phase + column phase) in the gray record.
 inline std::int32_t GrayGain(const GrayCorrectionRecord& r, int position) {

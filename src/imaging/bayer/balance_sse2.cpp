@@ -31,7 +31,7 @@ void AddRow(const SampleGrid& grid, int row, std::uint64_t evenSum, std::uint64_
 
 }  // namespace
 
-bool SumPositions8Fast(const SampleGrid& grid, bool skipExtremes, PositionSums* sums) {
+bool SumPositions8_SSE2(const SampleGrid& grid, bool skipExtremes, PositionSums* sums) {
   if (grid.step != 1) return false;
   const __m128i evenBytes = _mm_set1_epi16(0x00FF), oddBytes = _mm_set1_epi16(-256);
   const __m128i zero = _mm_setzero_si128(), ones = _mm_set1_epi8(1), full = _mm_set1_epi8(-1);
@@ -71,7 +71,7 @@ bool SumPositions8Fast(const SampleGrid& grid, bool skipExtremes, PositionSums* 
   return true;
 }
 
-bool SumPositions16Fast(const SampleGrid& grid, PositionSums* sums) {
+bool SumPositions16_SSE2(const SampleGrid& grid, PositionSums* sums) {
   if (grid.step != 2) return false;
   const __m128i low = _mm_set1_epi32(0xFFFF), zero = _mm_setzero_si128();
   for (int row = 0; row < grid.height; ++row) {
@@ -102,9 +102,9 @@ bool SumPositions16Fast(const SampleGrid& grid, PositionSums* sums) {
   return true;
 }
 
-bool GrayCorrectFast(const SampleGrid& grid, std::uint8_t* destination,
-                     std::ptrdiff_t destinationStep, std::ptrdiff_t destinationStride,
-                     const GrayCorrectionRecord& record) {
+bool GrayCorrect_SSE2(const SampleGrid& grid, std::uint8_t* destination,
+                      std::ptrdiff_t destinationStep, std::ptrdiff_t destinationStride,
+                      const GrayCorrectionRecord& record) {
   if (grid.step != 1 || destinationStep != 1) return false;
   if (grid.width <= 0 || grid.height <= 0) return true;
   // 16-bit lanes hold v x gain exactly for gains 0..255; a saturated offset still limits to
@@ -155,14 +155,14 @@ bool GrayCorrectFast(const SampleGrid& grid, std::uint8_t* destination,
 
 namespace orvex::bayer {
 
-bool SumPositions8Fast(const SampleGrid&, bool, PositionSums*) {
+bool SumPositions8_SSE2(const SampleGrid&, bool, PositionSums*) {
   return false;
 }
-bool SumPositions16Fast(const SampleGrid&, PositionSums*) {
+bool SumPositions16_SSE2(const SampleGrid&, PositionSums*) {
   return false;
 }
-bool GrayCorrectFast(const SampleGrid&, std::uint8_t*, std::ptrdiff_t, std::ptrdiff_t,
-                     const GrayCorrectionRecord&) {
+bool GrayCorrect_SSE2(const SampleGrid&, std::uint8_t*, std::ptrdiff_t, std::ptrdiff_t,
+                      const GrayCorrectionRecord&) {
   return false;
 }
 

@@ -1,4 +1,3 @@
-#include "core/camera_context.h"
 #include "imaging/bayer/demosaic.h"
 #include "imaging/bayer_conversion.h"
 #include "imaging/gray_white_balance.h"
@@ -7,52 +6,78 @@
 
 namespace orvex {
 
-PixelKernel ChooseDemosaicKernel(const ProcessorInfo& processor, int sourceBitsPerPixel,
-                                 int destinationBitsPerPixel, const BayerRecord& record) {
-  if (sourceBitsPerPixel == 16) return Demosaic16;
+DemosaicKernel ChooseDemosaic(const ProcessorInfo& processor, int sourceBitsPerPixel,
+                              int destinationBitsPerPixel, const BayerRecord& record) {
+  if (sourceBitsPerPixel == 16) return DemosaicKernel::kDemosaic16;
   // The vector forms multiply in 16-bit lanes, which only holds for gains 0 .. 200.
   const auto outsideVectorRange = [](std::int32_t gain) { return gain > 200 || gain < 0; };
   if (destinationBitsPerPixel == 32 || outsideVectorRange(record.R_Gain) ||
       outsideVectorRange(record.G_Gain) || outsideVectorRange(record.B_Gain)) {
-    return Demosaic8;
+    return DemosaicKernel::kDemosaic8;
   }
-  if (processor.Usable(kFeatureSse3)) return Demosaic8Sse3;
-  if (processor.Usable(kFeatureSse2)) return Demosaic8Sse2;
-  if (processor.Usable(kFeatureMmx)) return Demosaic8Mmx;
+  if (processor.Usable(kFeatureSse3)) return DemosaicKernel::kDemosaic8Sse3;
+  if (processor.Usable(kFeatureSse2)) return DemosaicKernel::kDemosaic8Sse2;
+  if (processor.Usable(kFeatureMmx)) return DemosaicKernel::kDemosaic8Mmx;
+  return DemosaicKernel::kDemosaic8;
+}
+
+PixelKernel DemosaicKernelOf(DemosaicKernel kernel) {
+  switch (kernel) {
+    case DemosaicKernel::kDemosaic16:
+      return Demosaic16;
+    case DemosaicKernel::kDemosaic8Sse3:
+      return Demosaic8Sse3;
+    case DemosaicKernel::kDemosaic8Sse2:
+      return Demosaic8Sse2;
+    case DemosaicKernel::kDemosaic8Mmx:
+      return Demosaic8Mmx;
+    case DemosaicKernel::kDemosaic8:
+      break;
+  }
   return Demosaic8;
+}
+
+PixelKernel ChooseDemosaicKernel(const ProcessorInfo& processor, int sourceBitsPerPixel,
+                                 int destinationBitsPerPixel, const BayerRecord& record) {
+  return DemosaicKernelOf(
+      ChooseDemosaic(processor, sourceBitsPerPixel, destinationBitsPerPixel, record));
 }
 
 namespace bayer {
 
-PixelKernel FastestEquivalent(PixelKernel kernel, const ProcessorInfo& processor) {
-  if (Avx2Available()) {
-    if (kernel == Demosaic8) return Demosaic8Avx2;
-    if (kernel == Demosaic16) return Demosaic16Avx2;
-    if (kernel == Demosaic8Sse3 || kernel == Demosaic8Sse2) return Demosaic8Sse2Avx2;
-    if (kernel == Demosaic8Mmx) return Demosaic8MmxAvx2;
+PixelKernel FastestDemosaicForm(DemosaicKernel kernel) {
+  const bool avx2 = Avx2Available();
+  const bool sse2 = ORVEX_X86 && TestCpuFeature(kCpuHasSse2);
+  switch (kernel) {
+    case DemosaicKernel::kDemosaic8:
+      return avx2 ? Demosaic8_AVX2 : sse2 ? Demosaic8_SSE2 : Demosaic8;
+    case DemosaicKernel::kDemosaic16:
+      return avx2 ? Demosaic16_AVX2 : Demosaic16;
+    case DemosaicKernel::kDemosaic8Sse3:
+    case DemosaicKernel::kDemosaic8Sse2:
+      // The SSE3 form gives the SSE2 form's bytes: one AVX2 form stands for both.
+      return avx2 ? Demosaic8Sse2_AVX2 : DemosaicKernelOf(kernel);
+    case DemosaicKernel::kDemosaic8Mmx:
+      return avx2 ? Demosaic8Mmx_AVX2 : Demosaic8Mmx;
   }
-#if defined(__x86_64__)
-  const bool sse2 = true;
-#else
-  const bool sse2 = ORVEX_BAYER_X86 && processor.Usable(kFeatureSse2);
-#endif
-  if (sse2 && kernel == Demosaic8) return Demosaic8Sse2Exact;
-  (void)processor;
-  return kernel;
+  return Demosaic8;
 }
 
 }  // namespace bayer
 
-int BayerConvert(CameraContext& context, ImageBuffer& destination, ImageBuffer& source) {
-  if (context.image.BayerGainAuto != 0) MeasureWhiteBalance(context, source);
-
+int BayerConvert(const ImageSettings& image, const ProcessorInfo& processor,
+                 ImageBuffer& destination, ImageBuffer& source, FrameMeasurements* measured) {
   // Read once: a gain changed meanwhile applies from the next frame.
-  BayerRecord record{context.image.BayerMode, context.image.R_Gain, context.image.G_Gain,
-                     context.image.B_Gain};
-  const PixelKernel kernel =
-      bayer::FastestEquivalent(ChooseDemosaicKernel(context.processorInfo, source.bitsPerPixel,
-                                                    destination.bitsPerPixel, record),
-                               context.processorInfo);
+  BayerRecord record{image.BayerMode, image.R_Gain, image.G_Gain, image.B_Gain};
+  if (image.BayerGainAuto != 0) {
+    const WhiteBalanceResult balance = MeasureWhiteBalance(image, source);
+    record.R_Gain = balance.red.value_or(record.R_Gain);
+    record.G_Gain = balance.green.value_or(record.G_Gain);
+    record.B_Gain = balance.blue.value_or(record.B_Gain);
+    measured->whiteBalance = balance;
+  }
+  const PixelKernel kernel = bayer::FastestDemosaicForm(
+      ChooseDemosaic(processor, source.bitsPerPixel, destination.bitsPerPixel, record));
   void* parameter = &record;
   ApplyKernel(destination, kernel, source, nullptr, 0, 0, &parameter, 0);
   return 1;

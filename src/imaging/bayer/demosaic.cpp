@@ -3,28 +3,31 @@
 namespace orvex {
 namespace bayer {
 
-bool UnpackCall(std::uint8_t* destination, const std::uint8_t* source, const std::int32_t* region,
-                std::int32_t x, std::int32_t y, std::int32_t destinationBytes,
-                std::int32_t sourceBytes, std::int32_t destinationStride, std::int32_t sourceStride,
-                void** parameter, DemosaicCall* call) {
-  if (parameter == nullptr || *parameter == nullptr || region == nullptr) return false;
-  const auto* record = static_cast<const BayerRecord*>(*parameter);
-  const BayerPhase phase = PhaseForBayerMode(record->BayerMode);
-  call->destination = destination + static_cast<std::ptrdiff_t>(y) * destinationStride +
-                      static_cast<std::ptrdiff_t>(x) * destinationBytes;
-  call->source = source + static_cast<std::ptrdiff_t>(region[1]) * sourceStride +
-                 static_cast<std::ptrdiff_t>(region[0]) * sourceBytes;
-  call->width = region[2] - region[0];
-  call->height = region[3] - region[1];
+CallState DecodeDemosaicCall(std::uint8_t* destination, const std::uint8_t* source,
+                             const std::int32_t* region, std::int32_t x, std::int32_t y,
+                             std::int32_t destinationBytes, std::int32_t sourceBytes,
+                             std::int32_t destinationStride, std::int32_t sourceStride,
+                             void** parameter, const KernelNeeds& needs, DemosaicCall* call) {
+  KernelCall kernel;
+  const CallState state =
+      DecodeKernelCall(destination, source, region, x, y, destinationBytes, sourceBytes,
+                       destinationStride, sourceStride, parameter, needs, &kernel);
+  if (state != CallState::kReady) return state;
+  const auto& record = kernel.RecordAs<const BayerRecord>();
+  const BayerPhase phase = PhaseForBayerMode(record.BayerMode);
+  call->destination = kernel.DestinationRow(0);
+  call->source = kernel.SourceRow(0);
+  call->width = kernel.width;
+  call->height = kernel.height;
   call->destinationStep = destinationBytes;
   call->sourceStep = sourceBytes;
   call->destinationStride = destinationStride;
   call->sourceStride = sourceStride;
   call->rowPhase = phase.row;
   call->columnPhase = phase.column;
-  call->fRed = GainFactor(record->R_Gain);
-  call->fBlue = GainFactor(record->B_Gain);
-  return true;
+  call->fRed = GainFactor(record.R_Gain);
+  call->fBlue = GainFactor(record.B_Gain);
+  return state;
 }
 
 namespace {
@@ -44,26 +47,26 @@ void RowOf(const DemosaicCall& call, int row, int first, int last, Pixel pixel) 
 
 }  // namespace
 
-void PlainRow8(const DemosaicCall& call, int row, int first, int last) {
+void Row8_C(const DemosaicCall& call, int row, int first, int last) {
   RowOf(call, row, first, last,
         [](PixelArithmetic a, const std::uint8_t* s, std::uint8_t* d, int rp, int cp) {
           PlainPixel8(a, s, d, rp, cp);
         });
 }
 
-void VectorRowModel8(const DemosaicCall& call, int row, int first, int last) {
+void VectorRow8_C(const DemosaicCall& call, int row, int first, int last) {
   RowOf(call, row, first, last,
         [](PixelArithmetic a, const std::uint8_t* s, std::uint8_t* d, int rp, int cp) {
           VectorPixel8(a, s, d, rp, cp);
         });
 }
 
-void Demosaic8Plain(const DemosaicCall& call) {
+void Demosaic8Rows_C(const DemosaicCall& call) {
   if (call.width <= 4 || call.height <= 4) return;
-  for (int row = 2; row <= call.height - 3; ++row) PlainRow8(call, row, 2, call.width - 3);
+  for (int row = 2; row <= call.height - 3; ++row) Row8_C(call, row, 2, call.width - 3);
 }
 
-void Demosaic16Plain(const DemosaicCall& call) {
+void Demosaic16Rows_C(const DemosaicCall& call) {
   if (call.width <= 4 || call.height <= 4) return;
   for (int row = 2; row <= call.height - 3; ++row) {
     RowOf(call, row, 2, call.width - 3,
@@ -73,58 +76,48 @@ void Demosaic16Plain(const DemosaicCall& call) {
   }
 }
 
-void VectorFormModel(const DemosaicCall& call, int step, bool recomputeRight) {
+void VectorFormRows_C(const DemosaicCall& call, int step, bool recomputeRight) {
   for (int row = 2; row <= call.height - 3; ++row) {
-    VectorRowModel8(call, row, VectorPassFirst(call, row), VectorPassLast(call, row, step));
+    VectorRow8_C(call, row, VectorPassFirst(call, row), VectorPassLast(call, row, step));
   }
-  FinishVectorForm(call, recomputeRight, [](const DemosaicCall& part) { Demosaic8Plain(part); });
+  FinishVectorForm(call, recomputeRight, [](const DemosaicCall& part) { Demosaic8Rows_C(part); });
 }
 
-namespace {
-
-// 8-bit kernels need a sample of at least one byte and room for three output bytes; 16-bit
-// ones a word and three output words. Other pixel sizes are left alone.
-bool Fits8(std::int32_t destinationBytes, std::int32_t sourceBytes) {
-  return sourceBytes >= 1 && destinationBytes >= 3;
-}
-
-}  // namespace
-
-std::int32_t Demosaic8Sse2Model(std::uint8_t* destination, std::uint8_t* source,
-                                const std::int32_t* region, std::int32_t x, std::int32_t y,
-                                std::int32_t destinationBytes, std::int32_t sourceBytes,
-                                std::int32_t destinationStride, std::int32_t sourceStride,
-                                void** parameter, std::int32_t) {
+std::int32_t Demosaic8Sse2_C(std::uint8_t* destination, std::uint8_t* source,
+                             const std::int32_t* region, std::int32_t x, std::int32_t y,
+                             std::int32_t destinationBytes, std::int32_t sourceBytes,
+                             std::int32_t destinationStride, std::int32_t sourceStride,
+                             void** parameter, std::int32_t) {
   DemosaicCall call;
-  if (!UnpackCall(destination, source, region, x, y, destinationBytes, sourceBytes,
-                  destinationStride, sourceStride, parameter, &call)) {
-    return 0;
-  }
-  if (Fits8(destinationBytes, sourceBytes)) VectorFormModel(call, kSseStep, true);
+  const CallState state =
+      DecodeDemosaicCall(destination, source, region, x, y, destinationBytes, sourceBytes,
+                         destinationStride, sourceStride, parameter, kNeeds8, &call);
+  if (state != CallState::kReady) return DemosaicResultOf(state);
+  VectorFormRows_C(call, kSseStep, true);
   return 1;
 }
 
 // The SSE3 form differs from the SSE2 form only in how it loads and stores.
-std::int32_t Demosaic8Sse3Model(std::uint8_t* destination, std::uint8_t* source,
-                                const std::int32_t* region, std::int32_t x, std::int32_t y,
-                                std::int32_t destinationBytes, std::int32_t sourceBytes,
-                                std::int32_t destinationStride, std::int32_t sourceStride,
-                                void** parameter, std::int32_t spare) {
-  return Demosaic8Sse2Model(destination, source, region, x, y, destinationBytes, sourceBytes,
-                            destinationStride, sourceStride, parameter, spare);
+std::int32_t Demosaic8Sse3_C(std::uint8_t* destination, std::uint8_t* source,
+                             const std::int32_t* region, std::int32_t x, std::int32_t y,
+                             std::int32_t destinationBytes, std::int32_t sourceBytes,
+                             std::int32_t destinationStride, std::int32_t sourceStride,
+                             void** parameter, std::int32_t spare) {
+  return Demosaic8Sse2_C(destination, source, region, x, y, destinationBytes, sourceBytes,
+                         destinationStride, sourceStride, parameter, spare);
 }
 
-std::int32_t Demosaic8MmxModel(std::uint8_t* destination, std::uint8_t* source,
-                               const std::int32_t* region, std::int32_t x, std::int32_t y,
-                               std::int32_t destinationBytes, std::int32_t sourceBytes,
-                               std::int32_t destinationStride, std::int32_t sourceStride,
-                               void** parameter, std::int32_t) {
+std::int32_t Demosaic8Mmx_C(std::uint8_t* destination, std::uint8_t* source,
+                            const std::int32_t* region, std::int32_t x, std::int32_t y,
+                            std::int32_t destinationBytes, std::int32_t sourceBytes,
+                            std::int32_t destinationStride, std::int32_t sourceStride,
+                            void** parameter, std::int32_t) {
   DemosaicCall call;
-  if (!UnpackCall(destination, source, region, x, y, destinationBytes, sourceBytes,
-                  destinationStride, sourceStride, parameter, &call)) {
-    return 0;
-  }
-  if (Fits8(destinationBytes, sourceBytes)) VectorFormModel(call, kMmxStep, false);
+  const CallState state =
+      DecodeDemosaicCall(destination, source, region, x, y, destinationBytes, sourceBytes,
+                         destinationStride, sourceStride, parameter, kNeeds8, &call);
+  if (state != CallState::kReady) return DemosaicResultOf(state);
+  VectorFormRows_C(call, kMmxStep, false);
   return 1;
 }
 
@@ -135,11 +128,11 @@ std::int32_t Demosaic8(std::uint8_t* destination, std::uint8_t* source, const st
                        std::int32_t sourceBytes, std::int32_t destinationStride,
                        std::int32_t sourceStride, void** parameter, std::int32_t) {
   bayer::DemosaicCall call;
-  if (!bayer::UnpackCall(destination, source, region, x, y, destinationBytes, sourceBytes,
-                         destinationStride, sourceStride, parameter, &call)) {
-    return 0;
-  }
-  if (sourceBytes >= 1 && destinationBytes >= 3) bayer::Demosaic8Plain(call);
+  const CallState state =
+      bayer::DecodeDemosaicCall(destination, source, region, x, y, destinationBytes, sourceBytes,
+                                destinationStride, sourceStride, parameter, bayer::kNeeds8, &call);
+  if (state != CallState::kReady) return bayer::DemosaicResultOf(state);
+  bayer::Demosaic8Rows_C(call);
   return 1;
 }
 
@@ -148,11 +141,11 @@ std::int32_t Demosaic16(std::uint8_t* destination, std::uint8_t* source, const s
                         std::int32_t sourceBytes, std::int32_t destinationStride,
                         std::int32_t sourceStride, void** parameter, std::int32_t) {
   bayer::DemosaicCall call;
-  if (!bayer::UnpackCall(destination, source, region, x, y, destinationBytes, sourceBytes,
-                         destinationStride, sourceStride, parameter, &call)) {
-    return 0;
-  }
-  if (sourceBytes >= 2 && destinationBytes >= 6) bayer::Demosaic16Plain(call);
+  const CallState state =
+      bayer::DecodeDemosaicCall(destination, source, region, x, y, destinationBytes, sourceBytes,
+                                destinationStride, sourceStride, parameter, bayer::kNeeds16, &call);
+  if (state != CallState::kReady) return bayer::DemosaicResultOf(state);
+  bayer::Demosaic16Rows_C(call);
   return 1;
 }
 

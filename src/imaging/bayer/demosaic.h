@@ -10,53 +10,18 @@
 #include <cstdint>
 #include <cstring>
 
+#include "base/cpu_features.h"
 #include "imaging/bayer_conversion.h"
+#include "imaging/kernel_call.h"
 #include "imaging/pixel_kernel.h"
-
-#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
-#define ORVEX_BAYER_X86 1
-#define ORVEX_BAYER_TARGET(isa) __attribute__((target(isa)))
-#else
-#define ORVEX_BAYER_X86 0
-#define ORVEX_BAYER_TARGET(isa)
-#endif
-
-#if defined(__GNUC__)
-#define ORVEX_BAYER_ALWAYS_INLINE inline __attribute__((always_inline))
-#else
-#define ORVEX_BAYER_ALWAYS_INLINE inline
-#endif
-
-// Everything defined between ORVEX_BAYER_TARGET_BEGIN(isa) and ORVEX_BAYER_TARGET_END may use that
-// instruction set.
-#define ORVEX_BAYER_PRAGMA(...) _Pragma(#__VA_ARGS__)
-#if defined(__clang__)
-#define ORVEX_BAYER_TARGET_BEGIN(isa) \
-  ORVEX_BAYER_PRAGMA(clang attribute push(__attribute__((target(isa))), apply_to = function))
-#define ORVEX_BAYER_TARGET_END ORVEX_BAYER_PRAGMA(clang attribute pop)
-#elif defined(__GNUC__)
-#define ORVEX_BAYER_TARGET_BEGIN(isa) \
-  ORVEX_BAYER_PRAGMA(GCC push_options) ORVEX_BAYER_PRAGMA(GCC target(isa))
-#define ORVEX_BAYER_TARGET_END ORVEX_BAYER_PRAGMA(GCC pop_options)
-#else
-#define ORVEX_BAYER_TARGET_BEGIN(isa)
-#define ORVEX_BAYER_TARGET_END
-#endif
-
-// Entry points of vector code realign the stack on 32-bit x86, whose callers may only keep it
-// 4-byte aligned.
-#if defined(__GNUC__) && defined(__i386__)
-#define ORVEX_BAYER_ALIGN_STACK __attribute__((force_align_arg_pointer))
-#else
-#define ORVEX_BAYER_ALIGN_STACK
-#endif
+#include "imaging/simd_target.h"
 
 // The AVX2 forms exist on 64-bit Linux-like targets only (64-bit Windows compilers do not keep
 // 32-byte spills aligned).
 #if defined(__GNUC__) && defined(__x86_64__) && !defined(_WIN32)
-#define ORVEX_BAYER_AVX2 1
+#define ORVEX_DEMOSAIC_AVX2 1
 #else
-#define ORVEX_BAYER_AVX2 0
+#define ORVEX_DEMOSAIC_AVX2 0
 #endif
 
 namespace orvex::bayer {
@@ -99,11 +64,24 @@ inline std::int64_t GainFactor(std::int32_t gain) {
   return static_cast<std::int64_t>(std::trunc(static_cast<double>(gain) * 1.28));
 }
 
-// Resolves the kernel arguments; false (nothing to do) when the record is missing.
-bool UnpackCall(std::uint8_t* destination, const std::uint8_t* source, const std::int32_t* region,
-                std::int32_t x, std::int32_t y, std::int32_t destinationBytes,
-                std::int32_t sourceBytes, std::int32_t destinationStride, std::int32_t sourceStride,
-                void** parameter, DemosaicCall* call);
+// 8-bit kernels need a sample of at least one byte and room for three output bytes; 16-bit
+// ones a word and three output words. Both need the BayerRecord.
+inline constexpr KernelNeeds kNeeds8{3, 1, true};
+inline constexpr KernelNeeds kNeeds16{6, 2, true};
+
+// Reads a demosaic kernel's arguments into `call` (kReady), with the region resolved to
+// pointers and the record to phases and gain factors.
+CallState DecodeDemosaicCall(std::uint8_t* destination, const std::uint8_t* source,
+                             const std::int32_t* region, std::int32_t x, std::int32_t y,
+                             std::int32_t destinationBytes, std::int32_t sourceBytes,
+                             std::int32_t destinationStride, std::int32_t sourceStride,
+                             void** parameter, const KernelNeeds& needs, DemosaicCall* call);
+
+// What a demosaic kernel returns for a call it does not run: 0 when an argument is missing;
+// 1 with nothing written for pixels it cannot work on or an empty region.
+inline std::int32_t DemosaicResultOf(CallState state) {
+  return state == CallState::kInvalid ? 0 : 1;
+}
 
 // --- Per-pixel arithmetic -------------------------------------------------------------------
 
@@ -126,16 +104,16 @@ inline constexpr int kGreenOffsets[2][2][2][2] = {{{{-1, -1}, {0, 0}}, {{-1, 0},
 inline constexpr int kWeights[4] = {9, 3, 3, 1};
 
 template <typename T>
-ORVEX_BAYER_ALWAYS_INLINE std::int32_t SampleAt(const std::uint8_t* s, std::ptrdiff_t columnBytes,
-                                                std::ptrdiff_t rowBytes, int dc, int dr) {
+ORVEX_ALWAYS_INLINE std::int32_t SampleAt(const std::uint8_t* s, std::ptrdiff_t columnBytes,
+                                          std::ptrdiff_t rowBytes, int dc, int dr) {
   T v;
   std::memcpy(&v, s + dc * columnBytes + dr * rowBytes, sizeof v);
   return v;
 }
 
 template <typename T, int kRowPhase, int kColumnPhase>
-ORVEX_BAYER_ALWAYS_INLINE PixelSums SumsAtPhase(const std::uint8_t* s, std::ptrdiff_t columnBytes,
-                                                std::ptrdiff_t rowBytes) {
+ORVEX_ALWAYS_INLINE PixelSums SumsAtPhase(const std::uint8_t* s, std::ptrdiff_t columnBytes,
+                                          std::ptrdiff_t rowBytes) {
   constexpr const auto& b = kBlueOffsets[kRowPhase][kColumnPhase];
   constexpr const auto& r = kRedOffsets[kRowPhase][kColumnPhase];
   constexpr const auto& g = kGreenOffsets[kRowPhase][kColumnPhase];
@@ -153,8 +131,8 @@ ORVEX_BAYER_ALWAYS_INLINE PixelSums SumsAtPhase(const std::uint8_t* s, std::ptrd
 
 // The phases are template arguments underneath so that the table folds into plain loads.
 template <typename T>
-ORVEX_BAYER_ALWAYS_INLINE PixelSums SumsAt(const std::uint8_t* s, std::ptrdiff_t columnBytes,
-                                           std::ptrdiff_t rowBytes, int rowPhase, int columnPhase) {
+ORVEX_ALWAYS_INLINE PixelSums SumsAt(const std::uint8_t* s, std::ptrdiff_t columnBytes,
+                                     std::ptrdiff_t rowBytes, int rowPhase, int columnPhase) {
   switch (2 * rowPhase + columnPhase) {
     case 0:
       return SumsAtPhase<T, 0, 0>(s, columnBytes, rowBytes);
@@ -169,15 +147,15 @@ ORVEX_BAYER_ALWAYS_INLINE PixelSums SumsAt(const std::uint8_t* s, std::ptrdiff_t
 
 // The plain forms' scaling: (f x sum) >> 11, limited to 0..limit. Only a negative gain (which
 // no setting allows) could make it negative.
-ORVEX_BAYER_ALWAYS_INLINE std::int64_t ScaleExact(std::int64_t factor, std::int32_t sum,
-                                                  std::int64_t limit) {
+ORVEX_ALWAYS_INLINE std::int64_t ScaleExact(std::int64_t factor, std::int32_t sum,
+                                            std::int64_t limit) {
   const std::int64_t v = (factor * sum) >> 11;
   return v < 0 ? 0 : (v > limit ? limit : v);
 }
 
 // The vector forms' scaling in a 16-bit lane: the low 16 bits of f x (sum >> 4), shifted right
 // by 7 and packed to a byte with saturation.
-ORVEX_BAYER_ALWAYS_INLINE std::uint8_t ScaleVector(std::uint16_t factor16, std::int32_t sum) {
+ORVEX_ALWAYS_INLINE std::uint8_t ScaleVector(std::uint16_t factor16, std::int32_t sum) {
   const auto product = static_cast<std::uint16_t>(factor16 * static_cast<std::uint32_t>(sum >> 4));
   const unsigned v = product >> 7u;
   return static_cast<std::uint8_t>(v > 255u ? 255u : v);
@@ -200,8 +178,8 @@ inline PixelArithmetic ArithmeticOf(const DemosaicCall& call) {
 }
 
 // One output pixel of the plain 8-bit form.
-ORVEX_BAYER_ALWAYS_INLINE void PlainPixel8(PixelArithmetic a, const std::uint8_t* s,
-                                           std::uint8_t* d, int rowPhase, int columnPhase) {
+ORVEX_ALWAYS_INLINE void PlainPixel8(PixelArithmetic a, const std::uint8_t* s, std::uint8_t* d,
+                                     int rowPhase, int columnPhase) {
   const PixelSums sums =
       SumsAt<std::uint8_t>(s, a.sourceStep, a.sourceStride, rowPhase, columnPhase);
   d[0] = static_cast<std::uint8_t>(ScaleExact(a.fBlue, sums.blue, 255));
@@ -210,8 +188,8 @@ ORVEX_BAYER_ALWAYS_INLINE void PlainPixel8(PixelArithmetic a, const std::uint8_t
 }
 
 // One output pixel of the vector forms' arithmetic.
-ORVEX_BAYER_ALWAYS_INLINE void VectorPixel8(PixelArithmetic a, const std::uint8_t* s,
-                                            std::uint8_t* d, int rowPhase, int columnPhase) {
+ORVEX_ALWAYS_INLINE void VectorPixel8(PixelArithmetic a, const std::uint8_t* s, std::uint8_t* d,
+                                      int rowPhase, int columnPhase) {
   const PixelSums sums =
       SumsAt<std::uint8_t>(s, a.sourceStep, a.sourceStride, rowPhase, columnPhase);
   d[0] = ScaleVector(Factor16(a.fBlue), sums.blue);
@@ -220,8 +198,8 @@ ORVEX_BAYER_ALWAYS_INLINE void VectorPixel8(PixelArithmetic a, const std::uint8_
 }
 
 // One output pixel of the 16-bit form: three words.
-ORVEX_BAYER_ALWAYS_INLINE void PlainPixel16(PixelArithmetic a, const std::uint8_t* s,
-                                            std::uint8_t* d, int rowPhase, int columnPhase) {
+ORVEX_ALWAYS_INLINE void PlainPixel16(PixelArithmetic a, const std::uint8_t* s, std::uint8_t* d,
+                                      int rowPhase, int columnPhase) {
   const PixelSums sums =
       SumsAt<std::uint16_t>(s, a.sourceStep, a.sourceStride, rowPhase, columnPhase);
   const std::uint16_t words[3] = {static_cast<std::uint16_t>(ScaleExact(a.fBlue, sums.blue, 1023)),
@@ -231,13 +209,13 @@ ORVEX_BAYER_ALWAYS_INLINE void PlainPixel16(PixelArithmetic a, const std::uint8_
 }
 
 // Plain output pixels of one row, region columns first .. last (inclusive).
-void PlainRow8(const DemosaicCall& call, int row, int first, int last);
+void Row8_C(const DemosaicCall& call, int row, int first, int last);
 // Vector-arithmetic output pixels of one row, region columns first .. last (inclusive).
-void VectorRowModel8(const DemosaicCall& call, int row, int first, int last);
+void VectorRow8_C(const DemosaicCall& call, int row, int first, int last);
 
 // The plain forms over a resolved call.
-void Demosaic8Plain(const DemosaicCall& call);
-void Demosaic16Plain(const DemosaicCall& call);
+void Demosaic8Rows_C(const DemosaicCall& call);
+void Demosaic16Rows_C(const DemosaicCall& call);
 
 // --- The vector forms -----------------------------------------------------------------------
 //
@@ -288,18 +266,18 @@ void FinishVectorForm(const DemosaicCall& call, bool recomputeRight, Plain plain
 }
 
 // The vector forms over a resolved call.
-void VectorFormModel(const DemosaicCall& call, int step, bool recomputeRight);
+void VectorFormRows_C(const DemosaicCall& call, int step, bool recomputeRight);
 
 // The PixelKernel forms. Plain models of the vector forms:
-std::int32_t Demosaic8Sse2Model(std::uint8_t*, std::uint8_t*, const std::int32_t*, std::int32_t,
-                                std::int32_t, std::int32_t, std::int32_t, std::int32_t,
-                                std::int32_t, void**, std::int32_t);
-std::int32_t Demosaic8Sse3Model(std::uint8_t*, std::uint8_t*, const std::int32_t*, std::int32_t,
-                                std::int32_t, std::int32_t, std::int32_t, std::int32_t,
-                                std::int32_t, void**, std::int32_t);
-std::int32_t Demosaic8MmxModel(std::uint8_t*, std::uint8_t*, const std::int32_t*, std::int32_t,
-                               std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t,
-                               void**, std::int32_t);
+std::int32_t Demosaic8Sse2_C(std::uint8_t*, std::uint8_t*, const std::int32_t*, std::int32_t,
+                             std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t,
+                             void**, std::int32_t);
+std::int32_t Demosaic8Sse3_C(std::uint8_t*, std::uint8_t*, const std::int32_t*, std::int32_t,
+                             std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t,
+                             void**, std::int32_t);
+std::int32_t Demosaic8Mmx_C(std::uint8_t*, std::uint8_t*, const std::int32_t*, std::int32_t,
+                            std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t,
+                            void**, std::int32_t);
 
 // The exact forms in 16-bit lanes hold for gain factors 0 .. 2047.
 inline bool ExactFactorsFit(const DemosaicCall& call) {
@@ -307,27 +285,29 @@ inline bool ExactFactorsFit(const DemosaicCall& call) {
 }
 
 // Faster forms with exactly the bytes of the form they are named after; they fall back to that
-// form where they do not apply. Demosaic8Sse2Exact needs SSE2 (always there on 64-bit x86);
-// the AVX2 forms exist on 64-bit x86 only and need Avx2Available().
-std::int32_t Demosaic8Sse2Exact(std::uint8_t*, std::uint8_t*, const std::int32_t*, std::int32_t,
-                                std::int32_t, std::int32_t, std::int32_t, std::int32_t,
-                                std::int32_t, void**, std::int32_t);
-bool Avx2Available();
-std::int32_t Demosaic8Avx2(std::uint8_t*, std::uint8_t*, const std::int32_t*, std::int32_t,
-                           std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t,
-                           void**, std::int32_t);
-std::int32_t Demosaic16Avx2(std::uint8_t*, std::uint8_t*, const std::int32_t*, std::int32_t,
+// form where they do not apply. Demosaic8_SSE2 needs SSE2; the AVX2 forms exist on 64-bit x86
+// only and need Avx2Available().
+std::int32_t Demosaic8_SSE2(std::uint8_t*, std::uint8_t*, const std::int32_t*, std::int32_t,
                             std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t,
                             void**, std::int32_t);
-std::int32_t Demosaic8Sse2Avx2(std::uint8_t*, std::uint8_t*, const std::int32_t*, std::int32_t,
+inline bool Avx2Available() {
+  return ORVEX_DEMOSAIC_AVX2 && TestCpuFeature(kCpuHasAvx2);
+}
+std::int32_t Demosaic8_AVX2(std::uint8_t*, std::uint8_t*, const std::int32_t*, std::int32_t,
+                            std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t,
+                            void**, std::int32_t);
+std::int32_t Demosaic16_AVX2(std::uint8_t*, std::uint8_t*, const std::int32_t*, std::int32_t,
+                             std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t,
+                             void**, std::int32_t);
+std::int32_t Demosaic8Sse2_AVX2(std::uint8_t*, std::uint8_t*, const std::int32_t*, std::int32_t,
+                                std::int32_t, std::int32_t, std::int32_t, std::int32_t,
+                                std::int32_t, void**, std::int32_t);
+std::int32_t Demosaic8Mmx_AVX2(std::uint8_t*, std::uint8_t*, const std::int32_t*, std::int32_t,
                                std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t,
                                void**, std::int32_t);
-std::int32_t Demosaic8MmxAvx2(std::uint8_t*, std::uint8_t*, const std::int32_t*, std::int32_t,
-                              std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t,
-                              void**, std::int32_t);
 
-// The implementation that runs for a kernel BayerConvert chose: the fastest form on this
-// processor with the same bytes. SSE2 counts on 32-bit x86 only when `processor` confirms it.
-PixelKernel FastestEquivalent(PixelKernel kernel, const ProcessorInfo& processor);
+// The implementation that runs for a kernel BayerConvert chose: the fastest form with the same
+// bytes that the processor's features in force allow.
+PixelKernel FastestDemosaicForm(DemosaicKernel kernel);
 
 }  // namespace orvex::bayer

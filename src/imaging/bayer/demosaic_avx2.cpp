@@ -6,7 +6,7 @@
 
 #include "imaging/bayer/demosaic.h"
 
-#if ORVEX_BAYER_AVX2
+#if ORVEX_DEMOSAIC_AVX2
 #include <immintrin.h>
 
 namespace orvex::bayer {
@@ -41,23 +41,23 @@ constexpr PlaneShuffles MakePlaneShuffles(int bytes) {
 constexpr PlaneShuffles kShuffle8 = MakePlaneShuffles(1);
 constexpr PlaneShuffles kShuffle16 = MakePlaneShuffles(2);
 
-ORVEX_BAYER_TARGET_BEGIN("avx2")
+ORVEX_TARGET_BEGIN("avx2")
 
 enum class Arithmetic { kExact, kVector };
 
-ORVEX_BAYER_ALWAYS_INLINE __m256i Load(const std::uint8_t* p) {
+ORVEX_ALWAYS_INLINE __m256i Load(const std::uint8_t* p) {
   return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
 }
-ORVEX_BAYER_ALWAYS_INLINE void Store(std::uint8_t* p, __m256i v) {
+ORVEX_ALWAYS_INLINE void Store(std::uint8_t* p, __m256i v) {
   _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
 }
-ORVEX_BAYER_ALWAYS_INLINE __m256i Mask(const PlaneShuffles& t, int chunk, int plane) {
+ORVEX_ALWAYS_INLINE __m256i Mask(const PlaneShuffles& t, int chunk, int plane) {
   return _mm256_load_si256(reinterpret_cast<const __m256i*>(t.mask[chunk][plane]));
 }
 
 // Three planes of 16 pixels a lane -> 96 packed bytes.
-ORVEX_BAYER_ALWAYS_INLINE void Pack3(const PlaneShuffles& t, __m256i p0, __m256i p1, __m256i p2,
-                                     __m256i out[3]) {
+ORVEX_ALWAYS_INLINE void Pack3(const PlaneShuffles& t, __m256i p0, __m256i p1, __m256i p2,
+                               __m256i out[3]) {
   __m256i x[3];
   for (int k = 0; k < 3; ++k) {
     x[k] = _mm256_or_si256(_mm256_or_si256(_mm256_shuffle_epi8(p0, Mask(t, k, 0)),
@@ -69,8 +69,8 @@ ORVEX_BAYER_ALWAYS_INLINE void Pack3(const PlaneShuffles& t, __m256i p0, __m256i
   out[2] = _mm256_permute2x128_si256(x[1], x[2], 0x31);
 }
 
-ORVEX_BAYER_ALWAYS_INLINE void StorePacked3(const PlaneShuffles& t, __m256i p0, __m256i p1,
-                                            __m256i p2, std::uint8_t* out) {
+ORVEX_ALWAYS_INLINE void StorePacked3(const PlaneShuffles& t, __m256i p0, __m256i p1, __m256i p2,
+                                      std::uint8_t* out) {
   __m256i y[3];
   Pack3(t, p0, p1, p2, y);
   for (int k = 0; k < 3; ++k) Store(out + 32 * k, y[k]);
@@ -78,8 +78,8 @@ ORVEX_BAYER_ALWAYS_INLINE void StorePacked3(const PlaneShuffles& t, __m256i p0, 
 
 // Stores `count` vectors of packed pixels, but only bytes first .. last of them (and never the
 // fourth byte of 4-byte pixels); the others keep their value.
-ORVEX_BAYER_ALWAYS_INLINE void StoreBytesBetween(const __m256i* y, int count, int first, int last,
-                                                 bool skipFourth, std::uint8_t* out) {
+ORVEX_ALWAYS_INLINE void StoreBytesBetween(const __m256i* y, int count, int first, int last,
+                                           bool skipFourth, std::uint8_t* out) {
   const __m256i index =
       _mm256_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21,
                        22, 23, 24, 25, 26, 27, 28, 29, 30, 31);
@@ -103,7 +103,7 @@ struct Rows {
   const std::uint8_t* d;
 };
 
-ORVEX_BAYER_ALWAYS_INLINE Rows RowsOf(const DemosaicCall& call, int row) {
+ORVEX_ALWAYS_INLINE Rows RowsOf(const DemosaicCall& call, int row) {
   return Rows{call.SourceRow(row - 2), call.SourceRow(row - 1), call.SourceRow(row),
               call.SourceRow(row + 1)};
 }
@@ -116,7 +116,7 @@ struct Factors8 {
 };
 
 template <Arithmetic kArithmetic>
-ORVEX_BAYER_ALWAYS_INLINE Factors8 MakeFactors8(const DemosaicCall& call) {
+ORVEX_ALWAYS_INLINE Factors8 MakeFactors8(const DemosaicCall& call) {
   if constexpr (kArithmetic == Arithmetic::kExact) {
     return Factors8{_mm256_set1_epi16(static_cast<short>(call.fBlue << 5)),
                     _mm256_set1_epi16(static_cast<short>(call.fRed << 5))};
@@ -128,7 +128,7 @@ ORVEX_BAYER_ALWAYS_INLINE Factors8 MakeFactors8(const DemosaicCall& call) {
 
 // (f x sum) >> 11 is exactly the high half of sum x (f << 5) while f < 2048.
 template <Arithmetic kArithmetic>
-ORVEX_BAYER_ALWAYS_INLINE __m256i Scale(__m256i sum, __m256i factor) {
+ORVEX_ALWAYS_INLINE __m256i Scale(__m256i sum, __m256i factor) {
   if constexpr (kArithmetic == Arithmetic::kExact) {
     return _mm256_mulhi_epu16(sum, factor);
   } else {
@@ -146,8 +146,8 @@ struct Planes {
 // 9 B[c - m] + 3 B[c - 2 + 3m] + 3 D[c - m] + D[c - 2 + 3m]; the first is blue on row phase 0
 // and red on row phase 1. Green: B[c - 1] + C[c] where m is 0, else C[c - 1] + B[c].
 template <Arithmetic kArithmetic>
-ORVEX_BAYER_ALWAYS_INLINE Planes Block8(const Rows& s, int x, int phase, int rowPhase,
-                                        const Factors8& f) {
+ORVEX_ALWAYS_INLINE Planes Block8(const Rows& s, int x, int phase, int rowPhase,
+                                  const Factors8& f) {
   const __m256i oddBytes = _mm256_set1_epi16(static_cast<short>(0xFF00));
   const __m256i m =
       (phase ^ rowPhase) == 0 ? oddBytes : _mm256_xor_si256(oddBytes, _mm256_set1_epi8(-1));
@@ -197,7 +197,7 @@ ORVEX_BAYER_ALWAYS_INLINE Planes Block8(const Rows& s, int x, int phase, int row
 }
 
 // 32 pixels B G R 0 in four vectors of 8.
-ORVEX_BAYER_ALWAYS_INLINE void Pack4(const Planes& p, __m256i o[4]) {
+ORVEX_ALWAYS_INLINE void Pack4(const Planes& p, __m256i o[4]) {
   const __m256i zero = _mm256_setzero_si256();
   const __m256i bgLo = _mm256_unpacklo_epi8(p.blue, p.green);
   const __m256i bgHi = _mm256_unpackhi_epi8(p.blue, p.green);
@@ -215,7 +215,7 @@ ORVEX_BAYER_ALWAYS_INLINE void Pack4(const Planes& p, __m256i o[4]) {
 
 // Writes 32 pixels of 3 or 4 bytes; the fourth byte keeps its value.
 template <int kBytes>
-ORVEX_BAYER_ALWAYS_INLINE void StorePixels8(const Planes& p, std::uint8_t* out) {
+ORVEX_ALWAYS_INLINE void StorePixels8(const Planes& p, std::uint8_t* out) {
   if constexpr (kBytes == 3) {
     StorePacked3(kShuffle8, p.blue, p.green, p.red, out);
   } else {
@@ -230,8 +230,8 @@ ORVEX_BAYER_ALWAYS_INLINE void StorePixels8(const Planes& p, std::uint8_t* out) 
 
 // Writes pixels first .. last (0 .. 31) of the 32 at `out`.
 template <int kBytes>
-ORVEX_BAYER_ALWAYS_INLINE void StorePixelsBetween8(const Planes& p, int first, int last,
-                                                   std::uint8_t* out) {
+ORVEX_ALWAYS_INLINE void StorePixelsBetween8(const Planes& p, int first, int last,
+                                             std::uint8_t* out) {
   if constexpr (kBytes == 3) {
     __m256i y[3];
     Pack3(kShuffle8, p.blue, p.green, p.red, y);
@@ -322,16 +322,16 @@ void VectorForm8(const DemosaicCall& call, int step, bool recomputeRight) {
 
 // --- 16-bit samples: 16 output pixels a block -------------------------------------------------
 
-ORVEX_BAYER_ALWAYS_INLINE __m256i Load16(const std::uint8_t* row, int column) {
+ORVEX_ALWAYS_INLINE __m256i Load16(const std::uint8_t* row, int column) {
   return Load(row + 2 * column);
 }
 
-ORVEX_BAYER_ALWAYS_INLINE __m256i Times3(__m256i v) {
+ORVEX_ALWAYS_INLINE __m256i Times3(__m256i v) {
   return _mm256_add_epi16(v, _mm256_add_epi16(v, v));
 }
 
 // 9a + 3b + 3c + d, exact in 16 bits for samples below 4096.
-ORVEX_BAYER_ALWAYS_INLINE __m256i Weighted16(__m256i a, __m256i b, __m256i c, __m256i d) {
+ORVEX_ALWAYS_INLINE __m256i Weighted16(__m256i a, __m256i b, __m256i c, __m256i d) {
   return _mm256_add_epi16(Times3(_mm256_add_epi16(Times3(a), c)), _mm256_add_epi16(Times3(b), d));
 }
 
@@ -339,8 +339,7 @@ ORVEX_BAYER_ALWAYS_INLINE __m256i Weighted16(__m256i a, __m256i b, __m256i c, __
 // caller then computes those pixels one by one). kOddPhase: column x has column phase 1 xor row
 // phase 1.
 template <bool kOddPhase, bool kRowPhase>
-ORVEX_BAYER_ALWAYS_INLINE bool Block16(const Rows& s, int x, __m256i fBlue, __m256i fRed,
-                                       Planes* out) {
+ORVEX_ALWAYS_INLINE bool Block16(const Rows& s, int x, __m256i fBlue, __m256i fRed, Planes* out) {
   const __m256i cm2 = Load16(s.c, x - 2), cm1 = Load16(s.c, x - 1), c0 = Load16(s.c, x),
                 cp1 = Load16(s.c, x + 1);
   const __m256i am2 = Load16(s.a, x - 2), am1 = Load16(s.a, x - 1), a0 = Load16(s.a, x),
@@ -378,7 +377,7 @@ ORVEX_BAYER_ALWAYS_INLINE bool Block16(const Rows& s, int x, __m256i fBlue, __m2
 }
 
 template <int kBytes>
-ORVEX_BAYER_ALWAYS_INLINE void StorePixels16(const Planes& p, std::uint8_t* out) {
+ORVEX_ALWAYS_INLINE void StorePixels16(const Planes& p, std::uint8_t* out) {
   if constexpr (kBytes == 6) {
     StorePacked3(kShuffle16, p.blue, p.green, p.red, out);
   } else {
@@ -402,8 +401,8 @@ ORVEX_BAYER_ALWAYS_INLINE void StorePixels16(const Planes& p, std::uint8_t* out)
 }
 
 template <bool kRowPhase>
-ORVEX_BAYER_ALWAYS_INLINE bool Block16Phase(const Rows& s, int x, int phase, __m256i fBlue,
-                                            __m256i fRed, Planes* out) {
+ORVEX_ALWAYS_INLINE bool Block16Phase(const Rows& s, int x, int phase, __m256i fBlue, __m256i fRed,
+                                      Planes* out) {
   return (phase ^ static_cast<int>(kRowPhase)) != 0
              ? Block16<true, kRowPhase>(s, x, fBlue, fRed, out)
              : Block16<false, kRowPhase>(s, x, fBlue, fRed, out);
@@ -444,29 +443,21 @@ void Row16(const DemosaicCall& call, int row) {
   if (x <= last) block(last - 15);
 }
 
-ORVEX_BAYER_TARGET_END
+ORVEX_TARGET_END
 
 }  // namespace
 
-bool Avx2Available() {
-  static const bool available = [] {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2") != 0;
-  }();
-  return available;
-}
-
-ORVEX_BAYER_TARGET("avx2")
-std::int32_t Demosaic8Avx2(std::uint8_t* destination, std::uint8_t* source,
-                           const std::int32_t* region, std::int32_t x, std::int32_t y,
-                           std::int32_t destinationBytes, std::int32_t sourceBytes,
-                           std::int32_t destinationStride, std::int32_t sourceStride,
-                           void** parameter, std::int32_t spare) {
+ORVEX_TARGET("avx2")
+std::int32_t Demosaic8_AVX2(std::uint8_t* destination, std::uint8_t* source,
+                            const std::int32_t* region, std::int32_t x, std::int32_t y,
+                            std::int32_t destinationBytes, std::int32_t sourceBytes,
+                            std::int32_t destinationStride, std::int32_t sourceStride,
+                            void** parameter, std::int32_t spare) {
   DemosaicCall call;
-  if (!UnpackCall(destination, source, region, x, y, destinationBytes, sourceBytes,
-                  destinationStride, sourceStride, parameter, &call)) {
-    return 0;
-  }
+  const CallState state =
+      DecodeDemosaicCall(destination, source, region, x, y, destinationBytes, sourceBytes,
+                         destinationStride, sourceStride, parameter, kNeeds8, &call);
+  if (state != CallState::kReady) return DemosaicResultOf(state);
   if (sourceBytes != 1 || (destinationBytes != 3 && destinationBytes != 4) ||
       !ExactFactorsFit(call)) {
     return Demosaic8(destination, source, region, x, y, destinationBytes, sourceBytes,
@@ -480,17 +471,17 @@ std::int32_t Demosaic8Avx2(std::uint8_t* destination, std::uint8_t* source,
   return 1;
 }
 
-ORVEX_BAYER_TARGET("avx2")
-std::int32_t Demosaic16Avx2(std::uint8_t* destination, std::uint8_t* source,
-                            const std::int32_t* region, std::int32_t x, std::int32_t y,
-                            std::int32_t destinationBytes, std::int32_t sourceBytes,
-                            std::int32_t destinationStride, std::int32_t sourceStride,
-                            void** parameter, std::int32_t spare) {
+ORVEX_TARGET("avx2")
+std::int32_t Demosaic16_AVX2(std::uint8_t* destination, std::uint8_t* source,
+                             const std::int32_t* region, std::int32_t x, std::int32_t y,
+                             std::int32_t destinationBytes, std::int32_t sourceBytes,
+                             std::int32_t destinationStride, std::int32_t sourceStride,
+                             void** parameter, std::int32_t spare) {
   DemosaicCall call;
-  if (!UnpackCall(destination, source, region, x, y, destinationBytes, sourceBytes,
-                  destinationStride, sourceStride, parameter, &call)) {
-    return 0;
-  }
+  const CallState state =
+      DecodeDemosaicCall(destination, source, region, x, y, destinationBytes, sourceBytes,
+                         destinationStride, sourceStride, parameter, kNeeds16, &call);
+  if (state != CallState::kReady) return DemosaicResultOf(state);
   if (sourceBytes != 2 || (destinationBytes != 6 && destinationBytes != 8) ||
       !ExactFactorsFit(call)) {
     return Demosaic16(destination, source, region, x, y, destinationBytes, sourceBytes,
@@ -515,15 +506,14 @@ std::int32_t VectorFormAvx2(std::uint8_t* destination, std::uint8_t* source,
                             std::int32_t destinationStride, std::int32_t sourceStride,
                             void** parameter, int step) {
   DemosaicCall call;
-  if (!UnpackCall(destination, source, region, x, y, destinationBytes, sourceBytes,
-                  destinationStride, sourceStride, parameter, &call)) {
-    return 0;
-  }
+  const CallState state =
+      DecodeDemosaicCall(destination, source, region, x, y, destinationBytes, sourceBytes,
+                         destinationStride, sourceStride, parameter, kNeeds8, &call);
+  if (state != CallState::kReady) return DemosaicResultOf(state);
   const bool recomputeRight = step == kSseStep;
-  if (sourceBytes < 1 || destinationBytes < 3) return 1;
   if (sourceBytes != 1 || (destinationBytes != 3 && destinationBytes != 4) ||
       !ExactFactorsFit(call)) {
-    VectorFormModel(call, step, recomputeRight);
+    VectorFormRows_C(call, step, recomputeRight);
   } else if (destinationBytes == 3) {
     VectorForm8<3>(call, step, recomputeRight);
   } else {
@@ -534,20 +524,20 @@ std::int32_t VectorFormAvx2(std::uint8_t* destination, std::uint8_t* source,
 
 }  // namespace
 
-std::int32_t Demosaic8Sse2Avx2(std::uint8_t* destination, std::uint8_t* source,
-                               const std::int32_t* region, std::int32_t x, std::int32_t y,
-                               std::int32_t destinationBytes, std::int32_t sourceBytes,
-                               std::int32_t destinationStride, std::int32_t sourceStride,
-                               void** parameter, std::int32_t) {
+std::int32_t Demosaic8Sse2_AVX2(std::uint8_t* destination, std::uint8_t* source,
+                                const std::int32_t* region, std::int32_t x, std::int32_t y,
+                                std::int32_t destinationBytes, std::int32_t sourceBytes,
+                                std::int32_t destinationStride, std::int32_t sourceStride,
+                                void** parameter, std::int32_t) {
   return VectorFormAvx2(destination, source, region, x, y, destinationBytes, sourceBytes,
                         destinationStride, sourceStride, parameter, kSseStep);
 }
 
-std::int32_t Demosaic8MmxAvx2(std::uint8_t* destination, std::uint8_t* source,
-                              const std::int32_t* region, std::int32_t x, std::int32_t y,
-                              std::int32_t destinationBytes, std::int32_t sourceBytes,
-                              std::int32_t destinationStride, std::int32_t sourceStride,
-                              void** parameter, std::int32_t) {
+std::int32_t Demosaic8Mmx_AVX2(std::uint8_t* destination, std::uint8_t* source,
+                               const std::int32_t* region, std::int32_t x, std::int32_t y,
+                               std::int32_t destinationBytes, std::int32_t sourceBytes,
+                               std::int32_t destinationStride, std::int32_t sourceStride,
+                               void** parameter, std::int32_t) {
   return VectorFormAvx2(destination, source, region, x, y, destinationBytes, sourceBytes,
                         destinationStride, sourceStride, parameter, kMmxStep);
 }
@@ -558,42 +548,38 @@ std::int32_t Demosaic8MmxAvx2(std::uint8_t* destination, std::uint8_t* source,
 
 namespace orvex::bayer {
 
-bool Avx2Available() {
-  return false;
-}
-
 // Never chosen without AVX2; they give the bytes of the forms they stand for.
-std::int32_t Demosaic8Avx2(std::uint8_t* destination, std::uint8_t* source,
-                           const std::int32_t* region, std::int32_t x, std::int32_t y,
-                           std::int32_t destinationBytes, std::int32_t sourceBytes,
-                           std::int32_t destinationStride, std::int32_t sourceStride,
-                           void** parameter, std::int32_t spare) {
-  return Demosaic8(destination, source, region, x, y, destinationBytes, sourceBytes,
-                   destinationStride, sourceStride, parameter, spare);
-}
-std::int32_t Demosaic16Avx2(std::uint8_t* destination, std::uint8_t* source,
+std::int32_t Demosaic8_AVX2(std::uint8_t* destination, std::uint8_t* source,
                             const std::int32_t* region, std::int32_t x, std::int32_t y,
                             std::int32_t destinationBytes, std::int32_t sourceBytes,
                             std::int32_t destinationStride, std::int32_t sourceStride,
                             void** parameter, std::int32_t spare) {
+  return Demosaic8(destination, source, region, x, y, destinationBytes, sourceBytes,
+                   destinationStride, sourceStride, parameter, spare);
+}
+std::int32_t Demosaic16_AVX2(std::uint8_t* destination, std::uint8_t* source,
+                             const std::int32_t* region, std::int32_t x, std::int32_t y,
+                             std::int32_t destinationBytes, std::int32_t sourceBytes,
+                             std::int32_t destinationStride, std::int32_t sourceStride,
+                             void** parameter, std::int32_t spare) {
   return Demosaic16(destination, source, region, x, y, destinationBytes, sourceBytes,
                     destinationStride, sourceStride, parameter, spare);
 }
-std::int32_t Demosaic8Sse2Avx2(std::uint8_t* destination, std::uint8_t* source,
+std::int32_t Demosaic8Sse2_AVX2(std::uint8_t* destination, std::uint8_t* source,
+                                const std::int32_t* region, std::int32_t x, std::int32_t y,
+                                std::int32_t destinationBytes, std::int32_t sourceBytes,
+                                std::int32_t destinationStride, std::int32_t sourceStride,
+                                void** parameter, std::int32_t spare) {
+  return Demosaic8Sse2_C(destination, source, region, x, y, destinationBytes, sourceBytes,
+                         destinationStride, sourceStride, parameter, spare);
+}
+std::int32_t Demosaic8Mmx_AVX2(std::uint8_t* destination, std::uint8_t* source,
                                const std::int32_t* region, std::int32_t x, std::int32_t y,
                                std::int32_t destinationBytes, std::int32_t sourceBytes,
                                std::int32_t destinationStride, std::int32_t sourceStride,
                                void** parameter, std::int32_t spare) {
-  return Demosaic8Sse2Model(destination, source, region, x, y, destinationBytes, sourceBytes,
-                            destinationStride, sourceStride, parameter, spare);
-}
-std::int32_t Demosaic8MmxAvx2(std::uint8_t* destination, std::uint8_t* source,
-                              const std::int32_t* region, std::int32_t x, std::int32_t y,
-                              std::int32_t destinationBytes, std::int32_t sourceBytes,
-                              std::int32_t destinationStride, std::int32_t sourceStride,
-                              void** parameter, std::int32_t spare) {
-  return Demosaic8MmxModel(destination, source, region, x, y, destinationBytes, sourceBytes,
-                           destinationStride, sourceStride, parameter, spare);
+  return Demosaic8Mmx_C(destination, source, region, x, y, destinationBytes, sourceBytes,
+                        destinationStride, sourceStride, parameter, spare);
 }
 
 }  // namespace orvex::bayer

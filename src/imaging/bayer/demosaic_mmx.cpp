@@ -5,10 +5,10 @@
 
 #include "imaging/bayer/demosaic.h"
 
-#if ORVEX_BAYER_X86
+#if ORVEX_X86
 #include <mmintrin.h>
 
-ORVEX_BAYER_TARGET_BEGIN("mmx")
+ORVEX_TARGET_BEGIN("mmx")
 
 namespace orvex::bayer {
 namespace {
@@ -112,32 +112,31 @@ void MmxVectorRow(const DemosaicCall& call, int row, int first, int last) {
     }
   }
   _mm_empty();
-  if (x <= last) VectorRowModel8(call, row, x, last);
+  if (x <= last) VectorRow8_C(call, row, x, last);
 }
 
 }  // namespace
 }  // namespace orvex::bayer
 
-ORVEX_BAYER_TARGET_END
+ORVEX_TARGET_END
 #endif
 
 namespace orvex {
 
-#if ORVEX_BAYER_X86
-ORVEX_BAYER_TARGET("mmx")
+#if ORVEX_X86
+ORVEX_TARGET("mmx")
 std::int32_t Demosaic8Mmx(std::uint8_t* destination, std::uint8_t* source,
                           const std::int32_t* region, std::int32_t x, std::int32_t y,
                           std::int32_t destinationBytes, std::int32_t sourceBytes,
                           std::int32_t destinationStride, std::int32_t sourceStride,
                           void** parameter, std::int32_t) {
   bayer::DemosaicCall call;
-  if (!bayer::UnpackCall(destination, source, region, x, y, destinationBytes, sourceBytes,
-                         destinationStride, sourceStride, parameter, &call)) {
-    return 0;
-  }
-  if (sourceBytes < 1 || destinationBytes < 3) return 1;
+  const CallState state =
+      bayer::DecodeDemosaicCall(destination, source, region, x, y, destinationBytes, sourceBytes,
+                                destinationStride, sourceStride, parameter, bayer::kNeeds8, &call);
+  if (state != CallState::kReady) return bayer::DemosaicResultOf(state);
   if (sourceBytes != 1) {
-    bayer::VectorFormModel(call, bayer::kMmxStep, false);
+    bayer::VectorFormRows_C(call, bayer::kMmxStep, false);
     return 1;
   }
   for (int row = 2; row <= call.height - 3; ++row) {
@@ -145,7 +144,7 @@ std::int32_t Demosaic8Mmx(std::uint8_t* destination, std::uint8_t* source,
                         bayer::VectorPassLast(call, row, bayer::kMmxStep));
   }
   bayer::FinishVectorForm(call, false,
-                          [](const bayer::DemosaicCall& part) { bayer::Demosaic8Plain(part); });
+                          [](const bayer::DemosaicCall& part) { bayer::Demosaic8Rows_C(part); });
   return 1;
 }
 #else
@@ -154,8 +153,8 @@ std::int32_t Demosaic8Mmx(std::uint8_t* destination, std::uint8_t* source,
                           std::int32_t destinationBytes, std::int32_t sourceBytes,
                           std::int32_t destinationStride, std::int32_t sourceStride,
                           void** parameter, std::int32_t spare) {
-  return bayer::Demosaic8MmxModel(destination, source, region, x, y, destinationBytes, sourceBytes,
-                                  destinationStride, sourceStride, parameter, spare);
+  return bayer::Demosaic8Mmx_C(destination, source, region, x, y, destinationBytes, sourceBytes,
+                               destinationStride, sourceStride, parameter, spare);
 }
 #endif
 

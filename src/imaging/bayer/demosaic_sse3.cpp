@@ -5,28 +5,28 @@
 
 #include "imaging/bayer/demosaic.h"
 
-#if ORVEX_BAYER_X86
+#if ORVEX_X86
 #include <pmmintrin.h>
 
-ORVEX_BAYER_TARGET_BEGIN("sse3")
+ORVEX_TARGET_BEGIN("sse3")
 #include "imaging/bayer/sse_vector_row.h"
-ORVEX_BAYER_TARGET_END
+ORVEX_TARGET_END
 #endif
 
 namespace orvex {
 
-#if ORVEX_BAYER_X86
-ORVEX_BAYER_ALIGN_STACK ORVEX_BAYER_TARGET("sse2") std::int32_t
+#if ORVEX_X86
+ORVEX_ALIGN_STACK ORVEX_TARGET("sse2") std::int32_t
     Demosaic8Sse3(std::uint8_t* destination, std::uint8_t* source, const std::int32_t* region,
                   std::int32_t x, std::int32_t y, std::int32_t destinationBytes,
                   std::int32_t sourceBytes, std::int32_t destinationStride,
                   std::int32_t sourceStride, void** parameter, std::int32_t) {
   bayer::DemosaicCall call;
-  if (!bayer::UnpackCall(destination, source, region, x, y, destinationBytes, sourceBytes,
-                         destinationStride, sourceStride, parameter, &call)) {
-    return 0;
-  }
-  if (sourceBytes >= 1 && destinationBytes >= 3) bayer::SseVectorForm<true>(call);
+  const CallState state =
+      bayer::DecodeDemosaicCall(destination, source, region, x, y, destinationBytes, sourceBytes,
+                                destinationStride, sourceStride, parameter, bayer::kNeeds8, &call);
+  if (state != CallState::kReady) return bayer::DemosaicResultOf(state);
+  bayer::SseVectorForm<true>(call);
   return 1;
 }
 #else
@@ -36,8 +36,8 @@ std::int32_t Demosaic8Sse3(std::uint8_t* destination, std::uint8_t* source,
                            std::int32_t destinationBytes, std::int32_t sourceBytes,
                            std::int32_t destinationStride, std::int32_t sourceStride,
                            void** parameter, std::int32_t spare) {
-  return bayer::Demosaic8Sse3Model(destination, source, region, x, y, destinationBytes, sourceBytes,
-                                   destinationStride, sourceStride, parameter, spare);
+  return bayer::Demosaic8Sse3_C(destination, source, region, x, y, destinationBytes, sourceBytes,
+                                destinationStride, sourceStride, parameter, spare);
 }
 #endif
 

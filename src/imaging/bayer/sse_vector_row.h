@@ -173,9 +173,9 @@ void SseVectorRow(const DemosaicCall& call, int row, int first, int last) {
   }
   if (x <= last) {
     if constexpr (kExact) {
-      PlainRow8(call, row, x, last);
+      Row8_C(call, row, x, last);
     } else {
-      VectorRowModel8(call, row, x, last);
+      VectorRow8_C(call, row, x, last);
     }
   }
 }
@@ -183,13 +183,13 @@ void SseVectorRow(const DemosaicCall& call, int row, int first, int last) {
 template <bool kSse3>
 void SseVectorForm(const DemosaicCall& call) {
   if (call.sourceStep != 1) {
-    VectorFormModel(call, kSseStep, true);
+    VectorFormRows_C(call, kSseStep, true);
     return;
   }
   for (int row = 2; row <= call.height - 3; ++row) {
     SseVectorRow<kSse3>(call, row, VectorPassFirst(call, row), VectorPassLast(call, row, kSseStep));
   }
-  FinishVectorForm(call, true, [](const DemosaicCall& part) { Demosaic8Plain(part); });
+  FinishVectorForm(call, true, [](const DemosaicCall& part) { Demosaic8Rows_C(part); });
 }
 
 }  // namespace

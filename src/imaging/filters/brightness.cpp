@@ -13,8 +13,8 @@ std::int32_t BrightnessReference(FilterVariant variant, ORVEX_FILTER_KERNEL_PARA
   (void)spare;
   KernelCall call;
   const CallState state =
-      DecodeCall(destination, source, region, x, y, destinationBytes, sourceBytes,
-                 destinationStride, sourceStride, parameter, MinimumPixelBytes(variant), &call);
+      DecodeFilterCall(variant, destination, source, region, x, y, destinationBytes, sourceBytes,
+                       destinationStride, sourceStride, parameter, &call);
   if (state != CallState::kReady) return ResultOf(state);
   const double f = BrightnessFactor(call.Setting());
   const int channels = ChannelsOf(variant);
@@ -68,18 +68,18 @@ std::int32_t BrightnessColor16_C(ORVEX_FILTER_KERNEL_PARAMS) {
 
 // The result of a sample depends on its value alone, so the fast form maps through a table of
 // the same expression for every possible value.
-std::int32_t RunBrightness(FilterVariant variant, FilterForm form, const KernelCall& call) {
+std::int32_t RunBrightness(FilterVariant variant, const KernelCall& call) {
   const double f = BrightnessFactor(call.Setting());
   if (IsWide(variant)) {
     std::uint16_t table[kMax16 + 1];
     for (int v = 0; v <= kMax16; ++v) {
       table[v] = static_cast<std::uint16_t>(BrightnessValue(v, f, kMax16));
     }
-    MapTable16(call, table, ChannelsOf(variant), form);
+    MapTable16(call, table, ChannelsOf(variant));
   } else {
     std::uint8_t table[256];
     for (int v = 0; v <= 255; ++v) table[v] = static_cast<std::uint8_t>(BrightnessValue(v, f, 255));
-    MapTable8(call, table, ChannelsOf(variant), form);
+    MapTable8(call, table, ChannelsOf(variant));
   }
   return 1;
 }

@@ -35,8 +35,8 @@ std::int32_t ContrastReference(FilterVariant variant, ORVEX_FILTER_KERNEL_PARAMS
   (void)spare;
   KernelCall call;
   const CallState state =
-      DecodeCall(destination, source, region, x, y, destinationBytes, sourceBytes,
-                 destinationStride, sourceStride, parameter, MinimumPixelBytes(variant), &call);
+      DecodeFilterCall(variant, destination, source, region, x, y, destinationBytes, sourceBytes,
+                       destinationStride, sourceStride, parameter, &call);
   if (state != CallState::kReady) return ResultOf(state);
   if (IsWide(variant)) {
     std::uint16_t table[kMax16 + 1];
@@ -73,15 +73,15 @@ std::int32_t ContrastColor16_C(ORVEX_FILTER_KERNEL_PARAMS) {
   return ContrastReference(FilterVariant::kColor16, ORVEX_FILTER_KERNEL_ARGS);
 }
 
-std::int32_t RunContrast(FilterVariant variant, FilterForm form, const KernelCall& call) {
+std::int32_t RunContrast(FilterVariant variant, const KernelCall& call) {
   if (IsWide(variant)) {
     std::uint16_t table[kMax16 + 1];
     BuildContrastTable16(call.Setting(), table);
-    MapTable16(call, table, ChannelsOf(variant), form);
+    MapTable16(call, table, ChannelsOf(variant));
   } else {
     std::uint8_t table[256];
     BuildContrastTable8(call.Setting(), table);
-    MapTable8(call, table, ChannelsOf(variant), form);
+    MapTable8(call, table, ChannelsOf(variant));
   }
   return 1;
 }

@@ -1,7 +1,7 @@
 #pragma once
 
-// Shared plumbing of the filter kernels: the decoded kernel call, sample access, the layout of
-// destination against source, and the processor forms a fast kernel may choose from.
+// Shared plumbing of the filter kernels: reading a call, sample access and the layout of
+// destination against source.
 
 #include <cfloat>
 #include <cstddef>
@@ -9,24 +9,13 @@
 #include <cstring>
 
 #include "imaging/image_filters.h"
+#include "imaging/kernel_call.h"
 #include "imaging/pixel_kernel.h"
-
-#if defined(__x86_64__) || defined(__i386__)
-#define ORVEX_FILTERS_X86 1
-#else
-#define ORVEX_FILTERS_X86 0
-#endif
+#include "imaging/simd_target.h"
 
 namespace orvex::filters {
 
 enum class FilterStage { kHueSaturation, kGamma, kContrast, kSharpness, kBrightness };
-
-// Instruction sets in increasing order. A stage without a form for a set uses the best one
-// below it; every form gives the bytes of the plain reference.
-enum class FilterForm { kPlain, kSse2, kAvx2, kAvx512 };
-
-bool FilterFormAvailable(FilterForm form);
-FilterForm BestFilterForm();
 
 // Ten-bit samples in 16-bit words: a word above this reads as this (tables have 1024 entries).
 inline constexpr int kMax16 = 1023;
@@ -38,42 +27,16 @@ inline bool IsWide(FilterVariant variant) {
   return variant == FilterVariant::kGray16 || variant == FilterVariant::kColor16;
 }
 
-// One kernel call with its region turned into a width and height.
-struct KernelCall {
-  std::uint8_t* destination = nullptr;
-  const std::uint8_t* source = nullptr;
-  std::int32_t left = 0, top = 0, width = 0, height = 0;
-  std::int32_t x = 0, y = 0;
-  std::int32_t destinationBytes = 0, sourceBytes = 0;
-  std::ptrdiff_t destinationStride = 0, sourceStride = 0;
-  const void* record = nullptr;  // what the parameter word points to
+// Reads a call for a filter stage of `variant`: pointers and the record present, at least the
+// variant's bytes a pixel on both sides.
+CallState DecodeFilterCall(FilterVariant variant, std::uint8_t* destination, std::uint8_t* source,
+                           const std::int32_t* region, std::int32_t x, std::int32_t y,
+                           std::int32_t destinationBytes, std::int32_t sourceBytes,
+                           std::int32_t destinationStride, std::int32_t sourceStride,
+                           void** parameter, KernelCall* call);
 
-  std::uint8_t* DestinationRow(std::int32_t j) const {
-    return destination + (static_cast<std::ptrdiff_t>(y) + j) * destinationStride +
-           static_cast<std::ptrdiff_t>(x) * destinationBytes;
-  }
-  const std::uint8_t* SourceRow(std::int32_t j) const {
-    return source + (static_cast<std::ptrdiff_t>(top) + j) * sourceStride +
-           static_cast<std::ptrdiff_t>(left) * sourceBytes;
-  }
-  std::int32_t Setting() const {
-    std::int32_t value;
-    std::memcpy(&value, record, sizeof value);
-    return value;
-  }
-};
-
-enum class CallState { kInvalid, kEmpty, kReady };
-
-// Checks the arguments of a PixelKernel call: pointers present, at least `minBytes` bytes a
-// pixel on both sides. An empty region is done at once.
-CallState DecodeCall(std::uint8_t* destination, std::uint8_t* source, const std::int32_t* region,
-                     std::int32_t x, std::int32_t y, std::int32_t destinationBytes,
-                     std::int32_t sourceBytes, std::int32_t destinationStride,
-                     std::int32_t sourceStride, void** parameter, std::int32_t minBytes,
-                     KernelCall* call);
-
-// What a kernel returns for a call that did not get to run.
+// What a filter kernel returns for a call that did not get to run: 1 for an empty region,
+// 0 for anything wrong with the arguments.
 inline std::int32_t ResultOf(CallState state) {
   return state == CallState::kEmpty ? 1 : 0;
 }

@@ -10,29 +10,6 @@ namespace orvex {
 namespace filters {
 namespace {
 
-struct Features {
-  bool sse2 = false;
-  bool avx2 = false;
-  bool avx512 = false;  // F, BW and VBMI, with the operating system saving the registers
-};
-
-Features DetectFeatures() {
-  Features f;
-#if ORVEX_FILTERS_X86
-  __builtin_cpu_init();
-  f.sse2 = __builtin_cpu_supports("sse2");
-  f.avx2 = f.sse2 && __builtin_cpu_supports("avx2");
-  f.avx512 = f.avx2 && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-             __builtin_cpu_supports("avx512vbmi");
-#endif
-  return f;
-}
-
-const Features& CpuFeatures() {
-  static const Features features = DetectFeatures();
-  return features;
-}
-
 std::uintptr_t Address(const std::uint8_t* p) {
   return reinterpret_cast<std::uintptr_t>(p);
 }
@@ -48,7 +25,7 @@ void Span(const std::uint8_t* row0, std::ptrdiff_t stride, std::int32_t height,
 
 template <FilterStage S, FilterVariant V>
 std::int32_t FastKernel(ORVEX_FILTER_KERNEL_PARAMS) {
-  return RunFilter(S, V, BestFilterForm(), ORVEX_FILTER_KERNEL_ARGS);
+  return RunFilter(S, V, ORVEX_FILTER_KERNEL_ARGS);
 }
 
 template <FilterStage S>
@@ -70,60 +47,15 @@ PixelKernel FastKernelFor(FilterVariant variant) {
 
 }  // namespace
 
-bool FilterFormAvailable(FilterForm form) {
-  const Features& f = CpuFeatures();
-  switch (form) {
-    case FilterForm::kPlain:
-      return true;
-    case FilterForm::kSse2:
-      return f.sse2;
-    case FilterForm::kAvx2:
-      return f.avx2;
-    case FilterForm::kAvx512:
-      return f.avx512;
-  }
-  return false;
-}
-
-FilterForm BestFilterForm() {
-  const Features& f = CpuFeatures();
-  if (f.avx512) return FilterForm::kAvx512;
-  if (f.avx2) return FilterForm::kAvx2;
-  if (f.sse2) return FilterForm::kSse2;
-  return FilterForm::kPlain;
-}
-
-CallState DecodeCall(std::uint8_t* destination, std::uint8_t* source, const std::int32_t* region,
-                     std::int32_t x, std::int32_t y, std::int32_t destinationBytes,
-                     std::int32_t sourceBytes, std::int32_t destinationStride,
-                     std::int32_t sourceStride, void** parameter, std::int32_t minBytes,
-                     KernelCall* call) {
-  if (destination == nullptr || source == nullptr || region == nullptr || parameter == nullptr ||
-      *parameter == nullptr) {
-    return CallState::kInvalid;
-  }
-  if (destinationBytes < minBytes || sourceBytes < minBytes) return CallState::kInvalid;
-  const std::int64_t width = std::int64_t{region[2]} - region[0];
-  const std::int64_t height = std::int64_t{region[3]} - region[1];
-  if (width <= 0 || height <= 0) return CallState::kEmpty;
-  if (width > std::numeric_limits<std::int32_t>::max() ||
-      height > std::numeric_limits<std::int32_t>::max()) {
-    return CallState::kInvalid;
-  }
-  call->destination = destination;
-  call->source = source;
-  call->left = region[0];
-  call->top = region[1];
-  call->width = static_cast<std::int32_t>(width);
-  call->height = static_cast<std::int32_t>(height);
-  call->x = x;
-  call->y = y;
-  call->destinationBytes = destinationBytes;
-  call->sourceBytes = sourceBytes;
-  call->destinationStride = destinationStride;
-  call->sourceStride = sourceStride;
-  call->record = *parameter;
-  return CallState::kReady;
+CallState DecodeFilterCall(FilterVariant variant, std::uint8_t* destination, std::uint8_t* source,
+                           const std::int32_t* region, std::int32_t x, std::int32_t y,
+                           std::int32_t destinationBytes, std::int32_t sourceBytes,
+                           std::int32_t destinationStride, std::int32_t sourceStride,
+                           void** parameter, KernelCall* call) {
+  const std::int32_t bytes = MinimumPixelBytes(variant);
+  return DecodeKernelCall(destination, source, region, x, y, destinationBytes, sourceBytes,
+                          destinationStride, sourceStride, parameter,
+                          KernelNeeds{bytes, bytes, true}, call);
 }
 
 Layout ClassifyLayout(const KernelCall& call) {
@@ -155,8 +87,7 @@ std::int32_t MinimumPixelBytes(FilterVariant variant) {
   return 0;
 }
 
-std::int32_t RunFilter(FilterStage stage, FilterVariant variant, FilterForm form,
-                       ORVEX_FILTER_KERNEL_PARAMS) {
+std::int32_t RunFilter(FilterStage stage, FilterVariant variant, ORVEX_FILTER_KERNEL_PARAMS) {
   (void)spare;
   if (variant == FilterVariant::kNone) return 0;
   if (stage == FilterStage::kHueSaturation &&
@@ -165,20 +96,20 @@ std::int32_t RunFilter(FilterStage stage, FilterVariant variant, FilterForm form
   }
   KernelCall call;
   const CallState state =
-      DecodeCall(destination, source, region, x, y, destinationBytes, sourceBytes,
-                 destinationStride, sourceStride, parameter, MinimumPixelBytes(variant), &call);
+      DecodeFilterCall(variant, destination, source, region, x, y, destinationBytes, sourceBytes,
+                       destinationStride, sourceStride, parameter, &call);
   if (state != CallState::kReady) return ResultOf(state);
   switch (stage) {
     case FilterStage::kHueSaturation:
-      return RunHueSaturation(variant, form, call);
+      return RunHueSaturation(variant, call);
     case FilterStage::kGamma:
-      return RunGamma(variant, form, call);
+      return RunGamma(variant, call);
     case FilterStage::kContrast:
-      return RunContrast(variant, form, call);
+      return RunContrast(variant, call);
     case FilterStage::kSharpness:
-      return RunSharpness(variant, form, call);
+      return RunSharpness(variant, call);
     case FilterStage::kBrightness:
-      return RunBrightness(variant, form, call);
+      return RunBrightness(variant, call);
   }
   return 0;
 }

@@ -3,8 +3,10 @@
 // The filter kernels in all their forms, for the dispatch, the tests and the benchmarks.
 //
 // Each stage and pixel format has a plain reference form (`..._C`) that is the definition, and
-// a fast implementation (`Run...`) that picks row routines for a processor form and gives the
-// same bytes. 16-bit variants read a word above 1023 as 1023.
+// a fast implementation (`Run...`) that gives the same bytes with the row routines of the
+// instruction sets in force (base/cpu_features.h): `..._C` in the stage's file, `..._SSE2`,
+// `..._AVX2`, `..._AVX512` in the files named after them. 16-bit variants read a word above
+// 1023 as 1023.
 
 #include <cstdint>
 
@@ -38,17 +40,16 @@ std::int32_t HueSaturationColor16_C(ORVEX_FILTER_KERNEL_PARAMS);
 // The fewest bytes a pixel a variant can work on.
 std::int32_t MinimumPixelBytes(FilterVariant variant);
 
-// The fast implementations, on a decoded call, limited to `form` and what it implies.
-std::int32_t RunHueSaturation(FilterVariant variant, FilterForm form, const KernelCall& call);
-std::int32_t RunGamma(FilterVariant variant, FilterForm form, const KernelCall& call);
-std::int32_t RunContrast(FilterVariant variant, FilterForm form, const KernelCall& call);
-std::int32_t RunSharpness(FilterVariant variant, FilterForm form, const KernelCall& call);
-std::int32_t RunBrightness(FilterVariant variant, FilterForm form, const KernelCall& call);
+// The fast implementations, on a decoded call.
+std::int32_t RunHueSaturation(FilterVariant variant, const KernelCall& call);
+std::int32_t RunGamma(FilterVariant variant, const KernelCall& call);
+std::int32_t RunContrast(FilterVariant variant, const KernelCall& call);
+std::int32_t RunSharpness(FilterVariant variant, const KernelCall& call);
+std::int32_t RunBrightness(FilterVariant variant, const KernelCall& call);
 
-// A whole kernel call through the fast implementation of `stage` limited to `form` (tests and
-// benchmarks pin the form this way); the image_filters.h kernels use the best form.
-std::int32_t RunFilter(FilterStage stage, FilterVariant variant, FilterForm form,
-                       ORVEX_FILTER_KERNEL_PARAMS);
+// A whole kernel call through the fast implementation of `stage`, as the image_filters.h
+// kernels run it (tests and benchmarks pin the forms with MaskCpuFeatures).
+std::int32_t RunFilter(FilterStage stage, FilterVariant variant, ORVEX_FILTER_KERNEL_PARAMS);
 
 // The reference form of a stage and variant; null where the stage has no such variant.
 PixelKernel ReferenceFilterKernel(FilterStage stage, FilterVariant variant);
@@ -66,8 +67,8 @@ int BrightnessValue(int value, double factor, int fullScale);  // trunc(value x 
 
 // Table mapping of 1 or 3 channels a pixel: the reference loop and the fast one.
 void MapTable8_C(const KernelCall& call, const std::uint8_t* table, int channels);
-void MapTable8(const KernelCall& call, const std::uint8_t* table, int channels, FilterForm form);
+void MapTable8(const KernelCall& call, const std::uint8_t* table, int channels);
 void MapTable16_C(const KernelCall& call, const std::uint16_t* table, int channels);
-void MapTable16(const KernelCall& call, const std::uint16_t* table, int channels, FilterForm form);
+void MapTable16(const KernelCall& call, const std::uint16_t* table, int channels);
 
 }  // namespace orvex::filters

@@ -97,8 +97,8 @@ std::int32_t GammaReference(FilterVariant variant, ORVEX_FILTER_KERNEL_PARAMS) {
   (void)spare;
   KernelCall call;
   const CallState state =
-      DecodeCall(destination, source, region, x, y, destinationBytes, sourceBytes,
-                 destinationStride, sourceStride, parameter, MinimumPixelBytes(variant), &call);
+      DecodeFilterCall(variant, destination, source, region, x, y, destinationBytes, sourceBytes,
+                       destinationStride, sourceStride, parameter, &call);
   if (state != CallState::kReady) return ResultOf(state);
   if (IsWide(variant)) {
     std::uint16_t table[kMax16 + 1];
@@ -142,7 +142,7 @@ std::int32_t GammaColor16_C(ORVEX_FILTER_KERNEL_PARAMS) {
   return GammaReference(FilterVariant::kColor16, ORVEX_FILTER_KERNEL_ARGS);
 }
 
-std::int32_t RunGamma(FilterVariant variant, FilterForm form, const KernelCall& call) {
+std::int32_t RunGamma(FilterVariant variant, const KernelCall& call) {
   const std::int32_t gamma = call.Setting();
   if (IsWide(variant)) {
     const std::uint16_t* table = Cache16().Find(gamma);
@@ -151,7 +151,7 @@ std::int32_t RunGamma(FilterVariant variant, FilterForm form, const KernelCall& 
       BuildGammaTable16(gamma, local);
       table = local;
     }
-    MapTable16(call, table, ChannelsOf(variant), form);
+    MapTable16(call, table, ChannelsOf(variant));
   } else {
     const std::uint8_t* table = Cache8().Find(gamma);
     std::uint8_t local[256];
@@ -159,7 +159,7 @@ std::int32_t RunGamma(FilterVariant variant, FilterForm form, const KernelCall& 
       BuildGammaTable8(gamma, local);
       table = local;
     }
-    MapTable8(call, table, ChannelsOf(variant), form);
+    MapTable8(call, table, ChannelsOf(variant));
   }
   return 1;
 }

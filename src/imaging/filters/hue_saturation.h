@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "imaging/image_filters.h"
+#include "imaging/kernel_call.h"
 
 namespace orvex::filters {
 
@@ -26,5 +27,9 @@ int DivideByReciprocal(int n, int d);
 
 // The plain fast form's arithmetic for one pixel; the same packed result.
 std::uint32_t HueSaturationPixel(int red, int green, int blue, const HueSaturationOffsets& offsets);
+
+// The rows of a call of 3 or 4 bytes a pixel (or 6 or 8 when `wide`) with AVX2, destination
+// in place of or apart from the source; false, with nothing done, for other pixel sizes.
+bool HueSaturationRows_AVX2(const KernelCall& call, const HueSaturationOffsets& offsets, bool wide);
 
 }  // namespace orvex::filters

@@ -10,7 +10,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 
 namespace orvex::platform {
@@ -24,48 +23,10 @@ constexpr std::string_view kFileName = "Helvane/OrvexQX218Sdk.reg";
 // Far beyond any settings file: anything larger is junk, not settings.
 constexpr std::size_t kMaxFileSize = std::size_t{4} << 20;
 
-struct RegValue {
-  std::string name;  // empty for the key's default value, written as @
-  bool isDword = false;
-  std::int32_t dword = 0;
-  std::string data;  // the text after '=' of a value of another type, kept as written
-};
-
-struct RegKey {
-  std::string path;  // below HKEY_CURRENT_USER, as first spelt
-  std::vector<RegValue> values;
-  std::unordered_map<std::string, std::size_t> positions;  // by folded value name
-};
-
-}  // namespace
-
-// Keys by folded path: upper case, as the registry compares and sorts names, with the separator
-// below every name character so that each key's subkeys follow it directly.
-struct RegFileStore::Model {
-  std::map<std::string, RegKey> keys;
-};
-
-namespace {
-
-using KeyMap = std::map<std::string, RegKey>;
-
-char FoldChar(char c) {
-  if (c == '\\') return '\x01';
-  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-std::string Fold(std::string_view text) {
-  std::string folded(text);
-  for (char& c : folded) c = FoldChar(c);
-  return folded;
-}
+using RegKey = RegistryKeyTree::Key;
 
 bool SameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (FoldChar(a[i]) != FoldChar(b[i])) return false;
-  }
-  return true;
+  return RegistryKeyTree::SameName(a, b);
 }
 
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
@@ -86,8 +47,7 @@ bool HasControl(std::string_view text) {
 
 // Names separated by single backslashes; a line break inside would break the file.
 bool ValidKeyPath(std::string_view path) {
-  if (path.empty() || path.front() == '\\' || path.back() == '\\') return false;
-  return path.find("\\\\") == std::string_view::npos && !HasControl(path);
+  return RegistryKeyTree::WellFormedPath(path) && !HasControl(path);
 }
 
 std::string_view Trim(std::string_view text) {
@@ -95,35 +55,6 @@ std::string_view Trim(std::string_view text) {
   if (first == std::string_view::npos) return {};
   const auto last = text.find_last_not_of(" \t");
   return text.substr(first, last - first + 1);
-}
-
-// The key and every parent, as importing a file would create them.
-RegKey& AddKey(KeyMap& model, std::string_view path) {
-  for (std::size_t end = path.find('\\');; end = path.find('\\', end + 1)) {
-    const std::string_view part = path.substr(0, end);
-    auto [it, added] = model.try_emplace(Fold(part));
-    if (added) it->second.path = std::string(part);
-    if (end == std::string_view::npos) return it->second;
-  }
-}
-
-void SetValue(RegKey& key, RegValue value) {
-  const auto [position, added] = key.positions.try_emplace(Fold(value.name), key.values.size());
-  if (added) {
-    key.values.push_back(std::move(value));
-    return;
-  }
-  RegValue& stored = key.values[position->second];
-  value.name = std::move(stored.name);  // keeps the first spelling and position
-  stored = std::move(value);
-}
-
-std::vector<std::pair<std::string, std::int32_t>> DwordsOf(const RegKey& key) {
-  std::vector<std::pair<std::string, std::int32_t>> dwords;
-  for (const RegValue& value : key.values) {
-    if (value.isDword) dwords.emplace_back(value.name, value.dword);
-  }
-  return dwords;
 }
 
 // --- reading the text ---
@@ -190,7 +121,7 @@ bool SplitValueLine(std::string_view line, std::string* name, std::string_view* 
 // A DWORD is dword: and exactly eight hex digits; any other form of it is damage and reads as
 // missing. Strings and hex values are kept as written; everything else is dropped.
 void ParseValueLine(std::string_view line, RegKey& key) {
-  RegValue value;
+  RegistryValue value;
   std::string_view data;
   if (!SplitValueLine(line, &value.name, &data)) return;
   if (StartsWithNoCase(data, "dword:")) {
@@ -209,7 +140,7 @@ void ParseValueLine(std::string_view line, RegKey& key) {
   } else {
     return;
   }
-  SetValue(key, std::move(value));
+  key.Set(std::move(value));
 }
 
 void AppendUtf8(std::string& out, std::uint32_t code) {
@@ -253,9 +184,9 @@ std::string DecodeText(std::string_view bytes) {
   return text;
 }
 
-KeyMap Parse(std::string_view bytes) {
+RegistryKeyTree Parse(std::string_view bytes) {
   const std::string text = DecodeText(bytes);
-  KeyMap model;
+  RegistryKeyTree model;
   RegKey* current = nullptr;  // values outside a usable key are dropped
   bool firstLine = true;
   std::size_t pos = 0;
@@ -277,7 +208,8 @@ KeyMap Parse(std::string_view bytes) {
       if (line.back() != ']') continue;
       const std::string_view inner = line.substr(1, line.size() - 2);
       if (StartsWithNoCase(inner, kRootPrefix) && ValidKeyPath(inner.substr(kRootPrefix.size()))) {
-        current = &AddKey(model, inner.substr(kRootPrefix.size()));
+        // The key and every parent, as importing a file would create them.
+        current = &model.Add(inner.substr(kRootPrefix.size()));
       }
       continue;
     }
@@ -310,18 +242,18 @@ void AppendQuoted(std::string& out, std::string_view text) {
   out.push_back('"');
 }
 
-std::string Format(const KeyMap& model) {
+std::string Format(const RegistryKeyTree& model) {
   std::string out(kHeader);
   out += kLineEnd;
   out += kLineEnd;
-  for (const auto& entry : model) {
+  for (const auto& entry : model.Keys()) {
     const RegKey& key = entry.second;
     out += '[';
     out += kRootPrefix;
     out += key.path;
     out += ']';
     out += kLineEnd;
-    for (const RegValue& value : key.values) {
+    for (const RegistryValue& value : key.values) {
       if (value.name.empty()) {
         out += '@';
       } else {
@@ -453,7 +385,7 @@ class FileLock {
 // Under the lock: read the file afresh, let `change` edit it, write it back when it changed.
 // `model` receives the content as it now stands.
 template <typename Change>
-bool Update(const std::string& file, KeyMap* model, Change change) {
+bool Update(const std::string& file, RegistryKeyTree* model, Change change) {
   if (file.empty() || !MakeParentDirectories(file)) return false;
   const FileLock lock(file);
   if (!lock.held()) return false;
@@ -502,30 +434,28 @@ RegistryKey RegFileStore::OpenKey(const std::string& path) {
   std::string bytes;
   const ReadResult read = ReadWholeFile(path_, &bytes);
   if (read != ReadResult::kRead) return 0;
-  const KeyMap keys = Parse(bytes);
-  const std::string folded = Fold(path);
-  const auto found = keys.find(folded);
-  if (found == keys.end()) return 0;
+  const RegistryKeyTree keys = Parse(bytes);
+  const RegKey* found = keys.Find(path);
+  if (found == nullptr) return 0;
   std::lock_guard lock(mutex_);
   const RegistryKey key = nextHandle_++;
-  handles_[key] = Handle{path, folded, false, DwordsOf(found->second)};
+  handles_[key] = Handle{path, false, found->Dwords()};
   return key;
 }
 
 RegistryKey RegFileStore::CreateKey(const std::string& path) {
   if (!ValidKeyPath(path)) return 0;
-  const std::string folded = Fold(path);
   std::lock_guard lock(mutex_);
-  Model model;
-  const bool done = Update(path_, &model.keys, [&](KeyMap& keys) {
-    if (keys.count(folded) != 0) return false;
-    AddKey(keys, path);
+  RegistryKeyTree model;
+  const bool done = Update(path_, &model, [&](RegistryKeyTree& keys) {
+    if (keys.Find(path) != nullptr) return false;
+    keys.Add(path);
     return true;
   });
   if (!done) return 0;
   RefreshHandles(model);
   const RegistryKey key = nextHandle_++;
-  handles_[key] = Handle{path, folded, true, DwordsOf(model.keys.at(folded))};
+  handles_[key] = Handle{path, true, model.Find(path)->Dwords()};
   return key;
 }
 
@@ -548,14 +478,10 @@ bool RegFileStore::WriteDword(RegistryKey key, const std::string& name, std::int
   std::lock_guard lock(mutex_);
   const auto handle = handles_.find(key);
   if (handle == handles_.end() || !handle->second.writable) return false;
-  Model model;
-  const bool done = Update(path_, &model.keys, [&](KeyMap& keys) {
+  RegistryKeyTree model;
+  const bool done = Update(path_, &model, [&](RegistryKeyTree& keys) {
     // A person may have removed the key meanwhile; the writer still holds it open.
-    RegValue stored;
-    stored.name = name;
-    stored.isDword = true;
-    stored.dword = value;
-    SetValue(AddKey(keys, handle->second.path), std::move(stored));
+    keys.Add(handle->second.path).Set(RegistryValue{name, true, value, {}});
     return true;
   });
   if (done) RefreshHandles(model);
@@ -567,10 +493,9 @@ void RegFileStore::CloseKey(RegistryKey key) {
   handles_.erase(key);
 }
 
-void RegFileStore::RefreshHandles(const Model& model) {
+void RegFileStore::RefreshHandles(const RegistryKeyTree& model) {
   for (auto& entry : handles_) {
-    const auto found = model.keys.find(entry.second.folded);
-    if (found != model.keys.end()) entry.second.values = DwordsOf(found->second);
+    if (const RegKey* found = model.Find(entry.second.path)) entry.second.values = found->Dwords();
   }
 }
 

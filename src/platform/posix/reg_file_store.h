@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/registry_key_tree.h"
 #include "platform/registry_store.h"
 
 namespace orvex::platform {
@@ -53,16 +54,13 @@ class RegFileStore final : public RegistryStore {
 
  private:
   struct Handle {
-    std::string path;    // as given to OpenKey or CreateKey
-    std::string folded;  // in its compared form
+    std::string path;  // as given to OpenKey or CreateKey
     bool writable = false;
     std::vector<std::pair<std::string, std::int32_t>> values;  // DWORD values as last seen
   };
 
-  struct Model;  // the parsed file
-
-  // After a write: every open handle sees the new values of its key.
-  void RefreshHandles(const Model& model);
+  // After a write: every open handle sees the new values of its key (`model` is the file).
+  void RefreshHandles(const RegistryKeyTree& model);
 
   std::string path_;
   std::mutex mutex_;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/registry_key_tree.h"
 #include "platform/registry_store.h"
 
 namespace orvex::platform {
@@ -46,24 +47,16 @@ class MemoryRegistryStore final : public RegistryStore {
   int OpenHandleCount() const;
 
  private:
-  struct Key {
-    std::string path;                                          // as first spelt
-    std::vector<std::pair<std::string, std::int32_t>> values;  // in order of first write
-  };
   struct Handle {
-    std::string folded;
+    std::string path;
     bool writable = false;
   };
 
-  static std::string Fold(const std::string& text);
-  Key* Find(const std::string& folded);
-  const Key* Find(const std::string& folded) const;
-  void AddKeyLocked(const std::string& path);
-  unsigned FaultsLocked(const std::string& folded) const;
+  unsigned FaultsLocked(const std::string& path) const;
 
   mutable std::mutex mutex_;
-  std::map<std::string, Key> keys_;  // by folded path
-  std::map<std::string, unsigned> faults_;
+  RegistryKeyTree tree_;
+  std::map<std::string, unsigned> faults_;  // by folded path
   std::map<RegistryKey, Handle> handles_;
   RegistryKey nextHandle_ = 1;
 };

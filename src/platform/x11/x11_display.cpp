@@ -1,4 +1,4 @@
-#include "platform/posix/x11_display.h"
+#include "platform/x11/x11_display.h"
 
 #include <X11/Xutil.h>
 #include <poll.h>

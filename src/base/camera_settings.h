@@ -80,4 +80,18 @@ struct AnalogSettings {
   Setting AutoIris;  // 0 off, 1 automatic exposure, 2 automatic gain
 };
 
+// Every setting of one camera, grouped as the settings store keeps them.
+struct CameraSettings {
+  CaptureGeometry geometry;
+  ImageSettings image;
+  AnalogSettings analog;
+  CaptureFormat format;
+};
+
+// 1 when the window lies on the sensor and SubSample is 0, 1 or 2, else 0. TH, TV and Buf
+// are the device link's to check.
+int CheckGeometry(const CaptureGeometry& geometry, const CaptureFormat& format);
+// The whole sensor: TH 1320, TV 1024, EH 1280, EV 1024, EHS 39, EVS 0, Buf 20.
+void ApplyDefaultGeometry(CaptureGeometry& geometry);
+
 }  // namespace orvex

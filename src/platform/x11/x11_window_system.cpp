@@ -1,4 +1,4 @@
-#include "platform/posix/x11_window_system.h"
+#include "platform/x11/x11_window_system.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
@@ -10,7 +10,7 @@
 #include <string>
 #include <utility>
 
-#include "platform/posix/x11_display.h"
+#include "platform/x11/x11_display.h"
 
 namespace orvex::platform::x11 {
 namespace {
@@ -297,6 +297,7 @@ WindowHandle X11WindowSystem::DcWindow(GraphicsHandle dc) {
 template <typename Place>
 bool X11WindowSystem::Draw(GraphicsHandle dc, const BitmapView& bitmap, Place place,
                            std::int32_t* rows) {
+  *rows = 0;
   const WindowHandle window = DcWindow(dc);
   if (window == 0) return false;
   Connection* connection = Here();
@@ -305,8 +306,8 @@ bool X11WindowSystem::Draw(GraphicsHandle dc, const BitmapView& bitmap, Place pl
   if (!format) return false;
   const std::optional<SourceBitmap> source = ReadBitmap(bitmap, *format);
   if (!source) return false;
-  const Placement placement = place(*source);
-  if (placement.width <= 0 || placement.height <= 0) return false;
+  const Placement placement = place(source->dib);
+  if (placement.width <= 0 || placement.height <= 0) return true;  // nothing inside the bitmap
   if (placement.x != ClampPosition(placement.x) || placement.y != ClampPosition(placement.y)) {
     return false;
   }
@@ -326,9 +327,10 @@ std::int32_t X11WindowSystem::SetDiBitsToDevice(GraphicsHandle dc, std::int32_t 
                                                 std::int32_t startScan, std::int32_t scanLines,
                                                 const BitmapView& bitmap) {
   std::int32_t rows = 0;
+  if (!SizeUsable(width, height)) return 0;
   Draw(
       dc, bitmap,
-      [&](const SourceBitmap& source) {
+      [&](const DibSource& source) {
         return PlaceDiBits(source, x, y, width, height, sourceX, sourceY, startScan, scanLines);
       },
       &rows);
@@ -340,9 +342,10 @@ bool X11WindowSystem::StretchBlt(GraphicsHandle dc, std::int32_t x, std::int32_t
                                  std::int32_t sourceX, std::int32_t sourceY,
                                  std::int32_t sourceWidth, std::int32_t sourceHeight) {
   std::int32_t rows = 0;
+  if (!SizeUsable(width, height) || sourceWidth == 0 || sourceHeight == 0) return false;
   return Draw(
       dc, source,
-      [&](const SourceBitmap& bitmap) {
+      [&](const DibSource& bitmap) {
         return PlaceStretch(bitmap, x, y, width, height, sourceX, sourceY, sourceWidth,
                             sourceHeight);
       },

@@ -34,7 +34,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/posix/x11_pixels.h"
+#include "platform/x11/x11_pixels.h"
 
 namespace orvex::platform::x11 {
 

@@ -1,7 +1,8 @@
-// Taking a frame out of the link's buffers into the raw image of the current format.
-#include <cstring>
+#include "acquisition/raw_frame_reader.h"
 
-#include "core/camera_context.h"
+#include <cstring>
+#include <new>
+
 #include "device/device_link.h"
 #include "imaging/color_conversion.h"
 #include "imaging/image_buffer.h"
@@ -43,16 +44,30 @@ void ReduceBayerBlocks(const std::uint8_t* window, std::int32_t windowWidth, std
 
 }  // namespace
 
-int CameraContext::ReadFrameIntoRaw(ImageBuffer* raw, bool fromStream) {
+bool RawFrameReader::ReserveWindow(std::size_t bytes) {
+  try {
+    if (bytes > 0) {
+      fullWindow_.assign(bytes, 0);
+    } else {
+      std::vector<std::uint8_t>().swap(fullWindow_);
+    }
+  } catch (const std::bad_alloc&) {
+    std::vector<std::uint8_t>().swap(fullWindow_);
+    return false;
+  }
+  return true;
+}
+
+int RawFrameReader::ReadFrameIntoRaw(DeviceLink& link, ImageBuffer* raw, bool fromStream) {
   if (raw == nullptr || raw->pixels == nullptr) return kWindowMismatch;
   const std::int32_t sampleBytes = raw->bitsPerPixel / 8;
-  if ((sampleBytes == 2) != (link->SampleWidth16() != 0) || sampleBytes < 1 || sampleBytes > 2) {
+  if ((sampleBytes == 2) != (link.SampleWidth16() != 0) || sampleBytes < 1 || sampleBytes > 2) {
     return kWindowMismatch;
   }
 
   // The link writes its whole window: it must be exactly what the images were made for, or the
   // copy would run past them (the geometry or the format may have changed since).
-  const std::int32_t width = link->Width(), height = link->Height();
+  const std::int32_t width = link.Width(), height = link.Height();
   const std::int32_t step = reduction_;
   if (width <= 0 || height <= 0 || width / step != raw->width || height / step != raw->height) {
     return kWindowMismatch;
@@ -60,15 +75,15 @@ int CameraContext::ReadFrameIntoRaw(ImageBuffer* raw, bool fromStream) {
 
   if (step == 1) {
     const int copied =
-        fromStream ? link->CopyStreamFrame(raw->pixels) : link->CopySingleFrame(raw->pixels);
+        fromStream ? link.CopyStreamFrame(raw->pixels) : link.CopySingleFrame(raw->pixels);
     RespaceRows(*raw);
     return copied;
   }
 
   const std::size_t windowBytes = static_cast<std::size_t>(width) * height * sampleBytes;
   if (fullWindow_.size() < windowBytes) return kWindowMismatch;
-  const int copied = fromStream ? link->CopyStreamFrame(fullWindow_.data())
-                                : link->CopySingleFrame(fullWindow_.data());
+  const int copied = fromStream ? link.CopyStreamFrame(fullWindow_.data())
+                                : link.CopySingleFrame(fullWindow_.data());
   if (copied == 0) ReduceBayerBlocks(fullWindow_.data(), width, step, *raw);
   return copied;
 }

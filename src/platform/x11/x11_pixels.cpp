@@ -1,11 +1,10 @@
-#include "platform/posix/x11_pixels.h"
+#include "platform/x11/x11_pixels.h"
 
 #include <X11/X.h>
 
 #include <algorithm>
 #include <bit>
 #include <cstring>
-#include <limits>
 
 namespace orvex::platform::x11 {
 namespace {
@@ -108,7 +107,7 @@ void ComposeRows(const SourceBitmap& source, const Placement& placement, std::ui
   const SourceMap& map = placement.map;
   const std::int32_t firstColumn = map.columns.empty() ? 0 : map.columns.front();
   for (std::int32_t j = 0; j < placement.height; ++j) {
-    const std::uint8_t* row = source.pixels + static_cast<std::size_t>(map.rows[j]) * source.stride;
+    const std::uint8_t* row = source.dib.Row(map.rows[j]);
     std::uint8_t* out = image + static_cast<std::size_t>(j) * bytesPerLine;
     if (map.identityColumns) {
       for (std::int32_t i = 0; i < placement.width; ++i) store(out, i, fetch(row, firstColumn + i));
@@ -121,12 +120,12 @@ void ComposeRows(const SourceBitmap& source, const Placement& placement, std::ui
 template <typename Store>
 void ComposeWith(const SourceBitmap& source, const Placement& placement, const PixelFormat& format,
                  std::uint8_t* image, std::size_t bytesPerLine, Store store) {
-  if (source.bitCount == 8) {
+  if (source.dib.bitCount == 8) {
     ComposeRows(source, placement, image, bytesPerLine, FetchIndexed{&source.colors}, store);
     return;
   }
   if (IsNativeBgrx(format)) {
-    if (source.bitCount == 24) {
+    if (source.dib.bitCount == 24) {
       ComposeRows(source, placement, image, bytesPerLine, FetchNative<3>{}, store);
     } else {
       ComposeRows(source, placement, image, bytesPerLine, FetchNative<4>{}, store);
@@ -134,18 +133,18 @@ void ComposeWith(const SourceBitmap& source, const Placement& placement, const P
     return;
   }
   const ChannelTables tables(format);
-  if (source.bitCount == 24) {
+  if (source.dib.bitCount == 24) {
     ComposeRows(source, placement, image, bytesPerLine, FetchMapped<3>{&tables}, store);
   } else {
     ComposeRows(source, placement, image, bytesPerLine, FetchMapped<4>{&tables}, store);
   }
 }
 
+}  // namespace
+
 bool SizeUsable(std::int32_t width, std::int32_t height) {
   return width > 0 && height > 0 && width <= kMaxExtent && height <= kMaxExtent;
 }
-
-}  // namespace
 
 std::optional<PixelFormat> MakePixelFormat(int visualClass, int bitsPerPixel, bool msbFirst,
                                            unsigned long redMask, unsigned long greenMask,
@@ -173,98 +172,19 @@ std::uint32_t PixelOf(const PixelFormat& format, std::uint8_t blue, std::uint8_t
 }
 
 std::optional<SourceBitmap> ReadBitmap(const BitmapView& view, const PixelFormat& format) {
-  if (view.pixels == nullptr || view.header == nullptr) return std::nullopt;
-  const BitmapInfoHeader& header = *view.header;
-  if (header.compression != 0) return std::nullopt;
-  if (header.bitCount != 8 && header.bitCount != 24 && header.bitCount != 32) return std::nullopt;
-  if (header.height == std::numeric_limits<std::int32_t>::min()) return std::nullopt;
+  const std::optional<DibSource> dib = DescribeDib(view);
+  if (!dib || !SizeUsable(dib->width, dib->height)) return std::nullopt;
   SourceBitmap source;
-  source.pixels = view.pixels;
-  source.width = header.width;
-  source.height = header.height < 0 ? -header.height : header.height;
-  source.bottomUp = header.height > 0;
-  if (!SizeUsable(source.width, source.height)) return std::nullopt;
-  source.bitCount = header.bitCount;
-  source.stride = (static_cast<std::size_t>(source.width) * header.bitCount + 31) / 32 * 4;
-  if (source.bitCount == 8) {
+  source.dib = *dib;
+  if (dib->bitCount == 8) {
     // A palette bitmap drawn without its table shows its indices as gray levels.
     for (int i = 0; i < 256; ++i) {
       const auto level = static_cast<std::uint8_t>(i);
-      const RgbQuad entry = view.colorTable ? view.colorTable[i] : RgbQuad{level, level, level, 0};
+      const RgbQuad entry = dib->colorTable ? dib->colorTable[i] : RgbQuad{level, level, level, 0};
       source.colors[i] = PixelOf(format, entry.blue, entry.green, entry.red);
     }
   }
   return source;
-}
-
-Placement PlaceDiBits(const SourceBitmap& source, std::int32_t x, std::int32_t y,
-                      std::int32_t width, std::int32_t height, std::int32_t sourceX,
-                      std::int32_t sourceY, std::int32_t startScan, std::int32_t scanLines) {
-  Placement placement;
-  if (!SizeUsable(width, height) || scanLines <= 0 || startScan < 0) return placement;
-  // Scan lines are numbered from the bitmap's first row in memory; the bits hold startScan ..
-  // endScan - 1. The source origin is the lower-left corner of a bottom-up bitmap and the
-  // upper-left corner of a top-down one.
-  const std::int64_t firstScan = startScan;
-  const std::int64_t endScan = std::min<std::int64_t>(firstScan + scanLines, source.height);
-  const std::int64_t sx = sourceX, sy = sourceY, w = width, h = height;
-  const std::int64_t iBegin = std::max<std::int64_t>(0, -sx);
-  const std::int64_t iEnd = std::min<std::int64_t>(w, source.width - sx);
-  std::int64_t jBegin, jEnd;
-  if (source.bottomUp) {  // destination row j shows scan sy + h - 1 - j
-    jBegin = std::max<std::int64_t>(0, sy + h - endScan);
-    jEnd = std::min<std::int64_t>(h, sy + h - firstScan);
-  } else {  // destination row j shows scan sy + j
-    jBegin = std::max<std::int64_t>(0, firstScan - sy);
-    jEnd = std::min<std::int64_t>(h, endScan - sy);
-  }
-  if (iBegin >= iEnd || jBegin >= jEnd) return placement;
-
-  placement.x = static_cast<std::int32_t>(x + iBegin);
-  placement.y = static_cast<std::int32_t>(y + jBegin);
-  placement.width = static_cast<std::int32_t>(iEnd - iBegin);
-  placement.height = static_cast<std::int32_t>(jEnd - jBegin);
-  placement.map.rows.resize(placement.height);
-  for (std::int64_t j = jBegin; j < jEnd; ++j) {
-    const std::int64_t scan = source.bottomUp ? sy + h - 1 - j : sy + j;
-    placement.map.rows[j - jBegin] = static_cast<std::int32_t>(scan - firstScan);
-  }
-  placement.map.columns = {static_cast<std::int32_t>(sx + iBegin)};
-  placement.map.identityColumns = true;
-  return placement;
-}
-
-Placement PlaceStretch(const SourceBitmap& source, std::int32_t x, std::int32_t y,
-                       std::int32_t width, std::int32_t height, std::int32_t sourceX,
-                       std::int32_t sourceY, std::int32_t sourceWidth, std::int32_t sourceHeight) {
-  Placement placement;
-  if (!SizeUsable(width, height) || sourceWidth == 0 || sourceHeight == 0) return placement;
-  const std::int64_t sx = sourceX, sy = sourceY, sw = sourceWidth, sh = sourceHeight;
-  const std::int64_t w = width, h = height;
-  // Destination pixel i takes source pixel sx + i x sw / w; a negative size takes the rectangle
-  // from its far side back, mirroring the picture. Samples beyond the bitmap take its edge.
-  const auto sample = [](std::int64_t origin, std::int64_t size, std::int64_t count, std::int64_t i,
-                         std::int64_t limit) {
-    const std::int64_t at = size > 0 ? origin + i * size / count : origin - 1 - i * -size / count;
-    return static_cast<std::int32_t>(std::clamp<std::int64_t>(at, 0, limit - 1));
-  };
-  placement.x = x;
-  placement.y = y;
-  placement.width = width;
-  placement.height = height;
-  placement.map.rows.resize(placement.height);
-  for (std::int64_t j = 0; j < h; ++j) {
-    const std::int32_t fromTop = sample(sy, sh, h, j, source.height);
-    placement.map.rows[j] = source.bottomUp ? source.height - 1 - fromTop : fromTop;
-  }
-  placement.map.columns.resize(placement.width);
-  bool identity = true;
-  for (std::int64_t i = 0; i < w; ++i) {
-    placement.map.columns[i] = sample(sx, sw, w, i, source.width);
-    identity = identity && placement.map.columns[i] == placement.map.columns[0] + i;
-  }
-  placement.map.identityColumns = identity;
-  return placement;
 }
 
 void ComposeImage(const SourceBitmap& source, const Placement& placement, const PixelFormat& format,

@@ -1,0 +1,112 @@
+// The sharpness rows with AVX2: 16 words or 32 bytes a step.
+
+#include <cstdint>
+
+#include "imaging/filters/sharpness_rows.h"
+
+#if ORVEX_X86
+#include <immintrin.h>
+
+namespace orvex::filters {
+
+ORVEX_TARGET_BEGIN("avx2")
+
+namespace {
+
+inline __m256i Load10_AVX2(const std::uint8_t* p) {
+  const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+  return _mm256_min_epu16(v, _mm256_set1_epi16(kMax16));
+}
+
+inline __m256i Widen_AVX2(const std::uint8_t* p) {
+  return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+}
+
+inline __m256i SharpenLanes_AVX2(__m256i o, __m256i hs, __m256i s, __m256i full) {
+  const __m256i b = _mm256_srli_epi16(hs, 4);
+  const __m256i product = _mm256_mullo_epi16(_mm256_sub_epi16(o, b), s);
+  __m256i q =
+      _mm256_srli_epi16(_mm256_mulhi_epu16(_mm256_abs_epi16(product),
+                                           _mm256_set1_epi16(static_cast<short>(kTenthMultiplier))),
+                        3);
+  q = _mm256_sign_epi16(q, product);
+  const __m256i v = _mm256_max_epi16(_mm256_add_epi16(o, q), _mm256_setzero_si256());
+  return _mm256_min_epi16(v, full);
+}
+
+inline __m256i HorizontalSum_AVX2(const std::uint16_t* v, int p, int e) {
+  const __m256i* a = reinterpret_cast<const __m256i*>(v + p - 2 * e);
+  const __m256i* b = reinterpret_cast<const __m256i*>(v + p - e);
+  const __m256i* c = reinterpret_cast<const __m256i*>(v + p);
+  const __m256i* d = reinterpret_cast<const __m256i*>(v + p + e);
+  return _mm256_add_epi16(_mm256_add_epi16(_mm256_loadu_si256(a), _mm256_loadu_si256(b)),
+                          _mm256_add_epi16(_mm256_loadu_si256(c), _mm256_loadu_si256(d)));
+}
+
+inline __m256i KeepFourth_AVX2(__m256i computed, const std::uint8_t* destination, __m256i mask) {
+  const __m256i kept = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(destination));
+  return _mm256_blendv_epi8(computed, kept, mask);
+}
+
+}  // namespace
+
+template <bool kWide>
+void SharpnessRow_AVX2(const RowJob& job, const SharpenTable& table) {
+  const int e = job.e;
+  std::uint16_t* sums = job.sums;
+  const int n = job.elements, begin = 2 * e, end = job.elements - 2 * e;
+  const __m256i s = _mm256_set1_epi16(static_cast<short>(table.s));
+  const __m256i full = _mm256_set1_epi16(static_cast<short>(table.full));
+  if (n < 16) {
+    VerticalSum_C<kWide>(job, 0, n);
+  } else {
+    for (int p = 0; p < n; p = NextChunk(p, n, 16)) {
+      __m256i a, b;
+      if constexpr (kWide) {
+        a = _mm256_add_epi16(Load10_AVX2(job.rows[0] + 2 * p), Load10_AVX2(job.rows[1] + 2 * p));
+        b = _mm256_add_epi16(Load10_AVX2(job.rows[2] + 2 * p), Load10_AVX2(job.rows[3] + 2 * p));
+      } else {
+        a = _mm256_add_epi16(Widen_AVX2(job.rows[0] + p), Widen_AVX2(job.rows[1] + p));
+        b = _mm256_add_epi16(Widen_AVX2(job.rows[2] + p), Widen_AVX2(job.rows[3] + p));
+      }
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(sums + p), _mm256_add_epi16(a, b));
+    }
+  }
+  if constexpr (kWide) {
+    const __m256i mask = _mm256_set1_epi64x(static_cast<long long>(0xFFFF000000000000ull));
+    if (end - begin < 16) {
+      Sharpen_C<true>(job, table, begin, end);
+      return;
+    }
+    for (int p = begin; p < end; p = NextChunk(p, end, 16)) {
+      const __m256i o = Load10_AVX2(job.source + 2 * p);
+      __m256i r = SharpenLanes_AVX2(o, HorizontalSum_AVX2(sums, p, e), s, full);
+      if (e == 4) r = KeepFourth_AVX2(r, job.destination + 2 * p, mask);
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(job.destination + 2 * p), r);
+    }
+  } else {
+    const __m256i mask = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
+    if (end - begin < 32) {
+      Sharpen_C<false>(job, table, begin, end);
+      return;
+    }
+    for (int p = begin; p < end; p = NextChunk(p, end, 32)) {
+      const __m256i lo =
+          SharpenLanes_AVX2(Widen_AVX2(job.source + p), HorizontalSum_AVX2(sums, p, e), s, full);
+      const __m256i hi = SharpenLanes_AVX2(Widen_AVX2(job.source + p + 16),
+                                           HorizontalSum_AVX2(sums, p + 16, e), s, full);
+      __m256i r = _mm256_permute4x64_epi64(_mm256_packus_epi16(lo, hi), 0xD8);
+      if (e == 4) r = KeepFourth_AVX2(r, job.destination + p, mask);
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(job.destination + p), r);
+    }
+  }
+}
+
+template void SharpnessRow_AVX2<false>(const RowJob& job, const SharpenTable& table);
+template void SharpnessRow_AVX2<true>(const RowJob& job, const SharpenTable& table);
+
+ORVEX_TARGET_END
+
+}  // namespace orvex::filters
+
+#endif  // ORVEX_X86

@@ -1,0 +1,113 @@
+#pragma once
+
+// The row forms of the sharpness stage: what they share here, the plain form in sharpness.cpp,
+// the vector forms in sharpness_sse2.cpp and sharpness_avx2.cpp.
+
+#include <cstdint>
+
+#include "imaging/filters/filter_common.h"
+
+namespace orvex::filters {
+
+// Beyond ten times full scale every non-zero difference already saturates, so larger settings
+// give the same bytes; the bound keeps s x (k - B) within 32 bits.
+inline int ClampedSharpness(std::int32_t s, int full) {
+  const int limit = 10 * full + 10;
+  return s < -limit ? -limit : s > limit ? limit : s;
+}
+
+// The sharpen table T[k] = (s x (k - B)) / 10, 2 x (B + 1) entries.
+struct SharpenTable {
+  int full = 0;
+  int s = 0;
+  int entries[2 * (kMax16 + 1)];
+
+  SharpenTable(std::int32_t setting, int fullScale)
+      : full(fullScale), s(ClampedSharpness(setting, fullScale)) {
+    for (int k = 0; k < 2 * (full + 1); ++k) entries[k] = (s * (k - full)) / 10;
+  }
+  int Apply(int o, int b) const {
+    const int v = o + entries[o - b + full];
+    return v < 0 ? 0 : v > full ? full : v;
+  }
+};
+
+template <bool kWide>
+inline int ReadSample(const std::uint8_t* p) {
+  if constexpr (kWide) {
+    return Load10(p);
+  } else {
+    return *p;
+  }
+}
+
+template <bool kWide>
+inline void WriteSample(std::uint8_t* p, int v) {
+  if constexpr (kWide) {
+    Store16(p, static_cast<std::uint16_t>(v));
+  } else {
+    *p = static_cast<std::uint8_t>(v);
+  }
+}
+
+// ---- Row forms ---------------------------------------------------------------------------
+//
+// A row is a run of elements (bytes, or 16-bit words), `e` of them a pixel. The fast forms sum
+// the four source rows per element first, then four of those sums `e` apart. Element p of an
+// output row is written only when it is a channel (p % e < 3); the fourth is kept.
+
+struct RowJob {
+  const std::uint8_t* rows[4];  // source rows r - 2 .. r + 1
+  const std::uint8_t* source;   // source row r
+  std::uint8_t* destination;    // destination row r
+  int elements;                 // a row, width x e
+  int e;
+  std::uint16_t* sums;  // the vertical sums, `elements` of them
+};
+
+template <bool kWide>
+inline void VerticalSum_C(const RowJob& job, int begin, int end) {
+  const int size = kWide ? 2 : 1;
+  for (int p = begin; p < end; ++p) {
+    job.sums[p] = static_cast<std::uint16_t>(
+        ReadSample<kWide>(job.rows[0] + size * p) + ReadSample<kWide>(job.rows[1] + size * p) +
+        ReadSample<kWide>(job.rows[2] + size * p) + ReadSample<kWide>(job.rows[3] + size * p));
+  }
+}
+
+template <bool kWide>
+inline void Sharpen_C(const RowJob& job, const SharpenTable& table, int begin, int end) {
+  const int size = kWide ? 2 : 1;
+  const int e = job.e;
+  const std::uint16_t* v = job.sums;
+  for (int p = begin; p < end; ++p) {
+    if (e == 4 && (p & 3) == 3) continue;
+    const int b = (v[p - 2 * e] + v[p - e] + v[p] + v[p + e]) >> 4;
+    const int o = ReadSample<kWide>(job.source + size * p);
+    WriteSample<kWide>(job.destination + size * p, table.Apply(o, b));
+  }
+}
+
+// The vector forms compute T[k] = (s x d) / 10 instead of looking it up: |s x d| fits 16 bits,
+// and for 0 <= a < 65536, a / 10 = (a x 52429) >> 19 exactly.
+inline constexpr int kTenthMultiplier = 52429;
+constexpr int VectorSharpnessLimit(int full) {
+  return 32767 / full;
+}
+
+// Vector rows run in chunks starting at begin, begin + chunk, ... and, for the rest, once more
+// ending exactly at `end`: each element is computed from the source alone, so the overlap
+// writes the same values again. Spans shorter than a chunk take the plain form.
+inline int NextChunk(int p, int end, int chunk) {
+  p += chunk;
+  return (p < end && p + chunk > end) ? end - chunk : p;
+}
+
+// One output row r from the rows around it: the vertical sums, then the sharpened samples of
+// columns 2 .. width - 3. The vector forms take settings within +-VectorSharpnessLimit only.
+template <bool kWide>
+void SharpnessRow_SSE2(const RowJob& job, const SharpenTable& table);
+template <bool kWide>
+void SharpnessRow_AVX2(const RowJob& job, const SharpenTable& table);
+
+}  // namespace orvex::filters

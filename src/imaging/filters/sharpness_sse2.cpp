@@ -1,0 +1,122 @@
+// The sharpness rows with SSE2: 8 words or 16 bytes a step.
+
+#include <cstdint>
+
+#include "imaging/filters/sharpness_rows.h"
+
+#if ORVEX_X86
+#include <immintrin.h>
+
+namespace orvex::filters {
+
+ORVEX_TARGET_BEGIN("sse2")
+
+namespace {
+
+inline __m128i Load10_SSE2(const std::uint8_t* p) {
+  const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  return _mm_sub_epi16(v, _mm_subs_epu16(v, _mm_set1_epi16(kMax16)));
+}
+
+// clamp(o + (s x (o - b)) / 10) for 16-bit lanes, with hs the 16-value sums.
+inline __m128i SharpenLanes_SSE2(__m128i o, __m128i hs, __m128i s, __m128i full) {
+  const __m128i b = _mm_srli_epi16(hs, 4);
+  const __m128i product = _mm_mullo_epi16(_mm_sub_epi16(o, b), s);
+  const __m128i sign = _mm_srai_epi16(product, 15);
+  const __m128i magnitude = _mm_sub_epi16(_mm_xor_si128(product, sign), sign);
+  __m128i q = _mm_srli_epi16(
+      _mm_mulhi_epu16(magnitude, _mm_set1_epi16(static_cast<short>(kTenthMultiplier))), 3);
+  q = _mm_sub_epi16(_mm_xor_si128(q, sign), sign);
+  const __m128i v = _mm_max_epi16(_mm_add_epi16(o, q), _mm_setzero_si128());
+  return _mm_min_epi16(v, full);
+}
+
+inline __m128i HorizontalSum_SSE2(const std::uint16_t* v, int p, int e) {
+  const __m128i* a = reinterpret_cast<const __m128i*>(v + p - 2 * e);
+  const __m128i* b = reinterpret_cast<const __m128i*>(v + p - e);
+  const __m128i* c = reinterpret_cast<const __m128i*>(v + p);
+  const __m128i* d = reinterpret_cast<const __m128i*>(v + p + e);
+  return _mm_add_epi16(_mm_add_epi16(_mm_loadu_si128(a), _mm_loadu_si128(b)),
+                       _mm_add_epi16(_mm_loadu_si128(c), _mm_loadu_si128(d)));
+}
+
+// Keeps the destination's fourth element of every pixel.
+inline __m128i KeepFourth_SSE2(__m128i computed, const std::uint8_t* destination, __m128i mask) {
+  const __m128i kept = _mm_loadu_si128(reinterpret_cast<const __m128i*>(destination));
+  return _mm_or_si128(_mm_and_si128(mask, kept), _mm_andnot_si128(mask, computed));
+}
+
+}  // namespace
+
+template <bool kWide>
+void SharpnessRow_SSE2(const RowJob& job, const SharpenTable& table) {
+  const int e = job.e;
+  std::uint16_t* sums = job.sums;
+  const int n = job.elements, begin = 2 * e, end = job.elements - 2 * e;
+  const __m128i s = _mm_set1_epi16(static_cast<short>(table.s));
+  const __m128i full = _mm_set1_epi16(static_cast<short>(table.full));
+  if constexpr (kWide) {
+    const __m128i mask = _mm_set_epi16(-1, 0, 0, 0, -1, 0, 0, 0);
+    if (n < 8) {
+      VerticalSum_C<true>(job, 0, n);
+    } else {
+      for (int p = 0; p < n; p = NextChunk(p, n, 8)) {
+        const __m128i a =
+            _mm_add_epi16(Load10_SSE2(job.rows[0] + 2 * p), Load10_SSE2(job.rows[1] + 2 * p));
+        const __m128i b =
+            _mm_add_epi16(Load10_SSE2(job.rows[2] + 2 * p), Load10_SSE2(job.rows[3] + 2 * p));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(sums + p), _mm_add_epi16(a, b));
+      }
+    }
+    if (end - begin < 8) {
+      Sharpen_C<true>(job, table, begin, end);
+      return;
+    }
+    for (int p = begin; p < end; p = NextChunk(p, end, 8)) {
+      const __m128i o = Load10_SSE2(job.source + 2 * p);
+      __m128i r = SharpenLanes_SSE2(o, HorizontalSum_SSE2(sums, p, e), s, full);
+      if (e == 4) r = KeepFourth_SSE2(r, job.destination + 2 * p, mask);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(job.destination + 2 * p), r);
+    }
+  } else {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i mask = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+    if (n < 16) {
+      VerticalSum_C<false>(job, 0, n);
+    } else {
+      for (int p = 0; p < n; p = NextChunk(p, n, 16)) {
+        __m128i lo = zero, hi = zero;
+        for (const std::uint8_t* row : job.rows) {
+          const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + p));
+          lo = _mm_add_epi16(lo, _mm_unpacklo_epi8(v, zero));
+          hi = _mm_add_epi16(hi, _mm_unpackhi_epi8(v, zero));
+        }
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(sums + p), lo);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(sums + p + 8), hi);
+      }
+    }
+    if (end - begin < 16) {
+      Sharpen_C<false>(job, table, begin, end);
+      return;
+    }
+    for (int p = begin; p < end; p = NextChunk(p, end, 16)) {
+      const __m128i o = _mm_loadu_si128(reinterpret_cast<const __m128i*>(job.source + p));
+      const __m128i lo =
+          SharpenLanes_SSE2(_mm_unpacklo_epi8(o, zero), HorizontalSum_SSE2(sums, p, e), s, full);
+      const __m128i hi = SharpenLanes_SSE2(_mm_unpackhi_epi8(o, zero),
+                                           HorizontalSum_SSE2(sums, p + 8, e), s, full);
+      __m128i r = _mm_packus_epi16(lo, hi);
+      if (e == 4) r = KeepFourth_SSE2(r, job.destination + p, mask);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(job.destination + p), r);
+    }
+  }
+}
+
+template void SharpnessRow_SSE2<false>(const RowJob& job, const SharpenTable& table);
+template void SharpnessRow_SSE2<true>(const RowJob& job, const SharpenTable& table);
+
+ORVEX_TARGET_END
+
+}  // namespace orvex::filters
+
+#endif  // ORVEX_X86

@@ -1,0 +1,74 @@
+#include "imaging/frame_images.h"
+
+#include <new>
+
+#include "imaging/color_type.h"
+
+namespace orvex {
+
+bool FrameImages::Make(platform::WindowSystem& windows) {
+  for (auto* image : {&RawImage8, &RawImage16, &ColorImage24, &ColorImage32, &ColorImage48,
+                      &ColorImage64, &ScratchImage, &DisplayImage}) {
+    image->reset(new (std::nothrow) ImageBuffer(windows));
+  }
+  return Complete();
+}
+
+bool FrameImages::Complete() const {
+  return RawImage8 && RawImage16 && ColorImage24 && ColorImage32 && ColorImage48 && ColorImage64 &&
+         ScratchImage && DisplayImage;
+}
+
+void FrameImages::Destroy() {
+  for (auto* image : {&RawImage8, &RawImage16, &ColorImage24, &ColorImage32, &ColorImage48,
+                      &ColorImage64, &ScratchImage, &DisplayImage}) {
+    if (*image) (*image)->Release();
+    image->reset();
+  }
+}
+
+ImageBuffer* FrameImages::RawImageFor(std::int32_t colorType) const {
+  if (IsWordSampleType(colorType)) return RawImage16.get();
+  if (IsByteSampleType(colorType)) return RawImage8.get();
+  return nullptr;
+}
+
+ImageBuffer* FrameImages::OutputImageFor(std::int32_t colorType) const {
+  switch (colorType) {
+    case 0:
+      return RawImage8.get();
+    case 1:
+      return RawImage16.get();
+    case 2:
+      return ColorImage24.get();
+    case 3:
+      return ColorImage32.get();
+    case 4:
+      return ColorImage48.get();
+    case 5:
+      return ColorImage64.get();
+    default:
+      return nullptr;
+  }
+}
+
+bool FrameImages::CreateFor(std::int32_t colorType, std::int32_t width, std::int32_t height) {
+  const std::int32_t color = colorType, w = width, h = height;
+  if (color < 0 || color > 5) return false;
+  if (!RawImage8 || !RawImage16 || !ColorImage24 || !ColorImage32 || !ColorImage48 ||
+      !ColorImage64 || !ScratchImage) {
+    return false;
+  }
+  if (color <= 3) {
+    if (!RawImage8->Create(w, h, 8)) return false;
+    RawImage8->SetColorTable(0, nullptr, 0, 256);
+  }
+  if (IsWordSampleType(color) && !RawImage16->Create(w, h, 16)) return false;
+  if (color != 1 && !ColorImage24->Create(w, h, 24)) return false;
+  if (color == 3 && !ColorImage32->Create(w, h, 32)) return false;
+  if (color == 4 && !ColorImage48->Create(w, h, 48)) return false;
+  if (color == 5 && !ColorImage64->Create(w, h, 64)) return false;
+  return ScratchImage->CreateLike(OutputImageFor(color)) != 0;
+}
+
+}  // namespace orvex

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "imaging/image_buffer.h"
+#include "platform/window_system.h"
+
+namespace orvex {
+
+// The eight images of a camera: the raw frame in one or two bytes a sample, the colour outputs
+// of 24, 32, 48 and 64 bits, the scratch copy the sharpness stage reads and the picture the
+// preview window is drawn from.
+class FrameImages {
+ public:
+  FrameImages() = default;
+  FrameImages(const FrameImages&) = delete;
+  FrameImages& operator=(const FrameImages&) = delete;
+
+  // Makes all eight (without bitmaps yet); false, with those that could be made kept, when
+  // memory ran out.
+  bool Make(platform::WindowSystem& windows);
+  // True when all eight exist.
+  bool Complete() const;
+  // Releases every bitmap and the images themselves.
+  void Destroy();
+
+  // The raw image a ColorType's frames arrive in, and the image its output lands in; null for
+  // another ColorType.
+  ImageBuffer* RawImageFor(std::int32_t colorType) const;
+  ImageBuffer* OutputImageFor(std::int32_t colorType) const;
+
+  // Sizes the images a capture of `colorType` at width x height uses (the raw image with the
+  // gray table, the output, and the scratch image like the output); false when one could not
+  // be made.
+  bool CreateFor(std::int32_t colorType, std::int32_t width, std::int32_t height);
+
+  std::unique_ptr<ImageBuffer> RawImage8;
+  std::unique_ptr<ImageBuffer> RawImage16;
+  std::unique_ptr<ImageBuffer> ColorImage24;
+  std::unique_ptr<ImageBuffer> ColorImage32;
+  std::unique_ptr<ImageBuffer> ColorImage48;
+  std::unique_ptr<ImageBuffer> ColorImage64;
+  std::unique_ptr<ImageBuffer> ScratchImage;
+  std::unique_ptr<ImageBuffer> DisplayImage;
+};
+
+}  // namespace orvex

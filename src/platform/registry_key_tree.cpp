@@ -1,0 +1,95 @@
+#include "platform/registry_key_tree.h"
+
+#include <utility>
+
+namespace orvex::platform {
+namespace {
+
+char FoldChar(char c) {
+  if (c == '\\') return '\x01';
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+}  // namespace
+
+std::string RegistryKeyTree::Fold(std::string_view text) {
+  std::string folded(text);
+  for (char& c : folded) c = FoldChar(c);
+  return folded;
+}
+
+bool RegistryKeyTree::SameName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (FoldChar(a[i]) != FoldChar(b[i])) return false;
+  }
+  return true;
+}
+
+bool RegistryKeyTree::WellFormedPath(std::string_view path) {
+  if (path.empty() || path.front() == '\\' || path.back() == '\\') return false;
+  return path.find("\\\\") == std::string_view::npos;
+}
+
+const RegistryValue* RegistryKeyTree::Key::Find(std::string_view name) const {
+  const auto found = positions.find(Fold(name));
+  return found == positions.end() ? nullptr : &values[found->second];
+}
+
+void RegistryKeyTree::Key::Set(RegistryValue value) {
+  const auto [position, added] = positions.try_emplace(Fold(value.name), values.size());
+  if (added) {
+    values.push_back(std::move(value));
+    return;
+  }
+  RegistryValue& stored = values[position->second];
+  value.name = std::move(stored.name);  // keeps the first spelling and position
+  stored = std::move(value);
+}
+
+void RegistryKeyTree::Key::Remove(std::string_view name) {
+  const auto found = positions.find(Fold(name));
+  if (found == positions.end()) return;
+  values.erase(values.begin() + static_cast<std::ptrdiff_t>(found->second));
+  positions.clear();
+  for (std::size_t i = 0; i < values.size(); ++i) positions.emplace(Fold(values[i].name), i);
+}
+
+std::vector<std::pair<std::string, std::int32_t>> RegistryKeyTree::Key::Dwords() const {
+  std::vector<std::pair<std::string, std::int32_t>> dwords;
+  for (const RegistryValue& value : values) {
+    if (value.isDword) dwords.emplace_back(value.name, value.dword);
+  }
+  return dwords;
+}
+
+RegistryKeyTree::Key& RegistryKeyTree::Add(std::string_view path) {
+  for (std::size_t end = path.find('\\');; end = path.find('\\', end + 1)) {
+    const std::string_view part = path.substr(0, end);
+    auto [it, added] = keys_.try_emplace(Fold(part));
+    if (added) it->second.path = std::string(part);
+    if (end == std::string_view::npos) return it->second;
+  }
+}
+
+RegistryKeyTree::Key* RegistryKeyTree::Find(std::string_view path) {
+  const auto found = keys_.find(Fold(path));
+  return found == keys_.end() ? nullptr : &found->second;
+}
+
+const RegistryKeyTree::Key* RegistryKeyTree::Find(std::string_view path) const {
+  const auto found = keys_.find(Fold(path));
+  return found == keys_.end() ? nullptr : &found->second;
+}
+
+void RegistryKeyTree::Remove(std::string_view path) {
+  const std::string folded = Fold(path);
+  std::erase_if(keys_, [&](const auto& entry) {
+    const std::string& other = entry.first;
+    return other == folded ||
+           (other.size() > folded.size() && other.compare(0, folded.size(), folded) == 0 &&
+            other[folded.size()] == '\x01');
+  });
+}
+
+}  // namespace orvex::platform
