@@ -157,8 +157,8 @@ void CaptureSession::PostFrameMessage(std::uintptr_t wParam, std::intptr_t lPara
   if (window != 0) platform::Windows().PostWindowMessage(window, kFrameMessage, wParam, lParam);
 }
 
-int CaptureSession::CopyImageOut(const ImageBuffer* image, std::int32_t bottomUp,
-                                 std::uint8_t* buffer, std::int32_t size) {
+int CaptureSession::CopyImageOut(ImageBuffer* image, std::int32_t bottomUp, std::uint8_t* buffer,
+                                 std::int32_t size) {
   const std::int64_t need =
       image != nullptr ? static_cast<std::int64_t>(image->stride) * image->height : 0;
   if (image == nullptr || need > size) {
@@ -167,6 +167,8 @@ int CaptureSession::CopyImageOut(const ImageBuffer* image, std::int32_t bottomUp
     return 0;
   }
   if (need == 0 || image->pixels == nullptr) return 1;
+  // An image kept from an earlier capture that no frame has filled yet reads as a new one.
+  image->ClearStale();
   if (bottomUp != 0) {
     // The order the image keeps its rows in: one block.
     std::memcpy(buffer, image->pixels, static_cast<std::size_t>(need));
@@ -186,7 +188,7 @@ int CaptureSession::GetImage(std::uint8_t* buffer, std::int32_t size, std::int32
     return 0;
   }
   std::lock_guard<std::mutex> lock(frameMutex_);
-  const ImageBuffer* output = resources_.images.OutputImageFor(resources_.settings.format.Color);
+  ImageBuffer* output = resources_.images.OutputImageFor(resources_.settings.format.Color);
   if (output == nullptr) {
     resources_.errors.RecordError(ErrorCode::kNoDevice);
     return 0;
@@ -204,7 +206,8 @@ int CaptureSession::SaveImage(const char* fileName, std::int32_t /*format: accep
     return 0;
   }
   std::lock_guard<std::mutex> lock(frameMutex_);
-  const ImageBuffer* raw = resources_.images.RawImage8.get();
+  ImageBuffer* raw = resources_.images.RawImage8.get();
+  if (raw != nullptr) raw->ClearStale();
   const bool written =
       raw != nullptr ? WriteCsvImage(fileName, raw->pixels, raw->width, raw->height, raw->stride)
                      : WriteCsvImage(fileName, nullptr, 0, 0, 0);

@@ -61,7 +61,8 @@ class CaptureSession {
   int SaveImage(const char* fileName, std::int32_t format);
   // Copies `image` row by row into `buffer`: bottom row first (memory order) when `bottomUp`
   // is non-zero, top row first otherwise. Needs stride x height bytes.
-  int CopyImageOut(const ImageBuffer* image, std::int32_t bottomUp, std::uint8_t* buffer,
+  // A stale image (kept from an earlier capture, no frame since) is zeroed first.
+  int CopyImageOut(ImageBuffer* image, std::int32_t bottomUp, std::uint8_t* buffer,
                    std::int32_t size);
 
   // Where preview frames go: announced to `window` and, when `buffer` is given, copied into it.

@@ -42,6 +42,17 @@ void ReduceBayerBlocks(const std::uint8_t* window, std::int32_t windowWidth, std
   }
 }
 
+// A raw image kept from an earlier capture (stale): the copy writes the frame's samples packed
+// from the start and then spreads the rows out, so the bytes past the packed frame end up as
+// padding; zeroed here (with the padding itself, which a reduced copy never writes) they hold
+// what they would hold in a new image.
+void ClearWhatTheCopyLeaves(ImageBuffer& raw) {
+  if (!raw.stale) return;
+  const std::size_t packed = raw.RowBytes() * static_cast<std::size_t>(raw.height);
+  raw.ClearPadding();
+  if (packed < raw.ByteSize()) std::memset(raw.pixels + packed, 0, raw.ByteSize() - packed);
+}
+
 }  // namespace
 
 bool RawFrameReader::ReserveWindow(std::size_t bytes) {
@@ -74,9 +85,12 @@ int RawFrameReader::ReadFrameIntoRaw(DeviceLink& link, ImageBuffer* raw, bool fr
   }
 
   if (step == 1) {
+    ClearWhatTheCopyLeaves(*raw);
     const int copied =
         fromStream ? link.CopyStreamFrame(raw->pixels) : link.CopySingleFrame(raw->pixels);
     RespaceRows(*raw);
+    // A failed copy wrote nothing, and the image stays stale for whoever reads it next.
+    if (copied == 0) raw->stale = false;
     return copied;
   }
 
@@ -84,7 +98,11 @@ int RawFrameReader::ReadFrameIntoRaw(DeviceLink& link, ImageBuffer* raw, bool fr
   if (fullWindow_.size() < windowBytes) return kWindowMismatch;
   const int copied = fromStream ? link.CopyStreamFrame(fullWindow_.data())
                                 : link.CopySingleFrame(fullWindow_.data());
-  if (copied == 0) ReduceBayerBlocks(fullWindow_.data(), width, step, *raw);
+  if (copied == 0) {
+    ClearWhatTheCopyLeaves(*raw);
+    ReduceBayerBlocks(fullWindow_.data(), width, step, *raw);
+    raw->stale = false;
+  }
   return copied;
 }
 

@@ -61,7 +61,12 @@ int DeviceLink::ConfigureFrame(std::int32_t lineLength, std::int32_t hStart, std
     return 7;
   }
 
-  ReleaseBuffers();
+  // Buffers of the right size and number serve as they are: a reader fills a buffer whole
+  // before anything reads from it, so what an earlier frame left there is never seen, and
+  // new buffers would cost their page faults on every preparation.
+  const bool keep = rawFrame_ && ring_ && bufferCount_ == bufferCount &&
+                    transferSamples_ == static_cast<std::int32_t>(samples);
+  if (!keep) ReleaseBuffers();
   lineLength_ = lineLength;
   hStart_ = hStart;
   width_ = width;
@@ -69,6 +74,10 @@ int DeviceLink::ConfigureFrame(std::int32_t lineLength, std::int32_t hStart, std
   vStart_ = vStart;
   height_ = height;
   transferSamples_ = static_cast<std::int32_t>(samples);
+  if (keep) {
+    SendFrameSize();
+    return 0;
+  }
 
   const auto bytes = static_cast<std::size_t>(bufferBytes);
   rawFrame_.reset(static_cast<std::uint8_t*>(std::calloc(bytes, 1)));

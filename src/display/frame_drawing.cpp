@@ -28,8 +28,10 @@ std::uint16_t DisplayBitsFor(std::int32_t colorType) {
 
 bool MakeDisplayImage(ImageBuffer& display, std::int32_t width, std::int32_t height,
                       std::int32_t colorType) {
-  display.Release();
-  if (!display.Create(width, height, DisplayBitsFor(colorType))) return false;
+  // The scaling writes every pixel of the display image before it is drawn, so one of this size
+  // and depth serves as it is.
+  if (!display.Recreate(width, height, DisplayBitsFor(colorType))) return false;
+  display.stale = false;
   if (IsGrayType(colorType)) display.SetColorTable(0, nullptr, 0, 256);
   return true;
 }

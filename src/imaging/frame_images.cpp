@@ -59,16 +59,17 @@ bool FrameImages::CreateFor(std::int32_t colorType, std::int32_t width, std::int
       !ColorImage64 || !ScratchImage) {
     return false;
   }
+  // Images of the same size and depth keep their memory (see ImageBuffer::Recreate).
   if (color <= 3) {
-    if (!RawImage8->Create(w, h, 8)) return false;
+    if (!RawImage8->Recreate(w, h, 8)) return false;
     RawImage8->SetColorTable(0, nullptr, 0, 256);
   }
-  if (IsWordSampleType(color) && !RawImage16->Create(w, h, 16)) return false;
-  if (color != 1 && !ColorImage24->Create(w, h, 24)) return false;
-  if (color == 3 && !ColorImage32->Create(w, h, 32)) return false;
-  if (color == 4 && !ColorImage48->Create(w, h, 48)) return false;
-  if (color == 5 && !ColorImage64->Create(w, h, 64)) return false;
-  return ScratchImage->CreateLike(OutputImageFor(color)) != 0;
+  if (IsWordSampleType(color) && !RawImage16->Recreate(w, h, 16)) return false;
+  if (color != 1 && !ColorImage24->Recreate(w, h, 24)) return false;
+  if (color == 3 && !ColorImage32->Recreate(w, h, 32)) return false;
+  if (color == 4 && !ColorImage48->Recreate(w, h, 48)) return false;
+  if (color == 5 && !ColorImage64->Recreate(w, h, 64)) return false;
+  return ScratchImage->RecreateLike(OutputImageFor(color)) != 0;
 }
 
 }  // namespace orvex

@@ -32,7 +32,9 @@ class FrameImages {
 
   // Sizes the images a capture of `colorType` at width x height uses (the raw image with the
   // gray table, the output, and the scratch image like the output); false when one could not
-  // be made.
+  // be made. Images that have the size and depth already keep their memory and are marked
+  // stale: the frame reader, the pipeline and the copies to the application zero what they
+  // depend on before they use them (ImageBuffer::Recreate).
   bool CreateFor(std::int32_t colorType, std::int32_t width, std::int32_t height);
 
   std::unique_ptr<ImageBuffer> RawImage8;

@@ -19,6 +19,30 @@ bool SameSize(const ImageBuffer& a, const ImageBuffer& b) {
   return a.pixels != nullptr && b.pixels != nullptr && a.width == b.width && a.height == b.height;
 }
 
+// Before an image kept from an earlier capture (stale) receives a converted frame: the
+// conversion leaves the outer two rows and columns as they were (and the later stages work on
+// them in place), and no stage writes the row padding, so those are zeroed as a new image has
+// them; everything else is overwritten from the raw frame.
+void SettleConvertedImage(ImageBuffer& image) {
+  if (!image.stale) return;
+  const std::size_t pixelBytes = image.bitsPerPixel / 8;
+  const std::int32_t w = image.width, h = image.height;
+  if (w <= 4 || h <= 4) {
+    image.ClearStale();
+    return;
+  }
+  for (std::int32_t row : {0, 1, h - 2, h - 1}) {
+    std::memset(image.pixels + static_cast<std::size_t>(row) * image.stride, 0, image.RowBytes());
+  }
+  for (std::int32_t row = 2; row < h - 2; ++row) {
+    std::uint8_t* at = image.pixels + static_cast<std::size_t>(row) * image.stride;
+    std::memset(at, 0, 2 * pixelBytes);
+    std::memset(at + (w - 2) * pixelBytes, 0, 2 * pixelBytes);
+  }
+  image.ClearPadding();
+  image.stale = false;
+}
+
 // One in-place filter stage over the whole output.
 void RunInPlace(ImageBuffer& output, PixelKernel kernel, void* record) {
   if (kernel == nullptr) return;
@@ -39,6 +63,7 @@ FrameMeasurements FramePipeline(const PipelineInputs& inputs, FrameImages& image
   if (output == nullptr || raw == nullptr || !SameSize(*output, *raw)) return measured;
 
   AutoExposureStep(inputs.analog, raw, &measured);
+  if (output != raw) SettleConvertedImage(*output);
 
   switch (color) {
     case 0: {
@@ -46,6 +71,7 @@ FrameMeasurements FramePipeline(const PipelineInputs& inputs, FrameImages& image
       if (grayMode == 1) {
         if (images.RawImage8) GrayCorrectionStage(settings, *images.RawImage8, &measured);
       } else if (grayMode == 2 && images.ColorImage24 && SameSize(*images.ColorImage24, *raw)) {
+        SettleConvertedImage(*images.ColorImage24);
         BayerConvert(settings, inputs.processor, *images.ColorImage24, *raw, &measured);
         ApplyKernel(*raw, LuminanceKernel, *images.ColorImage24, nullptr, 0, 0, nullptr, 0);
       }

@@ -1,6 +1,7 @@
 #include "imaging/image_buffer.h"
 
 #include <cstdlib>
+#include <cstring>
 
 namespace orvex {
 
@@ -62,6 +63,44 @@ int ImageBuffer::CreateLike(const ImageBuffer* source) {
   stride = sourceStride;
   bitsPerPixel = sourceBits;
   return CreateSurface(sourceDc, &sourceTable);
+}
+
+bool ImageBuffer::HasFormat(std::int32_t w, std::int32_t h, std::uint16_t bits) const {
+  return pixels != nullptr && width == w && height == h && bitsPerPixel == bits &&
+         stride == StrideFor(w, bits);
+}
+
+int ImageBuffer::Recreate(std::int32_t newWidth, std::int32_t newHeight,
+                          std::uint16_t newBitsPerPixel) {
+  if (!HasFormat(newWidth, newHeight, newBitsPerPixel))
+    return Create(newWidth, newHeight, newBitsPerPixel);
+  stale = true;
+  return 1;
+}
+
+int ImageBuffer::RecreateLike(const ImageBuffer* source) {
+  if (source == nullptr || source == this ||
+      !HasFormat(source->width, source->height, source->bitsPerPixel) ||
+      std::memcmp(&header, &source->header, sizeof header) != 0) {
+    return CreateLike(source);
+  }
+  if (bitsPerPixel == 8) SetColorTable(2, source->colorTable.data(), 0, 256);
+  stale = true;
+  return 1;
+}
+
+void ImageBuffer::ClearStale() {
+  if (!stale) return;
+  if (pixels != nullptr) std::memset(pixels, 0, ByteSize());
+  stale = false;
+}
+
+void ImageBuffer::ClearPadding() {
+  const std::size_t row = RowBytes();
+  if (pixels == nullptr || row >= stride) return;
+  for (std::int32_t r = 0; r < height; ++r) {
+    std::memset(pixels + static_cast<std::size_t>(r) * stride + row, 0, stride - row);
+  }
 }
 
 int ImageBuffer::CreateSurface(platform::GraphicsHandle sourceDc, const ColorTable* sourceTable) {
@@ -131,6 +170,7 @@ void ImageBuffer::Release() {
   height = 0;
   stride = 0;
   bitsPerPixel = 0;
+  stale = false;
   header = platform::BitmapInfoHeader{};
 }
 

@@ -30,6 +30,19 @@ class ImageBuffer {
   int SetColorTable(int kind, const platform::RgbQuad* entries, int first, int count);
   void Release();
 
+  // As Create and CreateLike, except that an image which already has the size and depth keeps
+  // its bitmap and its pixels instead of making and faulting in new ones. Its pixels then hold
+  // what earlier frames left where a new bitmap would be zero, so it is marked stale.
+  int Recreate(std::int32_t width, std::int32_t height, std::uint16_t bitsPerPixel);
+  int RecreateLike(const ImageBuffer* source);
+  // Whoever lets a stale image be seen or read zeroes what the reader depends on first: all of
+  // it (ClearStale), or what a frame will not overwrite, and then clears the mark.
+  bool stale = false;
+  // Zeroes the pixels of a stale image; nothing for an image that is not stale.
+  void ClearStale();
+  // Zeroes the bytes of every row past its pixels (the padding up to the stride).
+  void ClearPadding();
+
   platform::BitmapInfoHeader header;
   platform::GraphicsHandle memoryDc = 0;
   platform::GraphicsHandle bitmap = 0;
@@ -50,9 +63,12 @@ class ImageBuffer {
     return pixels + static_cast<std::size_t>(height - 1 - row) * stride;
   }
   std::size_t ByteSize() const { return static_cast<std::size_t>(stride) * height; }
+  // Bytes of a row's pixels, without the padding.
+  std::size_t RowBytes() const { return static_cast<std::size_t>(width) * (bitsPerPixel / 8); }
 
  private:
   int CreateSurface(platform::GraphicsHandle sourceDc, const ColorTable* sourceTable);
+  bool HasFormat(std::int32_t width, std::int32_t height, std::uint16_t bitsPerPixel) const;
   void WriteColorTable(int first, int count);
 
   platform::WindowSystem& windows_;
