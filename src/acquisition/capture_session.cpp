@@ -167,8 +167,10 @@ int CaptureSession::CopyImageOut(ImageBuffer* image, std::int32_t bottomUp, std:
     return 0;
   }
   if (need == 0 || image->pixels == nullptr) return 1;
-  // An image kept from an earlier capture that no frame has filled yet reads as a new one.
+  // An image kept from an earlier capture that no frame has filled yet reads as a new one; one
+  // whose reduction for drawing was put off gets it now.
   image->ClearStale();
+  resources_.images.RunDeferred(image);
   if (bottomUp != 0) {
     // The order the image keeps its rows in: one block.
     std::memcpy(buffer, image->pixels, static_cast<std::size_t>(need));

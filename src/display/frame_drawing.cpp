@@ -58,43 +58,58 @@ void PreviewWindow::DrawFrame(FrameImages& images, std::int32_t colorType) {
     return;
   }
   const std::int32_t color = colorType;
+  // The view drawn from, and the reduction that makes it from the output.
   ImageBuffer* view = nullptr;
+  ImageBuffer* output = nullptr;
+  PixelKernel reduce = nullptr;
   switch (color) {
     case 0:
       view = images.RawImage8.get();
       break;
     case 1:
-      ApplyKernel(*images.RawImage8, Narrow16To8, *images.RawImage16, nullptr, 0, 0, nullptr, 0);
       view = images.RawImage8.get();
+      output = images.RawImage16.get();
+      reduce = Narrow16To8;
       break;
     case 2:
       view = images.ColorImage24.get();
       break;
     case 3:
-      ApplyKernel(*images.ColorImage24, Drop32To24, *images.ColorImage32, nullptr, 0, 0, nullptr,
-                  0);
       view = images.ColorImage24.get();
+      output = images.ColorImage32.get();
+      reduce = Drop32To24;
       break;
     case 4:
-      ApplyKernel(*images.ColorImage24, Narrow48To24, *images.ColorImage48, nullptr, 0, 0, nullptr,
-                  0);
-      view = images.ColorImage24.get();
-      break;
     case 5:
-      ApplyKernel(*images.ColorImage24, Narrow48To24, *images.ColorImage64, nullptr, 0, 0, nullptr,
-                  0);
       view = images.ColorImage24.get();
+      output = images.OutputImageFor(color);
+      reduce = Narrow48To24;
       break;
     default:
       return;
   }
-  if (view == nullptr || view->pixels == nullptr) return;
 
   std::lock_guard<std::mutex> lock(drawMutex_);
   platform::WindowSystem& windows = platform::Windows();
   const platform::GraphicsHandle dc = previewDc;
   std::int32_t width = 0, height = 0;
-  if (!DrawableClient(windows, previewWindow, dc, &width, &height)) return;
+  const bool drawn = DrawableClient(windows, previewWindow, dc, &width, &height);
+  if (reduce != nullptr) {
+    // The 8-bit view of 16-bit gray frames is the raw image that the CSV export writes, so it
+    // is made for every frame. The 24-bit view of deeper colour is read by nothing but the
+    // drawing: without a window to draw into, its reduction waits for a reader that may never
+    // come (the frame images run it first for any other).
+    if (drawn || color == 1) {
+      images.DropDeferred(view);
+      view->ClearStale();
+      ApplyKernel(*view, reduce, *output, nullptr, 0, 0, nullptr, 0);
+    } else {
+      images.DeferKernel(*view, reduce, *output);
+    }
+  } else if (drawn) {
+    images.RunDeferred(view);
+  }
+  if (!drawn || view->pixels == nullptr) return;
 
   if (width == view->width && height == view->height && color != 1) {
     if (color == 0) {

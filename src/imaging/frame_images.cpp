@@ -3,6 +3,7 @@
 #include <new>
 
 #include "imaging/color_type.h"
+#include "imaging/kernel_framework.h"
 
 namespace orvex {
 
@@ -19,7 +20,25 @@ bool FrameImages::Complete() const {
          ScratchImage && DisplayImage;
 }
 
+void FrameImages::DeferKernel(ImageBuffer& destination, PixelKernel kernel, ImageBuffer& source) {
+  if (deferred_.destination != &destination) RunDeferred(deferred_.destination);
+  deferred_ = Deferred{&destination, kernel, &source};
+}
+
+void FrameImages::RunDeferred(const ImageBuffer* image) {
+  if (image == nullptr || deferred_.destination != image) return;
+  const Deferred run = deferred_;
+  deferred_ = Deferred{};
+  run.destination->ClearStale();
+  ApplyKernel(*run.destination, run.kernel, *run.source, nullptr, 0, 0, nullptr, 0);
+}
+
+void FrameImages::DropDeferred(const ImageBuffer* image) {
+  if (image != nullptr && deferred_.destination == image) deferred_ = Deferred{};
+}
+
 void FrameImages::Destroy() {
+  deferred_ = Deferred{};
   for (auto* image : {&RawImage8, &RawImage16, &ColorImage24, &ColorImage32, &ColorImage48,
                       &ColorImage64, &ScratchImage, &DisplayImage}) {
     if (*image) (*image)->Release();
@@ -65,7 +84,11 @@ bool FrameImages::CreateFor(std::int32_t colorType, std::int32_t width, std::int
     RawImage8->SetColorTable(0, nullptr, 0, 256);
   }
   if (IsWordSampleType(color) && !RawImage16->Recreate(w, h, 16)) return false;
-  if (color != 1 && !ColorImage24->Recreate(w, h, 24)) return false;
+  if (color != 1) {
+    // What an earlier preview put off for this image went with the image it would have written.
+    DropDeferred(ColorImage24.get());
+    if (!ColorImage24->Recreate(w, h, 24)) return false;
+  }
   if (color == 3 && !ColorImage32->Recreate(w, h, 32)) return false;
   if (color == 4 && !ColorImage48->Recreate(w, h, 48)) return false;
   if (color == 5 && !ColorImage64->Recreate(w, h, 64)) return false;

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "imaging/image_buffer.h"
+#include "imaging/pixel_kernel.h"
 #include "platform/window_system.h"
 
 namespace orvex {
@@ -37,6 +38,17 @@ class FrameImages {
   // depend on before they use them (ImageBuffer::Recreate).
   bool CreateFor(std::int32_t colorType, std::int32_t width, std::int32_t height);
 
+  // A whole-image kernel from `source` into `destination` that may wait until something reads
+  // the destination: the reduction for a preview window that draws nothing. Only the last one
+  // put off for a destination counts, as each overwrites what the one before wrote; one put off
+  // for another destination runs at once first.
+  void DeferKernel(ImageBuffer& destination, PixelKernel kernel, ImageBuffer& source);
+  // Runs what was put off for `image` now; whatever reads or writes an image that may have a
+  // kernel put off calls this first.
+  void RunDeferred(const ImageBuffer* image);
+  // Forgets what was put off (the destination has been made anew).
+  void DropDeferred(const ImageBuffer* image);
+
   std::unique_ptr<ImageBuffer> RawImage8;
   std::unique_ptr<ImageBuffer> RawImage16;
   std::unique_ptr<ImageBuffer> ColorImage24;
@@ -45,6 +57,14 @@ class FrameImages {
   std::unique_ptr<ImageBuffer> ColorImage64;
   std::unique_ptr<ImageBuffer> ScratchImage;
   std::unique_ptr<ImageBuffer> DisplayImage;
+
+ private:
+  struct Deferred {
+    ImageBuffer* destination = nullptr;
+    PixelKernel kernel = nullptr;
+    ImageBuffer* source = nullptr;
+  };
+  Deferred deferred_;
 };
 
 }  // namespace orvex

@@ -72,12 +72,15 @@ FrameMeasurements FramePipeline(const PipelineInputs& inputs, FrameImages& image
         if (images.RawImage8) GrayCorrectionStage(settings, *images.RawImage8, &measured);
       } else if (grayMode == 2 && images.ColorImage24 && SameSize(*images.ColorImage24, *raw)) {
         SettleConvertedImage(*images.ColorImage24);
+        // It may still owe a reduction for drawing that an earlier preview put off.
+        images.RunDeferred(images.ColorImage24.get());
         BayerConvert(settings, inputs.processor, *images.ColorImage24, *raw, &measured);
         ApplyKernel(*raw, LuminanceKernel, *images.ColorImage24, nullptr, 0, 0, nullptr, 0);
       }
       break;
     }
     case 2:
+      images.RunDeferred(output);
       PseudoColorMap(*raw, *output, inputs.hueTable);
       break;
     case 3:

@@ -175,5 +175,36 @@ TEST_F(FrameDrawingTest, NothingIsDrawnWithoutAVisibleWindowOfSomeSize) {
   context.Window().previewDc = 0;
 }
 
+// Without a window to draw into, the deep colour formats are not reduced to the 24-bit view;
+// the view is still what it would be for anything that reads it later, and the 16-bit gray
+// view (the raw image the CSV export writes) is made for every frame.
+TEST_F(FrameDrawingTest, TheViewOfDeepColourIsMadeOnlyWhenSomethingReadsIt) {
+  for (std::int32_t color = 3; color <= 5; ++color) {
+    SCOPED_TRACE(color);
+    Prepare(color);
+    Fill(color);
+    ImageBuffer& view = *context.Images().ColorImage24;
+    std::memset(view.pixels, 0x5A, view.ByteSize());
+    context.Window().DrawFrame(context.Images(), color);
+    EXPECT_EQ(view.pixels[view.ByteSize() / 2], 0x5A) << "reduced for no window";
+
+    // Whatever reads the view later (the pipeline or the copy of a colour mode changed in
+    // between) runs the reduction of the last frame first.
+    context.Images().RunDeferred(&view);
+    for (std::int32_t r : {0, 2, EV - 1}) {
+      for (int k = 0; k < 3; ++k) {
+        EXPECT_EQ(view.pixels[r * view.stride + 5 * 3 + k], Level(r, 5, k)) << r << " " << k;
+      }
+    }
+  }
+
+  Prepare(1);
+  Fill(1);
+  ImageBuffer& gray = *context.Images().RawImage8;
+  std::memset(gray.pixels, 0, gray.ByteSize());
+  context.Window().DrawFrame(context.Images(), 1);
+  EXPECT_EQ(gray.pixels[3 * gray.stride + 4], Level(3, 4, 0));
+}
+
 }  // namespace
 }  // namespace orvex::testing
