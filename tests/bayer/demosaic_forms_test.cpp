@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <vector>
 
@@ -138,6 +139,62 @@ TEST(VectorFormsTest, FastestEquivalentKeepsTheKernelsBytes) {
     RunKernel(kernel, want, source, Record(3, 190, 110));
     RunKernel(fast, got, source, Record(3, 190, 110));
     EXPECT_TRUE(got == want);
+  }
+}
+
+// The pipeline runs the rows forms band by band: any split into bands, down to single rows,
+// writes what the whole call writes.
+TEST(RowsFormsTest, BandsWriteWhatTheWholeCallWrites) {
+  struct Form {
+    bayer::DemosaicRows rows;
+    PixelKernel whole;
+    int sourceBytes, destinationBytes;
+    bool avx2 = false;
+  };
+  const Form forms[] = {{bayer::Demosaic8Rows_C, Demosaic8, 1, 4},
+                        {bayer::Demosaic8Rows_SSE2, Demosaic8, 1, 3},
+                        {bayer::Demosaic8Rows_AVX2, Demosaic8, 1, 4, true},
+                        {bayer::Demosaic16Rows_C, Demosaic16, 2, 8},
+                        {bayer::Demosaic16Rows_AVX2, Demosaic16, 2, 6, true},
+                        {bayer::SseModelRows_C, bayer::Demosaic8Sse2_C, 1, 3},
+                        {bayer::SseFormRows_AVX2, bayer::Demosaic8Sse2_C, 1, 3, true},
+                        {bayer::MmxFormRows_AVX2, bayer::Demosaic8Mmx_C, 1, 3, true},
+                        {bayer::Demosaic8Sse2Rows, bayer::Demosaic8Sse2_C, 1, 3},
+                        {bayer::Demosaic8Sse3Rows, bayer::Demosaic8Sse3_C, 1, 3},
+                        {bayer::Demosaic8MmxRows, bayer::Demosaic8Mmx_C, 1, 3}};
+  std::mt19937 rng(11);
+  for (const Form& form : forms) {
+    if (form.avx2 && !bayer::Avx2Available()) continue;
+    for (int w : {5, 37, 70}) {
+      for (int h : {5, 9, 23}) {
+        Frame source(w, h, form.sourceBytes);
+        source.Randomize(rng);
+        if (form.sourceBytes == 2) source.RandomizeWords(rng, 1024);
+        Frame want(w, h, form.destinationBytes);
+        want.Randomize(rng);
+        Frame got(want);
+        BayerRecord record = Record(static_cast<int>(rng() % 4), 150, 90);
+        RunKernel(form.whole, want, source, record);
+
+        const std::int32_t region[4] = {0, 0, w, h};
+        void* parameter = &record;
+        bayer::DemosaicCall call;
+        ASSERT_EQ(
+            bayer::DecodeDemosaicCall(
+                got.pixels(), source.pixels(), region, 0, 0, got.bytes, source.bytes,
+                static_cast<std::int32_t>(got.stride), static_cast<std::int32_t>(source.stride),
+                &parameter, form.sourceBytes == 2 ? bayer::kNeeds16 : bayer::kNeeds8, &call),
+            CallState::kReady);
+        for (int first = 0; first < h;) {
+          const int end = std::min(h, first + 1 + static_cast<int>(rng() % 4));
+          call.rowBegin = first;
+          call.rowEnd = end;
+          form.rows(call);
+          first = end;
+        }
+        ASSERT_TRUE(got == want) << "form " << (&form - forms) << ", " << w << " x " << h;
+      }
+    }
   }
 }
 

@@ -63,6 +63,24 @@ PixelKernel FastestDemosaicForm(DemosaicKernel kernel) {
   return Demosaic8;
 }
 
+DemosaicRows FastestDemosaicRows(DemosaicKernel kernel) {
+  const bool avx2 = Avx2Available();
+  const bool sse2 = ORVEX_X86 && TestCpuFeature(kCpuHasSse2);
+  switch (kernel) {
+    case DemosaicKernel::kDemosaic8:
+      return avx2 ? Demosaic8Rows_AVX2 : sse2 ? Demosaic8Rows_SSE2 : Demosaic8Rows_C;
+    case DemosaicKernel::kDemosaic16:
+      return avx2 ? Demosaic16Rows_AVX2 : Demosaic16Rows_C;
+    case DemosaicKernel::kDemosaic8Sse3:
+      return avx2 ? SseFormRows_AVX2 : Demosaic8Sse3Rows;
+    case DemosaicKernel::kDemosaic8Sse2:
+      return avx2 ? SseFormRows_AVX2 : Demosaic8Sse2Rows;
+    case DemosaicKernel::kDemosaic8Mmx:
+      return avx2 ? MmxFormRows_AVX2 : Demosaic8MmxRows;
+  }
+  return Demosaic8Rows_C;
+}
+
 }  // namespace bayer
 
 int BayerConvert(const ImageSettings& image, const ProcessorInfo& processor,

@@ -27,6 +27,8 @@ CallState DecodeDemosaicCall(std::uint8_t* destination, const std::uint8_t* sour
   call->columnPhase = phase.column;
   call->fRed = GainFactor(record.R_Gain);
   call->fBlue = GainFactor(record.B_Gain);
+  call->rowBegin = 0;
+  call->rowEnd = kernel.height;
   return state;
 }
 
@@ -63,12 +65,14 @@ void VectorRow8_C(const DemosaicCall& call, int row, int first, int last) {
 
 void Demosaic8Rows_C(const DemosaicCall& call) {
   if (call.width <= 4 || call.height <= 4) return;
-  for (int row = 2; row <= call.height - 3; ++row) Row8_C(call, row, 2, call.width - 3);
+  for (int row = call.FirstInteriorRow(); row <= call.LastInteriorRow(); ++row) {
+    Row8_C(call, row, 2, call.width - 3);
+  }
 }
 
 void Demosaic16Rows_C(const DemosaicCall& call) {
   if (call.width <= 4 || call.height <= 4) return;
-  for (int row = 2; row <= call.height - 3; ++row) {
+  for (int row = call.FirstInteriorRow(); row <= call.LastInteriorRow(); ++row) {
     RowOf(call, row, 2, call.width - 3,
           [](PixelArithmetic a, const std::uint8_t* s, std::uint8_t* d, int rp, int cp) {
             PlainPixel16(a, s, d, rp, cp);
@@ -77,10 +81,18 @@ void Demosaic16Rows_C(const DemosaicCall& call) {
 }
 
 void VectorFormRows_C(const DemosaicCall& call, int step, bool recomputeRight) {
-  for (int row = 2; row <= call.height - 3; ++row) {
+  for (int row = call.FirstInteriorRow(); row <= call.LastInteriorRow(); ++row) {
     VectorRow8_C(call, row, VectorPassFirst(call, row), VectorPassLast(call, row, step));
   }
   FinishVectorForm(call, recomputeRight, [](const DemosaicCall& part) { Demosaic8Rows_C(part); });
+}
+
+void SseModelRows_C(const DemosaicCall& call) {
+  VectorFormRows_C(call, kSseStep, true);
+}
+
+void MmxModelRows_C(const DemosaicCall& call) {
+  VectorFormRows_C(call, kMmxStep, false);
 }
 
 std::int32_t Demosaic8Sse2_C(std::uint8_t* destination, std::uint8_t* source,
@@ -93,7 +105,7 @@ std::int32_t Demosaic8Sse2_C(std::uint8_t* destination, std::uint8_t* source,
       DecodeDemosaicCall(destination, source, region, x, y, destinationBytes, sourceBytes,
                          destinationStride, sourceStride, parameter, kNeeds8, &call);
   if (state != CallState::kReady) return DemosaicResultOf(state);
-  VectorFormRows_C(call, kSseStep, true);
+  SseModelRows_C(call);
   return 1;
 }
 
@@ -117,7 +129,7 @@ std::int32_t Demosaic8Mmx_C(std::uint8_t* destination, std::uint8_t* source,
       DecodeDemosaicCall(destination, source, region, x, y, destinationBytes, sourceBytes,
                          destinationStride, sourceStride, parameter, kNeeds8, &call);
   if (state != CallState::kReady) return DemosaicResultOf(state);
-  VectorFormRows_C(call, kMmxStep, false);
+  MmxModelRows_C(call);
   return 1;
 }
 

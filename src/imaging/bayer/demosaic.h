@@ -41,6 +41,14 @@ struct DemosaicCall {
   int columnPhase = 0;
   std::int64_t fRed = 0;  // trunc(gain x 1.28)
   std::int64_t fBlue = 0;
+  // The rows to write, [rowBegin, rowEnd): all of them, or a band of them, each row getting the
+  // bytes the whole call writes there (every form writes a row from the samples alone).
+  std::int32_t rowBegin = 0;
+  std::int32_t rowEnd = 0;
+
+  // The rows the interpolation writes (2 .. height - 3) within the band.
+  int FirstInteriorRow() const { return std::max(2, rowBegin); }
+  int LastInteriorRow() const { return std::min(height - 3, rowEnd - 1); }
 
   // Column phase of the row's column 0: the phase is carried from row to row.
   int ColumnPhaseOfRow(int row) const { return (columnPhase + (row & 1) * (width & 1)) & 1; }
@@ -257,7 +265,7 @@ void FinishVectorForm(const DemosaicCall& call, bool recomputeRight, Plain plain
   plain(call.Columns(0, std::min(16, call.width)));
   if (recomputeRight) plain(call.Columns(RightRecomputeLeft(call.width), call.width));
   const int w = call.width;
-  for (int row = 0; row < call.height; ++row) {
+  for (int row = call.rowBegin; row < call.rowEnd; ++row) {
     std::uint8_t* d = call.DestinationRow(row);
     for (int column : {0, 1, w - 1}) {
       if (column >= 0 && column < w) std::memset(d + column * call.destinationStep, 0, 3);
@@ -309,5 +317,23 @@ std::int32_t Demosaic8Mmx_AVX2(std::uint8_t*, std::uint8_t*, const std::int32_t*
 // The implementation that runs for a kernel BayerConvert chose: the fastest form with the same
 // bytes that the processor's features in force allow.
 PixelKernel FastestDemosaicForm(DemosaicKernel kernel);
+
+// --- Forms over a decoded call, writing its rows rowBegin .. rowEnd - 1 -----------------------
+//
+// Each PixelKernel form above is its rows form over the whole region; the frame pipeline runs
+// the rows form band by band.
+using DemosaicRows = void (*)(const DemosaicCall& call);
+void Demosaic8Rows_SSE2(const DemosaicCall& call);
+void Demosaic8Rows_AVX2(const DemosaicCall& call);
+void Demosaic16Rows_AVX2(const DemosaicCall& call);
+void SseModelRows_C(const DemosaicCall& call);  // the model of Demosaic8Sse2 and Demosaic8Sse3
+void MmxModelRows_C(const DemosaicCall& call);
+void SseFormRows_AVX2(const DemosaicCall& call);
+void MmxFormRows_AVX2(const DemosaicCall& call);
+void Demosaic8Sse2Rows(const DemosaicCall& call);
+void Demosaic8Sse3Rows(const DemosaicCall& call);
+void Demosaic8MmxRows(const DemosaicCall& call);
+// The rows form of FastestDemosaicForm(kernel).
+DemosaicRows FastestDemosaicRows(DemosaicKernel kernel);
 
 }  // namespace orvex::bayer

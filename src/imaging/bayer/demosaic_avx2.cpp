@@ -287,7 +287,7 @@ void Range8(const DemosaicCall& call, int row, int first, int last, int phase) {
 template <int kBytes>
 void Demosaic8Exact(const DemosaicCall& call) {
   if (call.width <= 4 || call.height <= 4) return;
-  for (int row = 2; row <= call.height - 3; ++row) {
+  for (int row = call.FirstInteriorRow(); row <= call.LastInteriorRow(); ++row) {
     Range8<Arithmetic::kExact, kBytes>(call, row, 2, call.width - 3, call.ColumnPhaseOfRow(row));
   }
 }
@@ -302,7 +302,7 @@ void VectorForm8(const DemosaicCall& call, int step, bool recomputeRight) {
   const int right = RightRecomputeLeft(w);
   const bool hasRight = recomputeRight && w - right > 4;
   const DemosaicCall left = call.Columns(0, leftWidth);
-  for (int row = 2; row <= call.height - 3; ++row) {
+  for (int row = call.FirstInteriorRow(); row <= call.LastInteriorRow(); ++row) {
     const int phase = call.ColumnPhaseOfRow(row);
     if (leftWidth > 4) {
       Range8<Arithmetic::kExact, kBytes>(call, row, 2, leftLast, left.ColumnPhaseOfRow(row));
@@ -312,7 +312,7 @@ void VectorForm8(const DemosaicCall& call, int step, bool recomputeRight) {
                                         VectorPassLast(call, row, step), phase);
     if (hasRight) Range8<Arithmetic::kExact, kBytes>(call, row, right + 2, w - 3, phase);
   }
-  for (int row = 0; row < call.height; ++row) {
+  for (int row = call.rowBegin; row < call.rowEnd; ++row) {
     std::uint8_t* d = call.DestinationRow(row);
     for (int column : {0, 1, w - 1}) {
       if (column >= 0 && column < w) std::memset(d + column * kBytes, 0, 3);
@@ -448,89 +448,99 @@ ORVEX_TARGET_END
 }  // namespace
 
 ORVEX_TARGET("avx2")
-std::int32_t Demosaic8_AVX2(std::uint8_t* destination, std::uint8_t* source,
-                            const std::int32_t* region, std::int32_t x, std::int32_t y,
-                            std::int32_t destinationBytes, std::int32_t sourceBytes,
-                            std::int32_t destinationStride, std::int32_t sourceStride,
-                            void** parameter, std::int32_t spare) {
-  DemosaicCall call;
-  const CallState state =
-      DecodeDemosaicCall(destination, source, region, x, y, destinationBytes, sourceBytes,
-                         destinationStride, sourceStride, parameter, kNeeds8, &call);
-  if (state != CallState::kReady) return DemosaicResultOf(state);
-  if (sourceBytes != 1 || (destinationBytes != 3 && destinationBytes != 4) ||
+void Demosaic8Rows_AVX2(const DemosaicCall& call) {
+  if (call.sourceStep != 1 || (call.destinationStep != 3 && call.destinationStep != 4) ||
       !ExactFactorsFit(call)) {
-    return Demosaic8(destination, source, region, x, y, destinationBytes, sourceBytes,
-                     destinationStride, sourceStride, parameter, spare);
-  }
-  if (destinationBytes == 3) {
+    Demosaic8Rows_C(call);
+  } else if (call.destinationStep == 3) {
     Demosaic8Exact<3>(call);
   } else {
     Demosaic8Exact<4>(call);
   }
-  return 1;
 }
 
 ORVEX_TARGET("avx2")
-std::int32_t Demosaic16_AVX2(std::uint8_t* destination, std::uint8_t* source,
-                             const std::int32_t* region, std::int32_t x, std::int32_t y,
-                             std::int32_t destinationBytes, std::int32_t sourceBytes,
-                             std::int32_t destinationStride, std::int32_t sourceStride,
-                             void** parameter, std::int32_t spare) {
-  DemosaicCall call;
-  const CallState state =
-      DecodeDemosaicCall(destination, source, region, x, y, destinationBytes, sourceBytes,
-                         destinationStride, sourceStride, parameter, kNeeds16, &call);
-  if (state != CallState::kReady) return DemosaicResultOf(state);
-  if (sourceBytes != 2 || (destinationBytes != 6 && destinationBytes != 8) ||
+void Demosaic16Rows_AVX2(const DemosaicCall& call) {
+  if (call.sourceStep != 2 || (call.destinationStep != 6 && call.destinationStep != 8) ||
       !ExactFactorsFit(call)) {
-    return Demosaic16(destination, source, region, x, y, destinationBytes, sourceBytes,
-                      destinationStride, sourceStride, parameter, spare);
+    Demosaic16Rows_C(call);
+    return;
   }
-  if (call.width <= 4 || call.height <= 4) return 1;
-  for (int row = 2; row <= call.height - 3; ++row) {
-    if (destinationBytes == 6) {
+  if (call.width <= 4 || call.height <= 4) return;
+  for (int row = call.FirstInteriorRow(); row <= call.LastInteriorRow(); ++row) {
+    if (call.destinationStep == 6) {
       Row16<6>(call, row);
     } else {
       Row16<8>(call, row);
     }
   }
-  return 1;
 }
 
 namespace {
 
-std::int32_t VectorFormAvx2(std::uint8_t* destination, std::uint8_t* source,
-                            const std::int32_t* region, std::int32_t x, std::int32_t y,
-                            std::int32_t destinationBytes, std::int32_t sourceBytes,
-                            std::int32_t destinationStride, std::int32_t sourceStride,
-                            void** parameter, int step) {
-  DemosaicCall call;
-  const CallState state =
-      DecodeDemosaicCall(destination, source, region, x, y, destinationBytes, sourceBytes,
-                         destinationStride, sourceStride, parameter, kNeeds8, &call);
-  if (state != CallState::kReady) return DemosaicResultOf(state);
+void VectorFormRowsAvx2(const DemosaicCall& call, int step) {
   const bool recomputeRight = step == kSseStep;
-  if (sourceBytes != 1 || (destinationBytes != 3 && destinationBytes != 4) ||
+  if (call.sourceStep != 1 || (call.destinationStep != 3 && call.destinationStep != 4) ||
       !ExactFactorsFit(call)) {
     VectorFormRows_C(call, step, recomputeRight);
-  } else if (destinationBytes == 3) {
+  } else if (call.destinationStep == 3) {
     VectorForm8<3>(call, step, recomputeRight);
   } else {
     VectorForm8<4>(call, step, recomputeRight);
   }
+}
+
+template <DemosaicRows kRows>
+std::int32_t RunRows(std::uint8_t* destination, std::uint8_t* source, const std::int32_t* region,
+                     std::int32_t x, std::int32_t y, std::int32_t destinationBytes,
+                     std::int32_t sourceBytes, std::int32_t destinationStride,
+                     std::int32_t sourceStride, void** parameter, const KernelNeeds& needs) {
+  DemosaicCall call;
+  const CallState state =
+      DecodeDemosaicCall(destination, source, region, x, y, destinationBytes, sourceBytes,
+                         destinationStride, sourceStride, parameter, needs, &call);
+  if (state != CallState::kReady) return DemosaicResultOf(state);
+  kRows(call);
   return 1;
 }
 
 }  // namespace
+
+void SseFormRows_AVX2(const DemosaicCall& call) {
+  VectorFormRowsAvx2(call, kSseStep);
+}
+
+void MmxFormRows_AVX2(const DemosaicCall& call) {
+  VectorFormRowsAvx2(call, kMmxStep);
+}
+
+std::int32_t Demosaic8_AVX2(std::uint8_t* destination, std::uint8_t* source,
+                            const std::int32_t* region, std::int32_t x, std::int32_t y,
+                            std::int32_t destinationBytes, std::int32_t sourceBytes,
+                            std::int32_t destinationStride, std::int32_t sourceStride,
+                            void** parameter, std::int32_t) {
+  return RunRows<Demosaic8Rows_AVX2>(destination, source, region, x, y, destinationBytes,
+                                     sourceBytes, destinationStride, sourceStride, parameter,
+                                     kNeeds8);
+}
+
+std::int32_t Demosaic16_AVX2(std::uint8_t* destination, std::uint8_t* source,
+                             const std::int32_t* region, std::int32_t x, std::int32_t y,
+                             std::int32_t destinationBytes, std::int32_t sourceBytes,
+                             std::int32_t destinationStride, std::int32_t sourceStride,
+                             void** parameter, std::int32_t) {
+  return RunRows<Demosaic16Rows_AVX2>(destination, source, region, x, y, destinationBytes,
+                                      sourceBytes, destinationStride, sourceStride, parameter,
+                                      kNeeds16);
+}
 
 std::int32_t Demosaic8Sse2_AVX2(std::uint8_t* destination, std::uint8_t* source,
                                 const std::int32_t* region, std::int32_t x, std::int32_t y,
                                 std::int32_t destinationBytes, std::int32_t sourceBytes,
                                 std::int32_t destinationStride, std::int32_t sourceStride,
                                 void** parameter, std::int32_t) {
-  return VectorFormAvx2(destination, source, region, x, y, destinationBytes, sourceBytes,
-                        destinationStride, sourceStride, parameter, kSseStep);
+  return RunRows<SseFormRows_AVX2>(destination, source, region, x, y, destinationBytes, sourceBytes,
+                                   destinationStride, sourceStride, parameter, kNeeds8);
 }
 
 std::int32_t Demosaic8Mmx_AVX2(std::uint8_t* destination, std::uint8_t* source,
@@ -538,8 +548,8 @@ std::int32_t Demosaic8Mmx_AVX2(std::uint8_t* destination, std::uint8_t* source,
                                std::int32_t destinationBytes, std::int32_t sourceBytes,
                                std::int32_t destinationStride, std::int32_t sourceStride,
                                void** parameter, std::int32_t) {
-  return VectorFormAvx2(destination, source, region, x, y, destinationBytes, sourceBytes,
-                        destinationStride, sourceStride, parameter, kMmxStep);
+  return RunRows<MmxFormRows_AVX2>(destination, source, region, x, y, destinationBytes, sourceBytes,
+                                   destinationStride, sourceStride, parameter, kNeeds8);
 }
 
 }  // namespace orvex::bayer
@@ -549,6 +559,18 @@ std::int32_t Demosaic8Mmx_AVX2(std::uint8_t* destination, std::uint8_t* source,
 namespace orvex::bayer {
 
 // Never chosen without AVX2; they give the bytes of the forms they stand for.
+void Demosaic8Rows_AVX2(const DemosaicCall& call) {
+  Demosaic8Rows_C(call);
+}
+void Demosaic16Rows_AVX2(const DemosaicCall& call) {
+  Demosaic16Rows_C(call);
+}
+void SseFormRows_AVX2(const DemosaicCall& call) {
+  SseModelRows_C(call);
+}
+void MmxFormRows_AVX2(const DemosaicCall& call) {
+  MmxModelRows_C(call);
+}
 std::int32_t Demosaic8_AVX2(std::uint8_t* destination, std::uint8_t* source,
                             const std::int32_t* region, std::int32_t x, std::int32_t y,
                             std::int32_t destinationBytes, std::int32_t sourceBytes,

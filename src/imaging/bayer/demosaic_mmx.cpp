@@ -124,7 +124,20 @@ ORVEX_TARGET_END
 namespace orvex {
 
 #if ORVEX_X86
+namespace bayer {
 ORVEX_TARGET("mmx")
+void Demosaic8MmxRows(const DemosaicCall& call) {
+  if (call.sourceStep != 1) {
+    MmxModelRows_C(call);
+    return;
+  }
+  for (int row = call.FirstInteriorRow(); row <= call.LastInteriorRow(); ++row) {
+    MmxVectorRow(call, row, VectorPassFirst(call, row), VectorPassLast(call, row, kMmxStep));
+  }
+  FinishVectorForm(call, false, [](const DemosaicCall& part) { Demosaic8Rows_C(part); });
+}
+}  // namespace bayer
+
 std::int32_t Demosaic8Mmx(std::uint8_t* destination, std::uint8_t* source,
                           const std::int32_t* region, std::int32_t x, std::int32_t y,
                           std::int32_t destinationBytes, std::int32_t sourceBytes,
@@ -135,19 +148,16 @@ std::int32_t Demosaic8Mmx(std::uint8_t* destination, std::uint8_t* source,
       bayer::DecodeDemosaicCall(destination, source, region, x, y, destinationBytes, sourceBytes,
                                 destinationStride, sourceStride, parameter, bayer::kNeeds8, &call);
   if (state != CallState::kReady) return bayer::DemosaicResultOf(state);
-  if (sourceBytes != 1) {
-    bayer::VectorFormRows_C(call, bayer::kMmxStep, false);
-    return 1;
-  }
-  for (int row = 2; row <= call.height - 3; ++row) {
-    bayer::MmxVectorRow(call, row, bayer::VectorPassFirst(call, row),
-                        bayer::VectorPassLast(call, row, bayer::kMmxStep));
-  }
-  bayer::FinishVectorForm(call, false,
-                          [](const bayer::DemosaicCall& part) { bayer::Demosaic8Rows_C(part); });
+  bayer::Demosaic8MmxRows(call);
   return 1;
 }
 #else
+namespace bayer {
+void Demosaic8MmxRows(const DemosaicCall& call) {
+  MmxModelRows_C(call);
+}
+}  // namespace bayer
+
 std::int32_t Demosaic8Mmx(std::uint8_t* destination, std::uint8_t* source,
                           const std::int32_t* region, std::int32_t x, std::int32_t y,
                           std::int32_t destinationBytes, std::int32_t sourceBytes,

@@ -17,44 +17,56 @@ ORVEX_TARGET_END
 namespace orvex {
 
 #if ORVEX_X86
-ORVEX_ALIGN_STACK ORVEX_TARGET("sse2") std::int32_t
-    Demosaic8Sse2(std::uint8_t* destination, std::uint8_t* source, const std::int32_t* region,
-                  std::int32_t x, std::int32_t y, std::int32_t destinationBytes,
-                  std::int32_t sourceBytes, std::int32_t destinationStride,
-                  std::int32_t sourceStride, void** parameter, std::int32_t) {
-  bayer::DemosaicCall call;
-  const CallState state =
-      bayer::DecodeDemosaicCall(destination, source, region, x, y, destinationBytes, sourceBytes,
-                                destinationStride, sourceStride, parameter, bayer::kNeeds8, &call);
-  if (state != CallState::kReady) return bayer::DemosaicResultOf(state);
-  bayer::SseVectorForm<false>(call);
-  return 1;
-}
-
 namespace bayer {
 
-ORVEX_ALIGN_STACK ORVEX_TARGET("sse2") std::int32_t
-    Demosaic8_SSE2(std::uint8_t* destination, std::uint8_t* source, const std::int32_t* region,
-                   std::int32_t x, std::int32_t y, std::int32_t destinationBytes,
-                   std::int32_t sourceBytes, std::int32_t destinationStride,
-                   std::int32_t sourceStride, void** parameter, std::int32_t spare) {
-  DemosaicCall call;
-  const CallState state =
-      DecodeDemosaicCall(destination, source, region, x, y, destinationBytes, sourceBytes,
-                         destinationStride, sourceStride, parameter, kNeeds8, &call);
-  if (state != CallState::kReady) return DemosaicResultOf(state);
-  if (sourceBytes != 1 || (destinationBytes != 3 && destinationBytes != 4) ||
+ORVEX_ALIGN_STACK ORVEX_TARGET("sse2") void Demosaic8Sse2Rows(const DemosaicCall& call) {
+  SseVectorForm<false>(call);
+}
+
+ORVEX_ALIGN_STACK ORVEX_TARGET("sse2") void Demosaic8Rows_SSE2(const DemosaicCall& call) {
+  if (call.sourceStep != 1 || (call.destinationStep != 3 && call.destinationStep != 4) ||
       !ExactFactorsFit(call)) {
-    return Demosaic8(destination, source, region, x, y, destinationBytes, sourceBytes,
-                     destinationStride, sourceStride, parameter, spare);
+    Demosaic8Rows_C(call);
+    return;
   }
-  if (call.width <= 4 || call.height <= 4) return 1;
-  for (int row = 2; row <= call.height - 3; ++row) {
+  if (call.width <= 4 || call.height <= 4) return;
+  for (int row = call.FirstInteriorRow(); row <= call.LastInteriorRow(); ++row) {
     // The lanes pair a column of phase 0 with the next one.
     const int first = VectorPassFirst(call, row);
     if (first > 2) Row8_C(call, row, 2, 2);
     SseVectorRow<false, true>(call, row, first, call.width - 3);
   }
+}
+
+}  // namespace bayer
+
+std::int32_t Demosaic8Sse2(std::uint8_t* destination, std::uint8_t* source,
+                           const std::int32_t* region, std::int32_t x, std::int32_t y,
+                           std::int32_t destinationBytes, std::int32_t sourceBytes,
+                           std::int32_t destinationStride, std::int32_t sourceStride,
+                           void** parameter, std::int32_t) {
+  bayer::DemosaicCall call;
+  const CallState state =
+      bayer::DecodeDemosaicCall(destination, source, region, x, y, destinationBytes, sourceBytes,
+                                destinationStride, sourceStride, parameter, bayer::kNeeds8, &call);
+  if (state != CallState::kReady) return bayer::DemosaicResultOf(state);
+  bayer::Demosaic8Sse2Rows(call);
+  return 1;
+}
+
+namespace bayer {
+
+std::int32_t Demosaic8_SSE2(std::uint8_t* destination, std::uint8_t* source,
+                            const std::int32_t* region, std::int32_t x, std::int32_t y,
+                            std::int32_t destinationBytes, std::int32_t sourceBytes,
+                            std::int32_t destinationStride, std::int32_t sourceStride,
+                            void** parameter, std::int32_t) {
+  DemosaicCall call;
+  const CallState state =
+      DecodeDemosaicCall(destination, source, region, x, y, destinationBytes, sourceBytes,
+                         destinationStride, sourceStride, parameter, kNeeds8, &call);
+  if (state != CallState::kReady) return DemosaicResultOf(state);
+  Demosaic8Rows_SSE2(call);
   return 1;
 }
 
@@ -72,6 +84,12 @@ std::int32_t Demosaic8Sse2(std::uint8_t* destination, std::uint8_t* source,
 }
 
 namespace bayer {
+void Demosaic8Sse2Rows(const DemosaicCall& call) {
+  SseModelRows_C(call);
+}
+void Demosaic8Rows_SSE2(const DemosaicCall& call) {
+  Demosaic8Rows_C(call);
+}
 std::int32_t Demosaic8_SSE2(std::uint8_t* destination, std::uint8_t* source,
                             const std::int32_t* region, std::int32_t x, std::int32_t y,
                             std::int32_t destinationBytes, std::int32_t sourceBytes,

@@ -186,7 +186,7 @@ void SseVectorForm(const DemosaicCall& call) {
     VectorFormRows_C(call, kSseStep, true);
     return;
   }
-  for (int row = 2; row <= call.height - 3; ++row) {
+  for (int row = call.FirstInteriorRow(); row <= call.LastInteriorRow(); ++row) {
     SseVectorRow<kSse3>(call, row, VectorPassFirst(call, row), VectorPassLast(call, row, kSseStep));
   }
   FinishVectorForm(call, true, [](const DemosaicCall& part) { Demosaic8Rows_C(part); });
