@@ -4,7 +4,9 @@
 #include <array>
 #include <cstring>
 
+#include "base/cpu_features.h"
 #include "imaging/kernel_call.h"
+#include "imaging/simd_target.h"
 
 namespace orvex {
 namespace {
@@ -34,11 +36,11 @@ std::int32_t ExpandRows(std::uint8_t* destination, std::uint8_t* source, const s
 
 }  // namespace
 
-std::int32_t LuminanceKernel(std::uint8_t* destination, std::uint8_t* source,
-                             const std::int32_t* region, std::int32_t x, std::int32_t y,
-                             std::int32_t destinationBytes, std::int32_t sourceBytes,
-                             std::int32_t destinationStride, std::int32_t sourceStride,
-                             void** /*parameter*/, std::int32_t /*spare*/) {
+std::int32_t LuminanceKernel_C(std::uint8_t* destination, std::uint8_t* source,
+                               const std::int32_t* region, std::int32_t x, std::int32_t y,
+                               std::int32_t destinationBytes, std::int32_t sourceBytes,
+                               std::int32_t destinationStride, std::int32_t sourceStride,
+                               void** /*parameter*/, std::int32_t /*spare*/) {
   KernelCall call;
   const CallState state =
       DecodeKernelCall(destination, source, region, x, y, destinationBytes, sourceBytes,
@@ -53,6 +55,62 @@ std::int32_t LuminanceKernel(std::uint8_t* destination, std::uint8_t* source,
       from += sourceBytes;
       to += destinationBytes;
     }
+  }
+  return 1;
+}
+
+void LuminanceRow_C(std::uint8_t* gray, const std::uint8_t* colour, std::int32_t pixels,
+                    std::int32_t colourBytes) {
+  for (std::int32_t i = 0; i < pixels; ++i, colour += colourBytes) {
+    gray[i] = static_cast<std::uint8_t>((59 * colour[1] + 30 * colour[2] + 11 * colour[0]) / 100);
+  }
+}
+
+void LuminanceRow(std::uint8_t* gray, const std::uint8_t* colour, std::int32_t pixels,
+                  std::int32_t colourBytes) {
+#if ORVEX_X86
+  if ((colourBytes == 3 || colourBytes == 4) && TestCpuFeature(kCpuHasAvx2)) {
+    LuminanceRow_AVX2(gray, colour, pixels, colourBytes);
+    return;
+  }
+#endif
+  LuminanceRow_C(gray, colour, pixels, colourBytes);
+}
+
+std::int32_t LuminanceKernel(std::uint8_t* destination, std::uint8_t* source,
+                             const std::int32_t* region, std::int32_t x, std::int32_t y,
+                             std::int32_t destinationBytes, std::int32_t sourceBytes,
+                             std::int32_t destinationStride, std::int32_t sourceStride,
+                             void** parameter, std::int32_t spare) {
+  KernelCall call;
+  const CallState state =
+      DecodeKernelCall(destination, source, region, x, y, destinationBytes, sourceBytes,
+                       destinationStride, sourceStride, nullptr, KernelNeeds{}, &call);
+  if (state == CallState::kInvalid) return 0;
+  // The row form reads a source row whole before it writes: only where no destination byte
+  // lies among the source's does the order of the plain form not matter.
+  const auto span = [](const std::uint8_t* row0, std::ptrdiff_t stride, std::int32_t rows,
+                       std::size_t bytes, std::uintptr_t* from, std::uintptr_t* to) {
+    const std::uintptr_t a = reinterpret_cast<std::uintptr_t>(row0);
+    const std::uintptr_t b = reinterpret_cast<std::uintptr_t>(row0 + (rows - 1) * stride);
+    *from = std::min(a, b);
+    *to = std::max(a, b) + bytes;
+  };
+  bool apart = destinationBytes == 1 && call.height > 0 && call.width > 0;
+  if (apart) {
+    std::uintptr_t d0, d1, s0, s1;
+    span(call.DestinationRow(0), call.destinationStride, call.height,
+         static_cast<std::size_t>(call.width), &d0, &d1);
+    span(call.SourceRow(0), call.sourceStride, call.height,
+         static_cast<std::size_t>(call.width) * sourceBytes, &s0, &s1);
+    apart = d1 <= s0 || s1 <= d0;
+  }
+  if (!apart) {
+    return LuminanceKernel_C(destination, source, region, x, y, destinationBytes, sourceBytes,
+                             destinationStride, sourceStride, parameter, spare);
+  }
+  for (std::int32_t j = 0; j < call.height; ++j) {
+    LuminanceRow(call.DestinationRow(j), call.SourceRow(j), call.width, sourceBytes);
   }
   return 1;
 }
@@ -75,31 +133,60 @@ std::int32_t ExpandRows16(std::uint8_t* destination, std::uint8_t* source,
                     destinationStride, sourceStride, 2);
 }
 
-int PseudoColorMap(const ImageBuffer& raw8, ImageBuffer& color24, const HueTable& table) {
+bool PreparePseudoColorRows(const ImageBuffer& raw8, ImageBuffer& color24, const HueTable& table,
+                            PseudoColorRows* rows) {
   if (raw8.pixels == nullptr || color24.pixels == nullptr || raw8.bitsPerPixel != 8 ||
       color24.bitsPerPixel != 24 || raw8.width != color24.width || raw8.height != color24.height) {
-    return 0;
+    return false;
   }
-  // Blue, green, red (and a spare byte) of every sample value, worked out once a call.
-  std::array<std::array<std::uint8_t, 4>, 256> colors;
+  rows->raw8 = &raw8;
+  rows->color24 = &color24;
+  // Blue, green, red (and a spare byte) of every sample value, worked out once a frame.
   for (int v = 0; v < 256; ++v) {
     const std::uint32_t packed = v == 0 ? 0u : v == 255 ? 0xFFFFFFu : table[v];
-    colors[v] = {static_cast<std::uint8_t>(packed >> 16), static_cast<std::uint8_t>(packed >> 8),
-                 static_cast<std::uint8_t>(packed), 0};
+    rows->colors[v][0] = static_cast<std::uint8_t>(packed >> 16);
+    rows->colors[v][1] = static_cast<std::uint8_t>(packed >> 8);
+    rows->colors[v][2] = static_cast<std::uint8_t>(packed);
+    rows->colors[v][3] = 0;
   }
+  return true;
+}
+
+void ConvertPseudoColorRows(const void* context, std::int32_t first, std::int32_t end) {
+  const PseudoColorRows& rows = *static_cast<const PseudoColorRows*>(context);
+  const ImageBuffer& raw8 = *rows.raw8;
+  ImageBuffer& color24 = *rows.color24;
   // Row by row at each image's stride: at widths that are a multiple of 4 this is the same as
   // walking both images as packed arrays, and at other widths the rows stay in line.
   const std::size_t width = static_cast<std::size_t>(raw8.width);
-  for (std::int32_t row = 0; row < raw8.height; ++row) {
+  for (std::int32_t row = first; row < end; ++row) {
     const std::uint8_t* from = raw8.pixels + static_cast<std::size_t>(row) * raw8.stride;
     std::uint8_t* to = color24.pixels + static_cast<std::size_t>(row) * color24.stride;
     // Four bytes a pixel in one store; the next pixel overwrites the spare one. The last pixel
     // of a row gets its three bytes only.
     std::size_t i = 0;
-    for (; i + 1 < width; ++i) std::memcpy(to + 3 * i, colors[from[i]].data(), 4);
-    std::memcpy(to + 3 * i, colors[from[i]].data(), 3);
+    for (; i + 1 < width; ++i) std::memcpy(to + 3 * i, rows.colors[from[i]], 4);
+    std::memcpy(to + 3 * i, rows.colors[from[i]], 3);
   }
+}
+
+int PseudoColorMap(const ImageBuffer& raw8, ImageBuffer& color24, const HueTable& table) {
+  PseudoColorRows rows;
+  if (!PreparePseudoColorRows(raw8, color24, table, &rows)) return 0;
+  ConvertPseudoColorRows(&rows, 0, raw8.height);
   return 1;
+}
+
+void ConvertLuminanceRows(const void* context, std::int32_t first, std::int32_t end) {
+  const LuminanceRows& rows = *static_cast<const LuminanceRows*>(context);
+  const ImageBuffer& colour = *rows.colour;
+  ImageBuffer& gray = *rows.gray;
+  const std::int32_t colourBytes = colour.bitsPerPixel / 8;
+  for (std::int32_t row = first; row < end; ++row) {
+    LuminanceRow(gray.pixels + static_cast<std::size_t>(row) * gray.stride,
+                 colour.pixels + static_cast<std::size_t>(row) * colour.stride, gray.width,
+                 colourBytes);
+  }
 }
 
 }  // namespace orvex

@@ -9,7 +9,13 @@
 namespace orvex {
 
 // Luminance of a colour source (3 or 4 bytes a pixel, blue, green, red) into an 8-bit
-// destination: (59 green + 30 red + 11 blue) / 100.
+// destination: (59 green + 30 red + 11 blue) / 100. LuminanceKernel_C is the definition;
+// LuminanceKernel gives its bytes in the fastest form in force.
+std::int32_t LuminanceKernel_C(std::uint8_t* destination, std::uint8_t* source,
+                               const std::int32_t* region, std::int32_t x, std::int32_t y,
+                               std::int32_t destinationBytes, std::int32_t sourceBytes,
+                               std::int32_t destinationStride, std::int32_t sourceStride,
+                               void** parameter, std::int32_t spare);
 std::int32_t LuminanceKernel(std::uint8_t* destination, std::uint8_t* source,
                              const std::int32_t* region, std::int32_t x, std::int32_t y,
                              std::int32_t destinationBytes, std::int32_t sourceBytes,
@@ -34,5 +40,32 @@ std::int32_t ExpandRows16(std::uint8_t* destination, std::uint8_t* source,
 // hue table entry v. Both images must have the same width and height (0 otherwise, nothing
 // written); rows are taken at their strides.
 int PseudoColorMap(const ImageBuffer& raw8, ImageBuffer& color24, const HueTable& table);
+
+// The luminance of one row: `pixels` pixels of 3 or 4 bytes from `colour` into bytes of `gray`
+// (apart from each other), in the fastest form in force; and the plain form.
+void LuminanceRow(std::uint8_t* gray, const std::uint8_t* colour, std::int32_t pixels,
+                  std::int32_t colourBytes);
+void LuminanceRow_C(std::uint8_t* gray, const std::uint8_t* colour, std::int32_t pixels,
+                    std::int32_t colourBytes);
+void LuminanceRow_AVX2(std::uint8_t* gray, const std::uint8_t* colour, std::int32_t pixels,
+                       std::int32_t colourBytes);
+
+// The two conversions above for rows first .. end - 1 of images of one size, as the pipeline
+// runs them band by band: the same bytes as the whole-image forms.
+struct PseudoColorRows {
+  const ImageBuffer* raw8 = nullptr;
+  ImageBuffer* color24 = nullptr;
+  std::uint8_t colors[256][4] = {};  // blue, green, red and a spare byte of every sample value
+};
+// False when PseudoColorMap would refuse the images.
+bool PreparePseudoColorRows(const ImageBuffer& raw8, ImageBuffer& color24, const HueTable& table,
+                            PseudoColorRows* rows);
+void ConvertPseudoColorRows(const void* context, std::int32_t first, std::int32_t end);
+
+struct LuminanceRows {
+  const ImageBuffer* colour = nullptr;
+  ImageBuffer* gray = nullptr;
+};
+void ConvertLuminanceRows(const void* context, std::int32_t first, std::int32_t end);
 
 }  // namespace orvex

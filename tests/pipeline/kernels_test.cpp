@@ -109,6 +109,30 @@ TEST_F(KernelTest, LuminanceWeighsGreenRedBlueAndTruncates) {
   }
 }
 
+// The fast form divides by 100 as (x x 5243) >> 19: exact for every weighted sum there is.
+TEST_F(KernelTest, LuminanceFastFormGivesThePlainFormsBytes) {
+  for (std::uint32_t x = 0; x <= 59 * 255 + 30 * 255 + 11 * 255; ++x) {
+    ASSERT_EQ((x * 5243) >> 19, x / 100) << x;
+  }
+  std::uint32_t seed = 12345;
+  const auto random = [&seed] { return (seed = seed * 1103515245u + 12345u) >> 16; };
+  for (std::uint16_t bits : {24, 32}) {
+    for (std::int32_t width : {1, 31, 32, 33, 63, 64, 97, 1281}) {
+      ImageBuffer& color = Image(width, 3, bits);
+      for (std::size_t i = 0; i < color.ByteSize(); ++i) {
+        color.pixels[i] = static_cast<std::uint8_t>(random());
+      }
+      ImageBuffer& want = Image(width, 3, 8);
+      ImageBuffer& got = Image(width, 3, 8);
+      std::memset(want.pixels, 0x77, want.ByteSize());
+      std::memset(got.pixels, 0x77, got.ByteSize());
+      ASSERT_EQ(ApplyKernel(want, LuminanceKernel_C, color, nullptr, 0, 0, nullptr, 0), 1);
+      ASSERT_EQ(ApplyKernel(got, LuminanceKernel, color, nullptr, 0, 0, nullptr, 0), 1);
+      ASSERT_EQ(std::memcmp(want.pixels, got.pixels, want.ByteSize()), 0) << bits << " " << width;
+    }
+  }
+}
+
 TEST_F(KernelTest, PseudoColorMapsThroughTheHueTableWithBlackAndWhiteEnds) {
   HueTable table{};
   for (int i = 0; i < kHueTableSize; ++i) table[i] = 0x010203u * static_cast<std::uint32_t>(i);

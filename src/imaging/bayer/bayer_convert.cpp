@@ -83,9 +83,12 @@ DemosaicRows FastestDemosaicRows(DemosaicKernel kernel) {
 
 }  // namespace bayer
 
-int BayerConvert(const ImageSettings& image, const ProcessorInfo& processor,
-                 ImageBuffer& destination, ImageBuffer& source, FrameMeasurements* measured) {
-  // Read once: a gain changed meanwhile applies from the next frame.
+namespace {
+
+// The record of a conversion: the gains of the moment, or, while BayerGainAuto is set, those
+// measured on this frame. Read once: a gain changed meanwhile applies from the next frame.
+BayerRecord RecordFor(const ImageSettings& image, ImageBuffer& source,
+                      FrameMeasurements* measured) {
   BayerRecord record{image.BayerMode, image.R_Gain, image.G_Gain, image.B_Gain};
   if (image.BayerGainAuto != 0) {
     const WhiteBalanceResult balance = MeasureWhiteBalance(image, source);
@@ -94,11 +97,54 @@ int BayerConvert(const ImageSettings& image, const ProcessorInfo& processor,
     record.B_Gain = balance.blue.value_or(record.B_Gain);
     measured->whiteBalance = balance;
   }
+  return record;
+}
+
+}  // namespace
+
+int BayerConvert(const ImageSettings& image, const ProcessorInfo& processor,
+                 ImageBuffer& destination, ImageBuffer& source, FrameMeasurements* measured) {
+  BayerRecord record = RecordFor(image, source, measured);
   const PixelKernel kernel = bayer::FastestDemosaicForm(
       ChooseDemosaic(processor, source.bitsPerPixel, destination.bitsPerPixel, record));
   void* parameter = &record;
   ApplyKernel(destination, kernel, source, nullptr, 0, 0, &parameter, 0);
   return 1;
 }
+
+namespace bayer {
+
+bool PrepareBayerRows(const ImageSettings& image, const ProcessorInfo& processor,
+                      ImageBuffer& destination, ImageBuffer& source, FrameMeasurements* measured,
+                      BayerRows* rows) {
+  BayerRecord record = RecordFor(image, source, measured);
+  if (destination.pixels == nullptr || source.pixels == nullptr ||
+      destination.width != source.width || destination.height != source.height) {
+    return false;
+  }
+  const DemosaicKernel choice =
+      ChooseDemosaic(processor, source.bitsPerPixel, destination.bitsPerPixel, record);
+  // The call ApplyKernel makes over the whole image of the same size.
+  const std::int32_t region[4] = {0, 0, source.width, source.height};
+  void* parameter = &record;
+  const CallState state = DecodeDemosaicCall(
+      destination.pixels, source.pixels, region, 0, 0, destination.bitsPerPixel / 8,
+      source.bitsPerPixel / 8, static_cast<std::int32_t>(destination.stride),
+      static_cast<std::int32_t>(source.stride), &parameter,
+      choice == DemosaicKernel::kDemosaic16 ? kNeeds16 : kNeeds8, &rows->call);
+  if (state != CallState::kReady) return false;
+  rows->rows = FastestDemosaicRows(choice);
+  return true;
+}
+
+void ConvertBayerRows(const void* context, std::int32_t first, std::int32_t end) {
+  const BayerRows& rows = *static_cast<const BayerRows*>(context);
+  DemosaicCall call = rows.call;
+  call.rowBegin = first;
+  call.rowEnd = end;
+  rows.rows(call);
+}
+
+}  // namespace bayer
 
 }  // namespace orvex

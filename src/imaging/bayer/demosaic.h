@@ -12,6 +12,7 @@
 
 #include "base/cpu_features.h"
 #include "imaging/bayer_conversion.h"
+#include "imaging/image_buffer.h"
 #include "imaging/kernel_call.h"
 #include "imaging/pixel_kernel.h"
 #include "imaging/simd_target.h"
@@ -335,5 +336,19 @@ void Demosaic8Sse3Rows(const DemosaicCall& call);
 void Demosaic8MmxRows(const DemosaicCall& call);
 // The rows form of FastestDemosaicForm(kernel).
 DemosaicRows FastestDemosaicRows(DemosaicKernel kernel);
+
+// BayerConvert made ready to convert any band of rows: the white balance measurement, the
+// record, the choice of kernel, its fastest rows form and the call over the whole image.
+struct BayerRows {
+  DemosaicCall call;
+  DemosaicRows rows = nullptr;
+};
+// False, with nothing to convert, when the images are not of one size (or the kernel would
+// refuse the call); the measurement is made either way, as BayerConvert makes it.
+bool PrepareBayerRows(const ImageSettings& image, const ProcessorInfo& processor,
+                      ImageBuffer& destination, ImageBuffer& source, FrameMeasurements* measured,
+                      BayerRows* rows);
+// Rows first .. end - 1 of a prepared conversion (context: the BayerRows).
+void ConvertBayerRows(const void* context, std::int32_t first, std::int32_t end);
 
 }  // namespace orvex::bayer

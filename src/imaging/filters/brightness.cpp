@@ -66,19 +66,28 @@ std::int32_t BrightnessColor16_C(ORVEX_FILTER_KERNEL_PARAMS) {
   return BrightnessReference(FilterVariant::kColor16, ORVEX_FILTER_KERNEL_ARGS);
 }
 
+void BuildBrightnessTable8(std::int32_t brightness, std::uint8_t* table) {
+  const double f = BrightnessFactor(brightness);
+  for (int v = 0; v <= 255; ++v) table[v] = static_cast<std::uint8_t>(BrightnessValue(v, f, 255));
+}
+
+void BuildBrightnessTable16(std::int32_t brightness, std::uint16_t* table) {
+  const double f = BrightnessFactor(brightness);
+  for (int v = 0; v <= kMax16; ++v) {
+    table[v] = static_cast<std::uint16_t>(BrightnessValue(v, f, kMax16));
+  }
+}
+
 // The result of a sample depends on its value alone, so the fast form maps through a table of
 // the same expression for every possible value.
 std::int32_t RunBrightness(FilterVariant variant, const KernelCall& call) {
-  const double f = BrightnessFactor(call.Setting());
   if (IsWide(variant)) {
     std::uint16_t table[kMax16 + 1];
-    for (int v = 0; v <= kMax16; ++v) {
-      table[v] = static_cast<std::uint16_t>(BrightnessValue(v, f, kMax16));
-    }
+    BuildBrightnessTable16(call.Setting(), table);
     MapTable16(call, table, ChannelsOf(variant));
   } else {
     std::uint8_t table[256];
-    for (int v = 0; v <= 255; ++v) table[v] = static_cast<std::uint8_t>(BrightnessValue(v, f, 255));
+    BuildBrightnessTable8(call.Setting(), table);
     MapTable8(call, table, ChannelsOf(variant));
   }
   return 1;

@@ -47,6 +47,18 @@ inline std::int32_t ResultOf(CallState state) {
 enum class Layout { kSame, kDisjoint, kOverlap };
 Layout ClassifyLayout(const KernelCall& call);
 
+// A call over one row of `pixels` pixels in place, as the row forms of the pipeline make them.
+inline KernelCall InPlaceRow(std::uint8_t* row, std::int32_t pixels, std::int32_t pixelBytes) {
+  KernelCall call;
+  call.destination = row;
+  call.source = row;
+  call.width = pixels;
+  call.height = 1;
+  call.destinationBytes = call.sourceBytes = pixelBytes;
+  call.destinationStride = call.sourceStride = static_cast<std::ptrdiff_t>(pixels) * pixelBytes;
+  return call;
+}
+
 inline std::uint16_t Load16(const std::uint8_t* p) {
   std::uint16_t v;
   std::memcpy(&v, p, sizeof v);

@@ -62,8 +62,13 @@ void BuildGammaTable8(std::int32_t gamma, std::uint8_t* table, bool linearSearch
 void BuildGammaTable16(std::int32_t gamma, std::uint16_t* table, bool linearSearch = false);
 void BuildContrastTable8(std::int32_t contrast, std::uint8_t* table);
 void BuildContrastTable16(std::int32_t contrast, std::uint16_t* table);
+// The gamma tables as the fast forms use them (built once a setting, then copied).
+void GammaTable8(std::int32_t gamma, std::uint8_t* table);
+void GammaTable16(std::int32_t gamma, std::uint16_t* table);
 double BrightnessFactor(std::int32_t brightness);
 int BrightnessValue(int value, double factor, int fullScale);  // trunc(value x f), clamped
+void BuildBrightnessTable8(std::int32_t brightness, std::uint8_t* table);
+void BuildBrightnessTable16(std::int32_t brightness, std::uint16_t* table);
 
 // Table mapping of 1 or 3 channels a pixel: the reference loop and the fast one.
 void MapTable8_C(const KernelCall& call, const std::uint8_t* table, int channels);

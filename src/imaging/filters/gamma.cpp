@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <new>
 
 #include "imaging/filters/filter_common.h"
@@ -142,23 +143,33 @@ std::int32_t GammaColor16_C(ORVEX_FILTER_KERNEL_PARAMS) {
   return GammaReference(FilterVariant::kColor16, ORVEX_FILTER_KERNEL_ARGS);
 }
 
+void GammaTable8(std::int32_t gamma, std::uint8_t* table) {
+  const std::uint8_t* cached = Cache8().Find(gamma);
+  if (cached == nullptr) {
+    BuildGammaTable8(gamma, table);
+  } else {
+    std::memcpy(table, cached, 256);
+  }
+}
+
+void GammaTable16(std::int32_t gamma, std::uint16_t* table) {
+  const std::uint16_t* cached = Cache16().Find(gamma);
+  if (cached == nullptr) {
+    BuildGammaTable16(gamma, table);
+  } else {
+    std::memcpy(table, cached, sizeof(std::uint16_t) * (kMax16 + 1));
+  }
+}
+
 std::int32_t RunGamma(FilterVariant variant, const KernelCall& call) {
   const std::int32_t gamma = call.Setting();
   if (IsWide(variant)) {
-    const std::uint16_t* table = Cache16().Find(gamma);
-    std::uint16_t local[kMax16 + 1];
-    if (table == nullptr) {
-      BuildGammaTable16(gamma, local);
-      table = local;
-    }
+    std::uint16_t table[kMax16 + 1];
+    GammaTable16(gamma, table);
     MapTable16(call, table, ChannelsOf(variant));
   } else {
-    const std::uint8_t* table = Cache8().Find(gamma);
-    std::uint8_t local[256];
-    if (table == nullptr) {
-      BuildGammaTable8(gamma, local);
-      table = local;
-    }
+    std::uint8_t table[256];
+    GammaTable8(gamma, table);
     MapTable8(call, table, ChannelsOf(variant));
   }
   return 1;

@@ -233,6 +233,19 @@ std::uint32_t HueSaturationPixel(int red, int green, int blue,
   return Pack(channel(h2 + 120), channel(h2), channel(h2 - 120));
 }
 
+void HueSaturationRow(std::uint8_t* row, std::int32_t pixels, std::int32_t pixelBytes, bool wide,
+                      const HueSaturationOffsets& offsets) {
+  const KernelCall call = InPlaceRow(row, pixels, pixelBytes);
+#if ORVEX_X86
+  if (TestCpuFeature(kCpuHasAvx2) && HueSaturationRows_AVX2(call, offsets, wide)) return;
+#endif
+  if (wide) {
+    Rows_C<true>(call, offsets);
+  } else {
+    Rows_C<false>(call, offsets);
+  }
+}
+
 std::int32_t HueSaturationColor8_C(ORVEX_FILTER_KERNEL_PARAMS) {
   return HueSaturationReference<false>(ORVEX_FILTER_KERNEL_ARGS);
 }

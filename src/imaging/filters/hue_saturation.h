@@ -28,6 +28,11 @@ int DivideByReciprocal(int n, int d);
 // The plain fast form's arithmetic for one pixel; the same packed result.
 std::uint32_t HueSaturationPixel(int red, int green, int blue, const HueSaturationOffsets& offsets);
 
+// The stage in place on one row of `pixels` pixels of 3 or 4 bytes (6 or 8 when `wide`), in the
+// fastest form in force.
+void HueSaturationRow(std::uint8_t* row, std::int32_t pixels, std::int32_t pixelBytes, bool wide,
+                      const HueSaturationOffsets& offsets);
+
 // The rows of a call of 3 or 4 bytes a pixel (or 6 or 8 when `wide`) with AVX2, destination
 // in place of or apart from the source; false, with nothing done, for other pixel sizes.
 bool HueSaturationRows_AVX2(const KernelCall& call, const HueSaturationOffsets& offsets, bool wide);

@@ -90,12 +90,6 @@ std::int32_t SharpnessReferenceKernel(FilterVariant variant, ORVEX_FILTER_KERNEL
 }
 
 template <bool kWide>
-void SharpnessRow_C(const RowJob& job, const SharpenTable& table) {
-  VerticalSum_C<kWide>(job, 0, job.elements);
-  Sharpen_C<kWide>(job, table, 2 * job.e, job.elements - 2 * job.e);
-}
-
-template <bool kWide>
 std::int32_t RunSharpnessRows(int channels, KernelCall call) {
   const int size = kWide ? 2 : 1;
   const int bytes = call.sourceBytes;
@@ -111,19 +105,7 @@ std::int32_t RunSharpnessRows(int channels, KernelCall call) {
   const int elements = call.width * e;
   std::unique_ptr<std::uint16_t[]> sums(new (std::nothrow) std::uint16_t[elements]);
   if (!sums) return 0;
-  const bool vectorArithmetic =
-      table.s >= -VectorSharpnessLimit(table.full) && table.s <= VectorSharpnessLimit(table.full);
-  using RowForm = void (*)(const RowJob&, const SharpenTable&);
-  RowForm row = &SharpnessRow_C<kWide>;
-#if ORVEX_X86
-  if (vectorArithmetic && TestCpuFeature(kCpuHasAvx2)) {
-    row = &SharpnessRow_AVX2<kWide>;
-  } else if (vectorArithmetic && TestCpuFeature(kCpuHasSse2)) {
-    row = &SharpnessRow_SSE2<kWide>;
-  }
-#else
-  (void)vectorArithmetic;
-#endif
+  const SharpnessRowForm row = FastestSharpnessRow(kWide, table);
   for (int r = 2; r <= call.height - 3; ++r) {
     RowJob job{
         {call.SourceRow(r - 2), call.SourceRow(r - 1), call.SourceRow(r), call.SourceRow(r + 1)},
@@ -137,7 +119,24 @@ std::int32_t RunSharpnessRows(int channels, KernelCall call) {
   return 1;
 }
 
+template <bool kWide>
+SharpnessRowForm FastestRow(const SharpenTable& table) {
+  const bool vectorArithmetic =
+      table.s >= -VectorSharpnessLimit(table.full) && table.s <= VectorSharpnessLimit(table.full);
+#if ORVEX_X86
+  if (vectorArithmetic && TestCpuFeature(kCpuHasAvx2)) return &SharpnessRow_AVX2<kWide>;
+  if (vectorArithmetic && TestCpuFeature(kCpuHasSse2)) return &SharpnessRow_SSE2<kWide>;
+#else
+  (void)vectorArithmetic;
+#endif
+  return &SharpnessRow_C<kWide>;
+}
+
 }  // namespace
+
+SharpnessRowForm FastestSharpnessRow(bool wide, const SharpenTable& table) {
+  return wide ? FastestRow<true>(table) : FastestRow<false>(table);
+}
 
 std::int32_t SharpnessGray8_C(ORVEX_FILTER_KERNEL_PARAMS) {
   return SharpnessReferenceKernel<false>(FilterVariant::kGray8, ORVEX_FILTER_KERNEL_ARGS);

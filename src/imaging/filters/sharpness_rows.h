@@ -106,8 +106,17 @@ inline int NextChunk(int p, int end, int chunk) {
 // One output row r from the rows around it: the vertical sums, then the sharpened samples of
 // columns 2 .. width - 3. The vector forms take settings within +-VectorSharpnessLimit only.
 template <bool kWide>
+void SharpnessRow_C(const RowJob& job, const SharpenTable& table) {
+  VerticalSum_C<kWide>(job, 0, job.elements);
+  Sharpen_C<kWide>(job, table, 2 * job.e, job.elements - 2 * job.e);
+}
+template <bool kWide>
 void SharpnessRow_SSE2(const RowJob& job, const SharpenTable& table);
 template <bool kWide>
 void SharpnessRow_AVX2(const RowJob& job, const SharpenTable& table);
+
+// The fastest row form in force for 8-bit (or, `wide`, 16-bit) samples and this table.
+using SharpnessRowForm = void (*)(const RowJob& job, const SharpenTable& table);
+SharpnessRowForm FastestSharpnessRow(bool wide, const SharpenTable& table);
 
 }  // namespace orvex::filters

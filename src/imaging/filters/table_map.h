@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "imaging/filters/filter_common.h"
 #include "imaging/kernel_call.h"
 
 namespace orvex::filters {
@@ -33,11 +34,56 @@ void Lookup16Run_C(std::uint8_t* d, const std::uint8_t* s, std::size_t words,
 void Lookup16Bgrx_C(std::uint8_t* d, const std::uint8_t* s, std::size_t pixels,
                     const std::uint16_t* table);
 
-// Every row of a call whose pixels are all samples (`whole`) or blue, green, red and a kept
-// fourth byte, with the destination in place of or apart from the source.
-void MapRuns8_AVX2(const KernelCall& call, const std::uint8_t* table, bool whole);
-void MapRuns8_AVX512(const KernelCall& call, const std::uint8_t* table, bool whole);
-// Rows whose every word is a sample.
-void MapRuns16_AVX2(const KernelCall& call, const std::uint16_t* table);
+// A 256-entry table looked up with 16-entry byte shuffles (the AVX2 form), which yield zero
+// where the index has its top bit set. For x < 128 the shuffle at index x - 16k fires exactly
+// for k <= x / 16, so storing each segment XOR its predecessor makes the fired terms telescope
+// to segment x / 16. The upper half is done the same way on x - 128, and x's top bit picks.
+struct ShuffleTable {
+  alignas(32) std::uint8_t lower[8][32];
+  alignas(32) std::uint8_t upper[8][32];
+};
+void MakeShuffleTable(const std::uint8_t* table, ShuffleTable* t);
+
+// A byte table made ready once for the fastest row form in force; then any number of rows.
+class ByteTableMap {
+ public:
+  void Prepare(const std::uint8_t* table);
+  // `pixels` pixels of `pixelBytes` bytes from s to d (the same row, or rows apart): every byte
+  // a sample for 1 or 3 bytes a pixel; blue, green, red and a kept fourth byte for 4.
+  void MapRow(std::uint8_t* d, const std::uint8_t* s, std::size_t pixels, int pixelBytes) const;
+
+ private:
+  enum class Form { kPlain, kAvx2, kAvx512 };
+  Form form_ = Form::kPlain;
+  alignas(64) std::uint8_t table_[256] = {};
+  ShuffleTable shuffle_;
+};
+
+// A table of 10-bit samples in words (a word above 1023 reads as 1023), made ready once.
+class WordTableMap {
+ public:
+  void Prepare(const std::uint16_t* table);
+  // `pixels` pixels of `pixelBytes` bytes: every word a sample for 2 or 6 bytes a pixel; blue,
+  // green, red and a kept fourth word for 8.
+  void MapRow(std::uint8_t* d, const std::uint8_t* s, std::size_t pixels, int pixelBytes) const;
+  const std::uint16_t* Table() const { return table_; }
+
+ private:
+  bool avx2_ = false;
+  std::uint16_t table_[kMax16 + 1] = {};
+  std::uint32_t wide_[kMax16 + 1] = {};  // the entries widened, for 32-bit gathers
+};
+
+// The row forms behind the maps.
+void LookupRun_AVX2(std::uint8_t* d, const std::uint8_t* s, std::size_t n,
+                    const std::uint8_t* table, const ShuffleTable& t);
+void LookupBgrx_AVX2(std::uint8_t* d, const std::uint8_t* s, std::size_t pixels,
+                     const std::uint8_t* table, const ShuffleTable& t);
+void LookupRun_AVX512(std::uint8_t* d, const std::uint8_t* s, std::size_t n,
+                      const std::uint8_t* table);
+void LookupBgrx_AVX512(std::uint8_t* d, const std::uint8_t* s, std::size_t pixels,
+                       const std::uint8_t* table);
+void Lookup16Run_AVX2(std::uint8_t* d, const std::uint8_t* s, std::size_t words,
+                      const std::uint16_t* table, const std::uint32_t* wide);
 
 }  // namespace orvex::filters

@@ -10,31 +10,10 @@
 #include <immintrin.h>
 
 namespace orvex::filters {
-namespace {
-
-// A 256-entry byte table looked up with 16-entry byte shuffles, which yield zero where the
-// index has its top bit set. For x < 128 the shuffle at index x - 16k fires exactly for
-// k <= x / 16, so storing each segment XOR its predecessor makes the fired terms telescope to
-// segment x / 16. The upper half is done the same way on x - 128, and x's top bit picks.
-struct ShuffleTable {
-  alignas(32) std::uint8_t lower[8][32];
-  alignas(32) std::uint8_t upper[8][32];
-};
-
-void MakeShuffleTable(const std::uint8_t* table, ShuffleTable* t) {
-  for (int k = 0; k < 8; ++k) {
-    for (int b = 0; b < 16; ++b) {
-      const std::uint8_t lo =
-          static_cast<std::uint8_t>(table[16 * k + b] ^ (k > 0 ? table[16 * (k - 1) + b] : 0));
-      const std::uint8_t hi = static_cast<std::uint8_t>(
-          table[128 + 16 * k + b] ^ (k > 0 ? table[128 + 16 * (k - 1) + b] : 0));
-      t->lower[k][b] = t->lower[k][b + 16] = lo;
-      t->upper[k][b] = t->upper[k][b + 16] = hi;
-    }
-  }
-}
 
 ORVEX_TARGET_BEGIN("avx2")
+
+namespace {
 
 struct ShuffleRegisters {
   __m256i lower[8];
@@ -61,6 +40,23 @@ void LoadShuffle(const ShuffleTable& t, ShuffleRegisters* r) {
     r->upper[k] = _mm256_load_si256(reinterpret_cast<const __m256i*>(t.upper[k]));
   }
 }
+
+// Eight words through gathers from the table widened to 32 bits (so that no gather reads past
+// its entry), as eight 32-bit lanes; indices are clamped to 1023 first.
+inline __m256i Gather8(__m128i words, const std::uint32_t* wide) {
+  const __m128i index = _mm_min_epu16(words, _mm_set1_epi16(kMax16));
+  return _mm256_i32gather_epi32(reinterpret_cast<const int*>(wide), _mm256_cvtepu16_epi32(index),
+                                4);
+}
+
+inline __m256i Lookup16x16(const std::uint8_t* s, const std::uint32_t* wide) {
+  const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s));
+  const __m256i lo = Gather8(_mm256_castsi256_si128(v), wide);
+  const __m256i hi = Gather8(_mm256_extracti128_si256(v, 1), wide);
+  return _mm256_permute4x64_epi64(_mm256_packus_epi32(lo, hi), 0xD8);
+}
+
+}  // namespace
 
 void LookupRun_AVX2(std::uint8_t* d, const std::uint8_t* s, std::size_t n,
                     const std::uint8_t* table, const ShuffleTable& t) {
@@ -90,19 +86,6 @@ void LookupBgrx_AVX2(std::uint8_t* d, const std::uint8_t* s, std::size_t pixels,
   LookupBgrx_C(d + 4 * i, s + 4 * i, pixels - i, table);
 }
 
-// Sixteen words a step through gathers from the table widened to 32 bits (so that no gather
-// reads past its entry); indices are clamped to 1023 first.
-inline __m256i Lookup16x16(const std::uint8_t* s, const std::uint32_t* wide) {
-  const __m256i v = _mm256_min_epu16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(s)),
-                                     _mm256_set1_epi16(kMax16));
-  const int* base = reinterpret_cast<const int*>(wide);
-  const __m256i lo =
-      _mm256_i32gather_epi32(base, _mm256_cvtepu16_epi32(_mm256_castsi256_si128(v)), 4);
-  const __m256i hi =
-      _mm256_i32gather_epi32(base, _mm256_cvtepu16_epi32(_mm256_extracti128_si256(v, 1)), 4);
-  return _mm256_permute4x64_epi64(_mm256_packus_epi32(lo, hi), 0xD8);
-}
-
 void Lookup16Run_AVX2(std::uint8_t* d, const std::uint8_t* s, std::size_t words,
                       const std::uint16_t* table, const std::uint32_t* wide) {
   std::size_t i = 0;
@@ -113,30 +96,6 @@ void Lookup16Run_AVX2(std::uint8_t* d, const std::uint8_t* s, std::size_t words,
 }
 
 ORVEX_TARGET_END
-
-}  // namespace
-
-void MapRuns8_AVX2(const KernelCall& call, const std::uint8_t* table, bool whole) {
-  ShuffleTable t;
-  MakeShuffleTable(table, &t);
-  const std::size_t rowBytes = static_cast<std::size_t>(call.width) * call.sourceBytes;
-  ForEachRun(call, rowBytes, [&](std::uint8_t* d, const std::uint8_t* s, std::size_t n) {
-    if (whole) {
-      LookupRun_AVX2(d, s, n, table, t);
-    } else {
-      LookupBgrx_AVX2(d, s, n / 4, table, t);
-    }
-  });
-}
-
-void MapRuns16_AVX2(const KernelCall& call, const std::uint16_t* table) {
-  std::uint32_t wide[kMax16 + 1];
-  for (int i = 0; i <= kMax16; ++i) wide[i] = table[i];
-  const std::size_t rowBytes = static_cast<std::size_t>(call.width) * call.sourceBytes;
-  ForEachRun(call, rowBytes, [&](std::uint8_t* d, const std::uint8_t* s, std::size_t n) {
-    Lookup16Run_AVX2(d, s, n / 2, table, wide);
-  });
-}
 
 }  // namespace orvex::filters
 

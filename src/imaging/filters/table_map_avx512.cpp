@@ -32,6 +32,8 @@ void LoadPermute(const std::uint8_t* table, PermuteTable* p) {
   p->t3 = _mm512_loadu_si512(table + 192);
 }
 
+}  // namespace
+
 void LookupRun_AVX512(std::uint8_t* d, const std::uint8_t* s, std::size_t n,
                       const std::uint8_t* table) {
   PermuteTable p;
@@ -63,19 +65,6 @@ void LookupBgrx_AVX512(std::uint8_t* d, const std::uint8_t* s, std::size_t pixel
 }
 
 ORVEX_TARGET_END
-
-}  // namespace
-
-void MapRuns8_AVX512(const KernelCall& call, const std::uint8_t* table, bool whole) {
-  const std::size_t rowBytes = static_cast<std::size_t>(call.width) * call.sourceBytes;
-  ForEachRun(call, rowBytes, [&](std::uint8_t* d, const std::uint8_t* s, std::size_t n) {
-    if (whole) {
-      LookupRun_AVX512(d, s, n, table);
-    } else {
-      LookupBgrx_AVX512(d, s, n / 4, table);
-    }
-  });
-}
 
 }  // namespace orvex::filters
 

@@ -1,0 +1,103 @@
+#include "imaging/filters/frame_filters.h"
+
+#include <cstdint>
+
+#include "imaging/filters/filter_common.h"
+#include "imaging/filters/filter_kernels.h"
+
+namespace orvex {
+namespace {
+
+// The table stages in order, each a table of `Entry` over 0..full, composed into `out`; false
+// when none runs.
+template <class Entry, int kFull>
+bool ComposeTables(const FilterSettings& s, bool gamma, bool contrast, bool brightness,
+                   Entry* out) {
+  Entry stage[kFull + 1];
+  bool any = false;
+  const auto add = [&](bool runs, auto build) {
+    if (!runs) return;
+    build(stage);
+    for (int v = 0; v <= kFull; ++v) out[v] = any ? stage[out[v]] : stage[v];
+    any = true;
+  };
+  if constexpr (kFull == 255) {
+    add(gamma, [&](Entry* t) { filters::GammaTable8(s.gamma, t); });
+    add(contrast, [&](Entry* t) { filters::BuildContrastTable8(s.contrast, t); });
+    add(brightness, [&](Entry* t) { filters::BuildBrightnessTable8(s.brightness, t); });
+  } else {
+    add(gamma, [&](Entry* t) { filters::GammaTable16(s.gamma, t); });
+    add(contrast, [&](Entry* t) { filters::BuildContrastTable16(s.contrast, t); });
+    add(brightness, [&](Entry* t) { filters::BuildBrightnessTable16(s.brightness, t); });
+  }
+  return any;
+}
+
+}  // namespace
+
+void FrameFilters::Prepare(FilterVariant variant, std::int32_t pixelBytes, const FilterSettings& s,
+                           bool sharpen) {
+  *this = FrameFilters();
+  if (variant == FilterVariant::kNone) return;
+  wide_ = filters::IsWide(variant);
+  pixelBytes_ = pixelBytes;
+  elements_ = wide_ ? pixelBytes / 2 : pixelBytes;
+  const bool colour = filters::ChannelsOf(variant) == 3;
+
+  // The same tests as the stages' own, each stage's setting read once.
+  hueSaturation_ = colour && (s.hue != 0 || s.saturation != 0);
+  if (hueSaturation_)
+    offsets_ = filters::NormaliseOffsets(HueSaturationRecord{s.hue, 0, s.saturation});
+  const bool gamma = s.gamma != 100, contrast = s.contrast != 0, brightness = s.brightness != 0;
+  sharpens_ = sharpen && s.sharpness != 0;
+  if (sharpens_) {
+    sharpness_ = s.sharpness;
+    sharpenTable_ = filters::SharpenTable(s.sharpness, wide_ ? filters::kMax16 : 255);
+    sharpenRow_ = filters::FastestSharpnessRow(wide_, sharpenTable_);
+  }
+  if (wide_) {
+    std::uint16_t table[filters::kMax16 + 1];
+    before_ = ComposeTables<std::uint16_t, filters::kMax16>(s, gamma, contrast,
+                                                            brightness && !sharpens_, table);
+    if (before_) wordsBefore_.Prepare(table);
+    after_ = sharpens_ &&
+             ComposeTables<std::uint16_t, filters::kMax16>(s, false, false, brightness, table);
+    if (after_) wordsAfter_.Prepare(table);
+  } else {
+    std::uint8_t table[256];
+    before_ = ComposeTables<std::uint8_t, 255>(s, gamma, contrast, brightness && !sharpens_, table);
+    if (before_) bytesBefore_.Prepare(table);
+    after_ = sharpens_ && ComposeTables<std::uint8_t, 255>(s, false, false, brightness, table);
+    if (after_) bytesAfter_.Prepare(table);
+  }
+}
+
+void FrameFilters::MapRow(bool before, std::uint8_t* row, std::int32_t pixels) const {
+  if (wide_) {
+    (before ? wordsBefore_ : wordsAfter_).MapRow(row, row, pixels, pixelBytes_);
+  } else {
+    (before ? bytesBefore_ : bytesAfter_).MapRow(row, row, pixels, pixelBytes_);
+  }
+}
+
+void FrameFilters::BeforeSharpness(std::uint8_t* row, std::int32_t pixels) const {
+  if (hueSaturation_) filters::HueSaturationRow(row, pixels, pixelBytes_, wide_, offsets_);
+  if (before_) MapRow(true, row, pixels);
+}
+
+void FrameFilters::Sharpen(const std::uint8_t* const window[4], std::uint8_t* out,
+                           std::int32_t pixels, std::uint16_t* sums) const {
+  const filters::RowJob job{{window[0], window[1], window[2], window[3]},
+                            window[2],
+                            out,
+                            pixels * elements_,
+                            elements_,
+                            sums};
+  sharpenRow_(job, sharpenTable_);
+}
+
+void FrameFilters::AfterSharpness(std::uint8_t* row, std::int32_t pixels) const {
+  if (after_) MapRow(false, row, pixels);
+}
+
+}  // namespace orvex

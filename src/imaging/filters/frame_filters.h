@@ -1,0 +1,75 @@
+#pragma once
+
+// The filter stages of one frame, made ready to run row by row in place on the output.
+
+#include <cstdint>
+
+#include "imaging/filters/hue_saturation.h"
+#include "imaging/filters/sharpness_rows.h"
+#include "imaging/filters/table_map.h"
+#include "imaging/image_filters.h"
+
+namespace orvex {
+
+// The settings of the filter stages, each read once for the frame.
+struct FilterSettings {
+  std::int32_t hue = 0;
+  std::int32_t saturation = 0;
+  std::int32_t gamma = 100;
+  std::int32_t contrast = 0;
+  std::int32_t sharpness = 0;
+  std::int32_t brightness = 0;
+};
+
+// Hue and saturation, gamma, contrast, sharpness and brightness over rows, giving the bytes of
+// the stages run one after another over the whole image. Gamma, contrast and brightness map
+// each sample through a table of its value alone (a 16-bit word above 1023 read as 1023, and
+// every table's entries within 0..1023), so consecutive ones are one table: the entry of v is
+// the last stage's entry of the one before's entry of ... of v. Sharpness reads the neighbours
+// of a sample as they were before it, so it splits the tables in two: those before it, and
+// brightness after it.
+class FrameFilters {
+ public:
+  // `pixelBytes` of the output (1, 2, 3, 4, 6 or 8 as `variant` says); `sharpen`: whether the
+  // sharpness stage may run at all (it has its copy of the image), as the settings ask.
+  void Prepare(FilterVariant variant, std::int32_t pixelBytes, const FilterSettings& settings,
+               bool sharpen);
+
+  bool Active() const { return hueSaturation_ || before_ || sharpens_ || after_; }
+  bool Sharpens() const { return sharpens_; }
+
+  // Hue and saturation and the table stages up to sharpness (all of them when nothing
+  // sharpens), in place on a row of `pixels` pixels.
+  void BeforeSharpness(std::uint8_t* row, std::int32_t pixels) const;
+  // Sharpness for output row r: `window` holds rows r - 2 .. r + 1 as they were before the
+  // stage, `out` row r (its columns 2 .. pixels - 3 are written). `sums` has room for a row's
+  // samples (pixels x the samples a pixel).
+  void Sharpen(const std::uint8_t* const window[4], std::uint8_t* out, std::int32_t pixels,
+               std::uint16_t* sums) const;
+  // The table stages after sharpness, in place.
+  void AfterSharpness(std::uint8_t* row, std::int32_t pixels) const;
+
+  // Samples (bytes or words) a pixel takes in a row, the unit of `sums`.
+  std::int32_t ElementsPerPixel() const { return elements_; }
+
+ private:
+  void MapRow(bool before, std::uint8_t* row, std::int32_t pixels) const;
+
+  bool wide_ = false;
+  std::int32_t pixelBytes_ = 0;
+  std::int32_t elements_ = 0;
+  bool hueSaturation_ = false;
+  filters::HueSaturationOffsets offsets_{};
+  bool before_ = false;
+  bool after_ = false;
+  bool sharpens_ = false;
+  std::int32_t sharpness_ = 0;
+  using SharpenRow = void (*)(const filters::RowJob&, const filters::SharpenTable&);
+  SharpenRow sharpenRow_ = nullptr;
+  // Tables of bytes or of words, as the variant takes.
+  filters::ByteTableMap bytesBefore_, bytesAfter_;
+  filters::WordTableMap wordsBefore_, wordsAfter_;
+  filters::SharpenTable sharpenTable_{0, 255};
+};
+
+}  // namespace orvex
