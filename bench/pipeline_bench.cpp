@@ -1,6 +1,8 @@
-// The whole FramePipeline at 1280 x 1024 on one thread, per ColorType, at neutral settings and
-// with every filter stage on, run straight on the images in plain memory: no camera, no
-// transfer, no pacing.
+// The whole FramePipeline at 1280 x 1024, per ColorType, at neutral settings and with every
+// filter stage on, on one thread and shared with a second, run straight on the images in plain
+// memory (no camera, no transfer, no pacing); beside each a memcpy of the output's bytes. And
+// LuminanceKernel beside OpenCV's BGR2GRAY when OpenCV is there. Times are wall-clock; the CPU
+// column counts every thread of the process.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -12,6 +14,8 @@
 #include <vector>
 
 #include "base/camera_settings.h"
+#include "imaging/band_workers.h"
+#include "imaging/color_conversion.h"
 #include "imaging/color_type.h"
 #include "imaging/frame_images.h"
 #include "imaging/frame_pipeline.h"
@@ -19,6 +23,11 @@
 #include "imaging/image_buffer.h"
 #include "imaging/processor_info.h"
 #include "platform/window_system.h"
+
+#ifdef ORVEX_HAVE_OPENCV
+#include <opencv2/core.hpp>
+#include <opencv2/imgproc.hpp>
+#endif
 
 namespace orvex {
 namespace {
@@ -89,9 +98,10 @@ class PipelineContext {
   ~PipelineContext() { images_.Destroy(); }
 
   bool ok() const { return ok_; }
-  void Run() {
-    FramePipeline(PipelineInputs{color_, settings_.image, settings_.analog, processor_, hues_},
-                  images_);
+  void Run(BandWorkers* workers) {
+    FramePipeline(
+        PipelineInputs{color_, settings_.image, settings_.analog, processor_, hues_, workers},
+        images_);
   }
   // The gray outputs are the raw image itself: each frame starts from the camera's samples.
   bool InPlace() const { return IsGrayType(color_); }
@@ -113,10 +123,15 @@ class PipelineContext {
 };
 
 void RunPipeline(benchmark::State& state, std::int32_t color, std::int32_t grayMode,
-                 unsigned stages) {
+                 unsigned stages, int threads) {
   PipelineContext pipeline(color, grayMode, stages);
   if (!pipeline.ok()) {
     state.SkipWithError("no memory for the images");
+    return;
+  }
+  BandWorkers workers(threads);
+  if (workers.Threads() != threads) {
+    state.SkipWithError("threads refused");
     return;
   }
   for (auto _ : state) {
@@ -125,7 +140,7 @@ void RunPipeline(benchmark::State& state, std::int32_t color, std::int32_t grayM
       pipeline.RestoreFrame();
       state.ResumeTiming();
     }
-    pipeline.Run();
+    pipeline.Run(threads > 1 ? &workers : nullptr);
     benchmark::ClobberMemory();
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
@@ -135,7 +150,50 @@ void RunPipeline(benchmark::State& state, std::int32_t color, std::int32_t grayM
                          benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
-// Neutral settings, every filter stage on, and (to see where the time goes) each stage alone.
+void RunMemcpy(benchmark::State& state, std::size_t bytes) {
+  std::vector<std::uint8_t> from(bytes, 1), to(bytes, 2);
+  for (auto _ : state) {
+    std::memcpy(to.data(), from.data(), bytes);
+    benchmark::ClobberMemory();
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                          static_cast<std::int64_t>(bytes));
+}
+
+// The luminance of a 24-bit frame (GrayMode 2), and OpenCV's conversion of the same.
+std::vector<std::uint8_t> ColourFrame() {
+  std::vector<std::uint8_t> colour(static_cast<std::size_t>(kWidth) * kHeight * 3);
+  std::mt19937 random(5);
+  for (std::uint8_t& b : colour) b = static_cast<std::uint8_t>(random());
+  return colour;
+}
+
+void RunLuminance(benchmark::State& state) {
+  const std::vector<std::uint8_t> colour = ColourFrame();
+  std::vector<std::uint8_t> gray(static_cast<std::size_t>(kWidth) * kHeight);
+  const std::int32_t region[4] = {0, 0, kWidth, kHeight};
+  for (auto _ : state) {
+    LuminanceKernel(gray.data(), const_cast<std::uint8_t*>(colour.data()), region, 0, 0, 1, 3,
+                    kWidth, kWidth * 3, nullptr, 0);
+    benchmark::ClobberMemory();
+  }
+}
+
+#ifdef ORVEX_HAVE_OPENCV
+void RunOpenCvGray(benchmark::State& state) {
+  cv::setNumThreads(1);
+  std::vector<std::uint8_t> colour = ColourFrame();
+  const cv::Mat src(kHeight, kWidth, CV_8UC3, colour.data());
+  cv::Mat dst;
+  for (auto _ : state) {
+    cv::cvtColor(src, dst, cv::COLOR_BGR2GRAY);
+    benchmark::ClobberMemory();
+  }
+}
+#endif
+
+// Neutral settings and every filter stage on at one and two threads, and (to see where the
+// time goes) each stage alone on one thread.
 const bool kRegistered = [] {
   struct Shape {
     const char* name;
@@ -152,15 +210,36 @@ const bool kRegistered = [] {
                                                        {"only_contrast", kContrast},
                                                        {"only_sharpness", kSharpness},
                                                        {"only_brightness", kBrightness}};
+  const std::size_t outputBytes[6] = {1, 2, 3, 4, 6, 8};
   for (const Shape& shape : shapes) {
+    const std::string base = std::string("Pipeline/ColorType") + shape.name + "/";
+    if (shape.grayMode == 0) {
+      benchmark::RegisterBenchmark(
+          (base + "memcpy").c_str(), RunMemcpy,
+          static_cast<std::size_t>(kWidth) * kHeight * outputBytes[shape.color])
+          ->Unit(benchmark::kMillisecond);
+    }
     for (const auto& [variant, stages] : variants) {
       // Gray images have no hue and saturation stage.
       if (stages == kHueSaturation && shape.color < 2) continue;
-      const std::string name = std::string("Pipeline/ColorType") + shape.name + "/" + variant;
-      benchmark::RegisterBenchmark(name.c_str(), RunPipeline, shape.color, shape.grayMode, stages)
-          ->Unit(benchmark::kMillisecond);
+      const bool both = stages == 0 || stages == kAllStages;
+      for (int threads : {1, 2}) {
+        if (threads == 2 && !both) continue;
+        const std::string name = base + variant + "/threads:" + std::to_string(threads);
+        benchmark::RegisterBenchmark(name.c_str(), RunPipeline, shape.color, shape.grayMode, stages,
+                                     threads)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime()
+            ->MeasureProcessCPUTime();
+      }
     }
   }
+  benchmark::RegisterBenchmark("Kernels/Luminance/bgr24", RunLuminance)
+      ->Unit(benchmark::kMillisecond);
+#ifdef ORVEX_HAVE_OPENCV
+  benchmark::RegisterBenchmark("Kernels/OpenCV/BGR2GRAY/bgr24", RunOpenCvGray)
+      ->Unit(benchmark::kMillisecond);
+#endif
   return true;
 }();
 

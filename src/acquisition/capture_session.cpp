@@ -3,10 +3,12 @@
 #include "acquisition/capture_session.h"
 
 #include <cstring>
+#include <new>
 
 #include "acquisition/apply_measurements.h"
 #include "device/device_link.h"
 #include "export/csv_writer.h"
+#include "imaging/band_workers.h"
 #include "imaging/color_type.h"
 #include "imaging/frame_images.h"
 #include "imaging/frame_pipeline.h"
@@ -22,9 +24,15 @@ constexpr std::uint8_t kExposureRegister = 82;
 // The link's own result for a raw frame buffer it could not allocate.
 constexpr int kLinkOutOfMemory = 7;
 
+// A frame is cut into at most this many bands: a second core halves the work, more add little
+// on frames of this size.
+constexpr int kMostThreads = 4;
+
 }  // namespace
 
 CaptureSession::CaptureSession(const AcquisitionResources& resources) : resources_(resources) {}
+
+CaptureSession::~CaptureSession() = default;
 
 int CaptureSession::PrepareCapture() {
   DeviceLink* link = resources_.link.get();
@@ -79,6 +87,10 @@ int CaptureSession::PrepareCapture() {
                           static_cast<std::uint16_t>(settings.analog.Exposure & 0xFFFF));
 
   resources_.sink.PrepareForFrames(resources_.images, color);
+  if (!workers_) {
+    const int threads = BandWorkers::SuitableThreads(kMostThreads);
+    if (threads > 1) workers_.reset(new (std::nothrow) BandWorkers(threads));
+  }
   return 1;
 }
 
@@ -136,7 +148,7 @@ void CaptureSession::ProcessFrame(std::int32_t colorType) {
   CameraSettings& settings = resources_.settings;
   const FrameMeasurements measured =
       FramePipeline(PipelineInputs{colorType, settings.image, settings.analog, resources_.processor,
-                                   resources_.hueTable},
+                                   resources_.hueTable, workers_.get()},
                     resources_.images);
   ApplyMeasurements(measured, *resources_.link, settings, resources_.views, platform::Clock());
 }

@@ -15,6 +15,7 @@
 
 namespace orvex {
 
+class BandWorkers;
 class DeviceLink;
 class FrameImages;
 class FrameSink;
@@ -44,6 +45,7 @@ struct AcquisitionResources {
 class CaptureSession {
  public:
   explicit CaptureSession(const AcquisitionResources& resources);
+  ~CaptureSession();
   CaptureSession(const CaptureSession&) = delete;
   CaptureSession& operator=(const CaptureSession&) = delete;
 
@@ -88,6 +90,9 @@ class CaptureSession {
  private:
   AcquisitionResources resources_;
   RawFrameReader reader_;
+  // The threads that share each frame's rows with the one running the pipeline, made by the
+  // first preparation on a machine of several cores and kept, idle, between frames.
+  std::unique_ptr<BandWorkers> workers_;
   std::mutex frameMutex_;
 };
 

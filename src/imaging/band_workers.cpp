@@ -1,7 +1,7 @@
 #include "imaging/band_workers.h"
 
 #include <algorithm>
-#include <system_error>
+#include <exception>
 
 namespace orvex {
 
@@ -10,8 +10,8 @@ BandWorkers::BandWorkers(int threads, std::int32_t minimumRows, std::int64_t min
   for (int i = 1; i < threads; ++i) {
     try {
       threads_.emplace_back([this] { Loop(); });
-    } catch (const std::system_error&) {
-      break;  // the frames are shared among those that started
+    } catch (const std::exception&) {  // std::system_error, std::bad_alloc
+      break;                           // the frames are shared among those that started
     }
   }
 }

@@ -7,6 +7,7 @@
 #include <array>
 #include <climits>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <random>
 #include <string>
@@ -15,6 +16,7 @@
 #include "filters/filter_test_util.h"
 #include "imaging/filters/filter_kernels.h"
 #include "imaging/filters/hue_saturation.h"
+#include "imaging/filters/table_map.h"
 
 namespace orvex::filters::testing {
 namespace {
@@ -274,8 +276,13 @@ Frame DivisionPixels(std::int32_t bytes) {
 TEST(FilterProofs, HueSaturationDivisionsForEveryPair) {
   const Frame pixels = DivisionPixels(4);
   const std::int32_t region[4] = {0, 0, pixels.width, pixels.height};
+  // Without a lightness offset the vector form multiplies in 16 bits: these saturation offsets
+  // reach every S' the arithmetic can meet, on every pair of largest and smallest channel.
   for (const HueSaturationRecord& record :
-       {HueSaturationRecord{0, 0, 0}, HueSaturationRecord{13, 0, 1}}) {
+       {HueSaturationRecord{0, 0, 0}, HueSaturationRecord{13, 0, 1},
+        HueSaturationRecord{-200, 0, 255}, HueSaturationRecord{700, 0, -128},
+        HueSaturationRecord{45, 0, 512}, HueSaturationRecord{-719, 0, -512},
+        HueSaturationRecord{30, 7, 40}}) {
     Frame expected(pixels);
     ASSERT_EQ(Call(&HueSaturationColor8_C, expected, expected, region, 0, 0, &record), 1);
     for (FilterForm form : AvailableForms()) {
@@ -284,6 +291,36 @@ TEST(FilterProofs, HueSaturationDivisionsForEveryPair) {
                          region, 0, 0, &record),
                 1);
       EXPECT_TRUE(actual == expected) << static_cast<int>(form);
+    }
+  }
+}
+
+// Brightness of words goes by its arithmetic in the vector form: the same as its table for
+// every setting and every word, in rows of whole samples and of pixels with a kept fourth word.
+TEST(FilterProofs, WordBrightnessArithmeticEqualsItsTable) {
+  std::vector<std::uint16_t> words;
+  for (int v = 0; v <= 1100; ++v) words.push_back(static_cast<std::uint16_t>(v));
+  for (int v : {2047, 4096, 40000, 65535}) words.push_back(static_cast<std::uint16_t>(v));
+  while (words.size() % 16 != 0) words.push_back(1023);
+  std::vector<std::uint8_t> row(words.size() * 2), got(row.size()), want(row.size());
+  std::memcpy(row.data(), words.data(), row.size());
+  for (std::int32_t b = -256; b <= 256; ++b) {
+    const std::int32_t brightness = b == -256 ? INT_MIN : b == 256 ? INT_MAX : b;
+    std::uint16_t table[kMax16 + 1];
+    BuildBrightnessTable16(brightness, table);
+    WordBrightnessMap map;
+    map.Prepare(brightness);
+    for (int pixelBytes : {2, 8}) {
+      const std::size_t pixels = row.size() / pixelBytes;
+      std::memset(got.data(), 0x5A, got.size());
+      std::memset(want.data(), 0x5A, want.size());
+      map.MapRow(got.data(), row.data(), pixels, pixelBytes);
+      if (pixelBytes == 8) {
+        Lookup16Bgrx_C(want.data(), row.data(), pixels, table);
+      } else {
+        Lookup16Run_C(want.data(), row.data(), words.size(), table);
+      }
+      ASSERT_EQ(got, want) << "brightness " << brightness << ", " << pixelBytes << " bytes";
     }
   }
 }

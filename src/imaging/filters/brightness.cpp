@@ -3,8 +3,10 @@
 #include <cmath>
 #include <cstdint>
 
+#include "base/cpu_features.h"
 #include "imaging/filters/filter_common.h"
 #include "imaging/filters/filter_kernels.h"
+#include "imaging/filters/table_map.h"
 
 namespace orvex::filters {
 namespace {
@@ -78,9 +80,45 @@ void BuildBrightnessTable16(std::int32_t brightness, std::uint16_t* table) {
   }
 }
 
+void WordBrightnessMap::Prepare(std::int32_t brightness) {
+  factor_ = BrightnessFactor(brightness);
+  BuildBrightnessTable16(brightness, table_);
+  avx2_ = ORVEX_X86 && TestCpuFeature(kCpuHasAvx2);
+}
+
+void WordBrightnessMap::MapRow(std::uint8_t* d, const std::uint8_t* s, std::size_t pixels,
+                               int pixelBytes) const {
+  const bool bgrx = pixelBytes == 8;
+  const std::size_t words = pixels * static_cast<std::size_t>(pixelBytes / 2);
+#if ORVEX_X86
+  if (avx2_) {
+    BrightnessWords_AVX2(d, s, words, bgrx, factor_, table_);
+    return;
+  }
+#endif
+  if (bgrx) {
+    Lookup16Bgrx_C(d, s, pixels, table_);
+  } else {
+    Lookup16Run_C(d, s, words, table_);
+  }
+}
+
 // The result of a sample depends on its value alone, so the fast form maps through a table of
 // the same expression for every possible value.
 std::int32_t RunBrightness(FilterVariant variant, const KernelCall& call) {
+  const std::int32_t bytes = call.sourceBytes;
+  const int channels = ChannelsOf(variant);
+  if (IsWide(variant) && call.destinationBytes == bytes &&
+      (bytes == 2 * channels || (channels == 3 && bytes == 8)) &&
+      ClassifyLayout(call) != Layout::kOverlap) {
+    WordBrightnessMap map;
+    map.Prepare(call.Setting());
+    const std::size_t rowBytes = static_cast<std::size_t>(call.width) * bytes;
+    ForEachRun(call, rowBytes, [&](std::uint8_t* d, const std::uint8_t* s, std::size_t n) {
+      map.MapRow(d, s, n / static_cast<std::size_t>(bytes), bytes);
+    });
+    return 1;
+  }
   if (IsWide(variant)) {
     std::uint16_t table[kMax16 + 1];
     BuildBrightnessTable16(call.Setting(), table);

@@ -59,10 +59,15 @@ void FrameFilters::Prepare(FilterVariant variant, std::int32_t pixelBytes, const
     std::uint16_t table[filters::kMax16 + 1];
     before_ = ComposeTables<std::uint16_t, filters::kMax16>(s, gamma, contrast,
                                                             brightness && !sharpens_, table);
-    if (before_) wordsBefore_.Prepare(table);
-    after_ = sharpens_ &&
-             ComposeTables<std::uint16_t, filters::kMax16>(s, false, false, brightness, table);
-    if (after_) wordsAfter_.Prepare(table);
+    wordsBeforeBrightness_ = before_ && !gamma && !contrast;
+    if (wordsBeforeBrightness_) {
+      brightnessBefore_.Prepare(s.brightness);
+    } else if (before_) {
+      wordsBefore_.Prepare(table);
+    }
+    after_ = sharpens_ && brightness;
+    wordsAfterBrightness_ = after_;
+    if (after_) brightnessAfter_.Prepare(s.brightness);
   } else {
     std::uint8_t table[256];
     before_ = ComposeTables<std::uint8_t, 255>(s, gamma, contrast, brightness && !sharpens_, table);
@@ -74,7 +79,11 @@ void FrameFilters::Prepare(FilterVariant variant, std::int32_t pixelBytes, const
 
 void FrameFilters::MapRow(bool before, std::uint8_t* row, std::int32_t pixels) const {
   if (wide_) {
-    (before ? wordsBefore_ : wordsAfter_).MapRow(row, row, pixels, pixelBytes_);
+    if (before ? wordsBeforeBrightness_ : wordsAfterBrightness_) {
+      (before ? brightnessBefore_ : brightnessAfter_).MapRow(row, row, pixels, pixelBytes_);
+    } else {
+      (before ? wordsBefore_ : wordsAfter_).MapRow(row, row, pixels, pixelBytes_);
+    }
   } else {
     (before ? bytesBefore_ : bytesAfter_).MapRow(row, row, pixels, pixelBytes_);
   }

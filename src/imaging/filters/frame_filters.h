@@ -69,6 +69,9 @@ class FrameFilters {
   // Tables of bytes or of words, as the variant takes.
   filters::ByteTableMap bytesBefore_, bytesAfter_;
   filters::WordTableMap wordsBefore_, wordsAfter_;
+  // Brightness alone on words goes by its arithmetic.
+  bool wordsBeforeBrightness_ = false, wordsAfterBrightness_ = false;
+  filters::WordBrightnessMap brightnessBefore_, brightnessAfter_;
   filters::SharpenTable sharpenTable_{0, 255};
 };
 

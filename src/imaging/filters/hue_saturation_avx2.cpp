@@ -64,9 +64,22 @@ ORVEX_ALWAYS_INLINE __m256i Quotient(__m256i n, __m256i d) {
   return _mm256_permute4x64_epi64(_mm256_packs_epi32(q0, q1), 0xD8);
 }
 
+// (a x b) >> shift where the product is known to fit 16 bits unsigned: with no lightness
+// offset, L' is 0..255 and S' (where it counts) 1..255, so (S' + 255) x L' below 128, S' x L'
+// and (m2 - m1) x w (0..254 times 0..64) all do.
+template <int kShift, bool kWideProducts>
+ORVEX_ALWAYS_INLINE __m256i ProductShift(__m256i a, __m256i b) {
+  if constexpr (kWideProducts) {
+    return MultiplyShift<kShift>(a, b);
+  } else {
+    return _mm256_srli_epi16(_mm256_mullo_epi16(a, b), kShift);
+  }
+}
+
 // m1 + (((m2 - m1) x w) >> 6) with w the weight in 64ths at the channel's angle: the rising,
 // flat and falling pieces of the rule as one interpolation (64/64 is m2 exactly, 0 is m1). A
 // negative angle gets weight 0.
+template <bool kWideProducts>
 ORVEX_ALWAYS_INLINE __m256i ChannelAt(__m256i hue, __m256i offset, __m256i m1, __m256i difference) {
   __m256i h = _mm256_add_epi16(hue, offset);
   h = _mm256_sub_epi16(h, _mm256_and_si256(_mm256_cmpgt_epi16(h, Set16(359)), Set16(360)));
@@ -75,10 +88,12 @@ ORVEX_ALWAYS_INLINE __m256i ChannelAt(__m256i hue, __m256i offset, __m256i m1, _
   const __m256i flat =
       _mm256_and_si256(_mm256_cmpgt_epi16(h, Set16(59)), _mm256_cmpgt_epi16(Set16(180), h));
   w = Select(flat, Set16(64), w);
-  return _mm256_add_epi16(m1, MultiplyShift<6>(difference, w));
+  return _mm256_add_epi16(m1, ProductShift<6, kWideProducts>(difference, w));
 }
 
 // The stage on sixteen pixels of 8-bit channels; results are still to be clamped to 0..255.
+// kWideProducts: a lightness offset may take L' outside 0..255 (see ProductShift).
+template <bool kWideProducts>
 ORVEX_ALWAYS_INLINE Channels Core_AVX2(const Channels& in, const Constants& k) {
   const __m256i red = in.red, green = in.green, blue = in.blue;
   const __m256i zero = _mm256_setzero_si256();
@@ -110,15 +125,16 @@ ORVEX_ALWAYS_INLINE Channels Core_AVX2(const Channels& in, const Constants& k) {
   const __m256i s2 = _mm256_add_epi16(saturation, k.saturation);
   const __m256i grayOut = _mm256_cmpgt_epi16(one, s2);
   const __m256i s3 = _mm256_min_epi16(s2, Set16(255));
-  const __m256i m2Low = MultiplyShift<8>(_mm256_add_epi16(s3, Set16(255)), l2);
-  const __m256i m2High = _mm256_sub_epi16(_mm256_add_epi16(s3, l2), MultiplyShift<8>(s3, l2));
+  const __m256i m2Low = ProductShift<8, kWideProducts>(_mm256_add_epi16(s3, Set16(255)), l2);
+  const __m256i m2High =
+      _mm256_sub_epi16(_mm256_add_epi16(s3, l2), ProductShift<8, kWideProducts>(s3, l2));
   const __m256i m2 = Select(_mm256_cmpgt_epi16(c128, l2), m2Low, m2High);
   // Without saturation every channel is L': m1 = L' and no difference to interpolate.
   const __m256i m1 = Select(grayOut, l2, _mm256_sub_epi16(_mm256_add_epi16(l2, l2), m2));
   const __m256i difference = _mm256_andnot_si256(grayOut, _mm256_sub_epi16(m2, m1));
-  return {ChannelAt(hue, k.channelOffset[2], m1, difference),
-          ChannelAt(hue, k.channelOffset[1], m1, difference),
-          ChannelAt(hue, k.channelOffset[0], m1, difference)};
+  return {ChannelAt<kWideProducts>(hue, k.channelOffset[2], m1, difference),
+          ChannelAt<kWideProducts>(hue, k.channelOffset[1], m1, difference),
+          ChannelAt<kWideProducts>(hue, k.channelOffset[0], m1, difference)};
 }
 
 ORVEX_ALWAYS_INLINE __m128i Load128(const std::uint8_t* p) {
@@ -226,15 +242,17 @@ ORVEX_ALWAYS_INLINE __m256i Narrow(__m256i words) {
 }
 
 // Sixteen pixels from s to d, for each pixel size.
+template <bool kWideProducts>
 ORVEX_ALWAYS_INLINE void Step3_AVX2(std::uint8_t* d, const std::uint8_t* s, const Constants& k) {
   __m128i block[3] = {Load128(s), Load128(s + 16), Load128(s + 32)};
-  const Channels out = Core_AVX2(SplitTriples(block), k);
+  const Channels out = Core_AVX2<kWideProducts>(SplitTriples(block), k);
   JoinTriples(out, block);
   for (int i = 0; i < 3; ++i) Store128(d + 16 * i, block[i]);
 }
 
+template <bool kWideProducts>
 ORVEX_ALWAYS_INLINE void Step4_AVX2(std::uint8_t* d, const std::uint8_t* s, const Constants& k) {
-  const Channels out = Core_AVX2(SplitQuads(Load256(s), Load256(s + 32)), k);
+  const Channels out = Core_AVX2<kWideProducts>(SplitQuads(Load256(s), Load256(s + 32)), k);
   __m256i p0, p1;
   JoinQuads(out, &p0, &p1);
   const __m256i fourth = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
@@ -242,24 +260,26 @@ ORVEX_ALWAYS_INLINE void Step4_AVX2(std::uint8_t* d, const std::uint8_t* s, cons
   Store256(d + 32, _mm256_or_si256(p1, _mm256_and_si256(Load256(d + 32), fourth)));
 }
 
+template <bool kWideProducts>
 ORVEX_ALWAYS_INLINE void Step6_AVX2(std::uint8_t* d, const std::uint8_t* s, const Constants& k) {
   __m128i block[3];
   for (int i = 0; i < 3; ++i) {
     block[i] = _mm_packus_epi16(Narrow(Load128(s + 32 * i)), Narrow(Load128(s + 32 * i + 16)));
   }
-  const Channels out = Core_AVX2(SplitTriples(block), k);
+  const Channels out = Core_AVX2<kWideProducts>(SplitTriples(block), k);
   JoinTriples(out, block);
   for (int i = 0; i < 3; ++i) {
     Store256(d + 32 * i, _mm256_slli_epi16(_mm256_cvtepu8_epi16(block[i]), 2));
   }
 }
 
+template <bool kWideProducts>
 ORVEX_ALWAYS_INLINE void Step8_AVX2(std::uint8_t* d, const std::uint8_t* s, const Constants& k) {
   const __m256i p0 = _mm256_permute4x64_epi64(
       _mm256_packus_epi16(Narrow(Load256(s)), Narrow(Load256(s + 32))), 0xD8);
   const __m256i p1 = _mm256_permute4x64_epi64(
       _mm256_packus_epi16(Narrow(Load256(s + 64)), Narrow(Load256(s + 96))), 0xD8);
-  const Channels out = Core_AVX2(SplitQuads(p0, p1), k);
+  const Channels out = Core_AVX2<kWideProducts>(SplitQuads(p0, p1), k);
   __m256i q[2];
   JoinQuads(out, &q[0], &q[1]);
   const __m256i fourth = _mm256_set1_epi64x(static_cast<long long>(0xFFFF000000000000ull));
@@ -308,10 +328,24 @@ bool HueSaturationRows_AVX2(const KernelCall& call, const HueSaturationOffsets& 
   using Rows = void (*)(const KernelCall&, const HueSaturationOffsets&);
   const std::int32_t bytes = call.sourceBytes;
   Rows rows = nullptr;
-  if (wide) {
-    rows = bytes == 6 ? &Rows_AVX2<Step6_AVX2> : bytes == 8 ? &Rows_AVX2<Step8_AVX2> : nullptr;
+  if (offsets.lightness == 0) {
+    if (wide) {
+      rows = bytes == 6   ? &Rows_AVX2<Step6_AVX2<false>>
+             : bytes == 8 ? &Rows_AVX2<Step8_AVX2<false>>
+                          : nullptr;
+    } else {
+      rows = bytes == 3   ? &Rows_AVX2<Step3_AVX2<false>>
+             : bytes == 4 ? &Rows_AVX2<Step4_AVX2<false>>
+                          : nullptr;
+    }
+  } else if (wide) {
+    rows = bytes == 6   ? &Rows_AVX2<Step6_AVX2<true>>
+           : bytes == 8 ? &Rows_AVX2<Step8_AVX2<true>>
+                        : nullptr;
   } else {
-    rows = bytes == 3 ? &Rows_AVX2<Step3_AVX2> : bytes == 4 ? &Rows_AVX2<Step4_AVX2> : nullptr;
+    rows = bytes == 3   ? &Rows_AVX2<Step3_AVX2<true>>
+           : bytes == 4 ? &Rows_AVX2<Step4_AVX2<true>>
+                        : nullptr;
   }
   if (rows == nullptr) return false;
   rows(call, offsets);

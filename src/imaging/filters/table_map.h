@@ -74,7 +74,24 @@ class WordTableMap {
   std::uint32_t wide_[kMax16 + 1] = {};  // the entries widened, for 32-bit gathers
 };
 
+// Brightness of words by its arithmetic where that is faster than its table (which it equals
+// entry for entry, as BuildBrightnessTable16 makes it), made ready once.
+class WordBrightnessMap {
+ public:
+  void Prepare(std::int32_t brightness);
+  // As WordTableMap::MapRow.
+  void MapRow(std::uint8_t* d, const std::uint8_t* s, std::size_t pixels, int pixelBytes) const;
+
+ private:
+  bool avx2_ = false;
+  double factor_ = 1.0;
+  std::uint16_t table_[kMax16 + 1] = {};
+};
+
 // The row forms behind the maps.
+// `words` words of 10-bit samples, every fourth kept when `keepFourth` (whole pixels then).
+void BrightnessWords_AVX2(std::uint8_t* d, const std::uint8_t* s, std::size_t words,
+                          bool keepFourth, double factor, const std::uint16_t* table);
 void LookupRun_AVX2(std::uint8_t* d, const std::uint8_t* s, std::size_t n,
                     const std::uint8_t* table, const ShuffleTable& t);
 void LookupBgrx_AVX2(std::uint8_t* d, const std::uint8_t* s, std::size_t pixels,
