@@ -3,6 +3,8 @@
 // random frames of awkward sizes, for every combination of filter stages.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <memory>
 #include <random>
@@ -208,6 +210,25 @@ TEST_F(FusedPipelineTest, BandsOnSeveralThreadsGiveTheSameBytes) {
   CompareAll(&two);
   BandWorkers five(5, 4, 0);
   CompareAll(&five);
+}
+
+// Every item of every run exactly once, the asking thread taking part, run after run.
+TEST(BandWorkersTest, EachRunDoesEveryItemOnceBeforeItReturns) {
+  BandWorkers workers(3, 1, 0);
+  ASSERT_GE(workers.Threads(), 1);
+  for (int run = 0; run < 200; ++run) {
+    const int count = 1 + run % 7;
+    std::vector<std::atomic<int>> done(static_cast<std::size_t>(count));
+    workers.Run(
+        count,
+        [](void* context, int index) {
+          static_cast<std::atomic<int>*>(context)[index].fetch_add(1);
+        },
+        done.data());
+    for (int i = 0; i < count; ++i) ASSERT_EQ(done[i].load(), 1) << run << " " << i;
+  }
+  EXPECT_EQ(workers.BandsFor(1024, 1 << 20), std::min(workers.Threads(), 1024));
+  EXPECT_EQ(BandWorkers(2, 32, 1000).BandsFor(1024, 999), 1);
 }
 
 }  // namespace

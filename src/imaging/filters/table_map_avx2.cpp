@@ -1,5 +1,6 @@
 // Table mapping with AVX2: 32 bytes a step through byte shuffles, 16 words through gathers.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
@@ -15,29 +16,67 @@ ORVEX_TARGET_BEGIN("avx2")
 
 namespace {
 
-struct ShuffleRegisters {
-  __m256i lower[8];
-  __m256i upper[8];
+// The sixteen segments do not fit the sixteen vector registers beside the index and the
+// sums, so a run is looked up in chunks, first in the lower half of the table, then in the
+// upper half, each pass keeping its eight segments in registers.
+struct HalfRegisters {
+  __m256i segment[8];
 };
 
-inline __m256i Lookup32(const ShuffleRegisters& r, __m256i x) {
-  const __m256i sixteen = _mm256_set1_epi8(16);
-  const __m256i half = _mm256_set1_epi8(static_cast<char>(0x80));
-  __m256i index = x;
-  __m256i lo = _mm256_shuffle_epi8(r.lower[0], index);
-  __m256i hi = _mm256_shuffle_epi8(r.upper[0], _mm256_xor_si256(index, half));
-  for (int k = 1; k < 8; ++k) {
-    index = _mm256_sub_epi8(index, sixteen);
-    lo = _mm256_xor_si256(lo, _mm256_shuffle_epi8(r.lower[k], index));
-    hi = _mm256_xor_si256(hi, _mm256_shuffle_epi8(r.upper[k], _mm256_xor_si256(index, half)));
+ORVEX_ALWAYS_INLINE void LoadHalf(const std::uint8_t (*half)[32], HalfRegisters* r) {
+#pragma GCC unroll 8
+  for (int k = 0; k < 8; ++k) {
+    r->segment[k] = _mm256_load_si256(reinterpret_cast<const __m256i*>(half[k]));
   }
-  return _mm256_blendv_epi8(lo, hi, x);
 }
 
-void LoadShuffle(const ShuffleTable& t, ShuffleRegisters* r) {
-  for (int k = 0; k < 8; ++k) {
-    r->lower[k] = _mm256_load_si256(reinterpret_cast<const __m256i*>(t.lower[k]));
-    r->upper[k] = _mm256_load_si256(reinterpret_cast<const __m256i*>(t.upper[k]));
+// The entry of x in one half of the table where x falls in it (x - 128 for the upper half,
+// whose index has its top bit flipped first), and zero where it falls in the other half.
+ORVEX_ALWAYS_INLINE __m256i LookupHalf(const HalfRegisters& r, __m256i index) {
+  const __m256i sixteen = _mm256_set1_epi8(16);
+  __m256i v = _mm256_shuffle_epi8(r.segment[0], index);
+#pragma GCC unroll 8
+  for (int k = 1; k < 8; ++k) {
+    index = _mm256_sub_epi8(index, sixteen);
+    v = _mm256_xor_si256(v, _mm256_shuffle_epi8(r.segment[k], index));
+  }
+  return v;
+}
+
+constexpr std::size_t kChunk = 1024;  // bytes of a run looked up in one go
+
+// Bytes of s mapped into d, n a multiple of 32 and at most kChunk; in place or apart. With
+// `bgrx`, every fourth byte of d keeps its value.
+void LookupChunk(std::uint8_t* d, const std::uint8_t* s, std::size_t n, const ShuffleTable& t,
+                 bool bgrx) {
+  alignas(32) std::uint8_t lower[kChunk];
+  HalfRegisters r;
+  LoadHalf(t.lower, &r);
+  for (std::size_t i = 0; i < n; i += 32) {
+    const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + i));
+    _mm256_store_si256(reinterpret_cast<__m256i*>(lower + i), LookupHalf(r, x));
+  }
+  LoadHalf(t.upper, &r);
+  const __m256i half = _mm256_set1_epi8(static_cast<char>(0x80));
+  const __m256i fourth = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
+  for (std::size_t i = 0; i < n; i += 32) {
+    const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + i));
+    const __m256i hi = LookupHalf(r, _mm256_xor_si256(x, half));
+    const __m256i lo = _mm256_load_si256(reinterpret_cast<const __m256i*>(lower + i));
+    __m256i mapped = _mm256_blendv_epi8(lo, hi, x);
+    if (bgrx) {
+      mapped = _mm256_blendv_epi8(
+          mapped, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + i)), fourth);
+    }
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + i), mapped);
+  }
+}
+
+void LookupChunks(std::uint8_t* d, const std::uint8_t* s, std::size_t n, const ShuffleTable& t,
+                  bool bgrx) {
+  const std::size_t whole = n / 32 * 32;
+  for (std::size_t i = 0; i < whole; i += kChunk) {
+    LookupChunk(d + i, s + i, std::min(kChunk, whole - i), t, bgrx);
   }
 }
 
@@ -60,29 +99,15 @@ inline __m256i Lookup16x16(const std::uint8_t* s, const std::uint32_t* wide) {
 
 void LookupRun_AVX2(std::uint8_t* d, const std::uint8_t* s, std::size_t n,
                     const std::uint8_t* table, const ShuffleTable& t) {
-  ShuffleRegisters r;
-  LoadShuffle(t, &r);
-  std::size_t i = 0;
-  for (; i + 32 <= n; i += 32) {
-    const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + i));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + i), Lookup32(r, x));
-  }
+  LookupChunks(d, s, n, t, false);
+  const std::size_t i = n / 32 * 32;
   LookupRun_C(d + i, s + i, n - i, table);
 }
 
 void LookupBgrx_AVX2(std::uint8_t* d, const std::uint8_t* s, std::size_t pixels,
                      const std::uint8_t* table, const ShuffleTable& t) {
-  ShuffleRegisters r;
-  LoadShuffle(t, &r);
-  const __m256i fourth = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
-  std::size_t i = 0;
-  for (; i + 8 <= pixels; i += 8) {
-    const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + 4 * i));
-    const __m256i kept = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + 4 * i));
-    const __m256i mapped = Lookup32(r, x);
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + 4 * i),
-                        _mm256_blendv_epi8(mapped, kept, fourth));
-  }
+  LookupChunks(d, s, 4 * pixels, t, true);
+  const std::size_t i = pixels / 8 * 8;
   LookupBgrx_C(d + 4 * i, s + 4 * i, pixels - i, table);
 }
 
