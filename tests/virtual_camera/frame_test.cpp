@@ -2,6 +2,7 @@
 // frame faults, and several cameras streaming at once.
 #include <atomic>
 #include <chrono>
+#include <mutex>
 #include <thread>
 
 #include "virtual_camera/vcam_test_support.h"
@@ -182,19 +183,65 @@ TEST_F(FrameTest, DropsAndShortFramesAreInjected) {
   EXPECT_EQ(OrvexVirtualCamera_FramesSent(0), 31);  // whole frames only
 }
 
-TEST_F(FrameTest, StalledCameraFailsItsReadOnDetach) {
+// Reads parked on a stalled camera, each on a handle of its own, in a known order: `done` lists
+// them in the order they returned, `frames` holds what each got (empty when it failed).
+struct ParkedReads {
+  explicit ParkedReads(int count) : frames(count) {
+    for (int i = 0; i < count; ++i) {
+      threads.emplace_back([this, i] {
+        const intptr_t h = Open(0);
+        std::vector<uint8_t> frame = ReadFrame(h, 4 * kLine);
+        OrvexVirtualCamera_CloseHandle(h);
+        std::lock_guard lock(mutex);
+        frames[static_cast<size_t>(i)] = std::move(frame);
+        done.push_back(i);
+      });
+      // The next read is asked only once this one waits in the driver.
+      for (int wait = 0; wait < 10000 && OrvexVirtualCamera_WaitingReads(0) <= i; ++wait) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      }
+    }
+  }
+  ~ParkedReads() { Join(); }
+  void Join() {
+    for (auto& thread : threads) {
+      if (thread.joinable()) thread.join();
+    }
+  }
+
+  std::mutex mutex;
+  std::vector<std::vector<uint8_t>> frames;
+  std::vector<int> done;
+  std::vector<std::thread> threads;
+};
+
+TEST_F(FrameTest, ReadsWaitTogetherAndTheNextFrameServesThemInArrivalOrder) {
+  constexpr int kReads = 3;
+  ASSERT_EQ(OrvexVirtualCamera_SetScene(0, ORVEX_VIRTUAL_SCENE_MOVING), 1);
+  ASSERT_EQ(OrvexVirtualCamera_SetFramePeriod(0, 20'000), 1);
   ASSERT_EQ(OrvexVirtualCamera_SetDropRate(0, 100), 1);
-  std::atomic<bool> done{false};
-  bool ok = true;
-  std::thread reader([&] {
-    ok = !ReadFrame(handle_, 64).empty();
-    done = true;
-  });
-  EXPECT_TRUE(WaitForWaitingRead(0));
-  EXPECT_FALSE(done);
+  ParkedReads reads(kReads);
+  // All of them wait at once: none holds the others out of the driver.
+  EXPECT_EQ(OrvexVirtualCamera_WaitingReads(0), kReads);
+
+  ASSERT_EQ(OrvexVirtualCamera_SetDropRate(0, 0), 1);
+  reads.Join();
+  EXPECT_EQ(reads.done, (std::vector<int>{0, 1, 2}));
+  // One frame served them all: the moving scene differs from frame to frame.
+  ASSERT_FALSE(reads.frames[0].empty());
+  for (int i = 1; i < kReads; ++i) EXPECT_TRUE(reads.frames[i] == reads.frames[0]) << i;
+  EXPECT_EQ(OrvexVirtualCamera_FramesSent(0), kReads);
+  EXPECT_EQ(OrvexVirtualCamera_WaitingReads(0), 0);
+}
+
+TEST_F(FrameTest, StalledCameraFailsEveryWaitingReadOnDetach) {
+  ASSERT_EQ(OrvexVirtualCamera_SetDropRate(0, 100), 1);
+  ParkedReads reads(3);
+  EXPECT_EQ(OrvexVirtualCamera_WaitingReads(0), 3);
+  EXPECT_TRUE(reads.done.empty());
   ASSERT_EQ(OrvexVirtualCamera_Detach(0), 1);
-  reader.join();
-  EXPECT_FALSE(ok);
+  reads.Join();
+  for (const auto& frame : reads.frames) EXPECT_TRUE(frame.empty());
 }
 
 TEST_F(FrameTest, SeveralCamerasStreamAtOnce) {
