@@ -1,7 +1,9 @@
 // The preview window: a window of the library's own, either a child of the application's window
 // or a top-level window of the image's size centred on the screen.
+#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
+#include <limits>
 #include <mutex>
 
 #include "core/camera_context.h"
@@ -13,6 +15,11 @@ namespace {
 constexpr char kChildTitle[] = "ActiveMovie Window";
 constexpr char kTopLevelTitle[] = "Active Window";
 constexpr std::int32_t kChildId = 6540;
+
+std::int32_t Clamp32(std::int64_t value) {
+  return static_cast<std::int32_t>(std::clamp<std::int64_t>(
+      value, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
+}
 
 }  // namespace
 
@@ -42,10 +49,14 @@ platform::WindowHandle CameraContext::CreatePreviewWindow(platform::WindowHandle
     const std::int32_t divisor = subSample == 1 ? 2 : subSample == 2 ? 4 : subSample == 3 ? 8 : 1;
     platform::WindowRect outer{0, 0, geometry.EH / divisor, geometry.EV / divisor};
     if (windows.AdjustTopLevelRect(&outer)) {
-      const std::int32_t x = (windows.ScreenWidth() + outer.left - outer.right) / 2;
-      const std::int32_t y = (windows.ScreenHeight() + outer.top - outer.bottom) / 2;
-      window = windows.CreateTopLevelWindow(className.data(), kTopLevelTitle, x, y,
-                                            outer.right - outer.left, outer.bottom - outer.top);
+      // A refused geometry stays stored and may hold any values, so the size and the centring
+      // are worked out in 64 bits; the window system then gets them limited to 32.
+      const std::int64_t width = std::int64_t{outer.right} - outer.left;
+      const std::int64_t height = std::int64_t{outer.bottom} - outer.top;
+      const std::int64_t x = (std::int64_t{windows.ScreenWidth()} - width) / 2;
+      const std::int64_t y = (std::int64_t{windows.ScreenHeight()} - height) / 2;
+      window = windows.CreateTopLevelWindow(className.data(), kTopLevelTitle, Clamp32(x),
+                                            Clamp32(y), Clamp32(width), Clamp32(height));
     }
   }
 
