@@ -7,6 +7,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libpng-dev libx11-dev libxext-dev xvfb xauth
+  clang libclang-rt-14-dev
 )
 if [[ "${ORVEX_WITH_WINDOWS:-1}" == 1 ]]; then
   packages+=(g++-mingw-w64-i686)
