@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstdio>
 #include <fstream>
+#include <initializer_list>
 #include <vector>
 
 #include "integration_fixture.h"
@@ -56,8 +57,10 @@ class GeometryExtremesTest : public IntegrationTest {
     PostedErrors();
   }
 
-  // A settings file whose stored entry and format hold these values.
-  void StoreSettings(const Geometry& g, int32_t buf, int32_t subSample, int32_t color) {
+  // A settings file whose stored entry and format hold these values, and whose filter, gray and
+  // analog groups hold `image` in every value when it is given.
+  void StoreSettings(const Geometry& g, int32_t buf, int32_t subSample, int32_t color,
+                     const int32_t* image = nullptr) {
     const std::filesystem::path dir = configDir_ / "Helvane";
     std::filesystem::create_directories(dir);
     std::ofstream file(dir / "OrvexQX218Sdk.reg", std::ios::binary | std::ios::trunc);
@@ -81,6 +84,17 @@ class GeometryExtremesTest : public IntegrationTest {
     dword("EHS", g.EHS);
     dword("EVS", g.EVS);
     dword("Buf", buf);
+    if (image == nullptr) return;
+    const auto group = [&](const char* key, std::initializer_list<const char*> names) {
+      file << "\r\n[HKEY_CURRENT_USER\\Software\\Helvane\\OrvexQX218Sdk\\" << key << "]\r\n";
+      for (const char* name : names) dword(name, *image);
+    };
+    group("Filter", {"Brightness", "Contrast", "Hue", "Saturation", "Sharpness", "R_Gain", "G_Gain",
+                     "B_Gain", "Gamma", "BayerMode"});
+    group("Gray",
+          {"GainR1", "GainG1", "GainG2", "GainB1", "OffsetR1", "OffsetG1", "OffsetG2", "OffsetB1"});
+    group("Gain_00",
+          {"Global", "ColorG1", "ColorR", "ColorB", "ColorG2", "Exposure", "V_Mirror", "AutoIris"});
   }
 
   OrvexWindow parent_ = 0;
@@ -139,6 +153,36 @@ TEST_F(GeometryExtremesTest, ExtremeStoredEntriesAndFormatsAreSurvivedFromTheSta
     std::snprintf(what, sizeof what, "TH %d Buf %d SubSample %d Color %d", s.geometry.TH, s.buf,
                   s.subSample, s.color);
     Acquire(handle, what);
+    EXPECT_EQ(Orvex_Release(handle), 1);
+  }
+}
+
+// Filter, gray and analog values straight from a settings file, never checked against their
+// ranges, through every output format, the preview with its automatic exposure included.
+TEST_F(GeometryExtremesTest, ExtremeStoredImageSettingsAreSurvived) {
+  for (const int32_t value : {INT_MIN, -1000, -1, 1000, 65535, INT_MAX}) {
+    StoreSettings(Geometry{}, 20, 0, 2, &value);
+    const CameraHandle handle = Orvex_Initialize(window_);
+    ASSERT_NE(handle, 0);
+    ASSERT_EQ(Orvex_SetWaitTime(handle, 0), 1);
+    int32_t ok = 0;
+    EXPECT_EQ(Orvex_GetGamma(handle, &ok), value);  // kept as stored
+    for (const int32_t bits : {8, 16, 24, 32, 48, 64}) {
+      SCOPED_TRACE(std::to_string(value) + " at " + std::to_string(bits) + " bits");
+      ASSERT_EQ(Orvex_SetColorMode(handle, bits), 1);
+      std::vector<uint8_t> frame(64 * 8 * 32);
+      EXPECT_EQ(Orvex_SnapShot(handle, frame.data(), static_cast<int32_t>(frame.size()), 0), 1);
+      ASSERT_EQ(Orvex_CallBackPreview(handle, window_, nullptr, 0, 0), 1);
+      int frames = 0;
+      uint32_t message = 0;
+      uintptr_t wParam = 0;
+      intptr_t lParam = 0;
+      while (frames < 3 && OrvexPlatform_GetMessage(window_, 10000, &message, &wParam, &lParam)) {
+        frames += message == FrameMessage && wParam != 0;
+      }
+      EXPECT_EQ(frames, 3);
+      EXPECT_EQ(Orvex_Close(handle), 1);
+    }
     EXPECT_EQ(Orvex_Release(handle), 1);
   }
 }
