@@ -79,7 +79,7 @@ std::optional<std::uint64_t> VirtualDevice::AwaitFrame(std::unique_lock<std::mut
         align = false;
       }
       if (Clock::now() < *nextDue_) {
-        // Woken early (a setting changed, an unplug, a read done): look again at everything.
+        // Woken early (a setting changed, or an unplug): look again at everything.
         if (wake_.wait_until(lock, *nextDue_) == std::cv_status::no_timeout) align = true;
         continue;
       }
