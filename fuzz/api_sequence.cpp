@@ -511,6 +511,10 @@ void PrepareProcess() {
   std::string pattern = (base / "orvex-fuzz-XXXXXX").string();
   if (::mkdtemp(pattern.data()) == nullptr) std::abort();
   process.dir = pattern;
+  std::atexit([] {
+    std::error_code ignored;
+    std::filesystem::remove_all(TheProcess().dir, ignored);
+  });
   ::setenv("XDG_CONFIG_HOME", pattern.c_str(), 1);
   process.application = OrvexPlatform_CreateWindow(0, 0, 0, 640, 480);
 }
