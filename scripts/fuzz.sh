@@ -12,9 +12,11 @@ scripts/install-deps.sh
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz --target orvex_api_fuzzer
 
-# The fuzzer adds what it learns to a working copy; the checked-in corpus stays as it is.
+# The fuzzer adds what it learns to a working copy, new for every run so that replaying what
+# earlier runs learnt does not eat the run's time; the checked-in corpus stays as it is.
 work=build/fuzz/corpus
 findings=build/fuzz/findings
+rm -rf "$work"
 mkdir -p "$work" "$findings"
 cp fuzz/corpus/* fuzz/regressions/* "$work"/ 2>/dev/null || true
 
