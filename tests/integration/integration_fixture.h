@@ -5,6 +5,7 @@
 #include <orvex/platform.h>
 #include <orvex/virtual_camera.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -15,7 +16,12 @@
 class IntegrationTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = (std::filesystem::temp_directory_path() / "orvex-test-XXXXXX").string();
+    // Memory-backed when there is one: every settings write syncs the file, and the disk is
+    // shared with other builds.
+    const std::filesystem::path base = access("/dev/shm", W_OK) == 0
+                                           ? std::filesystem::path("/dev/shm")
+                                           : std::filesystem::temp_directory_path();
+    std::string pattern = (base / "orvex-test-XXXXXX").string();
     ASSERT_NE(mkdtemp(pattern.data()), nullptr);
     configDir_ = pattern;
     setenv("XDG_CONFIG_HOME", configDir_.c_str(), 1);
