@@ -42,9 +42,12 @@ if(NOT ORVEX_WINDOWS)
   # The C++ interface and the frame messages of the preview need the message windows of
   # OrvexPlatform, so an application that links the camera library gets it too.
   target_link_libraries(OrvexSdk_QX218 INTERFACE $<INSTALL_INTERFACE:Orvex::Platform>)
+else()
+  # The C++ interface's message-only window.
+  target_link_libraries(OrvexSdk_QX218 INTERFACE $<INSTALL_INTERFACE:user32>)
 endif()
 
-list(FIND CMAKE_PLATFORM_IMPLICIT_LINK_DIRECTORIES "${CMAKE_INSTALL_FULL_LIBDIR}" orvex_system_libdir)
+list(FIND CMAKE_CXX_IMPLICIT_LINK_DIRECTORIES "${CMAKE_INSTALL_FULL_LIBDIR}" orvex_system_libdir)
 if(NOT ORVEX_WINDOWS AND orvex_system_libdir EQUAL -1)
   # The camera library finds its two companions beside it, the command finds all three.
   set_target_properties(${orvex_installed_libraries} PROPERTIES INSTALL_RPATH "$ORIGIN")

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Installs a build into a temporary prefix and uses it as an application developer would, in a
-# folder outside the source tree, with nothing of the build tree in any path:
-#   - every installed binary has its versioned SONAME and no RUNPATH but one from $ORIGIN;
+# Installs a build into a temporary prefix (or, with --deb, unpacks the Debian package into a
+# scratch root) and uses it as an application developer would, in a folder outside the source
+# tree, with nothing of the build tree in any path:
+#   - every installed binary has its versioned SONAME and no RUNPATH but one from $ORIGIN (none
+#     at all in the Debian package, whose libraries are in the system's library directory);
 #   - the installed snapshot.c builds with pkg-config (-Wall -Wextra -Werror) and runs;
 #   - the installed examples build with find_package(OrvexSdk), snapshot and callback_loop run;
 #   - a C++ program on orvex/orvex.hpp builds with find_package and with pkg-config, and runs;
@@ -19,6 +21,7 @@ while (($#)); do
     --cpp-program) cpp_program=$2 ;;
     --version) version=$2 ;;
     --python) python=$2 ;;
+    --deb) deb=$2 ;;
     *) echo "install_test: unknown argument $1" >&2; exit 2 ;;
   esac
   shift 2
@@ -37,11 +40,27 @@ fail() {
 }
 step() { echo "== $*"; }
 
-step "install into $prefix"
-cmake --install "$build" --config "$config" --prefix "$prefix" >"$work/install.log"
+if [[ -n ${deb:-} ]]; then
+  step "unpack $deb into $work/root"
+  dpkg-deb -x "$deb" "$work/root"
+  prefix=$work/root/usr
+else
+  step "install into $prefix"
+  cmake --install "$build" --config "$config" --prefix "$prefix" >"$work/install.log"
+fi
 libdir=$(dirname "$(find "$prefix" -name 'libOrvexSdk_QX218.so' | head -n 1)")
 [[ -d $libdir ]] || fail "no libOrvexSdk_QX218.so installed"
 major=${version%%.*}
+run_env=()
+orvex_pc=(pkg-config)
+link_extra=()
+if [[ -n ${deb:-} ]]; then
+  # The package's binaries and the linker look for the libraries in the system's library
+  # directory, and its pkg-config files name /usr: here all of that is in the scratch root.
+  run_env=(env "LD_LIBRARY_PATH=$libdir")
+  orvex_pc=(pkg-config "--define-variable=prefix=$prefix")
+  link_extra=("-Wl,-rpath-link,$libdir")
+fi
 
 step "SONAMEs and RUNPATHs"
 for name in OrvexSdk_QX218 OrvexVirtualCamera OrvexPlatform; do
@@ -53,7 +72,8 @@ done
 while IFS= read -r -d '' file; do
   if [[ $(head -c 4 "$file" | od -An -c | tr -d ' ') == 177ELF ]]; then
     runpath=$(readelf -d "$file" | sed -n 's/.*(\(RUNPATH\|RPATH\)).*\[\(.*\)\]/\2/p')
-    [[ -z $runpath || $runpath == '$ORIGIN'* ]] || fail "$file has the search path '$runpath'"
+    [[ -z $runpath || ($runpath == '$ORIGIN'* && -z ${deb:-}) ]] ||
+      fail "$file has the search path '$runpath'"
   elif grep -q "$build" "$file"; then
     fail "$file names the build tree"
   fi
@@ -64,13 +84,15 @@ app=$work/app
 mkdir -p "$app"
 cp "$prefix"/share/doc/orvex-sdk/examples/snapshot.c "$cpp_program" "$app"/
 export PKG_CONFIG_PATH=$libdir/pkgconfig
-[[ $(pkg-config --modversion orvex-sdk) == "$version" ]] || fail "orvex-sdk.pc is not version $version"
+[[ $("${orvex_pc[@]}" --modversion orvex-sdk) == "$version" ]] ||
+  fail "orvex-sdk.pc is not version $version"
 # shellcheck disable=SC2046 # the flags are words
-"$cc" -std=c11 -Wall -Wextra -Werror -o "$app/snapshot" "$app/snapshot.c" \
-  $(pkg-config --cflags --libs orvex-sdk libpng)
+"$cc" -std=c11 -Wall -Wextra -Werror "${link_extra[@]}" -o "$app/snapshot" "$app/snapshot.c" \
+  $("${orvex_pc[@]}" --cflags --libs orvex-sdk) $(pkg-config --cflags --libs libpng)
 # shellcheck disable=SC2046
-"$cxx" -std=c++17 -Wall -Wextra -Werror -o "$app/cpp_snapshot" "$app/cpp_snapshot.cpp" \
-  $(pkg-config --cflags --libs orvex-sdk)
+"$cxx" -std=c++17 -Wall -Wextra -Werror "${link_extra[@]}" -o "$app/cpp_snapshot" \
+  "$app/cpp_snapshot.cpp" \
+  $("${orvex_pc[@]}" --cflags --libs orvex-sdk)
 LD_LIBRARY_PATH=$libdir "$app/snapshot" "$app/frame.png" 640 480 | tee "$work/out"
 grep -q "frame.png: 640 x 480" "$work/out" || fail "snapshot built with pkg-config took no frame"
 [[ $(head -c 8 "$app/frame.png" | od -An -tx1 | tr -d ' ') == 89504e470d0a1a0a ]] ||
@@ -87,9 +109,9 @@ cmake -S "$work/examples" -B "$work/examples/build" -G "$generator" -DCMAKE_BUIL
   { cat "$work/configure.log"; fail "the examples' project does not configure"; }
 cmake --build "$work/examples/build" >"$work/build.log" ||
   { cat "$work/build.log"; fail "the examples do not build against the installation"; }
-"$work/examples/build/snapshot" "$work/examples/frame.png" 320 240 | tee "$work/out"
+"${run_env[@]}" "$work/examples/build/snapshot" "$work/examples/frame.png" 320 240 | tee "$work/out"
 grep -q "frame.png: 320 x 240" "$work/out" || fail "snapshot built with find_package took no frame"
-"$work/examples/build/callback_loop" 10 | tee "$work/out"
+"${run_env[@]}" "$work/examples/build/callback_loop" 10 | tee "$work/out"
 grep -q "10 frames" "$work/out" || fail "callback_loop built with find_package took no frames"
 
 step "a C++ program with find_package(OrvexSdk)"
@@ -108,12 +130,12 @@ cmake -S "$work/cpp" -B "$work/cpp/build" -G "$generator" -DCMAKE_CXX_COMPILER="
   { cat "$work/configure.log"; fail "the C++ project does not configure"; }
 cmake --build "$work/cpp/build" >"$work/build.log" ||
   { cat "$work/build.log"; fail "the C++ program does not build with find_package"; }
-"$work/cpp/build/cpp_snapshot" | tee "$work/out"
+"${run_env[@]}" "$work/cpp/build/cpp_snapshot" | tee "$work/out"
 grep -q "^640 x 480" "$work/out" || fail "the C++ program built with find_package took no frame"
 
 if [[ -x $prefix/bin/orvex ]]; then
   step "the orvex command"
-  "$prefix/bin/orvex" info | tee "$work/out"
+  "${run_env[@]}" "$prefix/bin/orvex" info | tee "$work/out"
   grep -q "version $version " "$work/out" || fail "orvex info does not give version $version"
 fi
 
