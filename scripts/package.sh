@@ -104,5 +104,5 @@ grep -q "share/doc/orvex-sdk/html/index.html" "$work/listing" || fail "the refer
 tests/install/install_test.sh --deb "$deb" --build "$PWD/$build" --config RelWithDebInfo \
   --cc "$(command -v cc)" --cxx "$(command -v c++)" --generator Ninja \
   --cpp-program tests/install/cpp_snapshot.cpp --version "$version" \
-  --python "$(command -v /usr/bin/python3 || true)"
+  --python "$(command -v /usr/bin/python3 || true)" --reference docs/index.md
 echo "OK: $deb ($(du -k "$deb" | cut -f1) kB, $(wc -l <"$work/listing") files)"

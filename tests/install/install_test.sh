@@ -4,7 +4,8 @@
 # tree, with nothing of the build tree in any path:
 #   - every installed binary has its versioned SONAME and no RUNPATH but one from $ORIGIN (none
 #     at all in the Debian package, whose libraries are in the system's library directory);
-#   - the installed snapshot.c builds with pkg-config (-Wall -Wextra -Werror) and runs;
+#   - the installed snapshot.c and the reference's first program (docs/index.md) build with
+#     pkg-config (-Wall -Wextra -Werror) and run;
 #   - the installed examples build with find_package(OrvexSdk), snapshot and callback_loop run;
 #   - a C++ program on orvex/orvex.hpp builds with find_package and with pkg-config, and runs;
 #   - the orvex command and the Python package run from the prefix.
@@ -22,6 +23,7 @@ while (($#)); do
     --version) version=$2 ;;
     --python) python=$2 ;;
     --deb) deb=$2 ;;
+    --reference) reference=$2 ;;
     *) echo "install_test: unknown argument $1" >&2; exit 2 ;;
   esac
   shift 2
@@ -99,6 +101,13 @@ grep -q "frame.png: 640 x 480" "$work/out" || fail "snapshot built with pkg-conf
   fail "snapshot wrote no PNG"
 LD_LIBRARY_PATH=$libdir "$app/cpp_snapshot" | tee "$work/out"
 grep -q "^640 x 480" "$work/out" || fail "the C++ program built with pkg-config took no frame"
+# The reference's first page opens with a whole C program: the first C block.
+awk '/^~~~\{\.c\}/ {inside = 1; next} inside && /^~~~/ {exit} inside' "$reference" >"$app/frame.c"
+# shellcheck disable=SC2046
+"$cc" -std=c11 -Wall -Wextra -Werror "${link_extra[@]}" -o "$app/frame" "$app/frame.c" \
+  $("${orvex_pc[@]}" --cflags --libs orvex-sdk)
+LD_LIBRARY_PATH=$libdir "$app/frame" | tee "$work/out"
+grep -q "^middle: " "$work/out" || fail "the reference's first program took no frame"
 unset PKG_CONFIG_PATH
 
 step "the installed examples with find_package(OrvexSdk)"
