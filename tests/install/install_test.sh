@@ -74,6 +74,7 @@ done
 while IFS= read -r -d '' file; do
   if [[ $(head -c 4 "$file" | od -An -c | tr -d ' ') == 177ELF ]]; then
     runpath=$(readelf -d "$file" | sed -n 's/.*(\(RUNPATH\|RPATH\)).*\[\(.*\)\]/\2/p')
+    # shellcheck disable=SC2016 # the loader's own $ORIGIN, not a shell variable
     [[ -z $runpath || ($runpath == '$ORIGIN'* && -z ${deb:-}) ]] ||
       fail "$file has the search path '$runpath'"
   elif grep -q "$build" "$file"; then
