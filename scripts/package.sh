@@ -31,6 +31,15 @@ check_listing() {
   ((ok))
 }
 
+# cpack stages the files below the folder it writes to: a folder of its own keeps the staged
+# copies out of the build tree, where they would be found beside the built ones.
+make_package() {
+  local build=$1 generator=$2 name=$3
+  (cd "$build" && cpack -G "$generator" -B "$work/cpack" >/dev/null)
+  [[ -f $work/cpack/$name ]] || fail "cpack made no $name"
+  mv "$work/cpack/$name" "$build/"
+}
+
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 version=$(sed -nE 's/^project\(OrvexSdk_QX218 VERSION ([0-9.]+).*/\1/p' CMakeLists.txt)
@@ -38,9 +47,8 @@ version=$(sed -nE 's/^project\(OrvexSdk_QX218 VERSION ([0-9.]+).*/\1/p' CMakeLis
 if [[ $what == windows ]]; then
   build=build/windows
   [[ -f $build/CPackConfig.cmake ]] || fail "no $build: run .ci/windows.sh first"
-  (cd "$build" && cpack -G ZIP >/dev/null)
+  make_package "$build" ZIP "orvex-sdk-$version-win32.zip"
   zip=$build/orvex-sdk-$version-win32.zip
-  [[ -f $zip ]] || fail "cpack made no $zip"
   top=orvex-sdk-$version-win32
   cmake -E tar tf "$zip" | grep -v '/$' | sort >"$work/listing"
   cat >"$work/expected" <<EOF
@@ -66,10 +74,9 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTAL
   -DORVEX_BUILD_TESTS=OFF -DORVEX_BUILD_BENCHMARKS=OFF >/dev/null
 cmake --build "$build" --parallel "$jobs"
 cmake --build "$build" --target docs
-(cd "$build" && cpack -G DEB >/dev/null)  # stripped
 arch=$(dpkg --print-architecture)
+make_package "$build" DEB "orvex-sdk_${version}_$arch.deb"  # stripped
 deb=$build/orvex-sdk_${version}_$arch.deb
-[[ -f $deb ]] || fail "cpack made no $deb"
 
 dpkg-deb -I "$deb" | tee "$work/info"
 for field in "Package: orvex-sdk" "Version: $version" "Architecture: $arch"; do
