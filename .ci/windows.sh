@@ -47,3 +47,5 @@ if [[ -z $import_lib ]]; then
   exit 1
 fi
 echo "OK: $dll, import library $import_lib"
+
+scripts/package.sh windows  # the zip of the DLL, its import library and the headers

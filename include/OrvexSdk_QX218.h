@@ -128,7 +128,8 @@ ORVEX_API int32_t ORVEX_CALL Orvex_Release(CameraHandle handle);
 /** Takes the newest recorded error code off the handle's queue of 20 (a stack: newest first,
     the oldest dropped beyond 20); 0 when none is left. Names: OrvexError_Name. */
 ORVEX_API int32_t ORVEX_CALL Orvex_GetLastError(CameraHandle handle);
-/** Always 2032896 (0x001F0500: 31 in the high half, 1280 in the low half). */
+/** Always 2032896 (0x001F0500): version 31.5, the major version in the high half, the minor
+    one in bits 8 to 15 (a release number would take bits 0 to 7). */
 ORVEX_API int32_t ORVEX_CALL Orvex_GetDllVersion(void);
 
 /** @} */

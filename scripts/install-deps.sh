@@ -9,6 +9,7 @@ packages=(
   libpng-dev libx11-dev libxext-dev xvfb xauth
   doxygen python3 python3-numpy python3-pytest python3-xlib python3-pip python3-venv
   clang libclang-rt-14-dev
+  dpkg-dev file
 )
 if [[ "${ORVEX_WITH_WINDOWS:-1}" == 1 ]]; then
   packages+=(g++-mingw-w64-i686)
