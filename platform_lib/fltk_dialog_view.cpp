@@ -236,7 +236,14 @@ ScreenDialog::ScreenDialog(const OrvexDialogTemplate& dialogTemplate, const Wind
 
 ScreenDialog::~ScreenDialog() {
   Display* display = x11::SeatDisplay();
-  if (const ::Window xid = fl_xid(window_.get())) DialogsByWindow().erase(xid);
+  if (const ::Window xid = fl_xid(window_.get())) {
+    DialogsByWindow().erase(xid);
+    // The keyboard goes back to the owner, as it came from there.
+    ::Window focus = 0;
+    int revert = 0;
+    XGetInputFocus(display, &focus, &revert);
+    if (focus == xid && owner_ != 0) XSetInputFocus(display, owner_, RevertToParent, CurrentTime);
+  }
   window_.reset();
   if (cover_ != 0) {
     DialogsByCover().erase(cover_);

@@ -13,6 +13,9 @@ namespace orvex::headless::fltk {
 namespace {
 
 constexpr int kThumbWidth = 11;
+// Outlines of check boxes, radio buttons and trackbar thumbs, taking input or not.
+const Fl_Color kOutline = fl_rgb_color(0x70, 0x70, 0x70);
+const Fl_Color kInactiveOutline = fl_rgb_color(0xB0, 0xB0, 0xB0);
 constexpr int kTickLength = 3;
 constexpr double kRepeatDelay = 0.4;
 constexpr double kRepeatInterval = 0.05;
@@ -120,7 +123,7 @@ void ToggleButton::draw() {
   if (round_) {
     fl_color(fill);
     fl_pie(left, top, size, size, 0, 360);
-    fl_color(enabled ? FL_DARK3 : FL_DARK1);
+    fl_color(enabled ? kOutline : kInactiveOutline);
     fl_arc(left, top, size, size, 0, 360);
     if (value() != 0) {
       const int dot = std::max(3, size / 2 - 1);
@@ -130,7 +133,7 @@ void ToggleButton::draw() {
   } else {
     fl_color(fill);
     fl_rectf(left, top, size, size);
-    fl_color(enabled ? FL_DARK3 : FL_DARK1);
+    fl_color(enabled ? kOutline : kInactiveOutline);
     fl_rect(left, top, size, size);
     if (value() != 0) {
       fl_color(ink);
@@ -393,7 +396,7 @@ void Trackbar::draw() {
   const int channelWidth = ChannelRight() - ChannelLeft() + 5;
   fl_color(FL_BACKGROUND2_COLOR);
   fl_rectf(channelLeft, middle - 2, channelWidth, 4);
-  fl_color(FL_DARK2);
+  fl_color(kInactiveOutline);
   fl_rect(channelLeft, middle - 2, channelWidth, 4);
   // Tick marks below the thumb: both ends and every tick frequency from the minimum.
   fl_color(enabled ? FL_FOREGROUND_COLOR : fl_inactive(FL_FOREGROUND_COLOR));
@@ -419,7 +422,7 @@ void Trackbar::draw() {
   fl_color(enabled ? FL_LIGHT1 : FL_BACKGROUND_COLOR);
   fl_polygon(left, top, right, top, right, bottom - tip, centre, bottom);
   fl_polygon(left, top, centre, bottom, left, bottom - tip);
-  fl_color(enabled ? FL_DARK3 : FL_DARK2);
+  fl_color(enabled ? kOutline : kInactiveOutline);
   fl_begin_loop();
   fl_vertex(left, top);
   fl_vertex(right, top);
