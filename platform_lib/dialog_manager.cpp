@@ -245,7 +245,11 @@ bool DialogScreenBox(OrvexWindow window, std::optional<std::int32_t> id, Box* bo
         found = HeadlessBox(table, window, id);
       }
     }
-    if (view) found = id ? view->ItemBox(window, *id) : view->WindowBox(window);
+    if (view) {
+      // Windows moved or shown from another thread are where the model says.
+      ShowModelsOfThisThread();
+      found = id ? view->ItemBox(window, *id) : view->WindowBox(window);
+    }
     if (!found) return false;
     *box = *found;
     return true;

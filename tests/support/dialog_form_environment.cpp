@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <orvex/platform.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <string_view>
 
@@ -15,8 +16,17 @@ class DialogFormEnvironment final : public ::testing::Environment {
   void SetUp() override {
     const char* form = std::getenv("ORVEX_TEST_DIALOGS");
     if (form != nullptr && std::string_view(form) == "screen") {
-      ASSERT_EQ(OrvexPlatform_GetDialogsOnScreen(), 1)
-          << "the dialogs cannot be drawn: no X display answers at $DISPLAY";
+      const char* display = std::getenv("DISPLAY");
+      if (display == nullptr || *display == '\0') {
+        // Skipping here leaves GoogleTest reporting the tests as passed; the line tells ctest.
+        std::printf("[  SKIPPED ] no X display: set DISPLAY (CI runs these tests under Xvfb)\n");
+        GTEST_SKIP();
+      }
+      // A failed assertion here would only skip the tests: the run fails outright instead.
+      if (OrvexPlatform_GetDialogsOnScreen() != 1) {
+        std::fprintf(stderr, "the dialogs cannot be drawn: no X display answers at %s\n", display);
+        std::exit(1);
+      }
     } else {
       OrvexPlatform_SetDialogsOnScreen(0);
       ASSERT_EQ(OrvexPlatform_GetDialogsOnScreen(), 0);
