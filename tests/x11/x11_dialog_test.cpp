@@ -50,9 +50,10 @@ Rect ItemRect(OrvexWindow window, int32_t id) {
 // A dialog opened by its function on a thread of its own, which may end by itself.
 class Running {
  public:
-  explicit Running(std::function<int()> run) {
+  // `open`: a dialog open already, which the new one is not.
+  explicit Running(std::function<int()> run, OrvexWindow open = 0) {
     result_ = std::async(std::launch::async, std::move(run));
-    window = OrvexPlatform_WaitForDialog(10000);
+    WaitUntil([&] { return (window = OrvexPlatform_WaitForDialog(10000)) != open; });
   }
   ~Running() {
     if (!result_.valid()) return;
@@ -239,7 +240,7 @@ TEST_F(X11DialogTest, ADialogOnAnotherThreadIsHeadlessWhileOneIsDrawn) {
   ASSERT_NE(drawn.window, 0u);
   ASSERT_TRUE(WaitUntil([&] { return DrawnDialogs(app.get()) == 1; }));
   {
-    Running headless([&] { return RunAnalogDialog(second, host, 0); });
+    Running headless([&] { return RunAnalogDialog(second, host, 0); }, drawn.window);
     ASSERT_NE(headless.window, 0u);
     ASSERT_NE(headless.window, drawn.window);
     EXPECT_EQ(OrvexPlatform_MoveTrackbar(headless.Page(), kExposure.trackbar, 77), 1);
