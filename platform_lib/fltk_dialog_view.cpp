@@ -175,6 +175,8 @@ class ScreenDialog final : public DialogView {
   Fl_Widget* TabWidget(std::int32_t tabId);
 
   std::vector<Place> Places();
+  static std::pair<std::size_t, std::size_t> GroupAround(const std::vector<Place>& all,
+                                                         std::size_t at);
   bool IsStop(const Place& place, const std::vector<Place>& all, std::size_t at) const;
   std::optional<std::size_t> FocusedPlace(const std::vector<Place>& places) const;
   void Focus(const Place& place);
@@ -598,6 +600,24 @@ std::vector<ScreenDialog::Place> ScreenDialog::Places() {
 
 // Whether the keyboard may rest on the control: it can be reached and takes input; of a group
 // of radio buttons only the checked one, or the first when none is.
+// The group of controls (of one window) that the control at `at` belongs to: from the nearest
+// control at or before it that starts a group up to the next one that does, [first, end).
+std::pair<std::size_t, std::size_t> ScreenDialog::GroupAround(const std::vector<Place>& all,
+                                                              std::size_t at) {
+  const Surface* surface = all[at].surface;
+  std::size_t first = at;
+  while (first > 0 && all[first - 1].surface == surface &&
+         (all[first].control().style & ORVEX_CONTROL_GROUP) == 0) {
+    --first;
+  }
+  std::size_t end = first + 1;
+  while (end < all.size() && all[end].surface == surface &&
+         (all[end].control().style & ORVEX_CONTROL_GROUP) == 0) {
+    ++end;
+  }
+  return {first, end};
+}
+
 bool ScreenDialog::IsStop(const Place& place, const std::vector<Place>& all, std::size_t at) const {
   const Control& control = place.control();
   if (!control.enabled || !control.visible) return false;
@@ -612,13 +632,8 @@ bool ScreenDialog::IsStop(const Place& place, const std::vector<Place>& all, std
       return true;
     case ORVEX_CONTROL_RADIO_BUTTON: {
       if (control.checked) return true;
-      std::size_t first = at;
-      while (first > 0 && all[first - 1].surface == place.surface &&
-             (all[first].control().style & ORVEX_CONTROL_GROUP) == 0) {
-        --first;
-      }
-      for (std::size_t i = first; i < all.size() && all[i].surface == place.surface; ++i) {
-        if (i != first && (all[i].control().style & ORVEX_CONTROL_GROUP) != 0) break;
+      const auto [first, end] = GroupAround(all, at);
+      for (std::size_t i = first; i < end; ++i) {
         if (all[i].control().kind == ORVEX_CONTROL_RADIO_BUTTON && all[i].control().checked) {
           return false;
         }
@@ -680,15 +695,9 @@ bool ScreenDialog::MoveInRadioGroup(int step) {
   const std::vector<Place> places = Places();
   const std::optional<std::size_t> focused = FocusedPlace(places);
   if (!focused || places[*focused].control().kind != ORVEX_CONTROL_RADIO_BUTTON) return false;
-  const Surface* surface = places[*focused].surface;
-  std::size_t first = *focused;
-  while (first > 0 && places[first - 1].surface == surface &&
-         (places[first].control().style & ORVEX_CONTROL_GROUP) == 0) {
-    --first;
-  }
+  const auto [first, end] = GroupAround(places, *focused);
   std::vector<std::size_t> group;
-  for (std::size_t i = first; i < places.size() && places[i].surface == surface; ++i) {
-    if (i != first && (places[i].control().style & ORVEX_CONTROL_GROUP) != 0) break;
+  for (std::size_t i = first; i < end; ++i) {
     const Control& control = places[i].control();
     if (control.kind == ORVEX_CONTROL_RADIO_BUTTON && control.enabled && control.visible) {
       group.push_back(i);
