@@ -138,6 +138,41 @@ TEST_F(X11DialogTest, TheKeyboardWorksAsInADialogBox) {
   EXPECT_EQ(camera.format.Color, 3);
 }
 
+TEST_F(X11DialogTest, PagesFollowTheirTabInTheKeyboardsOrderAndMnemonicsTakeTurns) {
+  const SliderRow& brightness = kImageFilterRows[0];
+  camera.format.Color = 3;
+  camera.image.Gamma = 100;
+  camera.image.G_Gain = 100;
+  camera.image.BayerMode = 0;
+  Running dialog([this] { return RunImageDialog(camera, host, 0); });
+  const OrvexWindow page = dialog.Page();
+  ASSERT_NE(page, 0u);
+  // The keyboard starts on the tab control; Tab goes on into the page, to its first trackbar.
+  ASSERT_TRUE(Xdotool("key Tab Right Right"));
+  ASSERT_TRUE(WaitUntil([&] { return TrackbarPosition(page, brightness.trackbar) == 2; }));
+  EXPECT_EQ(camera.image.Brightness, 2);
+  // "&G Gain" and "&Gamma" share a letter: the first press reaches G Gain, the second Gamma.
+  ASSERT_TRUE(Xdotool("key alt+g alt+g End"));
+  ASSERT_TRUE(WaitUntil([&] { return TrackbarPosition(page, kGamma.trackbar) == 200; }));
+  EXPECT_EQ(TrackbarPosition(page, kImageFilterRows[6].trackbar), 100);
+  // The upper arrow of an up-down steps its row.
+  const Rect upDown = ItemRect(page, brightness.upDown);
+  ASSERT_TRUE(Xdotool("mousemove --sync " + At(upDown.CentreX(), upDown.y + upDown.height / 4) +
+                      " click 1"));
+  ASSERT_TRUE(WaitUntil([&] { return ItemText(page, brightness.edit) == "3"; }));
+  EXPECT_EQ(camera.image.Brightness, 3);
+  // The arrow keys move along a group of radio buttons, checking as they go.
+  const Rect radio = ItemRect(page, kRadiosBayerMode[0]);
+  ASSERT_TRUE(
+      Xdotool("mousemove --sync " + At(radio.x + 5, radio.CentreY()) + " click 1 key Right"));
+  ASSERT_TRUE(
+      WaitUntil([&] { return OrvexPlatform_IsItemChecked(page, kRadiosBayerMode[1]) == 1; }));
+  EXPECT_EQ(OrvexPlatform_IsItemChecked(page, kRadiosBayerMode[0]), 0);
+  EXPECT_EQ(camera.image.BayerMode, 1);
+  EXPECT_EQ(OrvexPlatform_ClickItem(dialog.window, kButtonCancel), 1);
+  EXPECT_EQ(dialog.Ended(), 1);
+}
+
 TEST_F(X11DialogTest, DigitsOnlyEditsMnemonicsAndEscape) {
   camera.SetRegister(kExposureRegister, 120);
   Running dialog([this] { return RunAnalogDialog(camera, host, 0); });
