@@ -521,20 +521,23 @@ void ScreenDialog::Present() {
     DialogsByCover()[cover_] = this;
   }
 
-  window_->show();
-  const ::Window xid = fl_xid(window_.get());
-  DialogsByWindow()[xid] = this;
-  if (owner_ != 0) XSetTransientForHint(display, xid, owner_);
+  // FLTK makes and maps the window in one go. What a window manager reads when it takes the
+  // window on follows the map request in the same buffer, with no round trip in between, so the
+  // server has it before the manager can ask: the atoms are asked for first.
   const Atom state = XInternAtom(display, "_NET_WM_STATE", False);
   const Atom modal = XInternAtom(display, "_NET_WM_STATE_MODAL", False);
-  XChangeProperty(display, xid, state, XA_ATOM, 32, PropModeAppend,
-                  reinterpret_cast<const unsigned char*>(&modal), 1);
   const Atom type = XInternAtom(display, "_NET_WM_WINDOW_TYPE", False);
   const Atom dialogType = XInternAtom(display, "_NET_WM_WINDOW_TYPE_DIALOG", False);
+  window_->show();
+  const ::Window xid = fl_xid(window_.get());
+  if (owner_ != 0) XSetTransientForHint(display, xid, owner_);
+  XChangeProperty(display, xid, state, XA_ATOM, 32, PropModeAppend,
+                  reinterpret_cast<const unsigned char*>(&modal), 1);
   XChangeProperty(display, xid, type, XA_ATOM, 32, PropModeReplace,
                   reinterpret_cast<const unsigned char*>(&dialogType), 1);
-  FocusFirst();
   XFlush(display);
+  DialogsByWindow()[xid] = this;
+  FocusFirst();
 }
 
 void ScreenDialog::Mapped() {
