@@ -7,6 +7,10 @@ packages=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libpng-dev libx11-dev libxext-dev xvfb xauth
+  # Dialogs on an X display: FLTK's static archive and what it draws with, a font with Japanese
+  # glyphs (without one, drawn dialogs are English), and xdotool for the tests' pointer.
+  libfltk1.3-dev libxft-dev libfontconfig-dev libxrender-dev libxfixes-dev libxcursor-dev
+  libxinerama-dev fonts-ipafont-gothic xdotool
   doxygen python3 python3-numpy python3-pytest python3-xlib python3-pip python3-venv
   clang libclang-rt-14-dev
   dpkg-dev file
