@@ -169,6 +169,10 @@ using namespace orvex::headless;
 
 extern "C" {
 
+int32_t OrvexPlatform_AreDialogsVisible(void) {
+  return 0;
+}
+
 intptr_t OrvexPlatform_DialogBox(const OrvexDialogTemplate* dialogTemplate, OrvexWindow owner,
                                  OrvexDialogProc procedure, void* context) {
   try {

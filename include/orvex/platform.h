@@ -202,6 +202,11 @@ typedef void (*OrvexDialogProc)(OrvexWindow window, int32_t event, int32_t itemI
    any thread) when the dialog went before it could run, so that the context can be freed. */
 typedef void (*OrvexDialogTask)(void* context, int32_t run);
 
+/** 1 when a dialog made here is shown on a screen, where a person sees it and works it; 0 when
+   dialogs have no picture, as in this headless form, where only the automation API below can
+   work them. An application asks this before it opens a dialog for a person. */
+int32_t OrvexPlatform_AreDialogsVisible(void);
+
 /** Makes a modal dialog, sends it INIT and then carries out what reaches it, on the calling
    thread, until OrvexPlatform_EndDialog; owner (0 for none; an X window id is accepted and left
    alone) is disabled meanwhile and enabled again afterwards. Returns the result given to
