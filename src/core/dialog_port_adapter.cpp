@@ -107,12 +107,10 @@ void DialogPortAdapter::SetImageDialog(ImageDialogView* view) {
 }
 
 void DialogPortAdapter::WaitForFrameInProgress() {
-  // The views are loaded only while a frame's measurements are carried out, and every frame
-  // (preview or snapshot) goes through the pipeline under the frame lock. Once the lock has been
-  // taken after a view was cleared, a frame that loaded the old view has finished with it and
-  // every later frame finds it cleared, so the dialog may go. The preview thread never waits for
-  // a dialog while it holds the lock (the views post to the dialog's thread), so this cannot
-  // wait on itself.
+  // Every frame, preview or snapshot, runs the pipeline and loads the views under the frame
+  // lock: taken once after a view was cleared, it lets through only frames that find it
+  // cleared. It is never held while waiting for a dialog (the views post), so this cannot
+  // deadlock with the dialog's thread.
   std::lock_guard<std::mutex> frame(context_.Acquisition().FrameMutex());
 }
 
