@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "base/double_precision.h"
 #include "core/camera_context.h"
 #include "imaging/bayer/balance.h"
 #include "imaging/image_buffer.h"
@@ -68,50 +69,17 @@ std::int32_t TruncateToInt32(double v) {
   return static_cast<std::int32_t>(v);
 }
 
-namespace default_unit {
+namespace arithmetic {
 #include "imaging/bayer/balance_arithmetic.inc"
-}  // namespace default_unit
-
-#if defined(__GNUC__) && !defined(__clang__) && defined(__i386__)
-#pragma GCC push_options
-#pragma GCC target("sse2,fpmath=sse")
-namespace sse_unit {
-#include "imaging/bayer/balance_arithmetic.inc"
-}  // namespace sse_unit
-#pragma GCC pop_options
-
-bool SseDoubles() {
-  static const bool available = [] {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("sse2") != 0;
-  }();
-  return available;
-}
+}  // namespace arithmetic
 
 void GrayGains(const PositionSums& s, GrayCorrectionRecord* record) {
-  if (SseDoubles()) {
-    sse_unit::GrayGainsFromSums(s, record);
-  } else {
-    default_unit::GrayGainsFromSums(s, record);
-  }
+  WithDoublePrecision([&] { arithmetic::GrayGainsFromSums(s, record); });
 }
 void WhiteBalance(const std::uint32_t sum[3], const std::uint32_t count[3],
                   WhiteBalanceRecord* record) {
-  if (SseDoubles()) {
-    sse_unit::WhiteBalanceFromSums(sum, count, record);
-  } else {
-    default_unit::WhiteBalanceFromSums(sum, count, record);
-  }
+  WithDoublePrecision([&] { arithmetic::WhiteBalanceFromSums(sum, count, record); });
 }
-#else
-void GrayGains(const PositionSums& s, GrayCorrectionRecord* record) {
-  default_unit::GrayGainsFromSums(s, record);
-}
-void WhiteBalance(const std::uint32_t sum[3], const std::uint32_t count[3],
-                  WhiteBalanceRecord* record) {
-  default_unit::WhiteBalanceFromSums(sum, count, record);
-}
-#endif
 
 SampleGrid GridOf(const std::uint8_t* pixels, const std::int32_t* region, std::int32_t bytes,
                   std::int32_t stride, std::int32_t bayerMode) {
