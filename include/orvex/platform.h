@@ -13,9 +13,15 @@
 
 #include <stdint.h>
 
+/* The same window type as OrvexSdk_QX218.h: a window handle on Windows. */
 #ifndef ORVEX_WINDOW_DEFINED
 #define ORVEX_WINDOW_DEFINED
+#if defined(_WIN32)
+#include <windows.h>
+typedef HWND OrvexWindow;
+#else
 typedef uintptr_t OrvexWindow;
+#endif
 #endif
 
 #ifdef __cplusplus
