@@ -21,6 +21,17 @@ HINSTANCE ThisModule() {
 // making it.
 WindowThread* running = nullptr;
 
+// Frees the picture's bitmap and device context.
+void ReleasePicture(Window& window) {
+  if (window.pictureDc == nullptr) return;
+  SelectObject(window.pictureDc, window.previousBitmap);
+  DeleteObject(window.picture);
+  DeleteDC(window.pictureDc);
+  window.pictureDc = nullptr;
+  window.picture = nullptr;
+  window.pixels = nullptr;
+}
+
 std::uint32_t Bgrx(std::uint8_t blue, std::uint8_t green, std::uint8_t red) {
   return std::uint32_t{blue} | std::uint32_t{green} << 8 | std::uint32_t{red} << 16;
 }
@@ -179,14 +190,7 @@ void WindowThread::Forget(HWND handle) {
   window.destroyed = true;
   window.queue.clear();
   window.posted.notify_all();
-  if (window.pictureDc != nullptr) {
-    SelectObject(window.pictureDc, window.previousBitmap);
-    DeleteObject(window.picture);
-    DeleteDC(window.pictureDc);
-    window.pictureDc = nullptr;
-    window.picture = nullptr;
-    window.pixels = nullptr;
-  }
+  ReleasePicture(window);
   windows_.erase(found);
 }
 
@@ -226,11 +230,7 @@ void WindowThread::Resize(Window& window, int width, int height) {
                   static_cast<std::size_t>(keepWidth) * 4);
     }
   }
-  if (window.pictureDc != nullptr) {
-    SelectObject(window.pictureDc, window.previousBitmap);
-    DeleteObject(window.picture);
-    DeleteDC(window.pictureDc);
-  }
+  ReleasePicture(window);
   window.pictureDc = dc;
   window.picture = bitmap;
   window.previousBitmap = bitmap != nullptr ? SelectObject(dc, bitmap) : nullptr;
