@@ -17,10 +17,17 @@
 
 #include <stdint.h>
 
+/* The same window type as OrvexSdk_QX218.h: a window handle on Windows. */
 #ifndef ORVEX_WINDOW_DEFINED
 #define ORVEX_WINDOW_DEFINED
-/** A window: one of this library, or an X window id (as in OrvexSdk_QX218.h). */
+/** A window: one of this library, or an X window id (as in OrvexSdk_QX218.h); an HWND on
+   Windows. */
+#if defined(_WIN32)
+#include <windows.h>
+typedef HWND OrvexWindow;
+#else
 typedef uintptr_t OrvexWindow;
+#endif
 #endif
 
 #ifdef __cplusplus

@@ -144,7 +144,7 @@ TEST_F(ExportsTest, StatusStubsAndUnsupportedExports) {
 
 TEST_F(ExportsTest, ErrorsArePostedToTheNotifyWindowOncePerCode) {
   constexpr platform::WindowHandle kNotify = 0x1234;
-  const CameraHandle handle = Orvex_Initialize(kNotify);
+  const CameraHandle handle = Orvex_Initialize(reinterpret_cast<OrvexWindow>(kNotify));
   for (int i = 0; i < 21; ++i) Orvex_Trigger(handle);
   const auto messages = windows.Messages();
   ASSERT_EQ(messages.size(), 21u);
