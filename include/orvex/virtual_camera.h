@@ -13,8 +13,9 @@
  *   pipe 0  64-byte command packets to the camera (the output buffer holds the packet);
  *   pipe 1  64-byte reply packets from the camera into the output buffer;
  *   pipe 2  frame data from the camera into the output buffer (one frame a request).
- * Requests on each pipe of a camera are carried out one at a time, in order; a frame read that
- * waits for its frame does not hold up pipes 0 and 1.
+ * Requests on each pipe of a camera are carried out one at a time, in the order they arrive, on
+ * whichever handles they come; a frame read that waits for its frame does not hold up pipes 0
+ * and 1.
  *
  * The camera. Command packets are 64 bytes, byte 0 the opcode:
  *   0x02 stream request (counted, otherwise no effect: frames are read the same with or without)
@@ -44,6 +45,8 @@
  *
  * Pacing. By default frames come at a steady rhythm of max(33.3 ms, bytes / 40 MB/s) (about 30
  * frames a second for 8-bit full frames, 15 for 16-bit); a read waits for the next frame due.
+ * Every read waiting when a frame falls due receives that frame, so readers on several handles
+ * of one camera each get every frame and none waits longer than one frame for another.
  *
  * At load the library attaches one camera at index 0, or as many as the environment variable
  * ORVEX_VIRTUAL_CAMERAS says (a decimal count 0 to 8; any other value keeps the default).
@@ -176,7 +179,8 @@ ORVEX_VCAM_API int32_t OrvexVirtualCamera_SetFramePeriod(int32_t index, int32_t 
  * that is not dropped. At 100 no frame comes until the rate is lowered or the camera detached. */
 ORVEX_VCAM_API int32_t OrvexVirtualCamera_SetDropRate(int32_t index, int32_t percent);
 
-/** Whole frames delivered on pipe 2 since attach. */
+/** Whole frames delivered on pipe 2 since attach (a frame delivered to several reads counts once
+ * for each). */
 ORVEX_VCAM_API int32_t OrvexVirtualCamera_FramesSent(int32_t index);
 
 /** Frames dropped since attach. */

@@ -39,18 +39,19 @@ CameraHandle ORVEX_CALL Orvex_Initialize(OrvexWindow notifyWindow) {
     delete context;
     return 0;
   }
-  registry.FindContext(handle)->Initialize(ToWindowHandle(notifyWindow));
+  // The context itself, not a lookup of its value: another thread may have registered a handle
+  // of the same value meanwhile, and a lookup would start that one a second time.
+  context->Initialize(ToWindowHandle(notifyWindow));
   return handle;
 }
 
 std::int32_t ORVEX_CALL Orvex_Release(CameraHandle handle) {
-  HandleRegistry& registry = Registry();
-  CameraContext* context = registry.FindContext(handle);
+  // Out of the registry first, then destroyed: a call with this handle on another thread meets
+  // an unregistered handle instead of a context being torn down, and the destruction (which
+  // waits for the preview to end) holds up no other handle.
+  CameraContext* context = Registry().TakeContext(handle);
   if (context == nullptr) return 0;
   delete context;
-  registry.Head()->context = nullptr;
-  registry.FindContext(handle);
-  registry.RemoveHead();
   return 1;
 }
 

@@ -7,6 +7,7 @@ namespace orvex {
 bool HandleRegistry::AddContext(std::int32_t handle, CameraContext* context) {
   auto* node = new (std::nothrow) RegistryNode{handle, context, nullptr, nullptr};
   if (node == nullptr) return false;
+  std::lock_guard lock(mutex_);
   if (head_ == nullptr) {
     node->prev = node;
     node->next = node;
@@ -23,7 +24,7 @@ bool HandleRegistry::AddContext(std::int32_t handle, CameraContext* context) {
   return true;
 }
 
-CameraContext* HandleRegistry::FindContext(std::int32_t handle) {
+RegistryNode* HandleRegistry::FindNodeLocked(std::int32_t handle) {
   if (head_ == nullptr) return nullptr;
   const std::int32_t last = head_->prev->handle;
   RegistryNode* node = head_;
@@ -32,10 +33,27 @@ CameraContext* HandleRegistry::FindContext(std::int32_t handle) {
     node = node->next;
     head_ = node;
   }
-  return node->context;
+  return node;
 }
 
-int HandleRegistry::RemoveHead() {
+CameraContext* HandleRegistry::FindContext(std::int32_t handle) {
+  std::lock_guard lock(mutex_);
+  const RegistryNode* node = FindNodeLocked(handle);
+  return node != nullptr ? node->context : nullptr;
+}
+
+CameraContext* HandleRegistry::TakeContext(std::int32_t handle) {
+  std::lock_guard lock(mutex_);
+  RegistryNode* node = FindNodeLocked(handle);
+  if (node == nullptr || node->context == nullptr) return nullptr;
+  // The node found is the head, so removing the head removes it.
+  CameraContext* context = node->context;
+  node->context = nullptr;
+  RemoveHeadLocked();
+  return context;
+}
+
+int HandleRegistry::RemoveHeadLocked() {
   if (head_ == nullptr) return 0;
   RegistryNode* node = head_;
   if (count_ == 1 || node->next == node) {
@@ -51,8 +69,14 @@ int HandleRegistry::RemoveHead() {
   return 1;
 }
 
+int HandleRegistry::RemoveHead() {
+  std::lock_guard lock(mutex_);
+  return RemoveHeadLocked();
+}
+
 void HandleRegistry::ClearRegistry() {
-  while (RemoveHead() != 0) {
+  std::lock_guard lock(mutex_);
+  while (RemoveHeadLocked() != 0) {
   }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 
 namespace orvex {
 
@@ -15,9 +16,10 @@ struct RegistryNode {
 };
 
 // The process-wide map from handle values to camera contexts: a circular list whose head
-// follows the last lookup, so that repeated calls with one handle hit at once. The application
-// calls the exports from one thread at a time and the library's own threads never use it, so
-// it takes no lock.
+// follows the last lookup, so that repeated calls with one handle hit at once. Applications
+// call the exports from several threads (one per camera is the usual design), and even a
+// lookup moves the head, so every operation holds one mutex: short, since it covers the list
+// and never a context's work. The library's own threads never use the registry.
 class HandleRegistry {
  public:
   HandleRegistry() = default;
@@ -33,13 +35,29 @@ class HandleRegistry {
   CameraContext* FindContext(std::int32_t handle);
   // Frees the head node (not its context); 1, or 0 when empty.
   int RemoveHead();
+  // Release's part of the registry in one step: finds the handle as FindContext does, clears
+  // the node's context and removes the node. The context, now the caller's, or null when the
+  // handle is not registered. The caller destroys the context afterwards, outside the lock,
+  // so that a long release does not hold up the other handles.
+  CameraContext* TakeContext(std::int32_t handle);
   // Frees every node; registered contexts are neither destroyed nor stopped.
   void ClearRegistry();
 
-  RegistryNode* Head() const { return head_; }
-  std::int32_t Count() const { return count_; }
+  RegistryNode* Head() const {
+    std::lock_guard lock(mutex_);
+    return head_;
+  }
+  std::int32_t Count() const {
+    std::lock_guard lock(mutex_);
+    return count_;
+  }
 
  private:
+  // The operations above, with mutex_ held.
+  RegistryNode* FindNodeLocked(std::int32_t handle);
+  int RemoveHeadLocked();
+
+  mutable std::mutex mutex_;
   RegistryNode* head_ = nullptr;
   std::int32_t count_ = 0;
 };

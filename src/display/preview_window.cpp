@@ -1,7 +1,9 @@
 #include "display/preview_window.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
+#include <limits>
 
 #include "platform/platform_services.h"
 
@@ -11,6 +13,11 @@ namespace {
 constexpr char kChildTitle[] = "ActiveMovie Window";
 constexpr char kTopLevelTitle[] = "Active Window";
 constexpr std::int32_t kChildId = 6540;
+
+std::int32_t Clamp32(std::int64_t value) {
+  return static_cast<std::int32_t>(std::clamp<std::int64_t>(
+      value, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
+}
 
 }  // namespace
 
@@ -44,10 +51,14 @@ platform::WindowHandle PreviewWindow::CreatePreviewWindow(platform::WindowHandle
     platform::WindowRect outer{0, 0, settings_.geometry.EH / divisor,
                                settings_.geometry.EV / divisor};
     if (windows.AdjustTopLevelRect(&outer)) {
-      const std::int32_t x = (windows.ScreenWidth() + outer.left - outer.right) / 2;
-      const std::int32_t y = (windows.ScreenHeight() + outer.top - outer.bottom) / 2;
-      window = windows.CreateTopLevelWindow(className.data(), kTopLevelTitle, x, y,
-                                            outer.right - outer.left, outer.bottom - outer.top);
+      // A refused geometry stays stored and may hold any values, so the size and the centring
+      // are worked out in 64 bits; the window system then gets them limited to 32.
+      const std::int64_t width = std::int64_t{outer.right} - outer.left;
+      const std::int64_t height = std::int64_t{outer.bottom} - outer.top;
+      const std::int64_t x = (std::int64_t{windows.ScreenWidth()} - width) / 2;
+      const std::int64_t y = (std::int64_t{windows.ScreenHeight()} - height) / 2;
+      window = windows.CreateTopLevelWindow(className.data(), kTopLevelTitle, Clamp32(x),
+                                            Clamp32(y), Clamp32(width), Clamp32(height));
     }
   }
 

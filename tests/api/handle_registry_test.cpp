@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+#include <vector>
+
 namespace orvex {
 namespace {
 
@@ -84,6 +88,53 @@ TEST(HandleRegistry, ClearFreesEveryNode) {
   HandleRegistry registry;
   for (int h = 0; h < 10; ++h) registry.AddContext(h, Fake(h + 1));
   registry.ClearRegistry();
+  EXPECT_EQ(registry.Count(), 0);
+  EXPECT_EQ(registry.Head(), nullptr);
+}
+
+TEST(HandleRegistry, TakeContextRemovesTheFirstMatchAndLeavesItsNextAsHead) {
+  HandleRegistry registry;
+  registry.AddContext(1, Fake(1));
+  registry.AddContext(2, Fake(2));
+  registry.AddContext(2, Fake(3));  // head; the same value as the node before it
+  EXPECT_EQ(registry.TakeContext(9), nullptr);
+  EXPECT_EQ(registry.Count(), 3);
+  EXPECT_EQ(registry.Head()->handle, 1);  // a miss moves the head like a lookup
+
+  // From head 1 the walk wraps round to the newest node first; its next becomes the head.
+  EXPECT_EQ(registry.TakeContext(2), Fake(3));
+  EXPECT_EQ(registry.Count(), 2);
+  EXPECT_EQ(registry.Head()->handle, 2);
+  EXPECT_EQ(registry.FindContext(2), Fake(2));
+  EXPECT_EQ(registry.TakeContext(2), Fake(2));
+  EXPECT_EQ(registry.TakeContext(1), Fake(1));
+  EXPECT_EQ(registry.Head(), nullptr);
+  EXPECT_EQ(registry.TakeContext(1), nullptr);
+}
+
+// One thread per handle, as an application with one thread per camera: every lookup finds its
+// own context, and every handle comes out exactly once.
+TEST(HandleRegistry, ThreadsWithTheirOwnHandlesNeverSeeEachOthersNodes) {
+  constexpr int kThreads = 8;
+  constexpr int kRounds = 2000;
+  HandleRegistry registry;
+  std::atomic<int> wrong{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      for (int round = 0; round < kRounds; ++round) {
+        const std::int32_t handle = t * kRounds + round + 1;
+        if (!registry.AddContext(handle, Fake(handle))) ++wrong;
+        for (int i = 0; i < 3; ++i) {
+          if (registry.FindContext(handle) != Fake(handle)) ++wrong;
+        }
+        if (registry.TakeContext(handle) != Fake(handle)) ++wrong;
+        if (registry.FindContext(handle) != nullptr) ++wrong;
+      }
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  EXPECT_EQ(wrong.load(), 0);
   EXPECT_EQ(registry.Count(), 0);
   EXPECT_EQ(registry.Head(), nullptr);
 }

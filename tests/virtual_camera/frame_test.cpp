@@ -1,7 +1,9 @@
 // Frames on pipe 2: exact rasters, the sensor layout and colour filter, brightness, pacing and
 // frame faults, and several cameras streaming at once.
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <deque>
 #include <thread>
 
 #include "virtual_camera/vcam_test_support.h"
@@ -146,6 +148,10 @@ TEST_F(FrameTest, BuiltInScenes) {
   ASSERT_FALSE(first.empty());
   EXPECT_NE(first, second);
   EXPECT_EQ(At(second, 5, 0), 0);  // still blanking
+  // The same samples from every build of the camera, the Windows driver's included.
+  uint64_t checksum = 0xCBF29CE484222325ull;
+  for (uint8_t sample : second) checksum = (checksum ^ sample) * 0x100000001B3ull;
+  EXPECT_EQ(checksum, 12773914781833399737u);
 
   ASSERT_EQ(OrvexVirtualCamera_SetScene(0, ORVEX_VIRTUAL_SCENE_GRAY), 1);
   const std::vector<uint8_t> gray = ReadFrame(handle_, 2 * kLine);
@@ -182,19 +188,72 @@ TEST_F(FrameTest, DropsAndShortFramesAreInjected) {
   EXPECT_EQ(OrvexVirtualCamera_FramesSent(0), 31);  // whole frames only
 }
 
-TEST_F(FrameTest, StalledCameraFailsItsReadOnDetach) {
+// Reads parked on a stalled camera, each on a handle of its own, in a known order: what each
+// got (`ok`, the bytes moved and the frame), once joined.
+struct ParkedReads {
+  static constexpr uint32_t kBytes = 4 * kLine;
+
+  explicit ParkedReads(int count) : ok(count), moved(count), frames(count) {
+    for (int i = 0; i < count; ++i) {
+      threads.emplace_back([this, i] {
+        const intptr_t h = Open(0);
+        frames[i].assign(kBytes, 0);
+        ok[i] = Request(h, kCodeIn, 2, frames[i].data(), kBytes, &moved[i]);
+        OrvexVirtualCamera_CloseHandle(h);
+      });
+      // The next read is asked only once this one waits in the driver.
+      for (int wait = 0; wait < 10000 && OrvexVirtualCamera_WaitingReads(0) <= i; ++wait) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      }
+    }
+  }
+  ~ParkedReads() { Join(); }
+  void Join() {
+    for (auto& thread : threads) {
+      if (thread.joinable()) thread.join();
+    }
+  }
+
+  std::deque<bool> ok;
+  std::vector<uint32_t> moved;
+  std::vector<std::vector<uint8_t>> frames;
+  std::vector<std::thread> threads;
+};
+
+TEST_F(FrameTest, ReadsWaitTogetherAndTheNextFrameServesThemInArrivalOrder) {
+  ASSERT_EQ(OrvexVirtualCamera_SetScene(0, ORVEX_VIRTUAL_SCENE_MOVING), 1);
+  ASSERT_EQ(OrvexVirtualCamera_SetFramePeriod(0, 20'000), 1);
   ASSERT_EQ(OrvexVirtualCamera_SetDropRate(0, 100), 1);
-  std::atomic<bool> done{false};
-  bool ok = true;
-  std::thread reader([&] {
-    ok = !ReadFrame(handle_, 64).empty();
-    done = true;
-  });
-  EXPECT_TRUE(WaitForWaitingRead(0));
-  EXPECT_FALSE(done);
+  ParkedReads reads(3);
+  // All of them wait at once: none holds the others out of the driver.
+  EXPECT_EQ(OrvexVirtualCamera_WaitingReads(0), 3);
+
+  // The two short frames go to the two reads served first: the two asked first.
+  ASSERT_EQ(OrvexVirtualCamera_ShortFrames(0, 2), 1);
+  ASSERT_EQ(OrvexVirtualCamera_SetDropRate(0, 0), 1);
+  reads.Join();
+  EXPECT_EQ(reads.ok, (std::deque<bool>{true, true, true}));
+  EXPECT_EQ(reads.moved, (std::vector<uint32_t>{ParkedReads::kBytes / 2, ParkedReads::kBytes / 2,
+                                                ParkedReads::kBytes}));
+  // One frame served them all (the moving scene differs from frame to frame).
+  const auto half = static_cast<std::ptrdiff_t>(ParkedReads::kBytes / 2);
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_TRUE(std::equal(reads.frames[i].begin(), reads.frames[i].begin() + half,
+                           reads.frames[2].begin()))
+        << i;
+  }
+  EXPECT_EQ(OrvexVirtualCamera_FramesSent(0), 1);
+  EXPECT_EQ(OrvexVirtualCamera_WaitingReads(0), 0);
+}
+
+TEST_F(FrameTest, StalledCameraFailsEveryWaitingReadOnDetach) {
+  ASSERT_EQ(OrvexVirtualCamera_SetDropRate(0, 100), 1);
+  ParkedReads reads(3);
+  EXPECT_EQ(OrvexVirtualCamera_WaitingReads(0), 3);
   ASSERT_EQ(OrvexVirtualCamera_Detach(0), 1);
-  reader.join();
-  EXPECT_FALSE(ok);
+  reads.Join();
+  EXPECT_EQ(reads.ok, (std::deque<bool>{false, false, false}));
+  EXPECT_EQ(reads.moved, (std::vector<uint32_t>{0, 0, 0}));
 }
 
 TEST_F(FrameTest, SeveralCamerasStreamAtOnce) {

@@ -1,10 +1,12 @@
 // orvex: the command line of the camera library.
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "tools/orvex/commands.h"
+#include "tools/orvex/output_file.h"
 
 namespace {
 
@@ -32,6 +34,9 @@ const Command kCommands[] = {
     {"bench", orvex::tool::RunBench,
      "snapshots as fast as the camera gives them, each colour mode in turn (--frames N), and "
      "prints frames a second"},
+    {"dialog", orvex::tool::RunDialog,
+     "one of the library's property dialogs on the camera: camera, analog or image (--lang "
+     "en|ja); analog and image over the running preview"},
 };
 
 int Usage() {
@@ -42,13 +47,25 @@ int Usage() {
   return 2;
 }
 
+// What a command printed must have reached its standard output (a file, a full disk, a pipe):
+// the status of the command, or 1 with the error reported.
+int CheckStandardOutput(int status) {
+  errno = 0;
+  const bool flushed = std::fflush(stdout) == 0;
+  if (flushed && !std::ferror(stdout)) return status;
+  const int error = !flushed && errno != 0 ? errno : orvex::tool::kIncompleteFile;
+  std::fprintf(stderr, "orvex: cannot write the standard output: %s\n",
+               orvex::tool::DescribeWriteError(error).c_str());
+  return 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 2) return Usage();
   const std::vector<std::string> args(argv + 2, argv + argc);
   for (const Command& command : kCommands) {
-    if (std::strcmp(argv[1], command.name) == 0) return command.run(args);
+    if (std::strcmp(argv[1], command.name) == 0) return CheckStandardOutput(command.run(args));
   }
   return Usage();
 }

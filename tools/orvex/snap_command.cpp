@@ -2,6 +2,7 @@
 #include <OrvexSdk_QX218.h>
 #include <png.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -13,6 +14,7 @@
 
 #include "tools/orvex/capture_options.h"
 #include "tools/orvex/commands.h"
+#include "tools/orvex/output_file.h"
 
 namespace orvex::tool {
 namespace {
@@ -73,15 +75,18 @@ void ToPngRow(const std::uint8_t* from, std::int32_t width, std::int32_t bits, s
   }
 }
 
-// Kept free of objects with destructors: libpng leaves through longjmp on errors.
-bool WritePngRows(std::FILE* file, png_bytep* rows, std::int32_t width, std::int32_t height,
-                  int colorType, int depth, bool tenBit) {
+// Kept free of objects with destructors: libpng leaves through longjmp on errors. 0, or the
+// error of the write that failed.
+int WritePngRows(std::FILE* file, png_bytep* rows, std::int32_t width, std::int32_t height,
+                 int colorType, int depth, bool tenBit) {
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  if (png == nullptr) return false;
+  if (png == nullptr) return ENOMEM;
   png_infop info = png_create_info_struct(png);
   if (info == nullptr || setjmp(png_jmpbuf(png))) {
+    // libpng's own writes go through stdio, which left their error in errno.
+    const int error = errno != 0 ? errno : kIncompleteFile;
     png_destroy_write_struct(&png, &info);
-    return false;
+    return error;
   }
   png_init_io(png, file);
   png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), depth,
@@ -96,12 +101,12 @@ bool WritePngRows(std::FILE* file, png_bytep* rows, std::int32_t width, std::int
   png_write_image(png, rows);
   png_write_end(png, nullptr);
   png_destroy_write_struct(&png, &info);
-  return true;
+  return 0;
 }
 
-// `image` holds the rows top first.
-bool WritePng(const std::string& path, const std::vector<std::uint8_t>& image,
-              const OutputSize& size, std::int32_t bits) {
+// `image` holds the rows top first. 0, or the error that kept the file from being written.
+int WritePng(const std::string& path, const std::vector<std::uint8_t>& image,
+             const OutputSize& size, std::int32_t bits) {
   const bool gray = bits == 8 || bits == 16;
   const int depth = bits == 8 || bits == 24 || bits == 32 ? 8 : 16;
   const std::size_t rowBytes = static_cast<std::size_t>(size.width) * (gray ? 1 : 3) * (depth / 8);
@@ -112,20 +117,22 @@ bool WritePng(const std::string& path, const std::vector<std::uint8_t>& image,
     ToPngRow(image.data() + static_cast<std::size_t>(y) * size.stride, size.width, bits, rows[y]);
   }
   std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) return false;
-  const bool written =
+  if (file == nullptr) return errno;
+  errno = 0;
+  const int error =
       WritePngRows(file, rows.data(), size.width, size.height,
                    gray ? PNG_COLOR_TYPE_GRAY : PNG_COLOR_TYPE_RGB, depth, depth == 16);
-  return std::fclose(file) == 0 && written;
+  return FinishFile(file, error);
 }
 
 void PutLittle(std::vector<std::uint8_t>& out, std::uint32_t value, int bytes) {
   for (int i = 0; i < bytes; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
 }
 
-// `image` holds the rows bottom first, as a bitmap file stores them.
-bool WriteBmp(const std::string& path, const std::vector<std::uint8_t>& image,
-              const OutputSize& size, std::int32_t bits) {
+// `image` holds the rows bottom first, as a bitmap file stores them. 0, or the error that kept
+// the file from being written.
+int WriteBmp(const std::string& path, const std::vector<std::uint8_t>& image,
+             const OutputSize& size, std::int32_t bits) {
   const std::uint32_t paletteBytes = bits == 8 ? 256 * 4 : 0;
   const std::uint32_t offset = 14 + 40 + paletteBytes;
   const std::uint32_t imageBytes = static_cast<std::uint32_t>(size.stride) * size.height;
@@ -149,10 +156,21 @@ bool WriteBmp(const std::string& path, const std::vector<std::uint8_t>& image,
   for (std::uint32_t i = 0; i < paletteBytes / 4; ++i) PutLittle(head, i * 0x010101u, 4);
 
   std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) return false;
-  bool ok = std::fwrite(head.data(), 1, head.size(), file) == head.size();
-  ok = ok && std::fwrite(image.data(), 1, imageBytes, file) == imageBytes;
-  return std::fclose(file) == 0 && ok;
+  if (file == nullptr) return errno;
+  int error = 0;
+  if (std::fwrite(head.data(), 1, head.size(), file) != head.size() ||
+      std::fwrite(image.data(), 1, imageBytes, file) != imageBytes) {
+    error = errno;
+  }
+  return FinishFile(file, error);
+}
+
+// Why the library could not open a CSV file: the same open, without creating anything.
+int CsvOpenError(const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "r+b");
+  if (file == nullptr) return errno;
+  std::fclose(file);
+  return kIncompleteFile;
 }
 
 int Usage() {
@@ -163,8 +181,11 @@ int Usage() {
       "                  [--camera-image FILE.png] [--set NAME=VALUE ...] [--auto-exposure]\n"
       "PNG: 8/16-bit gray, RGB 8 or 16 bits a channel (10-bit samples widened to 16);\n"
       "BMP: 8 (gray palette), 24 or 32 bits; CSV: the 8-bit raw image of the library.\n"
+      "--color-mode: 32 (the default), 48 and 64 are colour, 8 and 16 gray, 24 a false-colour\n"
+      "map of the raw sensor samples.\n"
       "--set takes any of the 27 numbered settings by the name part of its exports\n"
       "(Brightness, Gamma, BayerGainRed, ExposureTime, GrayOffsetB, ...) for this run only;\n"
+      "Gamma below 100 brightens (70: exponent 0.7), above 100 darkens fast (110: exponent 2).\n"
       "--auto-exposure runs the automatic exposure.\n");
   return 2;
 }
@@ -222,25 +243,29 @@ int RunSnap(const std::vector<std::string>& args) {
     const std::int32_t firstLineFirst = format == FileFormat::kBmp ? 0 : 1;
     if (!Orvex_SnapShot(handle, image.data(), static_cast<std::int32_t>(image.size()),
                         firstLineFirst)) {
-      PrintErrors(handle, "the snapshot");
+      PrintErrors(handle, "the snapshot", ErrorNoFrame);
     } else {
-      bool written = false;
-      if (format == FileFormat::kPng) written = WritePng(out, image, size, bits);
-      if (format == FileFormat::kBmp) written = WriteBmp(out, image, size, bits);
+      int error = 0;
+      if (format == FileFormat::kPng) error = WritePng(out, image, size, bits);
+      if (format == FileFormat::kBmp) error = WriteBmp(out, image, size, bits);
       if (format == FileFormat::kCsv) {
-        written = Orvex_SaveImage(handle, out.c_str(), 0) != 0;
-        if (bits != 8 && bits != 24 && bits != 32) {
+        // The file holds the 8-bit raw image, whose size only the 8-bit modes make known.
+        const bool byteModes = bits == 8 || bits == 24 || bits == 32;
+        error = Orvex_SaveImage(handle, out.c_str(), 0) == 0
+                    ? CsvOpenError(out)
+                    : CheckCsvFile(out, byteModes ? size.width : 0, byteModes ? size.height : 0);
+        if (!byteModes) {
           std::fprintf(stderr,
                        "orvex: note: %d-bit frames do not pass through the 8-bit image "
                        "that the CSV file holds\n",
                        bits);
         }
       }
-      if (written) {
+      if (error == 0) {
         std::printf("%s: %d x %d, %d bits a pixel\n", out.c_str(), size.width, size.height, bits);
         status = 0;
       } else {
-        std::fprintf(stderr, "orvex: cannot write %s\n", out.c_str());
+        ReportWriteFailure(out, error);
       }
     }
   }

@@ -20,14 +20,12 @@ bool VirtualDevice::Refuse(int pipe) {
 }
 
 bool VirtualDevice::Send(const void* packet, std::uint32_t length) {
-  std::lock_guard order(pipeMutexes_[0]);
   std::lock_guard lock(mutex_);
   if (unplugged_ || packet == nullptr || length != kPacketSize || Refuse(0)) return false;
   return model_.Command(static_cast<const std::uint8_t*>(packet), length);
 }
 
 bool VirtualDevice::Receive(void* out, std::uint32_t length) {
-  std::lock_guard order(pipeMutexes_[1]);
   std::lock_guard lock(mutex_);
   if (unplugged_ || out == nullptr || length != kPacketSize || Refuse(1)) return false;
   return model_.TakeReply(static_cast<std::uint8_t*>(out), length);
@@ -64,18 +62,11 @@ bool VirtualDevice::DropsNextFrame() {
   return true;
 }
 
-bool VirtualDevice::ReadFrame(void* out, std::uint32_t length, std::uint32_t* moved) {
-  std::lock_guard order(pipeMutexes_[2]);
-  std::unique_lock lock(mutex_);
-  if (unplugged_ || out == nullptr || length == 0 || Refuse(2)) return false;
-
-  ++waitingReads_;
+std::optional<std::uint64_t> VirtualDevice::AwaitFrame(std::unique_lock<std::mutex>& lock,
+                                                       std::uint32_t length) {
   bool align = true;
   for (;;) {
-    if (unplugged_) {
-      --waitingReads_;
-      return false;
-    }
+    if (unplugged_) return std::nullopt;
     if (dropRate_ >= 100) {  // no frame comes until the rate is lowered
       wake_.wait(lock);
       align = true;
@@ -96,15 +87,40 @@ bool VirtualDevice::ReadFrame(void* out, std::uint32_t length, std::uint32_t* mo
       nextDue_.reset();
     }
     // This frame is due.
+    const std::uint64_t frame = frameClock_++;
+    if (nextDue_) *nextDue_ += period;
     if (DropsNextFrame()) {
       ++framesDropped_;
-      ++frameClock_;
-      if (nextDue_) *nextDue_ += period;
       continue;
     }
-    break;
+    return frame;
+  }
+}
+
+bool VirtualDevice::ReadFrame(void* out, std::uint32_t length, std::uint32_t* moved) {
+  std::unique_lock lock(mutex_);
+  if (unplugged_ || out == nullptr || length == 0 || Refuse(2)) return false;
+
+  const std::uint64_t ticket = nextTicket_++;
+  ++waitingReads_;
+  // An unplug fails every read at once, wherever it waits; the queue dies with the camera.
+  wake_.wait(lock, [&] { return unplugged_ || ticket == nowServing_; });
+  std::optional<std::uint64_t> frame;
+  if (!unplugged_) {
+    if (ticket < grantedUpTo_) {
+      frame = grantedFrame_;
+    } else {
+      frame = AwaitFrame(lock, length);
+      if (frame) {
+        // Everybody queued by now was waiting when this frame fell due. Without pacing each
+        // read makes a frame of its own.
+        grantedUpTo_ = PeriodFor(length) > nanoseconds::zero() ? nextTicket_ : ticket + 1;
+        grantedFrame_ = *frame;
+      }
+    }
   }
   --waitingReads_;
+  if (!frame) return false;
 
   std::uint32_t count = length;
   if (shortFrames_ > 0) {
@@ -113,10 +129,11 @@ bool VirtualDevice::ReadFrame(void* out, std::uint32_t length, std::uint32_t* mo
   } else {
     ++framesSent_;
   }
-  model_.RenderFrame(frameClock_, static_cast<std::uint8_t*>(out), count);
-  ++frameClock_;
-  if (nextDue_) *nextDue_ += rhythm_;
+  model_.RenderFrame(*frame, static_cast<std::uint8_t*>(out), count);
   *moved = count;
+  ++nowServing_;
+  lock.unlock();
+  wake_.notify_all();
   return true;
 }
 

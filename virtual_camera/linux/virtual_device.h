@@ -21,10 +21,13 @@ inline constexpr std::uint64_t kLinkBytesPerSecond = 40'000'000;
 
 std::chrono::microseconds DefaultFramePeriod(std::uint64_t frameBytes);
 
-// One attached camera as the driver sees it: the camera model behind one lock, a lock per pipe
-// that keeps the requests on each pipe in order, frame pacing, injected faults and the unplug
-// that fails every request from then on. A frame read waits on a condition variable with the
-// camera's lock released, so pipes 0 and 1 go on while it waits.
+// One attached camera as the driver sees it: the camera model behind one lock, frame pacing,
+// injected faults and the unplug that fails every request from then on. Commands and replies
+// (pipes 0 and 1) run whole under the lock. Frame reads (pipe 2) take a ticket and are served
+// in ticket order; they wait on a condition variable with the lock released, so a read waiting
+// for its frame holds up neither the commands nor the reads behind it for longer than that
+// frame. Every read waiting when a frame falls due receives that frame: the camera's rhythm
+// does not slow down with the number of readers.
 class VirtualDevice {
  public:
   using Clock = std::chrono::steady_clock;
@@ -65,11 +68,13 @@ class VirtualDevice {
  private:
   // Under mutex_.
   bool Refuse(int pipe);
+  // Waits (releasing the lock) until the next frame is due and not dropped; its number, or
+  // nothing when the camera was unplugged meanwhile.
+  std::optional<std::uint64_t> AwaitFrame(std::unique_lock<std::mutex>& lock, std::uint32_t length);
   std::chrono::nanoseconds PeriodFor(std::uint32_t length) const;
   void Align(std::chrono::nanoseconds period);
   bool DropsNextFrame();
 
-  std::array<std::mutex, kPipeCount> pipeMutexes_;
   mutable std::mutex mutex_;
   std::condition_variable wake_;
 
@@ -86,6 +91,14 @@ class VirtualDevice {
   std::optional<Clock::time_point> nextDue_;
   std::chrono::nanoseconds rhythm_{0};
   std::uint64_t frameClock_ = 0;  // frames the sensor has made, read or not
+
+  // Frame reads in arrival order: the read holding ticket `nowServing_` is at the front; reads
+  // with tickets below `grantedUpTo_` were waiting when frame `grantedFrame_` fell due and take
+  // that frame when their turn comes.
+  std::uint64_t nextTicket_ = 0;
+  std::uint64_t nowServing_ = 0;
+  std::uint64_t grantedUpTo_ = 0;
+  std::uint64_t grantedFrame_ = 0;
 
   std::uint64_t framesSent_ = 0;
   std::uint64_t framesDropped_ = 0;
