@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <chrono>
 #include <cmath>
 #include <string>
+#include <thread>
 
 #include "x11/viewer_session.h"
 
@@ -74,6 +76,26 @@ TEST_F(ViewerTest, TheCameraDialogsButtonOpensItInJapaneseAndTheWindowFollowsANe
            viewer.Rect(viewer.Picture()).width == 320;
   }));
   EXPECT_GT(viewer.WaitForPicture({}, [](double mean) { return mean > 0; }), 0);
+}
+
+TEST_F(ViewerTest, TheAutomaticExposureGoesOnWhileTheAnalogDialogIsOpen) {
+  ViewerSession viewer(display_, ORVEX_TOOL_PATH, {"--size", "640,512", "--auto-exposure"}, "");
+  ASSERT_TRUE(viewer.Started());
+  ASSERT_TRUE(viewer.TypeIntoViewer("a"));
+  const Window dialog = viewer.WaitForDialog();
+  ASSERT_NE(dialog, 0u);
+  const ScreenRect covered = viewer.Rect(dialog);
+  const double settled = viewer.WaitForPicture(covered, [](double mean) { return mean > 0; });
+  ASSERT_GT(settled, 60);
+  // The longest exposure darkens the picture to a sixth or so; the automatic exposure brings it
+  // back into its band, and the dialog, which shows each exposure it writes, does not undo that.
+  ASSERT_TRUE(ViewerSession::Type("alt+e End"));
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  const double after =
+      viewer.WaitForPicture(covered, [&](double mean) { return mean > settled * 0.6; });
+  EXPECT_GT(after, settled * 0.6);
+  ASSERT_TRUE(ViewerSession::Type("Escape"));
+  EXPECT_TRUE(viewer.WaitUntilNoDialog());
 }
 
 TEST_F(ViewerTest, CtrlCWithADialogOpenClosesItAndEndsTheCommand) {
