@@ -87,7 +87,11 @@ int CaptureSession::PrepareCapture() {
                           static_cast<std::uint16_t>(settings.analog.Exposure & 0xFFFF));
 
   resources_.sink.PrepareForFrames(resources_.images, color);
-  if (!workers_) {
+  // Threads only for frames large enough to be shared out: a small window's capture would
+  // keep them idle for nothing, and starting one costs more than such a frame's whole work.
+  const ImageBuffer* output = resources_.images.OutputImageFor(color);
+  if (!workers_ && output != nullptr &&
+      static_cast<std::int64_t>(output->ByteSize()) >= BandWorkers::kGainfulBytes) {
     const int threads = BandWorkers::SuitableThreads(kMostThreads);
     if (threads > 1) workers_.reset(new (std::nothrow) BandWorkers(threads));
   }

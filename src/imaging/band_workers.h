@@ -16,8 +16,9 @@ class BandWorkers {
   // Fewer are started when the system refuses a thread; Threads() says how many work. A frame
   // is shared out only when it has `minimumBytes` and each band at least `minimumRows` rows:
   // below that, waking another thread costs more than it saves.
+  static constexpr std::int64_t kGainfulBytes = 256 * 1024;
   explicit BandWorkers(int threads, std::int32_t minimumRows = 32,
-                       std::int64_t minimumBytes = 256 * 1024);
+                       std::int64_t minimumBytes = kGainfulBytes);
   ~BandWorkers();
   BandWorkers(const BandWorkers&) = delete;
   BandWorkers& operator=(const BandWorkers&) = delete;
