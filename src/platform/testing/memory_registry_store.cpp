@@ -7,10 +7,27 @@ unsigned MemoryRegistryStore::FaultsLocked(const std::string& path) const {
   return it == faults_.end() ? 0u : it->second;
 }
 
+MemoryRegistryStore::Batch* MemoryRegistryStore::BatchLocked() {
+  const auto found = batches_.find(std::this_thread::get_id());
+  return found == batches_.end() ? nullptr : &found->second;
+}
+
+void MemoryRegistryStore::ApplyLocked(const std::function<void(RegistryKeyTree&)>& change) {
+  if (Batch* batch = BatchLocked()) {
+    change(batch->changes);
+    return;
+  }
+  RegistryKeyTree changes;
+  change(changes);
+  commits_ += tree_.Merge(changes) ? 1 : 0;
+}
+
 RegistryKey MemoryRegistryStore::OpenKey(const std::string& path) {
   std::lock_guard lock(mutex_);
-  if (!RegistryKeyTree::WellFormedPath(path) || tree_.Find(path) == nullptr ||
-      (FaultsLocked(path) & kFailOpen)) {
+  const Batch* batch = BatchLocked();
+  const bool exists =
+      tree_.Find(path) != nullptr || (batch != nullptr && batch->changes.Find(path) != nullptr);
+  if (!RegistryKeyTree::WellFormedPath(path) || !exists || (FaultsLocked(path) & kFailOpen)) {
     return 0;
   }
   const RegistryKey key = nextHandle_++;
@@ -21,7 +38,7 @@ RegistryKey MemoryRegistryStore::OpenKey(const std::string& path) {
 RegistryKey MemoryRegistryStore::CreateKey(const std::string& path) {
   std::lock_guard lock(mutex_);
   if (!RegistryKeyTree::WellFormedPath(path) || (FaultsLocked(path) & kFailCreate)) return 0;
-  tree_.Add(path);
+  ApplyLocked([&](RegistryKeyTree& changes) { changes.Add(path); });
   const RegistryKey key = nextHandle_++;
   handles_[key] = Handle{path, true};
   return key;
@@ -31,8 +48,16 @@ bool MemoryRegistryStore::ReadDword(RegistryKey key, const std::string& name, st
   std::lock_guard lock(mutex_);
   const auto handle = handles_.find(key);
   if (handle == handles_.end() || value == nullptr) return false;
-  const RegistryKeyTree::Key* stored = tree_.Find(handle->second.path);
-  const RegistryValue* found = stored != nullptr ? stored->Find(name) : nullptr;
+  // This thread's writes not yet committed come first.
+  const RegistryValue* found = nullptr;
+  if (const Batch* batch = BatchLocked()) {
+    const RegistryKeyTree::Key* pending = batch->changes.Find(handle->second.path);
+    found = pending != nullptr ? pending->Find(name) : nullptr;
+  }
+  if (found == nullptr) {
+    const RegistryKeyTree::Key* stored = tree_.Find(handle->second.path);
+    found = stored != nullptr ? stored->Find(name) : nullptr;
+  }
   if (found == nullptr || !found->isDword) return false;
   *value = found->dword;
   return true;
@@ -43,9 +68,28 @@ bool MemoryRegistryStore::WriteDword(RegistryKey key, const std::string& name, s
   const auto handle = handles_.find(key);
   if (handle == handles_.end() || !handle->second.writable) return false;
   if (FaultsLocked(handle->second.path) & kFailWrite) return false;
-  RegistryKeyTree::Key* stored = tree_.Find(handle->second.path);
-  if (stored == nullptr) return false;  // deleted under the handle, as the registry reports
-  stored->Set(RegistryValue{name, true, value, {}});
+  const std::string& path = handle->second.path;
+  const Batch* batch = BatchLocked();
+  if (tree_.Find(path) == nullptr && (batch == nullptr || batch->changes.Find(path) == nullptr)) {
+    return false;  // deleted under the handle, as the registry reports
+  }
+  ApplyLocked([&](RegistryKeyTree& changes) {
+    changes.Add(path).Set(RegistryValue{name, true, value, {}});
+  });
+  return true;
+}
+
+void MemoryRegistryStore::BeginBatch() {
+  std::lock_guard lock(mutex_);
+  ++batches_[std::this_thread::get_id()].depth;
+}
+
+bool MemoryRegistryStore::CommitBatch() {
+  std::lock_guard lock(mutex_);
+  Batch* batch = BatchLocked();
+  if (batch == nullptr || --batch->depth > 0) return true;
+  commits_ += tree_.Merge(batch->changes) ? 1 : 0;
+  batches_.erase(std::this_thread::get_id());
   return true;
 }
 
@@ -114,6 +158,11 @@ void MemoryRegistryStore::SetFaults(const std::string& path, unsigned faults) {
 int MemoryRegistryStore::OpenHandleCount() const {
   std::lock_guard lock(mutex_);
   return static_cast<int>(handles_.size());
+}
+
+int MemoryRegistryStore::CommitCount() const {
+  std::lock_guard lock(mutex_);
+  return commits_;
 }
 
 }  // namespace orvex::platform
