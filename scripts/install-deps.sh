@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  libpng-dev libx11-dev libxext-dev xvfb xauth
+  libpng-dev libx11-dev libxext-dev libxcb1-dev libxcb-shm0-dev libgtk-3-dev xvfb xauth
   doxygen python3 python3-numpy python3-pytest python3-xlib python3-pip python3-venv
   clang libclang-rt-14-dev
 )
