@@ -254,6 +254,82 @@ TEST_F(RegFileStoreTest, UnusableFilesReadAsMissingAndAreReplacedOnWrite) {
   EXPECT_EQ(store.CreateKey(kMain), 0u);
 }
 
+// Damage of every kind at random places: every value on a line left whole reads as before, a
+// start and a release keep every one of them, and leave a clean file that the next release,
+// changing nothing, does not touch.
+TEST_F(RegFileStoreTest, DamageCostsOnlyTheDamagedLines) {
+  std::string whole = "Windows Registry Editor Version 5.00\r\n\r\n";
+  std::vector<std::pair<std::string, std::string>> values;  // another program's keys
+  for (int k = 0; k < 12; ++k) {
+    const std::string key = "Software\\Other\\K" + std::to_string(k);
+    whole += "[HKEY_CURRENT_USER\\" + key + "]\r\n";
+    for (int v = 0; v < 4; ++v) {
+      char line[48];
+      std::snprintf(line, sizeof line, "\"V%d\"=dword:%08x\r\n", v, k * 16 + v);
+      whole += line;
+      values.emplace_back(key, "V" + std::to_string(v));
+    }
+    whole += "\r\n";
+  }
+  const char* const pieces[] = {"\0", "\r", "\n", "[", "]", "\"", "\\", "=", "\xff\xfe", "dword:"};
+  const auto seed = std::random_device()();
+  std::mt19937 random(seed);
+  const auto at = [&](std::size_t size) {
+    return std::uniform_int_distribution<std::size_t>(0, size)(random);
+  };
+  for (int round = 0; round < 300; ++round) {
+    std::string text = whole;
+    switch (round % 5) {
+      case 0:  // bytes changed
+        for (int n = 1 + round % 4; n > 0; --n)
+          text[at(text.size() - 1)] = static_cast<char>(random());
+        break;
+      case 1:  // cut off
+        text.resize(at(text.size()));
+        break;
+      case 2:  // characters that mean something to the format, put anywhere
+        for (int n = 1 + round % 3; n > 0; --n) text.insert(at(text.size()), pieces[random() % 10]);
+        break;
+      case 3:  // a stretch lost
+        text.erase(at(text.size()), at(40));
+        break;
+      default:  // a stretch repeated elsewhere
+        text.insert(at(text.size()), text.substr(at(text.size()), at(60)));
+        break;
+    }
+    WriteFileText(text);
+    RegFileStore store(file);
+    std::vector<std::optional<std::int32_t>> before;
+    for (const auto& [key, name] : values) before.push_back(Read(store, key, name));
+    CaptureGeometry geometry;
+    ImageSettings image;
+    AnalogSettings analog;
+    settings::LoadSizeSettings(store, geometry);
+    settings::LoadFilterSettings(store, &image);
+    settings::LoadGraySettings(store, &image);
+    settings::LoadAnalogSettings(store, 0, &analog);
+    const auto release = [&](RegistryStore& on) {
+      RegistryBatch batch(on);
+      settings::SaveAnalogSettings(on, 0, &analog);
+      settings::SaveFilterSettings(on, &image);
+      settings::SaveGraySettings(on, &image);
+      return batch.Commit();
+    };
+    ASSERT_TRUE(release(store)) << "round " << round << ", seed " << seed;
+
+    RegFileStore next(file);
+    for (std::size_t i = 0; i < values.size(); ++i) {
+      ASSERT_EQ(Read(next, values[i].first, values[i].second), before[i])
+          << values[i].first << " " << values[i].second << ", round " << round << ", seed " << seed;
+    }
+    const std::string clean = FileText();
+    const ino_t inode = Inode();
+    ASSERT_TRUE(release(next));
+    ASSERT_EQ(Inode(), inode) << "round " << round << ", seed " << seed;
+    ASSERT_EQ(FileText(), clean);
+  }
+}
+
 TEST_F(RegFileStoreTest, NamesCompareWithoutCase) {
   WriteFileText(
       "Windows Registry Editor Version 5.00\n\n"
