@@ -514,24 +514,19 @@ RegFileStore::Load RegFileStore::LoadLocked(bool verify) {
   }
 }
 
-RegFileStore::Batch* RegFileStore::BatchLocked(std::thread::id thread) {
-  const auto found = batches_.find(thread);
-  return found == batches_.end() ? nullptr : &found->second;
-}
-
 RegFileStore::Dwords RegFileStore::ValuesLocked(const std::string& path, std::thread::id thread) {
   Dwords values;
   if (const RegKey* stored = cache_.Find(path)) values = stored->Dwords();
-  const Batch* batch = BatchLocked(thread);
-  if (const RegKey* pending = batch != nullptr ? batch->changes.Find(path) : nullptr) {
-    for (const auto& [name, value] : pending->Dwords()) SetDword(values, name, value);
+  const RegistryKeyTree* pending = batches_.Pending(thread);
+  if (const RegKey* changed = pending != nullptr ? pending->Find(path) : nullptr) {
+    for (const auto& [name, value] : changed->Dwords()) SetDword(values, name, value);
   }
   return values;
 }
 
 bool RegFileStore::ApplyLocked(const std::function<void(RegistryKeyTree&)>& change) {
-  if (Batch* batch = BatchLocked()) {
-    change(batch->changes);
+  if (RegistryKeyTree* pending = batches_.Pending()) {
+    change(*pending);
     return true;
   }
   RegistryKeyTree changes;
@@ -571,8 +566,8 @@ RegistryKey RegFileStore::OpenKey(const std::string& path) {
   if (path_.empty() || !ValidKeyPath(path)) return 0;
   std::lock_guard lock(mutex_);
   if (LoadLocked(false) == Load::kShortage) return 0;
-  const Batch* batch = BatchLocked();
-  if (cache_.Find(path) == nullptr && (batch == nullptr || batch->changes.Find(path) == nullptr)) {
+  const RegistryKeyTree* pending = batches_.Pending();
+  if (cache_.Find(path) == nullptr && (pending == nullptr || pending->Find(path) == nullptr)) {
     return 0;
   }
   const RegistryKey key = nextHandle_++;
@@ -586,7 +581,7 @@ RegistryKey RegFileStore::CreateKey(const std::string& path) {
   std::lock_guard lock(mutex_);
   if (!ApplyLocked([&](RegistryKeyTree& keys) { keys.Add(path); })) return 0;
   // In a batch the file has not been read for this key yet.
-  if (BatchLocked() != nullptr) LoadLocked(false);
+  if (batches_.Pending() != nullptr) LoadLocked(false);
   const RegistryKey key = nextHandle_++;
   handles_[key] = Handle{path, true, ValuesLocked(path, std::this_thread::get_id()),
                          std::this_thread::get_id()};
@@ -619,7 +614,7 @@ bool RegFileStore::WriteDword(RegistryKey key, const std::string& name, std::int
       })) {
     return false;
   }
-  if (BatchLocked() != nullptr) SetDword(handle->second.values, name, value);
+  if (batches_.Pending() != nullptr) SetDword(handle->second.values, name, value);
   return true;
 }
 
@@ -630,16 +625,13 @@ void RegFileStore::CloseKey(RegistryKey key) {
 
 void RegFileStore::BeginBatch() {
   std::lock_guard lock(mutex_);
-  ++batches_[std::this_thread::get_id()].depth;
+  batches_.Begin();
 }
 
 bool RegFileStore::CommitBatch() {
   std::lock_guard lock(mutex_);
-  Batch* batch = BatchLocked();
-  if (batch == nullptr || --batch->depth > 0) return true;
-  const RegistryKeyTree changes = std::move(batch->changes);
-  batches_.erase(std::this_thread::get_id());
-  return changes.Keys().empty() || StoreLocked(changes);
+  const std::optional<RegistryKeyTree> changes = batches_.End();
+  return !changes || changes->Keys().empty() || StoreLocked(*changes);
 }
 
 void RegFileStore::RefreshHandlesLocked() {

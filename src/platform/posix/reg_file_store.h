@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/registry_batches.h"
 #include "platform/registry_key_tree.h"
 #include "platform/registry_store.h"
 
@@ -87,10 +88,6 @@ class RegFileStore final : public RegistryStore {
     Dwords values;          // DWORD values as last seen
     std::thread::id owner;  // the thread that opened it, whose batch it sees
   };
-  struct Batch {
-    int depth = 0;
-    RegistryKeyTree changes;
-  };
 
   enum class Load { kDone, kTooLarge, kShortage };
   // Brings the cache up to the file (no keys for a missing, damaged or too large file).
@@ -98,7 +95,6 @@ class RegFileStore final : public RegistryStore {
   Load LoadLocked(bool verify);
   // The DWORD values of `path` as `thread` sees them: the file, then its open batch.
   Dwords ValuesLocked(const std::string& path, std::thread::id thread);
-  Batch* BatchLocked(std::thread::id thread = std::this_thread::get_id());
   // Records a change in the thread's batch, or stores it at once outside one.
   bool ApplyLocked(const std::function<void(RegistryKeyTree&)>& change);
   // The commit: under the file lock, re-read, merge `changes`, replace the file.
@@ -110,7 +106,7 @@ class RegFileStore final : public RegistryStore {
   std::mutex mutex_;
   std::map<RegistryKey, Handle> handles_;
   RegistryKey nextHandle_ = 1;
-  std::map<std::thread::id, Batch> batches_;
+  RegistryBatches batches_;
   // The file as last read or written: its bytes, their keys, and the identity they had.
   bool cacheValid_ = false;
   std::string cacheBytes_;

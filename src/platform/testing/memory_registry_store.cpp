@@ -7,14 +7,9 @@ unsigned MemoryRegistryStore::FaultsLocked(const std::string& path) const {
   return it == faults_.end() ? 0u : it->second;
 }
 
-MemoryRegistryStore::Batch* MemoryRegistryStore::BatchLocked() {
-  const auto found = batches_.find(std::this_thread::get_id());
-  return found == batches_.end() ? nullptr : &found->second;
-}
-
 void MemoryRegistryStore::ApplyLocked(const std::function<void(RegistryKeyTree&)>& change) {
-  if (Batch* batch = BatchLocked()) {
-    change(batch->changes);
+  if (RegistryKeyTree* pending = batches_.Pending()) {
+    change(*pending);
     return;
   }
   RegistryKeyTree changes;
@@ -24,9 +19,9 @@ void MemoryRegistryStore::ApplyLocked(const std::function<void(RegistryKeyTree&)
 
 RegistryKey MemoryRegistryStore::OpenKey(const std::string& path) {
   std::lock_guard lock(mutex_);
-  const Batch* batch = BatchLocked();
+  const RegistryKeyTree* pending = batches_.Pending();
   const bool exists =
-      tree_.Find(path) != nullptr || (batch != nullptr && batch->changes.Find(path) != nullptr);
+      tree_.Find(path) != nullptr || (pending != nullptr && pending->Find(path) != nullptr);
   if (!RegistryKeyTree::WellFormedPath(path) || !exists || (FaultsLocked(path) & kFailOpen)) {
     return 0;
   }
@@ -50,9 +45,9 @@ bool MemoryRegistryStore::ReadDword(RegistryKey key, const std::string& name, st
   if (handle == handles_.end() || value == nullptr) return false;
   // This thread's writes not yet committed come first.
   const RegistryValue* found = nullptr;
-  if (const Batch* batch = BatchLocked()) {
-    const RegistryKeyTree::Key* pending = batch->changes.Find(handle->second.path);
-    found = pending != nullptr ? pending->Find(name) : nullptr;
+  if (const RegistryKeyTree* pending = batches_.Pending()) {
+    const RegistryKeyTree::Key* key = pending->Find(handle->second.path);
+    found = key != nullptr ? key->Find(name) : nullptr;
   }
   if (found == nullptr) {
     const RegistryKeyTree::Key* stored = tree_.Find(handle->second.path);
@@ -69,8 +64,8 @@ bool MemoryRegistryStore::WriteDword(RegistryKey key, const std::string& name, s
   if (handle == handles_.end() || !handle->second.writable) return false;
   if (FaultsLocked(handle->second.path) & kFailWrite) return false;
   const std::string& path = handle->second.path;
-  const Batch* batch = BatchLocked();
-  if (tree_.Find(path) == nullptr && (batch == nullptr || batch->changes.Find(path) == nullptr)) {
+  const RegistryKeyTree* pending = batches_.Pending();
+  if (tree_.Find(path) == nullptr && (pending == nullptr || pending->Find(path) == nullptr)) {
     return false;  // deleted under the handle, as the registry reports
   }
   ApplyLocked([&](RegistryKeyTree& changes) {
@@ -81,15 +76,14 @@ bool MemoryRegistryStore::WriteDword(RegistryKey key, const std::string& name, s
 
 void MemoryRegistryStore::BeginBatch() {
   std::lock_guard lock(mutex_);
-  ++batches_[std::this_thread::get_id()].depth;
+  batches_.Begin();
 }
 
 bool MemoryRegistryStore::CommitBatch() {
   std::lock_guard lock(mutex_);
-  Batch* batch = BatchLocked();
-  if (batch == nullptr || --batch->depth > 0) return true;
-  commits_ += tree_.Merge(batch->changes) ? 1 : 0;
-  batches_.erase(std::this_thread::get_id());
+  if (const std::optional<RegistryKeyTree> changes = batches_.End()) {
+    commits_ += tree_.Merge(*changes) ? 1 : 0;
+  }
   return true;
 }
 

@@ -6,9 +6,9 @@
 #include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "platform/registry_batches.h"
 #include "platform/registry_key_tree.h"
 #include "platform/registry_store.h"
 
@@ -59,14 +59,7 @@ class MemoryRegistryStore final : public RegistryStore {
     bool writable = false;
   };
 
-  struct Batch {
-    int depth = 0;
-    RegistryKeyTree changes;
-  };
-
   unsigned FaultsLocked(const std::string& path) const;
-  // The calling thread's open batch, or null.
-  Batch* BatchLocked();
   // Where the calling thread's writes go: its batch's changes, or a batch of one write.
   void ApplyLocked(const std::function<void(RegistryKeyTree&)>& change);
 
@@ -75,7 +68,7 @@ class MemoryRegistryStore final : public RegistryStore {
   std::map<std::string, unsigned> faults_;  // by folded path
   std::map<RegistryKey, Handle> handles_;
   RegistryKey nextHandle_ = 1;
-  std::map<std::thread::id, Batch> batches_;
+  RegistryBatches batches_;
   int commits_ = 0;
 };
 
