@@ -128,7 +128,8 @@ ORVEX_API int32_t ORVEX_CALL Orvex_Release(CameraHandle handle);
 /** Takes the newest recorded error code off the handle's queue of 20 (a stack: newest first,
     the oldest dropped beyond 20); 0 when none is left. Names: OrvexError_Name. */
 ORVEX_API int32_t ORVEX_CALL Orvex_GetLastError(CameraHandle handle);
-/** Always 2032896 (0x001F0500: 31 in the high half, 1280 in the low half). */
+/** Always 2032896 (0x001F0500): version 31.5, the major version in the high half, the minor
+    one in bits 8 to 15 (a release number would take bits 0 to 7). */
 ORVEX_API int32_t ORVEX_CALL Orvex_GetDllVersion(void);
 
 /** @} */
@@ -335,15 +336,37 @@ ORVEX_API int32_t ORVEX_CALL Orvex_Fpga_ReadRegister(CameraHandle handle, int32_
 /** @} */
 /** @name Property dialogs
     The library's own modal dialogs for the capture format, the analog controls and the image
-    filters. Not available yet: this version of the library does not export them, so a
-    program that calls them does not link. */
+    filters, in Japanese when the system's language is Japanese (1041) and in English otherwise.
+    Each runs on the calling thread and returns once the dialog has closed: 1 whatever button
+    closed it, 0 with ErrorNoDevice (nothing shown) when the handle has no camera link, or with
+    ErrorWindow when the dialog could not be made. parent owns the dialog and takes no input
+    while it is open: an HWND on Windows; on Linux an X window id, a window of OrvexPlatform, or
+    0 for none. On Linux the dialogs are OrvexPlatform's: without a screen they have no picture
+    and wait until they are worked through its automation API (@ref dialogs). */
 /** @{ */
 
-/** The camera property dialog (capture format, size table, wait time); not available yet. */
+/** The camera property dialog: colour type, an entry of the stored size table or a new custom
+    size, and the wait time (the sub-sample and clock lists are shown, not changeable). It
+    edits the stored settings only: Apply and OK write the format and the size table ("Custom"
+    adds an entry, "Size_nn", above "Custom"), and after OK the handle takes the stored colour
+    type, size and wait time. A running preview (or Orvex_Capture) is stopped while the dialog
+    is open and started again after it, whatever button closed it. */
 ORVEX_API int32_t ORVEX_CALL Orvex_SetCameraDlg(CameraHandle handle, OrvexWindow parent);
-/** The analog dialog (gains, exposure, automatic exposure); not available yet. */
+/** The analog dialog: the exposure, the automatic exposure switch, and the analog gains (shown,
+    not changeable on this camera). Opening it sets the five gains to 0 and reads the exposure
+    from the camera. Changes are live: the exposure reaches the camera as it is typed or
+    dragged, and "Default" writes 40 at once. While it is open, the automatic exposure shows
+    its new values in it. Cancel puts the exposure (in the camera too), the automatic exposure
+    switch, the gains and the Bayer mode back as they were once the gains had been cleared. The
+    settings are stored when the handle is released. */
 ORVEX_API int32_t ORVEX_CALL Orvex_SetAnalogDlg(CameraHandle handle, OrvexWindow parent);
-/** The image dialog (filters, white balance, gray correction); not available yet. */
+/** The image dialog: brightness, contrast, hue, saturation, sharpness, the white balance gains,
+    gamma, Bayer mode and white balance; for the gray colour modes (8 and 16 bits) only
+    brightness, contrast, sharpness and gamma of these, and a second tab with the gray
+    correction and gray balance. Every change reaches the next preview frame; white and gray
+    balance measurements show their gains in the open dialog. Cancel puts every one of these
+    settings back as it was when the dialog opened. The settings are stored when the handle is
+    released. */
 ORVEX_API int32_t ORVEX_CALL Orvex_SetImageDlg(CameraHandle handle, OrvexWindow parent);
 
 /** @} */

@@ -231,6 +231,19 @@ int32_t OrvexPlatform_GetUpDown(OrvexWindow window, int32_t id, int32_t* positio
   });
 }
 
+int32_t OrvexPlatform_ClickUpDown(OrvexWindow window, int32_t id, int32_t up) {
+  return Act(window, id, ORVEX_CONTROL_UP_DOWN, [&](Controls& controls, Control& control) {
+    const std::int32_t now = UpDownPosition(controls, control);
+    // The upper arrow goes towards the maximum, whichever way the range runs.
+    const std::int32_t step = (control.maximum >= control.minimum) == (up != 0) ? 1 : -1;
+    const auto next = static_cast<std::int32_t>(std::clamp<std::int64_t>(
+        std::int64_t{now} + step, std::min(control.minimum, control.maximum),
+        std::max(control.minimum, control.maximum)));
+    if (next == now) return Outcome{1, std::nullopt};
+    return Outcome{1, SetUpDownPosition(controls, control, next)};
+  });
+}
+
 int32_t OrvexPlatform_GetTabCount(OrvexWindow window, int32_t id) {
   return Query(window, id, ORVEX_CONTROL_TAB, -1, [](Controls&, Control& control) {
     return static_cast<std::int32_t>(control.items.size());
@@ -253,6 +266,34 @@ int32_t OrvexPlatform_SelectTab(OrvexWindow window, int32_t id, int32_t index) {
     control.selection = index;
     return Caused(ORVEX_DIALOG_TAB_CHANGED, control);
   });
+}
+
+int32_t OrvexPlatform_GetItemRect(OrvexWindow window, int32_t id, int32_t* x, int32_t* y,
+                                  int32_t* width, int32_t* height) {
+  Box box;
+  try {
+    if (!DialogScreenBox(window, id, &box)) return 0;
+  } catch (...) {
+    return 0;
+  }
+  if (x != nullptr) *x = box.x;
+  if (y != nullptr) *y = box.y;
+  if (width != nullptr) *width = box.width;
+  if (height != nullptr) *height = box.height;
+  return 1;
+}
+
+int32_t OrvexPlatform_SetDialogsOnScreen(int32_t onScreen) {
+  AllowDialogsOnScreen(onScreen != 0);
+  return 1;
+}
+
+int32_t OrvexPlatform_GetDialogsOnScreen(void) {
+  try {
+    return DialogsOnScreen() ? 1 : 0;
+  } catch (...) {
+    return 0;
+  }
 }
 
 }  // extern "C"

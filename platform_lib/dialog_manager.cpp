@@ -5,11 +5,13 @@
 #include <orvex/platform.h>
 #pragma GCC visibility pop
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "dialog_manager.h"
 
@@ -20,6 +22,13 @@ namespace {
 // is 6 x 13 pixels: a unit is a quarter of that width and an eighth of that height.
 constexpr std::int32_t kFontWidth = 6;
 constexpr std::int32_t kFontHeight = 13;
+
+std::int32_t PixelsX(std::int32_t units) {
+  return MulDiv(units, kFontWidth, 4);
+}
+std::int32_t PixelsY(std::int32_t units) {
+  return MulDiv(units, kFontHeight, 8);
+}
 
 struct DialogThreads {
   std::map<std::thread::id, std::weak_ptr<DialogThread>> byThread;
@@ -52,8 +61,7 @@ std::shared_ptr<Window> MakeDialogWindow(const OrvexDialogTemplate* dialogTempla
   if (!controls) return nullptr;
   auto window = std::make_shared<Window>();
   window->title = dialogTemplate->title != nullptr ? dialogTemplate->title : "";
-  window->outer =
-      Box{0, 0, dialogTemplate->width * kFontWidth / 4, dialogTemplate->height * kFontHeight / 8};
+  window->outer = Box{0, 0, PixelsX(dialogTemplate->width), PixelsY(dialogTemplate->height)};
   window->dialog = std::make_shared<Dialog>();
   Dialog& dialog = *window->dialog;
   dialog.templateId = dialogTemplate->templateId;
@@ -63,11 +71,58 @@ std::shared_ptr<Window> MakeDialogWindow(const OrvexDialogTemplate* dialogTempla
   return window;
 }
 
-// Carries out what reaches the dialog until it ends, then removes it with its pages.
+WindowModel ModelOf(OrvexWindow handle, const Window& window) {
+  const Dialog& dialog = *window.dialog;
+  return {handle, window.visible, window.outer, dialog.tabId, dialog.controls};
+}
+
+// Brings the pictures of the drawn dialogs of the calling thread up to their models: the
+// procedures and the automation API change the models, and nested dialogs share the thread.
+void ShowModelsOfThisThread() {
+  std::vector<std::pair<std::shared_ptr<DialogView>, DialogModel>> shown;
+  {
+    WindowTable& table = Table();
+    std::lock_guard lock(table.Mutex());
+    const std::thread::id self = std::this_thread::get_id();
+    std::map<OrvexWindow, std::size_t> byModal;
+    for (const auto& [handle, window] : table.All()) {
+      const Dialog* dialog = window->dialog.get();
+      if (dialog == nullptr || dialog->modal != handle || !dialog->view || dialog->thread != self) {
+        continue;
+      }
+      byModal[handle] = shown.size();
+      shown.push_back({dialog->view, DialogModel{ModelOf(handle, *window), {}}});
+    }
+    if (shown.empty()) return;
+    for (const auto& [handle, window] : table.All()) {
+      const Dialog* page = window->dialog.get();
+      if (page == nullptr || page->modal == handle) continue;
+      if (auto modal = byModal.find(page->modal); modal != byModal.end()) {
+        shown[modal->second].second.pages.push_back(ModelOf(handle, *window));
+      }
+    }
+  }
+  for (auto& [view, model] : shown) view->Show(model);
+}
+
+// Carries out what reaches the dialog until it ends, then removes it with its pages. A drawn
+// dialog waits for input as well, and its picture follows the model after everything it
+// handled.
 std::intptr_t RunModalLoop(OrvexWindow handle, const std::shared_ptr<Window>& window) {
   WindowTable& table = Table();
   Dialog& dialog = *window->dialog;
   const std::shared_ptr<DialogThread> queue = dialog.queue;
+  std::shared_ptr<DialogView> view;
+  bool endedInInit = false;
+  {
+    std::lock_guard lock(table.Mutex());
+    view = dialog.view;
+    endedInInit = dialog.ended;
+  }
+  if (view && !endedInInit) {
+    ShowModelsOfThisThread();
+    view->Present();
+  }
   std::unique_lock lock(table.Mutex());
   if (!dialog.ended) {
     window->visible = true;
@@ -75,13 +130,23 @@ std::intptr_t RunModalLoop(OrvexWindow handle, const std::shared_ptr<Window>& wi
     Threads().opened.notify_all();
   }
   while (!dialog.ended) {
-    queue->wake.wait(lock, [&] { return dialog.ended || !queue->tasks.empty(); });
-    if (dialog.ended) break;
+    if (queue->tasks.empty()) {
+      if (view) {
+        lock.unlock();
+        view->Wait();
+        ShowModelsOfThisThread();
+        lock.lock();
+        continue;
+      }
+      queue->wake.wait(lock, [&] { return dialog.ended || !queue->tasks.empty(); });
+      if (dialog.ended) break;
+    }
     DialogThread::Task task = std::move(queue->tasks.front());
     queue->tasks.pop_front();
     const bool live = FindDialog(table, task.window) != nullptr;
     lock.unlock();
     task.work(live);
+    if (view) ShowModelsOfThisThread();
     lock.lock();
   }
   dialog.open = false;
@@ -90,9 +155,26 @@ std::intptr_t RunModalLoop(OrvexWindow handle, const std::shared_ptr<Window>& wi
   // What is still queued when the thread's outermost dialog ends has nobody left to run it.
   std::deque<DialogThread::Task> dropped;
   if (--queue->loops == 0) dropped.swap(queue->tasks);
+  // The picture goes with the last reference, `view`, when this returns.
+  dialog.view.reset();
   lock.unlock();
   for (DialogThread::Task& task : dropped) task.work(false);
   return dialog.result;
+}
+
+// The X window a new dialog is transient for: a drawn dialog's that owns it, or the owner
+// itself when it is no window of this library but an X window id (ids are below 2^29). The
+// caller holds the table's lock.
+unsigned long OwnerXWindow(WindowTable& table, OrvexWindow owner, bool* foreign) {
+  *foreign = false;
+  if (owner == 0) return 0;
+  if (const Window* window = table.Find(owner)) {
+    const Dialog* dialog = window->dialog.get();
+    return dialog != nullptr && dialog->view ? dialog->view->XWindow() : 0;
+  }
+  if (owner >= (OrvexWindow{1} << 29)) return 0;
+  *foreign = true;
+  return static_cast<unsigned long>(owner);
 }
 
 using Outcome = std::pair<std::int32_t, std::optional<ControlEvent>>;
@@ -118,7 +200,61 @@ Outcome Done(std::int32_t result = 1) {
   return {result, std::nullopt};
 }
 
+// Where a headless dialog or page, or one of its controls, lies on the headless screen: a dialog
+// where it was put, a page at its place in its tab control. The caller holds the table's lock.
+std::optional<Box> HeadlessBox(WindowTable& table, OrvexWindow handle,
+                               std::optional<std::int32_t> id) {
+  Window* window = table.Find(handle);
+  Dialog& dialog = *window->dialog;
+  Box area = window->outer;
+  if (dialog.modal != handle) {
+    Window* modal = table.Find(dialog.modal);
+    if (modal == nullptr) return std::nullopt;
+    area.x += modal->outer.x;
+    area.y += modal->outer.y;
+    if (const Control* tab = FindControl(modal->dialog->controls, dialog.tabId)) {
+      area.x += PixelsX(tab->x);
+      area.y += PixelsY(tab->y);
+    }
+  }
+  if (!id) return area;
+  const Control* control = FindControl(dialog.controls, *id);
+  if (control == nullptr) return std::nullopt;
+  std::int32_t height = PixelsY(control->height);
+  // A closed drop-down list is one line high; the template's height includes the list.
+  if (control->kind == ORVEX_CONTROL_DROP_DOWN_LIST) height = std::min(height, kFontHeight + 8);
+  return Box{area.x + PixelsX(control->x), area.y + PixelsY(control->y), PixelsX(control->width),
+             height};
+}
+
 }  // namespace
+
+bool DialogScreenBox(OrvexWindow window, std::optional<std::int32_t> id, Box* box) {
+  return OnDialogThread(window, false, [&]() -> bool {
+    std::shared_ptr<DialogView> view;
+    std::optional<Box> found;
+    {
+      WindowTable& table = Table();
+      std::lock_guard lock(table.Mutex());
+      const Dialog* dialog = FindDialog(table, window);
+      if (dialog == nullptr) return false;
+      const Dialog* modal = FindDialog(table, dialog->modal);
+      if (modal != nullptr && modal->view) {
+        view = modal->view;
+      } else {
+        found = HeadlessBox(table, window, id);
+      }
+    }
+    if (view) {
+      // Windows moved or shown from another thread are where the model says.
+      ShowModelsOfThisThread();
+      found = id ? view->ItemBox(window, *id) : view->WindowBox(window);
+    }
+    if (!found) return false;
+    *box = *found;
+    return true;
+  });
+}
 
 Dialog* FindDialog(WindowTable& table, OrvexWindow window) {
   Window* found = table.Find(window);
@@ -142,7 +278,7 @@ void DialogWindowRemoved(Window& window) {
   dialog.ended = true;
   if (dialog.open) dialog.result = 0;
   dialog.open = false;
-  if (dialog.queue) dialog.queue->wake.notify_all();
+  if (dialog.queue) dialog.queue->Wake();
 }
 
 void Notify(OrvexWindow window, const ControlEvent& event) {
@@ -176,6 +312,9 @@ intptr_t OrvexPlatform_DialogBox(const OrvexDialogTemplate* dialogTemplate, Orve
     if (window == nullptr) return -1;
     Dialog& dialog = *window->dialog;
     OrvexWindow handle = 0;
+    unsigned long ownerX = 0;
+    bool ownerIsForeign = false;
+    WindowModel model;
     {
       WindowTable& table = Table();
       std::lock_guard lock(table.Mutex());
@@ -190,6 +329,13 @@ intptr_t OrvexPlatform_DialogBox(const OrvexDialogTemplate* dialogTemplate, Orve
         dialog.ownerWasEnabled = ownerWindow->enabled;
         ownerWindow->enabled = false;
       }
+      ownerX = OwnerXWindow(table, owner, &ownerIsForeign);
+      model = ModelOf(handle, *window);
+    }
+    if (std::shared_ptr<DialogView> view =
+            MakeScreenDialog(*dialogTemplate, model, ownerX, ownerIsForeign)) {
+      std::lock_guard lock(Table().Mutex());
+      dialog.view = std::move(view);
     }
     Notify(handle, ControlEvent{ORVEX_DIALOG_INIT, 0});
     return RunModalLoop(handle, window);
@@ -206,11 +352,14 @@ OrvexWindow OrvexPlatform_CreateDialogPage(const OrvexDialogTemplate* pageTempla
       std::shared_ptr<Window> window = MakeDialogWindow(pageTemplate, procedure, context);
       if (window == nullptr) return 0;
       OrvexWindow handle = 0;
+      std::shared_ptr<DialogView> view;
+      WindowModel model;
       {
         WindowTable& table = Table();
         std::lock_guard lock(table.Mutex());
         const Dialog* modal = FindDialog(table, dialog);
         if (modal == nullptr || modal->modal != dialog || modal->ended) return 0;
+        view = modal->view;
         window->parent = dialog;
         Dialog& page = *window->dialog;
         page.thread = modal->thread;
@@ -220,7 +369,9 @@ OrvexWindow OrvexPlatform_CreateDialogPage(const OrvexDialogTemplate* pageTempla
         page.tabIndex = tabIndex;
         handle = table.Add(window);
         if (handle == 0) return 0;
+        model = ModelOf(handle, *window);
       }
+      if (view) view->AddPage(model, pageTemplate->width, pageTemplate->height);
       Notify(handle, ControlEvent{ORVEX_DIALOG_INIT, 0});
       return handle;
     });
@@ -236,7 +387,7 @@ int32_t OrvexPlatform_EndDialog(OrvexWindow dialog, intptr_t result) {
   if (found == nullptr || found->modal != dialog) return 0;
   found->ended = true;
   found->result = result;
-  found->queue->wake.notify_all();
+  found->queue->Wake();
   return 1;
 }
 
@@ -249,7 +400,7 @@ int32_t OrvexPlatform_PostDialogTask(OrvexWindow window, OrvexDialogTask task, v
     if (dialog == nullptr) return 0;
     dialog->queue->tasks.push_back(
         {window, [task, context](bool run) { task(context, run ? 1 : 0); }});
-    dialog->queue->wake.notify_all();
+    dialog->queue->Wake();
     return 1;
   } catch (...) {
     return 0;

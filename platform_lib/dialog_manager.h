@@ -17,6 +17,7 @@
 #include <utility>
 
 #include "dialog_controls.h"
+#include "dialog_view.h"
 #include "headless_window_table.h"
 
 namespace orvex::headless {
@@ -32,6 +33,12 @@ struct DialogThread {
   std::deque<Task> tasks;
   std::condition_variable wake;
   std::int32_t loops = 0;  // modal loops running on the thread, nested ones included
+
+  // Wakes the thread, waiting for work or, in a drawn dialog, for input.
+  void Wake() {
+    wake.notify_all();
+    WakeScreen();
+  }
 };
 
 struct Dialog {
@@ -48,6 +55,7 @@ struct Dialog {
   std::int32_t tabIndex = -1;
 
   // Modal dialogs only.
+  std::shared_ptr<DialogView> view;  // its picture on a screen; null for a headless dialog
   OrvexWindow owner = 0;
   bool ownerWasEnabled = true;
   bool open = false;  // INIT handled, the loop runs: WaitForDialog may return it
@@ -62,6 +70,10 @@ Dialog* FindDialog(WindowTable& table, OrvexWindow window);
 bool Reachable(WindowTable& table, OrvexWindow window, const Control& control);
 // Signalled whenever a modal dialog opens.
 std::condition_variable& DialogOpened();
+
+// The rectangle of a dialog or page, or of one of its controls (id non-zero), on the screen it
+// is shown on; false for an unknown window or control. On the dialog's thread.
+bool DialogScreenBox(OrvexWindow window, std::optional<std::int32_t> id, Box* box);
 
 // Calls the window's procedure with the event, on the calling thread, without the lock.
 void Notify(OrvexWindow window, const ControlEvent& event);
@@ -99,7 +111,7 @@ R OnDialogThread(OrvexWindow window, R failure, Body&& body) {
                                     call->finished = true;
                                     call->done.notify_all();
                                   }});
-  dialog->queue->wake.notify_all();
+  dialog->queue->Wake();
   call->done.wait(lock, [&] { return call->finished; });
   return result;
 }

@@ -8,8 +8,10 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <utility>
 
+#include "dialog_manager.h"
 #include "headless_geometry.h"
 #include "headless_window_table.h"
 
@@ -104,6 +106,29 @@ void Write(std::int32_t* to, std::int32_t value) {
   if (to != nullptr) *to = value;
 }
 
+// Dialogs and pages have no picture here: their rectangle is where the dialog manager shows
+// them. Null when the window is no dialog, else the result.
+std::optional<std::int32_t> DialogRect(OrvexWindow handle, std::int32_t* x, std::int32_t* y,
+                                       std::int32_t* width, std::int32_t* height) {
+  {
+    WindowTable& table = Table();
+    std::lock_guard lock(table.Mutex());
+    const Window* window = table.Find(handle);
+    if (window == nullptr || window->dialog == nullptr) return std::nullopt;
+  }
+  Box box;
+  try {
+    if (!DialogScreenBox(handle, std::nullopt, &box)) return 0;
+  } catch (...) {
+    return 0;
+  }
+  Write(x, box.x);
+  Write(y, box.y);
+  Write(width, box.width);
+  Write(height, box.height);
+  return 1;
+}
+
 }  // namespace
 }  // namespace orvex::headless
 
@@ -184,6 +209,7 @@ int32_t OrvexPlatform_IsWindowVisible(OrvexWindow window) {
 
 int32_t OrvexPlatform_GetWindowRect(OrvexWindow window, int32_t* x, int32_t* y, int32_t* width,
                                     int32_t* height) {
+  if (const auto dialog = DialogRect(window, x, y, width, height)) return *dialog;
   bool placed = false;
   const bool found = WithPicture(window, [&](WindowTable& table, Window& w) {
     std::int32_t cx = 0, cy = 0;
@@ -200,6 +226,7 @@ int32_t OrvexPlatform_GetWindowRect(OrvexWindow window, int32_t* x, int32_t* y, 
 
 int32_t OrvexPlatform_GetClientRect(OrvexWindow window, int32_t* x, int32_t* y, int32_t* width,
                                     int32_t* height) {
+  if (const auto dialog = DialogRect(window, x, y, width, height)) return *dialog;
   bool placed = false;
   const bool found = WithPicture(window, [&](WindowTable& table, Window& w) {
     std::int32_t cx = 0, cy = 0;

@@ -1,4 +1,7 @@
 // The language the dialogs are shown in, from the locale as the C library's categories name it.
+// Dialogs drawn on an X display need a font with Japanese glyphs for their Japanese texts
+// (japanese_font.cpp); without one they are English, as boxes for every character would be of
+// no use to anybody.
 
 #pragma GCC visibility push(default)
 #include <orvex/platform.h>
@@ -8,12 +11,22 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "dialog_view.h"
+
 namespace {
 
 constexpr int32_t kJapanese = 1041;
 constexpr int32_t kEnglish = 1033;
 
 std::atomic<int32_t> languageOverride{0};
+
+bool JapaneseReadable() {
+  try {
+    return !orvex::headless::DialogsOnScreen() || orvex::headless::JapaneseFontFamily().has_value();
+  } catch (...) {
+    return true;
+  }
+}
 
 }  // namespace
 
@@ -26,7 +39,7 @@ int32_t OrvexPlatform_GetSystemLanguage(void) {
   for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
     const char* value = std::getenv(name);
     if (value != nullptr && value[0] != '\0') {
-      return std::strncmp(value, "ja", 2) == 0 ? kJapanese : kEnglish;
+      return std::strncmp(value, "ja", 2) == 0 && JapaneseReadable() ? kJapanese : kEnglish;
     }
   }
   return kEnglish;

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "base/cpu_features.h"
 #include "imaging/processor_info.h"
 #include "platform/posix/reg_file_store.h"
 
@@ -24,6 +25,9 @@ static_assert(ORVEX_PROCESSOR_SSE2 == orvex::kFeatureSse2);
 static_assert(ORVEX_PROCESSOR_3DNOW == orvex::kFeature3DNow);
 static_assert(ORVEX_PROCESSOR_SSE3 == orvex::kFeatureSse3);
 static_assert(ORVEX_PROCESSOR_LEAF1_ECX8 == orvex::kFeatureLeaf1Ecx8);
+static_assert(ORVEX_KERNEL_SSE2 == orvex::kCpuHasSse2);
+static_assert(ORVEX_KERNEL_AVX2 == orvex::kCpuHasAvx2);
+static_assert(ORVEX_KERNEL_AVX512 == orvex::kCpuHasAvx512);
 
 extern "C" {
 
@@ -47,6 +51,10 @@ uint32_t OrvexPlatform_IdentifyProcessor(uint32_t* reported, uint32_t* confirmed
   if (reported != nullptr) *reported = info.features;
   if (confirmed != nullptr) *confirmed = info.confirmed;
   return features;
+}
+
+uint32_t OrvexPlatform_KernelFeatures(void) {
+  return orvex::CpuFeatures();
 }
 
 }  // extern "C"

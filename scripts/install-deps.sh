@@ -1,17 +1,27 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the Windows cross-build need, when they
-# are missing. Safe to run again.
+# are missing. Safe to run again. ORVEX_WITH_WINDOWS=0 leaves the cross compiler out;
+# ORVEX_WITH_WINE=1 adds Wine with its 32-bit part, to run the Windows build
+# (scripts/test-windows.sh).
 set -euo pipefail
 
 packages=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libpng-dev libx11-dev libxext-dev libxcb1-dev libxcb-shm0-dev libgtk-3-dev xvfb xauth
+  # Dialogs on an X display: FLTK's static archive and what it draws with, a font with Japanese
+  # glyphs (without one, drawn dialogs are English), and xdotool for the tests' pointer.
+  libfltk1.3-dev libxft-dev libfontconfig-dev libxrender-dev libxfixes-dev libxcursor-dev
+  libxinerama-dev fonts-ipafont-gothic xdotool
   doxygen python3 python3-numpy python3-pytest python3-xlib python3-pip python3-venv
   clang libclang-rt-14-dev
+  dpkg-dev file
 )
-if [[ "${ORVEX_WITH_WINDOWS:-1}" == 1 ]]; then
+if [[ "${ORVEX_WITH_WINDOWS:-1}" == 1 || "${ORVEX_WITH_WINE:-0}" == 1 ]]; then
   packages+=(g++-mingw-w64-i686)
+fi
+if [[ "${ORVEX_WITH_WINE:-0}" == 1 ]]; then
+  packages+=(wine wine32:i386 wine64)
 fi
 
 missing=()
@@ -25,7 +35,12 @@ if ((${#missing[@]} > 0)); then
   echo "Installing: ${missing[*]}"
   sudo_cmd=()
   [[ $(id -u) -ne 0 ]] && sudo_cmd=(sudo)
-  "${sudo_cmd[@]}" apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends \
+  # Wine's 32-bit part comes from the i386 architecture.
+  if [[ " ${missing[*]} " == *":i386 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+    "${sudo_cmd[@]}" dpkg --add-architecture i386
+  fi
+  "${sudo_cmd[@]}" apt-get -o DPkg::Lock::Timeout=600 update -qq
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get -o DPkg::Lock::Timeout=600 install -y -qq \
+    --no-install-recommends \
     "${missing[@]}"
 fi

@@ -1,6 +1,7 @@
 /**
  * @file orvex/platform.h
- * @brief OrvexPlatform (Linux): message windows, the headless screen, and messages to X windows.
+ * @brief OrvexPlatform (Linux): message windows, the headless screen, messages to X windows,
+ *        and the dialogs of the camera library, headless or drawn on an X display.
  *
  * OrvexPlatform: the window system as the camera library sees it on Linux. Message windows
  * receive what the library posts to a window handle, so that a console application or a test
@@ -16,10 +17,17 @@
 
 #include <stdint.h>
 
+/* The same window type as OrvexSdk_QX218.h: a window handle on Windows. */
 #ifndef ORVEX_WINDOW_DEFINED
 #define ORVEX_WINDOW_DEFINED
-/** A window: one of this library, or an X window id (as in OrvexSdk_QX218.h). */
+/** A window: one of this library, or an X window id (as in OrvexSdk_QX218.h); an HWND on
+   Windows. */
+#if defined(_WIN32)
+#include <windows.h>
+typedef HWND OrvexWindow;
+#else
 typedef uintptr_t OrvexWindow;
+#endif
 #endif
 
 #ifdef __cplusplus
@@ -80,10 +88,13 @@ int32_t OrvexPlatform_ShowWindow(OrvexWindow window, int32_t show);
 int32_t OrvexPlatform_IsWindow(OrvexWindow window);
 /** 1 when the window and all windows it lies in are shown; message windows are never visible. */
 int32_t OrvexPlatform_IsWindowVisible(OrvexWindow window);
-/** The outer rectangle on the screen. 1, or 0 for an unknown window or a message window. */
+/** The outer rectangle on the screen. 1, or 0 for an unknown window or a message window. For a
+   dialog or page: its rectangle where it is shown, as OrvexPlatform_GetItemRect gives those of
+   controls. */
 int32_t OrvexPlatform_GetWindowRect(OrvexWindow window, int32_t* x, int32_t* y, int32_t* width,
                                     int32_t* height);
-/** The client area on the screen. 1, or 0 for an unknown window or a message window. */
+/** The client area on the screen. 1, or 0 for an unknown window or a message window. Dialogs
+   and pages: as OrvexPlatform_GetWindowRect. */
 int32_t OrvexPlatform_GetClientRect(OrvexWindow window, int32_t* x, int32_t* y, int32_t* width,
                                     int32_t* height);
 /** The parent given at creation; 0 for a top-level window or an unknown one. */
@@ -130,8 +141,18 @@ int32_t OrvexPlatform_ReadScreen(int32_t x, int32_t y, int32_t width, int32_t he
 /* ---- Dialogs ----
    The camera library's property dialogs, made from templates that the library describes (the
    way DialogBoxIndirectParam takes one) and kept here as a model of their controls, with the
-   behaviour of the common controls they stand for. This form has no picture: a dialog is shown
-   only in the sense that it exists and can be driven through the automation API below.
+   behaviour of the common controls they stand for. The model is the one source of every
+   control's state; a dialog has one of two forms around it:
+   - drawn on an X display, when $DISPLAY names a display that answers within two seconds: a
+     real window (on a connection of this library's own, never the application's; drawn with a
+     copy of FLTK inside this library that no other library sees) whose controls show the model
+     and work with the mouse and the keyboard as in a dialog box, including Tab, Enter, Escape
+     and the "&" mnemonics. Sizes follow the dialog units of the template, measured on the font
+     the dialog is drawn in. The process's Xlib error handlers and its locale are left as they
+     were. One thread draws at a time: a dialog opened on another thread meanwhile is headless.
+   - headless, without a picture: a dialog is shown only in the sense that it exists and can be
+     driven through the automation API below.
+   The automation API works the same on both.
 
    Threads. A modal dialog belongs to the thread that runs it (its "own thread"): that thread
    creates it, calls its procedure, runs its pages and carries out every call that reaches the
@@ -203,8 +224,10 @@ typedef void (*OrvexDialogProc)(OrvexWindow window, int32_t event, int32_t itemI
 typedef void (*OrvexDialogTask)(void* context, int32_t run);
 
 /** Makes a modal dialog, sends it INIT and then carries out what reaches it, on the calling
-   thread, until OrvexPlatform_EndDialog; owner (0 for none; an X window id is accepted and left
-   alone) is disabled meanwhile and enabled again afterwards. Returns the result given to
+   thread, until OrvexPlatform_EndDialog; owner (0 for none) is disabled meanwhile and enabled
+   again afterwards. The owner may be an X window id: a drawn dialog is then transient for that
+   window and centred on it, and the window takes no pointer input until the dialog ends (a
+   headless dialog leaves it alone). Returns the result given to
    EndDialog, 0 when the dialog was destroyed, or -1 when the template was refused. Nobody
    closes it but its procedure or a caller of the automation API: a headless dialog that nobody
    drives waits forever, as a dialog on a hidden desktop would. */
@@ -226,6 +249,13 @@ int32_t OrvexPlatform_PostDialogTask(OrvexWindow window, OrvexDialogTask task, v
 int32_t OrvexPlatform_SetWindowPosition(OrvexWindow window, int32_t x, int32_t y);
 /** 1 when the window takes input, 0 while a modal dialog it owns is open, -1 when unknown. */
 int32_t OrvexPlatform_IsWindowEnabled(OrvexWindow window);
+/** Whether dialogs made from now on may be drawn on an X display: onScreen non-zero (the
+   default) draws them there when a display answers, 0 keeps them headless. Dialogs already
+   open keep their form. Returns 1. */
+int32_t OrvexPlatform_SetDialogsOnScreen(int32_t onScreen);
+/** 1 when a dialog made now would be drawn on an X display, else 0. The first call may wait up
+   to two seconds for the display to answer. */
+int32_t OrvexPlatform_GetDialogsOnScreen(void);
 
 /* Control operations of a dialog's procedure; 1 done, 0 for an unknown window or control or a
    control of another kind. None of them sends an event, except setting an edit's text. */
@@ -265,7 +295,10 @@ int32_t OrvexPlatform_InsertTab(OrvexWindow window, int32_t id, int32_t index, c
 int32_t OrvexPlatform_GetTabSelection(OrvexWindow window, int32_t id);
 
 /** The language of dialogs: 1041 (Japanese) when the first of LC_ALL, LC_MESSAGES and LANG that
-   is set and not empty starts with "ja", else 1033 (English). */
+   is set and not empty starts with "ja", else 1033 (English). Where dialogs are drawn on an X
+   display but no installed font has Japanese glyphs (fontconfig's match for
+   "sans-serif:lang=ja"), it is 1033: the toolkit draws a text in one font, so Japanese texts
+   would show as empty boxes. */
 int32_t OrvexPlatform_GetSystemLanguage(void);
 /** Overrides the language for the process: GetSystemLanguage then returns langId as it is; 0
    goes back to the locale's. Returns 1. */
@@ -319,6 +352,10 @@ int32_t OrvexPlatform_GetTrackbar(OrvexWindow window, int32_t id, int32_t* posit
                                   int32_t* minimum, int32_t* maximum, int32_t* tickFrequency);
 /** Drags the thumb to position, kept within the range; the procedure sees the scroll. */
 int32_t OrvexPlatform_MoveTrackbar(OrvexWindow window, int32_t id, int32_t position);
+/** Clicks the upper (up non-zero) or the lower arrow of an up-down: its position moves one step
+   towards its maximum or its minimum, staying within the range, and its buddy edit shows it
+   (the procedure sees the text change). */
+int32_t OrvexPlatform_ClickUpDown(OrvexWindow window, int32_t id, int32_t up);
 /** 1 with the up-down's state; buddyId is 0 when it has no buddy. Its position is its buddy's
    number when that is a number within the range, as the control reads it back. */
 int32_t OrvexPlatform_GetUpDown(OrvexWindow window, int32_t id, int32_t* position, int32_t* minimum,
@@ -330,6 +367,12 @@ int32_t OrvexPlatform_GetTabText(OrvexWindow window, int32_t id, int32_t index, 
                                  int32_t size);
 /** Chooses a tab as if clicked: the procedure sees the tab change (none when it was chosen). */
 int32_t OrvexPlatform_SelectTab(OrvexWindow window, int32_t id, int32_t index);
+/** 1 with the control's rectangle on the screen written through the non-null pointers: for a
+   drawn dialog in pixels of the X display's root window (where a pointer has to go to reach
+   it), for a headless one on the headless screen, with the dialog at its place and a dialog
+   unit 1.5 pixels wide and 1.625 high. A drop-down list's rectangle is its closed box. */
+int32_t OrvexPlatform_GetItemRect(OrvexWindow window, int32_t id, int32_t* x, int32_t* y,
+                                  int32_t* width, int32_t* height);
 
 #ifdef __cplusplus
 }

@@ -8,7 +8,8 @@
  * text format; these functions read it as the library does.
  *
  * The processor: the features the camera library finds when it starts a camera (what CPUID
- * reports, and which of those an instruction test confirmed on this system).
+ * reports, and which of those an instruction test confirmed on this system), and those that
+ * its faster kernel forms use.
  *
  * Every function is thread-safe.
  */
@@ -44,6 +45,16 @@ void OrvexPlatform_RegCloseKey(OrvexRegistryKey key);
 /* The features the processor reports and those confirmed by their test instruction, through
    the non-null pointers; returns the reported ones (0 when CPUID cannot run). */
 uint32_t OrvexPlatform_IdentifyProcessor(uint32_t* reported, uint32_t* confirmed);
+
+/* Instruction sets of the faster forms of the pipeline's kernels (Bayer conversion, the
+   filters); every form gives the bytes of the plain one, so they change speed alone. */
+#define ORVEX_KERNEL_SSE2 0x01u
+#define ORVEX_KERNEL_AVX2 0x02u   /* with its registers saved by the operating system */
+#define ORVEX_KERNEL_AVX512 0x04u /* AVX-512 F, BW and VBMI */
+
+/* The instruction sets of ORVEX_KERNEL_* that this processor and system offer, which the
+   camera library's kernels use. */
+uint32_t OrvexPlatform_KernelFeatures(void);
 
 #ifdef __cplusplus
 }

@@ -152,7 +152,16 @@ def search_folders():
     """The folders searched before the system's library path, in order."""
     folders = [f for f in os.environ.get("ORVEX_LIB_DIR", "").split(os.pathsep) if f]
     here = os.path.dirname(os.path.abspath(__file__))
-    return folders + [here, os.path.join(here, "lib")]
+    beside = [here, os.path.join(here, "lib")]
+    try:
+        # Installed with the libraries by `cmake --install` (or the Debian package): their
+        # folder, relative to this package.
+        from ._installed import LIBRARY_DIR
+
+        beside.append(os.path.normpath(os.path.join(here, LIBRARY_DIR)))
+    except ImportError:
+        pass
+    return folders + beside
 
 
 def _file_names(stem):
@@ -187,8 +196,8 @@ def _open(kind):
             library = ctypes.CDLL(system, mode=mode)
     except OSError as error:
         raise LibraryNotFoundError(
-            "cannot load %s (looked in ORVEX_LIB_DIR, %s and the system's library path): %s"
-            % (stem, os.pathsep.join(search_folders()[-2:]), error)
+            "cannot load %s (looked in %s and the system's library path): %s"
+            % (stem, os.pathsep.join(search_folders()), error)
         ) from None
     for name, (result, arguments) in signatures.items():
         function = getattr(library, name)

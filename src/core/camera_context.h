@@ -91,6 +91,13 @@ class CameraContext : public ErrorReporter {
   // The same: the acquisition first, so that no frame is drawn into a window going away.
   int DestroyPreviewWindow();
 
+  // --- the property dialogs, each modal on the calling thread over `owner` (0: none) ---
+  // 1 once the dialog has closed, whatever closed it; 0 with the reason recorded when no dialog
+  // could be shown.
+  int RunCameraDialog(platform::WindowHandle owner);
+  int RunAnalogDialog(platform::WindowHandle owner);
+  int RunImageDialog(platform::WindowHandle owner);
+
   // --- the collaborators ---
   DeviceLink* Link() const { return link_.get(); }
   CameraSettings& Settings() { return settings_; }

@@ -164,11 +164,16 @@ int RunAnalogDialog(AnalogDialogPort& port, platform::DialogHost& host,
   AnalogDialog dialog(port, host, language);
   port.SetAnalogDialog(&dialog);
   const std::intptr_t result = RunDialog(host, kAnalogDialog, language, owner, dialog);
-  // Cleared before anything is put back, so that the automatic exposure no longer writes into
-  // the dialog meanwhile.
+  const bool undoing = result != kButtonOk;
+  // The automatic exposure goes back to its opening mode before the view is cleared, which waits
+  // out the frame in progress: no exposure it measured with the dialog's mode can then land
+  // after the opening exposure has been put back.
+  if (undoing) {
+    port.SetAnalog(AnalogSetting::AutoIris, undo[static_cast<int>(AnalogSetting::AutoIris)]);
+  }
   port.SetAnalogDialog(nullptr);
 
-  if (result != kButtonOk) {
+  if (undoing) {
     port.WriteFpgaRegister(kExposureRegister, static_cast<std::uint16_t>(
                                                   undo[static_cast<int>(AnalogSetting::Exposure)]));
     for (int i = 0; i < kAnalogSettingCount; ++i) {

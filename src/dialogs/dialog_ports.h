@@ -104,8 +104,9 @@ class AnalogDialogPort : public DialogContextPort {
   virtual std::uint16_t ReadFpgaRegister(std::uint8_t address) = 0;
   // The result of the write is not used.
   virtual void WriteFpgaRegister(std::uint8_t address, std::uint16_t value) = 0;
-  // Sets the context's analogDialog, or clears it with null. Once a clearing call returns, the
-  // preview thread no longer calls the view it may have loaded before.
+  // Sets the context's analogDialog, or clears it with null. Once a clearing call returns, no
+  // frame that began before it is still being processed: the preview thread no longer calls the
+  // view it may have loaded before, nor carries out a measurement made before.
   virtual void SetAnalogDialog(AnalogDialogView* view) = 0;
 
  protected:

@@ -166,9 +166,9 @@ Layout ImageFilterPage() {
   }
   items.push_back(Label(196, 4, 58, 16, Same("Auto white balance")));
   items.push_back(Control(kButtonOnce, ControlKind::PushButton, 0, 196, 22, 14, 12));
-  items.push_back(Label(214, 24, 40, 8, Same("Once")));
+  items.push_back(Label(212, 24, 44, 8, Same("Once")));
   items.push_back(Control(kCheckAllFrames, ControlKind::CheckBox, 0, 198, 38, 10, 10));
-  items.push_back(Label(214, 39, 40, 8, Same("All frames")));
+  items.push_back(Label(212, 39, 44, 8, Same("All frames")));
   items.push_back(Label(196, 58, 58, 8, Same("Bayer Mode")));
   AddBayerModeRadios(items, 198, 70);
   return layout;

@@ -257,10 +257,20 @@ int RunImageDialog(ImageDialogPort& port, platform::DialogHost& host,
   ImageDialog dialog(port, host, language, IsGray(port.ColorType()));
   port.SetImageDialog(&dialog);
   const std::intptr_t result = RunDialog(host, kImageDialog, language, owner, dialog);
-  // Cleared before anything is put back, so that no measurement refreshes the dialog meanwhile.
+  const bool undoing = result != kButtonOk;
+  // The balance controls go back first and the view is cleared next, which waits out the frame
+  // in progress: no gains measured with the dialog's controls can then land after the opening
+  // gains have been put back.
+  if (undoing) {
+    for (const ImageSetting control :
+         {ImageSetting::BayerGainAuto, ImageSetting::BayerGainOnce1, ImageSetting::BayerGainOnce2,
+          ImageSetting::GrayBalanceCount}) {
+      port.SetImage(control, undo[static_cast<std::size_t>(control)]);
+    }
+  }
   port.SetImageDialog(nullptr);
 
-  if (result != kButtonOk) {
+  if (undoing) {
     for (int i = 0; i < kImageSettingCount; ++i) {
       port.SetImage(static_cast<ImageSetting>(i), undo[static_cast<std::size_t>(i)]);
     }

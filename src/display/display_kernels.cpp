@@ -3,6 +3,7 @@
 #include <cstring>
 #include <vector>
 
+#include "base/double_precision.h"
 #include "imaging/kernel_call.h"
 
 namespace orvex {
@@ -47,21 +48,30 @@ std::int32_t Scale(std::uint8_t* destination, const std::uint8_t* source,
   const std::int32_t sourceBottom = sourceRegion[3];
   if (width <= 0 || height <= 0 || sourceWidth <= 0 || sourceHeight <= 0) return 1;
 
-  // The ratios are single precision; their products with a row or column number are exact in
-  // double precision, so every platform truncates the same values.
-  const float xRatio = static_cast<float>(sourceRegion[2] - sourceRegion[0]) / width;
-  const float yRatio = static_cast<float>(sourceBottom - sourceRegion[1]) / height;
-
+  // The ratios are single precision, each quotient rounded once; their products with a row or
+  // column number are exact in double precision, so every platform truncates the same values.
   std::vector<std::int32_t> columns(static_cast<std::size_t>(width));
+  std::vector<std::int32_t> rows(static_cast<std::size_t>(height));
+  WithDoublePrecision([&] {
+    const float xRatio =
+        RoundToFloat(static_cast<float>(sourceRegion[2] - sourceRegion[0]) / width);
+    const float yRatio = RoundToFloat(static_cast<float>(sourceBottom - sourceRegion[1]) / height);
+    for (std::int32_t j = 0; j < width; ++j) {
+      columns[j] = static_cast<std::int32_t>(j * static_cast<double>(xRatio));
+    }
+    for (std::int32_t i = 0; i < height; ++i) {
+      rows[i] = static_cast<std::int32_t>(i * static_cast<double>(yRatio));
+    }
+  });
   for (std::int32_t j = 0; j < width; ++j) {
-    std::int32_t v = static_cast<std::int32_t>(j * static_cast<double>(xRatio));
+    std::int32_t v = columns[j];
     if (v < 0) v = 0;
     if (v >= sourceWidth) v = sourceWidth - 1;
     columns[j] = v * PixelBytes;
   }
 
   for (std::int32_t i = 0; i < height; ++i) {
-    std::int32_t u = static_cast<std::int32_t>(i * static_cast<double>(yRatio));
+    std::int32_t u = rows[i];
     if (u < 0) u = 0;
     if (u >= sourceHeight) u = sourceHeight - 1;
     std::int32_t sourceRow = sourceBottom - 1 - u;

@@ -95,18 +95,15 @@ void PreviewWindow::DrawFrame(FrameImages& images, std::int32_t colorType) {
   if (!DrawableClient(windows, previewWindow, dc, &width, &height)) return;
 
   if (width == view->width && height == view->height && color != 1) {
-    if (color == 0) {
-      // The view's first memory row is the first line the camera sent: read as a top-down
-      // bitmap it lands at the top of the window, as on every other path.
-      platform::BitmapInfoHeader topDown = view->header;
-      topDown.height = -view->height;
-      windows.SetDiBitsToDevice(dc, 0, 0, width, height, 0, 0, 0, view->height,
-                                ViewOf(*view, &topDown));
-    } else {
-      // The negative source height mirrors the bottom-up view, for the same reason.
-      windows.StretchBlt(dc, 0, 0, width, height, ViewOf(*view, &view->header), 0, view->height,
-                         view->width, -view->height);
-    }
+    // The view's first memory row is the first line the camera sent: read as a top-down bitmap
+    // it lands at the top of the window, as on every other path. (A StretchBlt from source row
+    // `height` with a negative height, the other way to turn it over, starts one row below the
+    // picture in GDI, which counts a mirrored rectangle from its first pixel: the window would
+    // show an undefined first line and lose the last one.)
+    platform::BitmapInfoHeader topDown = view->header;
+    topDown.height = -view->height;
+    windows.SetDiBitsToDevice(dc, 0, 0, width, height, 0, 0, 0, view->height,
+                              ViewOf(*view, &topDown));
     return;
   }
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "base/double_precision.h"
 #include "imaging/auto_exposure_internal.h"
 #include "imaging/image_buffer.h"
 #include "imaging/kernel_call.h"
@@ -42,14 +43,15 @@ constexpr double kWindows[5][4] = {
 };
 
 std::int32_t MeasureWindow(ImageBuffer& raw, int window, PixelKernel kernel) {
-  const double w = raw.width;
-  const double h = raw.height;
-  const std::int32_t region[4] = {
-      static_cast<std::int32_t>(kWindows[window][0] * w),
-      static_cast<std::int32_t>(kWindows[window][1] * h),
-      static_cast<std::int32_t>(kWindows[window][2] * w),
-      static_cast<std::int32_t>(kWindows[window][3] * h),
-  };
+  std::int32_t region[4];
+  WithDoublePrecision([&] {
+    const double w = raw.width;
+    const double h = raw.height;
+    region[0] = static_cast<std::int32_t>(kWindows[window][0] * w);
+    region[1] = static_cast<std::int32_t>(kWindows[window][1] * h);
+    region[2] = static_cast<std::int32_t>(kWindows[window][2] * w);
+    region[3] = static_cast<std::int32_t>(kWindows[window][3] * h);
+  });
   return ApplyKernel(raw, kernel, raw, region, region[0], region[1], nullptr, 0);
 }
 
@@ -135,22 +137,33 @@ int AutoExposureStep(const AnalogSettings& analog, ImageBuffer* raw, FrameMeasur
   if (!FrameToMeasure()) return 0;
 
   const PixelKernel kernel = raw->bitsPerPixel == 16 ? WindowMean16 : WindowMean8;
-  double e = StartFactor(MeasureWindow(*raw, 0, kernel));
-  for (int window = 1; window < 5; ++window) e += FactorStep(MeasureWindow(*raw, window, kernel));
+  std::int32_t means[5];
+  for (int window = 0; window < 5; ++window) means[window] = MeasureWindow(*raw, window, kernel);
+  const std::int32_t old = analog.Exposure;
 
-  if (e > 0.6 && e < 1.2) return 1;
-
-  if (mode == 1) {
-    const std::int32_t old = analog.Exposure;
+  // The factor, and the exposure it gives, in double precision.
+  bool inBand = false;
+  bool dark = false;
+  std::uint16_t exposure = 0;
+  WithDoublePrecision([&] {
+    double e = StartFactor(means[0]);
+    for (int window = 1; window < 5; ++window) e += FactorStep(means[window]);
+    inBand = e > 0.6 && e < 1.2;
+    dark = e > 1;
     const double base = old != 0 ? old : 1;
     // e lies in 0.25..1.5, so the quotient is finite and fits; the register takes 16 bits.
-    auto value = static_cast<std::uint16_t>(static_cast<std::int64_t>(base / e));
+    exposure = static_cast<std::uint16_t>(static_cast<std::int64_t>(base / e));
+  });
+  if (inBand) return 1;
+
+  if (mode == 1) {
+    std::uint16_t value = exposure;
     if (value > kExposureLimit) value = kExposureLimit;
     measured->exposure = ExposureChange{ExposureChange::Kind::kExposure, value, old < value};
     return 1;
   }
 
-  const std::int32_t gain = e > 1 ? kRaisedGain : 0;
+  const std::int32_t gain = dark ? kRaisedGain : 0;
   measured->exposure = ExposureChange{ExposureChange::Kind::kGain, gain, false};
   return 1;
 }

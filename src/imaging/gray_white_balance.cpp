@@ -5,12 +5,11 @@
 #include <cmath>
 #include <cstring>
 
-#include "base/cpu_features.h"
+#include "base/double_precision.h"
 #include "imaging/bayer/balance.h"
 #include "imaging/image_buffer.h"
 #include "imaging/kernel_call.h"
 #include "imaging/kernel_framework.h"
-#include "imaging/simd_target.h"
 
 namespace orvex {
 namespace bayer {
@@ -24,45 +23,17 @@ std::int32_t TruncateToInt32(double v) {
   return static_cast<std::int32_t>(v);
 }
 
-namespace default_unit {
+namespace arithmetic {
 #include "imaging/bayer/balance_arithmetic.inc"
-}  // namespace default_unit
-
-#if defined(__GNUC__) && !defined(__clang__) && defined(__i386__)
-ORVEX_TARGET_BEGIN("sse2,fpmath=sse")
-namespace sse_unit {
-#include "imaging/bayer/balance_arithmetic.inc"
-}  // namespace sse_unit
-ORVEX_TARGET_END
-
-bool SseDoubles() {
-  return TestCpuFeature(kCpuHasSse2);
-}
+}  // namespace arithmetic
 
 void GrayGains(const PositionSums& s, GrayCorrectionRecord* record) {
-  if (SseDoubles()) {
-    sse_unit::GrayGainsFromSums(s, record);
-  } else {
-    default_unit::GrayGainsFromSums(s, record);
-  }
+  WithDoublePrecision([&] { arithmetic::GrayGainsFromSums(s, record); });
 }
 void WhiteBalance(const std::uint32_t sum[3], const std::uint32_t count[3],
                   WhiteBalanceRecord* record) {
-  if (SseDoubles()) {
-    sse_unit::WhiteBalanceFromSums(sum, count, record);
-  } else {
-    default_unit::WhiteBalanceFromSums(sum, count, record);
-  }
+  WithDoublePrecision([&] { arithmetic::WhiteBalanceFromSums(sum, count, record); });
 }
-#else
-void GrayGains(const PositionSums& s, GrayCorrectionRecord* record) {
-  default_unit::GrayGainsFromSums(s, record);
-}
-void WhiteBalance(const std::uint32_t sum[3], const std::uint32_t count[3],
-                  WhiteBalanceRecord* record) {
-  default_unit::WhiteBalanceFromSums(sum, count, record);
-}
-#endif
 
 SampleGrid GridOf(const KernelCall& call, std::int32_t bayerMode) {
   SampleGrid grid;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "base/double_precision.h"
+
 namespace orvex {
 namespace {
 
@@ -24,23 +26,25 @@ int HueValue(int lo, int hi, int angle) {
 }  // namespace
 
 int BuildHueTable(HueTable& table) {
-  for (int k = 0; k < kHueTableSize; ++k) {
-    const int n = 38100 - 127 * k;
-    int lightness = 127;
-    if (n > 30480) lightness = 127 + (n - 30480) / 60;
-    if (n < 0) lightness = 127 + n / 60;
+  WithDoublePrecision([&] {
+    for (int k = 0; k < kHueTableSize; ++k) {
+      const int n = 38100 - 127 * k;
+      int lightness = 127;
+      if (n > 30480) lightness = 127 + (n - 30480) / 60;
+      if (n < 0) lightness = 127 + n / 60;
 
-    const int m2 =
-        lightness < 128 ? lightness * 510 / 255 : lightness - lightness * 255 / 255 + 255;
-    const int m1 = 2 * lightness - m2;
+      const int m2 =
+          lightness < 128 ? lightness * 510 / 255 : lightness - lightness * 255 / 255 + 255;
+      const int m1 = 2 * lightness - m2;
 
-    const int red = std::clamp(HueValue(m1, m2, k + 420), 0, 255);
-    const int green = std::clamp(HueValue(m1, m2, k + 300), 0, 255);
-    const int blue = std::clamp(HueValue(m1, m2, k + 180), 0, 255);
-    table[kHueTableSize - 1 - k] = static_cast<std::uint32_t>(red) |
-                                   static_cast<std::uint32_t>(green) << 8 |
-                                   static_cast<std::uint32_t>(blue) << 16;
-  }
+      const int red = std::clamp(HueValue(m1, m2, k + 420), 0, 255);
+      const int green = std::clamp(HueValue(m1, m2, k + 300), 0, 255);
+      const int blue = std::clamp(HueValue(m1, m2, k + 180), 0, 255);
+      table[kHueTableSize - 1 - k] = static_cast<std::uint32_t>(red) |
+                                     static_cast<std::uint32_t>(green) << 8 |
+                                     static_cast<std::uint32_t>(blue) << 16;
+    }
+  });
   return 1;
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "acquisition/acquisition_fixture.h"
+#include "support/portable.h"
 
 namespace orvex::testing {
 namespace {
@@ -15,9 +16,8 @@ class CsvTest : public AcquisitionTest {
  protected:
   void SetUp() override {
     AcquisitionTest::SetUp();
-    std::string pattern = (std::filesystem::temp_directory_path() / "orvex-csv-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    directory_ = pattern;
+    directory_ = MakeTemporaryDirectory("orvex-csv-");
+    ASSERT_FALSE(directory_.empty());
   }
   void TearDown() override {
     std::error_code ignored;

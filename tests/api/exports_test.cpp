@@ -76,6 +76,10 @@ TEST_F(ExportsTest, UnregisteredHandleGivesItsValueAndTouchesNothing) {
   EXPECT_EQ(Orvex_SetMirrorH(kUnknown, 1), 0);
   EXPECT_EQ(Orvex_GetColorMode(kUnknown), -1);
   EXPECT_EQ(Orvex_SetColorMode(kUnknown, 8), 0);
+  // No dialog opens (it would wait for a person).
+  EXPECT_EQ(Orvex_SetCameraDlg(kUnknown, 0), 0);
+  EXPECT_EQ(Orvex_SetAnalogDlg(kUnknown, 0), 0);
+  EXPECT_EQ(Orvex_SetImageDlg(kUnknown, 0), 0);
   EXPECT_EQ(Orvex_GetCaptureWindowEx(kUnknown, &th, nullptr, nullptr, nullptr, nullptr, nullptr),
             0);
   EXPECT_EQ(ok, 77);
@@ -140,7 +144,7 @@ TEST_F(ExportsTest, StatusStubsAndUnsupportedExports) {
 
 TEST_F(ExportsTest, ErrorsArePostedToTheNotifyWindowOncePerCode) {
   constexpr platform::WindowHandle kNotify = 0x1234;
-  const CameraHandle handle = Orvex_Initialize(kNotify);
+  const CameraHandle handle = Orvex_Initialize(reinterpret_cast<OrvexWindow>(kNotify));
   for (int i = 0; i < 21; ++i) Orvex_Trigger(handle);
   const auto messages = windows.Messages();
   ASSERT_EQ(messages.size(), 21u);

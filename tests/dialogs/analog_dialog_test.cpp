@@ -92,6 +92,16 @@ TEST_F(AnalogDialogTest, AutoIrisBoxesAreNeverBothCheckedAndMirrorIsOnlyShown) {
   EXPECT_EQ(camera.analog.V_Mirror, 1);
 }
 
+TEST_F(AnalogDialogTest, CancelStopsTheAutomaticExposureBeforeItsViewGoes) {
+  OpenDialog dialog = Open();
+  ASSERT_EQ(OrvexPlatform_ClickItem(dialog.Page(), kCheckAutoExposure), 1);
+  EXPECT_EQ(camera.analog.AutoIris, 1);
+  EXPECT_EQ(dialog.Close(kButtonCancel), 1);
+  // Clearing the view waits out the frame in progress; a later frame must not measure.
+  EXPECT_EQ(camera.autoIrisWhenCleared, 0);
+  EXPECT_EQ(camera.ExposureWrites().back(), 123);
+}
+
 TEST_F(AnalogDialogTest, TheAutomaticExposureShowsItsValuesAsIfTyped) {
   OpenDialog dialog = Open();
   const OrvexWindow page = dialog.Page();

@@ -65,14 +65,20 @@ class FakeCamera final : public CameraDialogPort, public AnalogDialogPort, publi
     registers_[address] = value;
     registerWrites_.emplace_back(address, value);
   }
-  void SetAnalogDialog(AnalogDialogView* view) override { analogDialog = view; }
+  void SetAnalogDialog(AnalogDialogView* view) override {
+    if (view == nullptr) autoIrisWhenCleared = analog.AutoIris;
+    analogDialog = view;
+  }
 
   std::int32_t ColorType() override { return format.Color; }
   std::int32_t Image(ImageSetting setting) override { return ImageField(image, setting); }
   void SetImage(ImageSetting setting, std::int32_t value) override {
     ImageField(image, setting) = value;
   }
-  void SetImageDialog(ImageDialogView* view) override { imageDialog = view; }
+  void SetImageDialog(ImageDialogView* view) override {
+    if (view == nullptr) whiteBalanceWhenCleared = image.BayerGainAuto;
+    imageDialog = view;
+  }
 
   // --- for the tests ---
   void SetRegister(std::uint8_t address, std::uint16_t value) {
@@ -126,6 +132,9 @@ class FakeCamera final : public CameraDialogPort, public AnalogDialogPort, publi
   platform::MemoryRegistryStore registry;
   std::atomic<AnalogDialogView*> analogDialog{nullptr};
   std::atomic<ImageDialogView*> imageDialog{nullptr};
+  // What the measurements would see once the dialog has gone, as its view is cleared.
+  std::int32_t autoIrisWhenCleared = -1;
+  std::int32_t whiteBalanceWhenCleared = -1;
 
  private:
   void Log(const char* call, std::int32_t newState) {

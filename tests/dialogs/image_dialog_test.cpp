@@ -103,6 +103,15 @@ TEST_F(ImageDialogTest, OnceUnchecksAllFramesAndBothStartUnchecked) {
   EXPECT_EQ(dialog.Close(kButtonOk), 1);
 }
 
+TEST_F(ImageDialogTest, CancelStopsTheWhiteBalanceBeforeItsViewGoes) {
+  OpenDialog dialog = Open(3);
+  ASSERT_EQ(OrvexPlatform_ClickItem(dialog.Page(), kButtonOnce), 1);
+  EXPECT_EQ(dialog.Close(kButtonCancel), 1);
+  // Clearing the view waits out the frame in progress; a later frame must not measure.
+  EXPECT_EQ(camera.whiteBalanceWhenCleared, 0);
+  EXPECT_EQ(camera.image.BayerGainOnce1, 0);
+}
+
 TEST_F(ImageDialogTest, GrayPageTogglesGrayBalanceAndSetsItsModes) {
   camera.image.GrayBalanceCount = 0;
   OpenDialog dialog = Open(1);

@@ -91,9 +91,9 @@ class FrameDrawingTest : public DisplayTest {
 TEST_F(FrameDrawingTest, EveryColorTypeAtImageSizeShowsTheFirstRowOnTop) {
   const OrvexWindow window = UseWindow(EH, EV);
   const char* const paths[6] = {
-      "SetDiBitsToDevice 13x6 header 13x-6x8", "SetDiBitsToDevice 13x6 header 13x6x8",
-      "StretchBlt 13x6 from 0 6 13 -6",        "StretchBlt 13x6 from 0 6 13 -6",
-      "StretchBlt 13x6 from 0 6 13 -6",        "StretchBlt 13x6 from 0 6 13 -6"};
+      "SetDiBitsToDevice 13x6 header 13x-6x8",  "SetDiBitsToDevice 13x6 header 13x6x8",
+      "SetDiBitsToDevice 13x6 header 13x-6x24", "SetDiBitsToDevice 13x6 header 13x-6x24",
+      "SetDiBitsToDevice 13x6 header 13x-6x24", "SetDiBitsToDevice 13x6 header 13x-6x24"};
   for (std::int32_t color = 0; color <= 5; ++color) {
     SCOPED_TRACE(color);
     Prepare(color);

@@ -4,35 +4,40 @@
 #include <gtest/gtest.h>
 #include <orvex/platform.h>
 #include <orvex/virtual_camera.h>
-#include <stdlib.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <string>
 #include <vector>
 
-// Each test runs in a process of its own (ctest), with its own settings directory and the
-// cameras it attaches; this fixture lays that out.
+#include "support/portable.h"
+
+// Each test runs in a process of its own (ctest), with its own settings and the cameras it
+// attaches; this fixture lays that out. On Linux the settings live in a directory of the test;
+// on Windows in the user's registry, which the test clears before and after (the Windows suite
+// runs these tests one at a time, as they share the registry and the driver's cameras).
 class IntegrationTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    // Memory-backed when there is one: every settings write syncs the file, and the disk is
-    // shared with other builds.
-    const std::filesystem::path base = access("/dev/shm", W_OK) == 0
-                                           ? std::filesystem::path("/dev/shm")
-                                           : std::filesystem::temp_directory_path();
-    std::string pattern = (base / "orvex-test-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    configDir_ = pattern;
-    setenv("XDG_CONFIG_HOME", configDir_.c_str(), 1);
+    orvex::testing::UseDoublePrecisionArithmetic();
+    configDir_ = orvex::testing::MakeTemporaryDirectory("orvex-test-");
+    ASSERT_FALSE(configDir_.empty());
+    orvex::testing::SetEnvironment("XDG_CONFIG_HOME", configDir_.string().c_str());
+    ClearStoredSettings();
     for (int index = 0; index < 8; ++index) OrvexVirtualCamera_Detach(index);
     window_ = OrvexPlatform_CreateMessageWindow();
   }
 
   void TearDown() override {
     OrvexPlatform_DestroyWindow(window_);
+    ClearStoredSettings();
     std::error_code ignored;
     std::filesystem::remove_all(configDir_, ignored);
+  }
+
+  static void ClearStoredSettings() {
+#if defined(_WIN32)
+    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Helvane\\OrvexQX218Sdk");
+#endif
   }
 
   // Error codes posted to the message window so far, in order.
@@ -48,5 +53,5 @@ class IntegrationTest : public ::testing::Test {
   }
 
   std::filesystem::path configDir_;
-  OrvexWindow window_ = 0;
+  OrvexWindow window_{};
 };

@@ -280,6 +280,45 @@ TEST(DialogManagerTest, ButtonsListsAndTabsAnswerAPersonsClicks) {
   EXPECT_TRUE(dialog.AllOnDialogThread());
 }
 
+TEST(DialogManagerTest, UpDownArrowsStepWithinTheRangeAndControlsLieInTheirDialog) {
+  RunningDialog dialog;
+  const OrvexWindow w = dialog.handle;
+  ASSERT_NE(w, 0u);
+  OrvexPlatform_SetUpDownBuddy(w, kUpDown, kEdit);
+  OrvexPlatform_SetUpDownRange(w, kUpDown, 0, 3);
+  OrvexPlatform_SetUpDownPosition(w, kUpDown, 2);
+  const int changes = dialog.Count(ORVEX_DIALOG_TEXT_CHANGED, kEdit);
+  EXPECT_EQ(OrvexPlatform_ClickUpDown(w, kUpDown, 1), 1);
+  EXPECT_EQ(ItemText(w, kEdit), "3");
+  EXPECT_EQ(OrvexPlatform_ClickUpDown(w, kUpDown, 1), 1);  // at the maximum: no change
+  EXPECT_EQ(dialog.Count(ORVEX_DIALOG_TEXT_CHANGED, kEdit), changes + 1);
+  // The arrows start from the number typed into the buddy; with a range that runs downwards
+  // the upper arrow still goes towards the maximum.
+  OrvexPlatform_SetUpDownRange(w, kUpDown, 5, 0);
+  OrvexPlatform_SetItemText(w, kEdit, "4");
+  EXPECT_EQ(OrvexPlatform_ClickUpDown(w, kUpDown, 1), 1);
+  EXPECT_EQ(ItemText(w, kEdit), "3");
+  EXPECT_EQ(OrvexPlatform_ClickUpDown(w, kUpDown, 0), 1);
+  EXPECT_EQ(ItemText(w, kEdit), "4");
+  EXPECT_EQ(OrvexPlatform_ClickUpDown(w, kList, 1), 0);
+  OrvexPlatform_EnableItem(w, kUpDown, 0);
+  EXPECT_EQ(OrvexPlatform_ClickUpDown(w, kUpDown, 1), 0);
+
+  // Places on the screen, from the template's dialog units.
+  int32_t dx = 0, dy = 0, dw = 0, dh = 0, x = 0, y = 0, width = 0, height = 0, editWidth = 0;
+  ASSERT_EQ(OrvexPlatform_GetWindowRect(w, &dx, &dy, &dw, &dh), 1);
+  EXPECT_GT(dw, dh);  // 200 x 150 units
+  ASSERT_EQ(OrvexPlatform_GetItemRect(w, kOk, &x, &y, &width, &height), 1);
+  EXPECT_EQ(x, dx);
+  EXPECT_EQ(y, dy);
+  EXPECT_GT(height, 0);
+  ASSERT_EQ(OrvexPlatform_GetItemRect(w, kEdit, nullptr, nullptr, &editWidth, nullptr), 1);
+  EXPECT_GT(width, editWidth);  // 50 against 40 units
+  EXPECT_EQ(OrvexPlatform_GetItemRect(w, 999, &x, &y, &width, &height), 0);
+  EXPECT_EQ(OrvexPlatform_GetItemRect(0, kOk, &x, &y, &width, &height), 0);
+  EXPECT_TRUE(dialog.AllOnDialogThread());
+}
+
 TEST(DialogManagerTest, PagesBelongToTheirTabAndAreReachedOnlyWhenShown) {
   OrvexWindow page = 0;
   RunningDialog dialog([&](RunningDialog& self, OrvexWindow window, int32_t event, int32_t) {
@@ -300,6 +339,14 @@ TEST(DialogManagerTest, PagesBelongToTheirTabAndAreReachedOnlyWhenShown) {
   EXPECT_EQ(OrvexPlatform_ShowWindow(found, 1), 1);
   EXPECT_EQ(OrvexPlatform_SetWindowPosition(found, 30, 25), 1);
   EXPECT_EQ(OrvexPlatform_IsWindowVisible(found), 1);
+  // The page lies at its place in the tab control, on the screen the dialog is shown on.
+  int32_t tabX = 0, tabY = 0, pageX = 0, pageY = 0, pageWidth = 0, dialogWidth = 0;
+  ASSERT_EQ(OrvexPlatform_GetItemRect(dialog.handle, kTab, &tabX, &tabY, nullptr, nullptr), 1);
+  ASSERT_EQ(OrvexPlatform_GetWindowRect(found, &pageX, &pageY, &pageWidth, nullptr), 1);
+  ASSERT_EQ(OrvexPlatform_GetWindowRect(dialog.handle, nullptr, nullptr, &dialogWidth, nullptr), 1);
+  EXPECT_EQ(pageX, tabX + 30);
+  EXPECT_EQ(pageY, tabY + 25);
+  EXPECT_NEAR(pageWidth * 200.0 / dialogWidth, 150, 1);  // 150 and 200 dialog units wide
   EXPECT_EQ(OrvexPlatform_ClickItem(found, kPageButton), 1);
   EXPECT_EQ(dialog.Count(ORVEX_DIALOG_CLICKED, kPageButton), 1);
   EXPECT_TRUE(dialog.AllOnDialogThread());

@@ -45,4 +45,17 @@ TEST(PlatformSystemTest, ConfirmsOnlyReportedProcessorFeatures) {
 #endif
 }
 
+TEST(PlatformSystemTest, KernelFeaturesAreThoseTheProcessorHas) {
+  const std::uint32_t features = OrvexPlatform_KernelFeatures();
+  EXPECT_EQ(features & ~(ORVEX_KERNEL_SSE2 | ORVEX_KERNEL_AVX2 | ORVEX_KERNEL_AVX512), 0u);
+#if defined(__x86_64__)
+  __builtin_cpu_init();
+  EXPECT_NE(features & ORVEX_KERNEL_SSE2, 0u);
+  EXPECT_EQ((features & ORVEX_KERNEL_AVX2) != 0, __builtin_cpu_supports("avx2") != 0);
+  EXPECT_EQ((features & ORVEX_KERNEL_AVX512) != 0, __builtin_cpu_supports("avx512f") &&
+                                                       __builtin_cpu_supports("avx512bw") &&
+                                                       __builtin_cpu_supports("avx512vbmi"));
+#endif
+}
+
 }  // namespace

@@ -242,24 +242,24 @@ TEST_F(DriverTest, WaitingFrameReadLetsCommandsThroughAndFailsOnDetach) {
 }
 
 TEST_F(DriverTest, ResetAttachesTheCountFromTheEnvironment) {
-  ::setenv("ORVEX_VIRTUAL_CAMERAS", "3", 1);
+  ::orvex::testing::SetEnvironment("ORVEX_VIRTUAL_CAMERAS", "3");
   EXPECT_EQ(OrvexVirtualCamera_Reset(), 3);
   for (int i = 0; i < 8; ++i) EXPECT_EQ(OrvexVirtualCamera_IsAttached(i), i < 3 ? 1 : 0) << i;
 
-  ::setenv("ORVEX_VIRTUAL_CAMERAS", "0", 1);
+  ::orvex::testing::SetEnvironment("ORVEX_VIRTUAL_CAMERAS", "0");
   EXPECT_EQ(OrvexVirtualCamera_Reset(), 0);
   EXPECT_EQ(OrvexVirtualCamera_IsAttached(0), 0);
 
-  ::setenv("ORVEX_VIRTUAL_CAMERAS", "8", 1);
+  ::orvex::testing::SetEnvironment("ORVEX_VIRTUAL_CAMERAS", "8");
   EXPECT_EQ(OrvexVirtualCamera_Reset(), 8);
   EXPECT_EQ(OrvexVirtualCamera_IsAttached(7), 1);
 
   for (const char* invalid : {"9", "-1", "two", "2x", "", " "}) {
-    ::setenv("ORVEX_VIRTUAL_CAMERAS", invalid, 1);
+    ::orvex::testing::SetEnvironment("ORVEX_VIRTUAL_CAMERAS", invalid);
     EXPECT_EQ(OrvexVirtualCamera_Reset(), 1) << '"' << invalid << '"';
     EXPECT_EQ(OrvexVirtualCamera_IsAttached(1), 0);
   }
-  ::unsetenv("ORVEX_VIRTUAL_CAMERAS");
+  ::orvex::testing::UnsetEnvironment("ORVEX_VIRTUAL_CAMERAS");
   EXPECT_EQ(OrvexVirtualCamera_Reset(), 1);
 }
 

@@ -1,7 +1,5 @@
 // PNG files as the scene: every kind of PNG is normalised, scaled to cover the sensor and
 // mosaicked; a file that cannot be read changes nothing.
-#include <unistd.h>
-
 #include <cstdio>
 #include <fstream>
 
@@ -91,7 +89,7 @@ class ImageTest : public VirtualCameraTest {
   }
 
   std::string Write(const std::vector<uint8_t>& bytes) {
-    const std::string path = ::testing::TempDir() + "vcam_" + std::to_string(::getpid()) + "_" +
+    const std::string path = ::testing::TempDir() + "vcam_" + std::to_string(::orvex::testing::ProcessId()) + "_" +
                              std::to_string(files_.size()) + ".png";
     std::ofstream(path, std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));

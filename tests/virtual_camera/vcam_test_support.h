@@ -11,6 +11,8 @@
 #include <thread>
 #include <vector>
 
+#include "support/portable.h"
+
 namespace orvex::vcam::testing {
 
 inline constexpr uint32_t kCodeIn = 0x222051;
@@ -85,10 +87,10 @@ inline bool WaitForWaitingRead(int index) {
 class VirtualCameraTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ::setenv("ORVEX_VIRTUAL_CAMERAS", "1", 1);
+    ::orvex::testing::SetEnvironment("ORVEX_VIRTUAL_CAMERAS", "1");
     ASSERT_EQ(OrvexVirtualCamera_Reset(), 1);
   }
-  void TearDown() override { ::unsetenv("ORVEX_VIRTUAL_CAMERAS"); }
+  void TearDown() override { ::orvex::testing::UnsetEnvironment("ORVEX_VIRTUAL_CAMERAS"); }
 };
 
 }  // namespace orvex::vcam::testing

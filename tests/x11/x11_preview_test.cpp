@@ -185,6 +185,38 @@ TEST_P(X11PreviewTest, ParentDestroyedUnderARunningPreviewLeavesTheHostAlive) {
   handle_ = 0;
 }
 
+// A modal dialog of OrvexPlatform runs on the application's thread, drawn over the
+// application's window, while the preview thread goes on drawing into that window on its own
+// connection.
+TEST_P(X11PreviewTest, ThePreviewGoesOnWhileADialogIsOpenOverItsWindow) {
+  ASSERT_EQ(OrvexPlatform_GetDialogsOnScreen(), 1);
+  const Window app = app_.MakeWindow(0, 0, 400, 300);
+  ASSERT_EQ(Orvex_SetPreviewWindow(handle_, app, 0, 0, kEH, kEV), 1);
+  ASSERT_EQ(Orvex_CallBackPreview(handle_, messages_, nullptr, 0, 0), 1);
+  static const OrvexDialogItem items[] = {
+      {1, ORVEX_CONTROL_PUSH_BUTTON, ORVEX_CONTROL_DEFAULT, 10, 10, 50, 14, "OK"}};
+  static const OrvexDialogTemplate dialog = {900, "Open", "MS Shell Dlg", 8, 80, 40, 1, items};
+  bool framesWhileOpen = false;
+  std::thread person([&] {
+    const OrvexWindow open = OrvexPlatform_WaitForDialog(10000);
+    framesWhileOpen = open != 0 && WaitForFrames(3);
+    OrvexPlatform_ClickItem(open, 1);
+  });
+  const intptr_t result = OrvexPlatform_DialogBox(
+      &dialog, app,
+      [](OrvexWindow window, int32_t event, int32_t id, void*) {
+        if (event == ORVEX_DIALOG_CLICKED && id == 1) OrvexPlatform_EndDialog(window, 1);
+      },
+      nullptr);
+  person.join();
+  EXPECT_EQ(result, 1);
+  EXPECT_TRUE(framesWhileOpen);
+  EXPECT_TRUE(WaitForFrames(2));
+  EXPECT_EQ(Orvex_StopPreview(handle_), 1);
+  EXPECT_EQ(Orvex_Close(handle_), 1);
+  XDestroyWindow(app_.get(), app);
+}
+
 // Frame messages to an X window of the application's arrive as ClientMessage events with the
 // address of FrameInfo in two halves.
 TEST_P(X11PreviewTest, FrameMessagesReachTheApplicationsXWindow) {

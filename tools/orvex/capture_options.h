@@ -3,6 +3,7 @@
 #pragma once
 
 #include <OrvexSdk_QX218.h>
+#include <orvex/errors.h>
 
 #include <algorithm>
 #include <cctype>
@@ -35,7 +36,8 @@ struct SettingValue {
 };
 
 struct CaptureOptions {
-  std::int32_t bitsPerPixel = 24;
+  // Colour by default: the library's own default, 24, is a false-colour map of the raw samples.
+  std::int32_t bitsPerPixel = 32;
   bool haveGeometry = false;
   std::int32_t geometry[6] = {};  // TH, EHS, EH, TV, EVS, EV
   std::int32_t waitTime = -1;     // -1: as stored
@@ -133,11 +135,31 @@ inline int ParseCaptureOption(const std::vector<std::string>& args, std::size_t*
   return ok ? 1 : -1;
 }
 
-// Prints and empties the error queue of the handle, newest first.
-inline void PrintErrors(CameraHandle handle, const char* what) {
-  std::fprintf(stderr, "orvex: %s failed; errors (newest first):", what);
-  for (std::int32_t code; (code = Orvex_GetLastError(handle)) != 0;) {
-    std::fprintf(stderr, " %d", code);
+// An error code as every message of the tool gives it: "ErrorGeometry (7): the capture
+// geometry is out of range".
+inline std::string DescribeError(std::int32_t code) {
+  return std::string(OrvexError_Name(code)) + " (" + std::to_string(code) +
+         "): " + OrvexError_Text(code);
+}
+
+// The newest recorded error, taken off the queue, described; ErrorUnreported when none is there.
+inline std::string DescribeLastError(CameraHandle handle) {
+  const std::int32_t code = Orvex_GetLastError(handle);
+  return DescribeError(code != 0 ? code : ErrorUnreported);
+}
+
+// Prints and empties the error queue of the handle, newest first. `unrecorded` says what went
+// wrong when the library failed without recording a reason (ErrorNoFrame for a snapshot that
+// got no frame, ErrorBusy for a call refused while a preview runs).
+inline void PrintErrors(CameraHandle handle, const char* what,
+                        std::int32_t unrecorded = ErrorUnreported) {
+  std::int32_t code = Orvex_GetLastError(handle);
+  std::fprintf(stderr, "orvex: %s failed: %s", what,
+               DescribeError(code != 0 ? code : unrecorded).c_str());
+  if (code != 0) {
+    while ((code = Orvex_GetLastError(handle)) != 0) {
+      std::fprintf(stderr, "; before that %s", DescribeError(code).c_str());
+    }
   }
   std::fprintf(stderr, "\n");
 }
@@ -187,8 +209,8 @@ inline void RestoreSettings(CameraHandle handle, const SavedSettings& saved) {
   if (saved.autoIris >= 0) Orvex_SetAutoIris(handle, saved.autoIris);
   for (const SettingValue& setting : saved.values) {
     if (!Orvex_SetFilterValue(handle, setting.id, setting.value)) {
-      std::fprintf(stderr, "orvex: could not put %s back to %d (error %d)\n",
-                   kSettingNames[setting.id - 1], setting.value, Orvex_GetLastError(handle));
+      std::fprintf(stderr, "orvex: could not put %s back to %d: %s\n",
+                   kSettingNames[setting.id - 1], setting.value, DescribeLastError(handle).c_str());
     }
   }
 }
@@ -198,8 +220,8 @@ inline void RestoreSettings(CameraHandle handle, const SavedSettings& saved) {
 inline bool ApplySettings(CameraHandle handle, const CaptureOptions& options) {
   for (const SettingValue& setting : options.settings) {
     if (!Orvex_SetFilterValue(handle, setting.id, setting.value)) {
-      std::fprintf(stderr, "orvex: %s=%d refused, error %d\n", kSettingNames[setting.id - 1],
-                   setting.value, Orvex_GetLastError(handle));
+      std::fprintf(stderr, "orvex: %s=%d refused: %s\n", kSettingNames[setting.id - 1],
+                   setting.value, DescribeLastError(handle).c_str());
       return false;
     }
   }

@@ -12,5 +12,6 @@ int RunSnap(const std::vector<std::string>& args);
 int RunStream(const std::vector<std::string>& args);
 int RunPreview(const std::vector<std::string>& args);
 int RunBench(const std::vector<std::string>& args);
+int RunDialog(const std::vector<std::string>& args);
 
 }  // namespace orvex::tool

@@ -33,15 +33,28 @@ void PrintFeatures() {
     if ((reported & confirmed & feature.bit) != 0) std::printf(" %s", feature.name);
   }
   std::printf("\n");
+
+  // The instruction sets of the faster kernel forms that this processor and system offer.
+  const std::uint32_t kernels = OrvexPlatform_KernelFeatures();
+  std::printf("fast kernels:");
+  const Feature kernelFeatures[] = {
+      {ORVEX_KERNEL_SSE2, "SSE2"}, {ORVEX_KERNEL_AVX2, "AVX2"}, {ORVEX_KERNEL_AVX512, "AVX-512"}};
+  for (const Feature& feature : kernelFeatures) {
+    if ((kernels & feature.bit) != 0) std::printf(" %s", feature.name);
+  }
+  std::printf("%s\n", kernels == 0 ? " none (the plain forms only)" : "");
 #endif
 }
 
 }  // namespace
 
 int RunInfo(const std::vector<std::string>&) {
-  const std::int32_t version = Orvex_GetDllVersion();
-  std::printf("library: OrvexSdk_QX218 version %d.%d (0x%08x)\n", version >> 16, version & 0xFFFF,
-              static_cast<unsigned>(version));
+  // Major in the high half, minor in the byte above the low one: 0x001F0500 is 31.5. A
+  // release number, when there is one, is the low byte.
+  const auto version = static_cast<std::uint32_t>(Orvex_GetDllVersion());
+  std::printf("library: OrvexSdk_QX218 version %u.%u", version >> 16, (version >> 8) & 0xFF);
+  if ((version & 0xFF) != 0) std::printf(".%u", version & 0xFF);
+  std::printf(" (0x%08x)\n", version);
   PrintFeatures();
 
   const CameraHandle handle = Orvex_Initialize(0);

@@ -34,6 +34,9 @@ const Command kCommands[] = {
     {"bench", orvex::tool::RunBench,
      "snapshots as fast as the camera gives them, each colour mode in turn (--frames N), and "
      "prints frames a second"},
+    {"dialog", orvex::tool::RunDialog,
+     "one of the library's property dialogs on the camera: camera, analog or image (--lang "
+     "en|ja); analog and image over the running preview"},
 };
 
 int Usage() {

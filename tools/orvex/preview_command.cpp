@@ -148,7 +148,7 @@ int RunPreview(const std::vector<std::string>& args) {
 
   if (!Orvex_SetPreviewWindow(handle, static_cast<OrvexWindow>(window), 0, 0, width, height) ||
       !Orvex_CallBackPreview(handle, static_cast<OrvexWindow>(window), nullptr, 0, 0)) {
-    PrintErrors(handle, "opening the preview");
+    PrintErrors(handle, "opening the preview", ErrorBusy);
     RestoreSettings(handle, saved);
     Orvex_Release(handle);
     XDestroyWindow(display, window);
@@ -207,9 +207,9 @@ int RunPreview(const std::vector<std::string>& args) {
       tenths = info.frameRate;
       ++frames;
     } else if (message == FrameMessage || message == ErrorMessage) {
-      std::fprintf(stderr, "orvex preview: %s, error %lld\n",
+      std::fprintf(stderr, "orvex preview: %s: %s\n",
                    message == FrameMessage ? "a frame failed" : "the camera reported",
-                   static_cast<long long>(lParam));
+                   DescribeError(static_cast<std::int32_t>(lParam)).c_str());
       if (message == FrameMessage && lParam == ErrorStreamStopped) {
         status = 1;
         running = false;

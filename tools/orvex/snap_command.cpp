@@ -181,8 +181,11 @@ int Usage() {
       "                  [--camera-image FILE.png] [--set NAME=VALUE ...] [--auto-exposure]\n"
       "PNG: 8/16-bit gray, RGB 8 or 16 bits a channel (10-bit samples widened to 16);\n"
       "BMP: 8 (gray palette), 24 or 32 bits; CSV: the 8-bit raw image of the library.\n"
+      "--color-mode: 32 (the default), 48 and 64 are colour, 8 and 16 gray, 24 a false-colour\n"
+      "map of the raw sensor samples.\n"
       "--set takes any of the 27 numbered settings by the name part of its exports\n"
       "(Brightness, Gamma, BayerGainRed, ExposureTime, GrayOffsetB, ...) for this run only;\n"
+      "Gamma below 100 brightens (70: exponent 0.7), above 100 darkens fast (110: exponent 2).\n"
       "--auto-exposure runs the automatic exposure.\n");
   return 2;
 }
@@ -240,7 +243,7 @@ int RunSnap(const std::vector<std::string>& args) {
     const std::int32_t firstLineFirst = format == FileFormat::kBmp ? 0 : 1;
     if (!Orvex_SnapShot(handle, image.data(), static_cast<std::int32_t>(image.size()),
                         firstLineFirst)) {
-      PrintErrors(handle, "the snapshot");
+      PrintErrors(handle, "the snapshot", ErrorNoFrame);
     } else {
       int error = 0;
       if (format == FileFormat::kPng) error = WritePng(out, image, size, bits);

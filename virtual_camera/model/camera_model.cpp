@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace orvex::vcam {
 namespace {
@@ -69,14 +70,19 @@ bool CameraModel::Command(const std::uint8_t* packet, std::size_t length) {
 }
 
 void CameraModel::QueueReply(const Packet& reply) {
-  if (replies_.size() >= kMaxQueuedReplies) replies_.pop_front();
-  replies_.push_back(reply);
+  if (replyCount_ == kMaxQueuedReplies) {  // the oldest makes room
+    replyHead_ = (replyHead_ + 1) % kMaxQueuedReplies;
+    --replyCount_;
+  }
+  replies_[(replyHead_ + replyCount_) % kMaxQueuedReplies] = reply;
+  ++replyCount_;
 }
 
 bool CameraModel::TakeReply(std::uint8_t* out, std::size_t length) {
-  if (out == nullptr || length != kPacketSize || replies_.empty()) return false;
-  std::memcpy(out, replies_.front().data(), kPacketSize);
-  replies_.pop_front();
+  if (out == nullptr || length != kPacketSize || replyCount_ == 0) return false;
+  std::memcpy(out, replies_[replyHead_].data(), kPacketSize);
+  replyHead_ = (replyHead_ + 1) % kMaxQueuedReplies;
+  --replyCount_;
   return true;
 }
 
@@ -100,39 +106,39 @@ bool CameraModel::SetRaster(const void* samples, std::size_t count, int bytesPer
   if (samples == nullptr || count == 0 || (bytesPerSample != 1 && bytesPerSample != 2)) {
     return false;
   }
-  const auto* bytes = static_cast<const std::uint8_t*>(samples);
-  raster_.assign(bytes, bytes + count * static_cast<std::size_t>(bytesPerSample));
+  if (count > static_cast<std::size_t>(-1) / 2) return false;
+  const std::size_t bytes = count * static_cast<std::size_t>(bytesPerSample);
+  ModelArray<std::uint8_t> copy;
+  if (!copy.Assign(static_cast<const std::uint8_t*>(samples), bytes)) return false;
+  raster_ = std::move(copy);
   rasterBytesPerSample_ = bytesPerSample;
   rasterSentBytesPerSample_ = 0;
-  rasterSent_.clear();
+  rasterSent_.Clear();
   rasterActive_ = true;
   return true;
 }
 
 void CameraModel::ClearRaster() {
   rasterActive_ = false;
-  raster_ = {};
-  rasterSent_ = {};
+  raster_.Clear();
+  rasterSent_.Clear();
   rasterSentBytesPerSample_ = 0;
 }
 
-void CameraModel::RenderFrame(std::uint64_t frame, std::uint8_t* out, std::size_t length) {
-  if (out == nullptr || length == 0) return;
-  if (rasterActive_) {
-    RenderRaster(out, length);
-  } else {
-    RenderScene(frame, out, length);
-  }
+bool CameraModel::RenderFrame(std::uint64_t frame, std::uint8_t* out, std::size_t length) {
+  if (out == nullptr || length == 0) return true;
+  if (rasterActive_) return RenderRaster(out, length);
+  return RenderScene(frame, out, length);
 }
 
-void CameraModel::PrepareRaster() {
+bool CameraModel::PrepareRaster() {
   const int width = BytesPerSample();
-  if (rasterSentBytesPerSample_ == width) return;
+  if (rasterSentBytesPerSample_ == width) return true;
   if (width == rasterBytesPerSample_) {
-    rasterSent_ = raster_;
+    if (!rasterSent_.Assign(raster_.data(), raster_.size())) return false;
   } else {
     const std::size_t count = raster_.size() / static_cast<std::size_t>(rasterBytesPerSample_);
-    rasterSent_.resize(count * static_cast<std::size_t>(width));
+    if (!rasterSent_.SetSize(count * static_cast<std::size_t>(width))) return false;
     if (width == 1) {  // 10-bit values in one byte: the top eight bits
       for (std::size_t i = 0; i < count; ++i) {
         const unsigned value = raster_[2 * i] | raster_[2 * i + 1] << 8;
@@ -147,35 +153,39 @@ void CameraModel::PrepareRaster() {
     }
   }
   rasterSentBytesPerSample_ = width;
+  return true;
 }
 
-void CameraModel::RenderRaster(std::uint8_t* out, std::size_t length) {
-  PrepareRaster();
+bool CameraModel::RenderRaster(std::uint8_t* out, std::size_t length) {
+  if (!PrepareRaster()) return false;
   const std::size_t copied = std::min(length, rasterSent_.size());
   std::memcpy(out, rasterSent_.data(), copied);
   std::memset(out + copied, 0, length - copied);
+  return true;
 }
 
-void CameraModel::PrepareImage() {
+bool CameraModel::PrepareImage() {
   if (mosaicVersion_ != scene_.version() || mosaic_.empty()) {
-    mosaic_.resize(kScenePixels);
+    mosaicVersion_ = 0;  // stale until the new mosaic is complete
+    if (!mosaic_.SetSize(kScenePixels)) return false;
     scene_.Mosaic(mosaic_.data());
     mosaicVersion_ = scene_.version();
   }
   const ImageKey key{scene_.version(), registers_[kExposureRegister], level_, BytesPerSample()};
-  if (key == imageKey_ && !image_.empty()) return;
+  if (key == imageKey_ && !image_.empty()) return true;
 
   // Brightness is inversely proportional to the exposure register (a smaller value is a longer
   // exposure); one table maps every design level to the sample sent.
   const std::int64_t divisor = std::int64_t{std::max(key.exposure, 1)} * 100;
-  std::array<std::uint16_t, kLevelMax + 1> table{};
+  std::array<std::uint16_t, kLevelMax + 1>& table = levelTable_;
   for (int level = 0; level <= kLevelMax; ++level) {
     const std::int64_t value = level * std::int64_t{kReferenceExposure} * key.level / divisor;
     const auto sample = static_cast<std::uint16_t>(std::min<std::int64_t>(value, kLevelMax));
     table[static_cast<std::size_t>(level)] =
         key.bytesPerSample == 1 ? static_cast<std::uint16_t>(sample >> 2) : sample;
   }
-  image_.resize(kScenePixels * static_cast<std::size_t>(key.bytesPerSample));
+  imageKey_ = {};
+  if (!image_.SetSize(kScenePixels * static_cast<std::size_t>(key.bytesPerSample))) return false;
   if (key.bytesPerSample == 1) {
     for (std::size_t i = 0; i < kScenePixels; ++i) {
       image_[i] = static_cast<std::uint8_t>(table[mosaic_[i]]);
@@ -188,6 +198,7 @@ void CameraModel::PrepareImage() {
     }
   }
   imageKey_ = key;
+  return true;
 }
 
 void CameraModel::ComposeLine(int line, int dx, int dy, std::uint8_t* out) const {
@@ -203,25 +214,30 @@ void CameraModel::ComposeLine(int line, int dx, int dy, std::uint8_t* out) const
   std::memset(out + lead + imageBytes, 0, kLineLength * width - lead - imageBytes);
 }
 
-void CameraModel::RenderScene(std::uint64_t frame, std::uint8_t* out, std::size_t length) {
-  PrepareImage();
+bool CameraModel::RenderScene(std::uint64_t frame, std::uint8_t* out, std::size_t length) {
+  if (!PrepareImage()) return false;
+  const std::size_t lineBytes = kLineLength * static_cast<std::size_t>(BytesPerSample());
+  // A read that ends inside a line needs the whole line composed first.
+  if (length % lineBytes != 0 && length < kFrameLines * lineBytes &&
+      !lineScratch_.SetSize(lineBytes)) {
+    return false;
+  }
   int dx = 0;
   int dy = 0;
   scene_.Offset(frame, &dx, &dy);
-  const std::size_t lineBytes = kLineLength * static_cast<std::size_t>(BytesPerSample());
   std::size_t done = 0;
   for (int line = 0; line < kFrameLines && done < length; ++line) {
     if (length - done >= lineBytes) {
       ComposeLine(line, dx, dy, out + done);
       done += lineBytes;
     } else {  // the read ends inside this line
-      lineScratch_.resize(lineBytes);
       ComposeLine(line, dx, dy, lineScratch_.data());
       std::memcpy(out + done, lineScratch_.data(), length - done);
       done = length;
     }
   }
   std::memset(out + done, 0, length - done);
+  return true;
 }
 
 }  // namespace orvex::vcam

@@ -3,9 +3,8 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <deque>
-#include <vector>
 
+#include "model/model_memory.h"
 #include "model/scene.h"
 
 namespace orvex::vcam {
@@ -40,7 +39,8 @@ using Packet = std::array<std::uint8_t, kPacketSize>;
 
 // One camera: its FPGA registers and serial ROM, the command decoder and reply queue, and frame
 // synthesis into a caller's buffer. No operating-system calls and no locking: whoever holds the
-// model serialises the calls, and pacing is the holder's matter.
+// model serialises the calls, and pacing is the holder's matter. It builds for user mode and for
+// a kernel-mode driver alike: no exceptions of its own and memory only through model_memory.h.
 class CameraModel {
  public:
   // index (0..7) makes the identification in the serial ROM differ between cameras.
@@ -52,8 +52,8 @@ class CameraModel {
   bool TakeReply(std::uint8_t* out, std::size_t length);
 
   // Pipe 2: the first `length` bytes of frame number `frame` (frame numbers drive the moving
-  // scene).
-  void RenderFrame(std::uint64_t frame, std::uint8_t* out, std::size_t length);
+  // scene). False when memory for the image was short; nothing is written then.
+  bool RenderFrame(std::uint64_t frame, std::uint8_t* out, std::size_t length);
 
   int BytesPerSample() const { return sixteenBit_ ? 2 : 1; }
   std::uint32_t TransferSamples() const { return transferSamples_; }
@@ -71,24 +71,28 @@ class CameraModel {
   Scene& scene() { return scene_; }
   // Lighting in percent of the scene's design.
   void SetLevel(int percent) { level_ = percent; }
-  // From now on frames are exactly these samples (see the public header); false for bad sizes.
+  // From now on frames are exactly these samples (see the public header); false for bad sizes
+  // or when memory is short.
   bool SetRaster(const void* samples, std::size_t count, int bytesPerSample);
   void ClearRaster();
 
  private:
   static std::size_t Index(int address) { return static_cast<std::size_t>(address & 0xFF); }
   void QueueReply(const Packet& reply);
-  void RenderScene(std::uint64_t frame, std::uint8_t* out, std::size_t length);
-  void RenderRaster(std::uint8_t* out, std::size_t length);
+  bool RenderScene(std::uint64_t frame, std::uint8_t* out, std::size_t length);
+  bool RenderRaster(std::uint8_t* out, std::size_t length);
   void ComposeLine(int line, int dx, int dy, std::uint8_t* out) const;
-  void PrepareImage();
-  void PrepareRaster();
+  bool PrepareImage();
+  bool PrepareRaster();
 
   std::array<std::uint16_t, kRegisterCount> registers_{};
   std::array<std::uint8_t, kRomSize> rom_{};
   bool sixteenBit_ = false;
   std::uint32_t transferSamples_ = 0;
-  std::deque<Packet> replies_;
+  // The reply queue: a ring of the newest kMaxQueuedReplies replies, oldest at replyHead_.
+  std::array<Packet, kMaxQueuedReplies> replies_{};
+  std::size_t replyHead_ = 0;
+  std::size_t replyCount_ = 0;
 
   std::array<std::uint64_t, 256> packetCounts_{};
   std::uint64_t totalPackets_ = 0;
@@ -98,9 +102,10 @@ class CameraModel {
   Scene scene_;
   int level_ = 100;
   // The scene mosaic at design levels, and the image area as sent at the current settings.
-  std::vector<std::uint16_t> mosaic_;
+  ModelArray<std::uint16_t> mosaic_;
   std::uint32_t mosaicVersion_ = 0;
-  std::vector<std::uint8_t> image_;
+  ModelArray<std::uint8_t> image_;
+  std::array<std::uint16_t, kLevelMax + 1> levelTable_{};  // design level -> sample sent
   struct ImageKey {
     std::uint32_t sceneVersion = 0;
     int exposure = -1;
@@ -108,12 +113,12 @@ class CameraModel {
     int bytesPerSample = 0;
     bool operator==(const ImageKey&) const = default;
   } imageKey_;
-  std::vector<std::uint8_t> lineScratch_;
+  ModelArray<std::uint8_t> lineScratch_;
 
   bool rasterActive_ = false;
-  std::vector<std::uint8_t> raster_;  // as given
+  ModelArray<std::uint8_t> raster_;  // as given
   int rasterBytesPerSample_ = 1;
-  std::vector<std::uint8_t> rasterSent_;  // converted to the current sample width
+  ModelArray<std::uint8_t> rasterSent_;  // converted to the current sample width
   int rasterSentBytesPerSample_ = 0;
 };
 

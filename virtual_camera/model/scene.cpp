@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <array>
-#include <cmath>
 #include <numbers>
+#include <utility>
 
 namespace orvex::vcam {
 namespace {
@@ -63,39 +63,46 @@ Rgb ChartPixel(int x, int y) {
 
 // Colour waves with whole numbers of periods across the area, and discs on a grid that divides
 // it, so that the pattern wraps around without a seam.
-class MovingPattern {
- public:
-  MovingPattern() {
-    for (int i = 0; i < kPeriod; ++i) {
-      const double angle = 2.0 * std::numbers::pi * i / kPeriod;
-      red_[static_cast<std::size_t>(i)] = Wave(angle);
-      green_[static_cast<std::size_t>(i)] = Wave(angle + 2.0);
-      blue_[static_cast<std::size_t>(i)] = Wave(angle + 4.0);
-    }
-  }
+constexpr int kWavePeriod = 5120;
 
-  Rgb At(int x, int y) const {
-    const int dx = x % 320 - 160;
-    const int dy = y % 256 - 128;
-    if (dx * dx + dy * dy <= 56 * 56) return ((x / 320 + y / 256) & 1) == 0 ? Gray(960) : Gray(60);
-    // Phases in 1/5120 of a turn: x / 1280 = 4x / 5120, y / 1024 = 5y / 5120.
-    const auto r = static_cast<std::size_t>(Wrap(4 * x + 5 * y));
-    const auto g = static_cast<std::size_t>(Wrap(8 * x - 5 * y));
-    const auto b = static_cast<std::size_t>(Wrap(-4 * x + 10 * y));
-    return {red_[r], green_[g], blue_[b]};
-  }
-
- private:
-  static constexpr int kPeriod = 5120;
-  static int Wrap(int phase) { return ((phase % kPeriod) + kPeriod) % kPeriod; }
-  static std::uint16_t Wave(double angle) {
-    return static_cast<std::uint16_t>(std::lround(480.0 + 300.0 * std::sin(angle)));
-  }
-
-  std::array<std::uint16_t, kPeriod> red_{};
-  std::array<std::uint16_t, kPeriod> green_{};
-  std::array<std::uint16_t, kPeriod> blue_{};
+struct WaveTables {
+  std::array<std::uint16_t, kWavePeriod> red, green, blue;
 };
+
+// 480 + 300 sin(angle), rounded. The compiler computes the tables, with IEEE double arithmetic
+// whatever unit the target calculates with, so that every build of the camera sends the same
+// samples and the model needs no maths library at run time.
+constexpr std::uint16_t Wave(double angle) {
+  return static_cast<std::uint16_t>(__builtin_lround(480.0 + 300.0 * __builtin_sin(angle)));
+}
+
+constexpr WaveTables MakeWaveTables() {
+  WaveTables tables{};
+  for (int i = 0; i < kWavePeriod; ++i) {
+    const double angle = 2.0 * std::numbers::pi * i / kWavePeriod;
+    tables.red[static_cast<std::size_t>(i)] = Wave(angle);
+    tables.green[static_cast<std::size_t>(i)] = Wave(angle + 2.0);
+    tables.blue[static_cast<std::size_t>(i)] = Wave(angle + 4.0);
+  }
+  return tables;
+}
+
+constexpr WaveTables kWaves = MakeWaveTables();
+
+int WrapPhase(int phase) {
+  return ((phase % kWavePeriod) + kWavePeriod) % kWavePeriod;
+}
+
+Rgb MovingPixel(int x, int y) {
+  const int dx = x % 320 - 160;
+  const int dy = y % 256 - 128;
+  if (dx * dx + dy * dy <= 56 * 56) return ((x / 320 + y / 256) & 1) == 0 ? Gray(960) : Gray(60);
+  // Phases in 1/5120 of a turn: x / 1280 = 4x / 5120, y / 1024 = 5y / 5120.
+  const auto r = static_cast<std::size_t>(WrapPhase(4 * x + 5 * y));
+  const auto g = static_cast<std::size_t>(WrapPhase(8 * x - 5 * y));
+  const auto b = static_cast<std::size_t>(WrapPhase(-4 * x + 10 * y));
+  return {kWaves.red[r], kWaves.green[g], kWaves.blue[b]};
+}
 
 template <typename PixelFn>
 void MosaicOf(PixelFn pixel, std::uint16_t* out) {
@@ -112,13 +119,13 @@ std::uint16_t LevelFrom16(std::uint16_t value) {
 
 void Scene::ShowChart() {
   kind_ = Kind::kChart;
-  image_.clear();
+  image_.Clear();
   Changed();
 }
 
 void Scene::ShowMoving() {
   kind_ = Kind::kMoving;
-  image_.clear();
+  image_.Clear();
   Changed();
 }
 
@@ -127,7 +134,7 @@ void Scene::ShowFlat(Rgb level) {
   flat_ = {std::min<std::uint16_t>(level.red, kLevelMax),
            std::min<std::uint16_t>(level.green, kLevelMax),
            std::min<std::uint16_t>(level.blue, kLevelMax)};
-  image_.clear();
+  image_.Clear();
   Changed();
 }
 
@@ -141,8 +148,13 @@ bool Scene::ShowImage(int width, int height, const std::uint16_t* rgb) {
     num = kSceneHeight;
     den = height;
   }
-  std::vector<int> sourceX(kSceneWidth);
-  std::vector<int> sourceY(kSceneHeight);
+  ModelArray<int> sourceX;
+  ModelArray<int> sourceY;
+  ModelArray<std::uint16_t> mosaic;
+  if (!sourceX.SetSize(kSceneWidth) || !sourceY.SetSize(kSceneHeight) ||
+      !mosaic.SetSize(kScenePixels)) {
+    return false;
+  }
   auto source = [&](int target, int extent, int sourceExtent) {
     const std::int64_t value =
         ((2 * std::int64_t{target} + 1) * den + sourceExtent * num - extent * den) / (2 * num);
@@ -153,7 +165,6 @@ bool Scene::ShowImage(int width, int height, const std::uint16_t* rgb) {
   for (int y = 0; y < kSceneHeight; ++y)
     sourceY[static_cast<std::size_t>(y)] = source(y, kSceneHeight, height);
 
-  std::vector<std::uint16_t> mosaic(kScenePixels);
   MosaicOf(
       [&](int x, int y) {
         const std::uint16_t* p =
@@ -169,21 +180,32 @@ bool Scene::ShowImage(int width, int height, const std::uint16_t* rgb) {
   return true;
 }
 
+bool Scene::ShowMosaic(const std::uint16_t* levels) {
+  if (levels == nullptr) return false;
+  ModelArray<std::uint16_t> mosaic;
+  if (!mosaic.SetSize(kScenePixels)) return false;
+  for (std::size_t i = 0; i < kScenePixels; ++i) {
+    mosaic[i] = std::min<std::uint16_t>(levels[i], kLevelMax);
+  }
+  image_ = std::move(mosaic);
+  kind_ = Kind::kImage;
+  Changed();
+  return true;
+}
+
 void Scene::Mosaic(std::uint16_t* out) const {
   switch (kind_) {
     case Kind::kChart:
       MosaicOf(ChartPixel, out);
       return;
-    case Kind::kMoving: {
-      const MovingPattern pattern;
-      MosaicOf([&](int x, int y) { return pattern.At(x, y); }, out);
+    case Kind::kMoving:
+      MosaicOf(MovingPixel, out);
       return;
-    }
     case Kind::kFlat:
       MosaicOf([&](int, int) { return flat_; }, out);
       return;
     case Kind::kImage:
-      std::copy(image_.begin(), image_.end(), out);
+      std::copy(image_.data(), image_.data() + image_.size(), out);
       return;
   }
 }

@@ -2,7 +2,8 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
+
+#include "model/model_memory.h"
 
 namespace orvex::vcam {
 
@@ -47,8 +48,13 @@ class Scene {
   void ShowMoving();
   void ShowFlat(Rgb level);
   // rgb: width x height pixels of three 16-bit values (0..65535), top row first. Scaled so that it
-  // covers the image area, centred and cropped. False (nothing changed) for an empty image.
+  // covers the image area, centred and cropped. False (nothing changed) for an empty image or
+  // when memory is short.
   bool ShowImage(int width, int height, const std::uint16_t* rgb);
+  // An image given as its mosaic, kScenePixels levels as Mosaic gives them (levels above
+  // kLevelMax are limited), so that a host can scale an image in one place and show it in
+  // another. False (nothing changed) when memory is short.
+  bool ShowMosaic(const std::uint16_t* levels);
 
   // The level that each pixel's filter passes, kSceneWidth x kSceneHeight values, line 0 first.
   void Mosaic(std::uint16_t* out) const;
@@ -63,7 +69,7 @@ class Scene {
   Kind kind_ = Kind::kChart;
   std::uint32_t version_ = 1;
   Rgb flat_;
-  std::vector<std::uint16_t> image_;  // mosaicked, as Mosaic gives it
+  ModelArray<std::uint16_t> image_;  // mosaicked, as Mosaic gives it
 };
 
 }  // namespace orvex::vcam

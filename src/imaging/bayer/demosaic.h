@@ -5,7 +5,6 @@
 // (the intrinsic form and any faster form must match the model byte for byte).
 
 #include <algorithm>
-#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -59,9 +58,12 @@ struct DemosaicCall {
   }
 };
 
-// The gain factor of the plain and vector forms: trunc(gain x 1.28) in double precision.
+// The gain factor of the plain and vector forms: trunc(gain x 1.28) in double precision, which
+// is 128 x gain / 100 truncated for every 32-bit gain (the double nearest 1.28 lies just above
+// it, and a product that is not whole lies at least 0.04 from the next whole number), computed
+// in integers so that it is the same on every floating-point unit.
 inline std::int64_t GainFactor(std::int32_t gain) {
-  return static_cast<std::int64_t>(std::trunc(static_cast<double>(gain) * 1.28));
+  return std::int64_t{gain} * 128 / 100;
 }
 
 // 8-bit kernels need a sample of at least one byte and room for three output bytes; 16-bit

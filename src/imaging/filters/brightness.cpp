@@ -3,11 +3,26 @@
 #include <cmath>
 #include <cstdint>
 
+#include "base/double_precision.h"
 #include "imaging/filters/filter_common.h"
 #include "imaging/filters/filter_kernels.h"
 
 namespace orvex::filters {
 namespace {
+
+// The factor and the products, to be computed at double precision (base/double_precision.h).
+double Factor(std::int32_t brightness) {
+  if (brightness > 0) return AsDouble(1 + AsDouble(brightness * 0.0392156862745098));
+  if (brightness < 0) {
+    return AsDouble(1 - AsDouble(-static_cast<double>(brightness) * 0.00392156862745098));
+  }
+  return 1.0;
+}
+
+int TruncatedProduct(int value, double factor, int fullScale) {
+  const double v = std::trunc(AsDouble(value * factor));
+  return v <= 0 ? 0 : v >= fullScale ? fullScale : static_cast<int>(v);
+}
 
 std::int32_t BrightnessReference(FilterVariant variant, ORVEX_FILTER_KERNEL_PARAMS) {
   (void)spare;
@@ -16,41 +31,38 @@ std::int32_t BrightnessReference(FilterVariant variant, ORVEX_FILTER_KERNEL_PARA
       DecodeFilterCall(variant, destination, source, region, x, y, destinationBytes, sourceBytes,
                        destinationStride, sourceStride, parameter, &call);
   if (state != CallState::kReady) return ResultOf(state);
-  const double f = BrightnessFactor(call.Setting());
-  const int channels = ChannelsOf(variant);
-  const bool wide = IsWide(variant);
-  for (std::int32_t j = 0; j < call.height; ++j) {
-    const std::uint8_t* s = call.SourceRow(j);
-    std::uint8_t* d = call.DestinationRow(j);
-    for (std::int32_t i = 0; i < call.width; ++i) {
-      const std::uint8_t* sp = s + static_cast<std::ptrdiff_t>(i) * call.sourceBytes;
-      std::uint8_t* dp = d + static_cast<std::ptrdiff_t>(i) * call.destinationBytes;
-      for (int k = 0; k < channels; ++k) {
-        if (wide) {
-          Store16(dp + 2 * k,
-                  static_cast<std::uint16_t>(BrightnessValue(Load10(sp + 2 * k), f, kMax16)));
-        } else {
-          dp[k] = static_cast<std::uint8_t>(BrightnessValue(sp[k], f, 255));
+  WithDoublePrecision([&] {
+    const double f = Factor(call.Setting());
+    const int channels = ChannelsOf(variant);
+    const bool wide = IsWide(variant);
+    for (std::int32_t j = 0; j < call.height; ++j) {
+      const std::uint8_t* s = call.SourceRow(j);
+      std::uint8_t* d = call.DestinationRow(j);
+      for (std::int32_t i = 0; i < call.width; ++i) {
+        const std::uint8_t* sp = s + static_cast<std::ptrdiff_t>(i) * call.sourceBytes;
+        std::uint8_t* dp = d + static_cast<std::ptrdiff_t>(i) * call.destinationBytes;
+        for (int k = 0; k < channels; ++k) {
+          if (wide) {
+            Store16(dp + 2 * k,
+                    static_cast<std::uint16_t>(TruncatedProduct(Load10(sp + 2 * k), f, kMax16)));
+          } else {
+            dp[k] = static_cast<std::uint8_t>(TruncatedProduct(sp[k], f, 255));
+          }
         }
       }
     }
-  }
+  });
   return 1;
 }
 
 }  // namespace
 
 double BrightnessFactor(std::int32_t brightness) {
-  if (brightness > 0) return AsDouble(1 + AsDouble(brightness * 0.0392156862745098));
-  if (brightness < 0) {
-    return AsDouble(1 - AsDouble(-static_cast<double>(brightness) * 0.00392156862745098));
-  }
-  return 1.0;
+  return WithDoublePrecision([brightness] { return Factor(brightness); });
 }
 
 int BrightnessValue(int value, double factor, int fullScale) {
-  const double v = std::trunc(AsDouble(value * factor));
-  return v <= 0 ? 0 : v >= fullScale ? fullScale : static_cast<int>(v);
+  return WithDoublePrecision([=] { return TruncatedProduct(value, factor, fullScale); });
 }
 
 std::int32_t BrightnessGray8_C(ORVEX_FILTER_KERNEL_PARAMS) {
@@ -69,16 +81,23 @@ std::int32_t BrightnessColor16_C(ORVEX_FILTER_KERNEL_PARAMS) {
 // The result of a sample depends on its value alone, so the fast form maps through a table of
 // the same expression for every possible value.
 std::int32_t RunBrightness(FilterVariant variant, const KernelCall& call) {
-  const double f = BrightnessFactor(call.Setting());
   if (IsWide(variant)) {
     std::uint16_t table[kMax16 + 1];
-    for (int v = 0; v <= kMax16; ++v) {
-      table[v] = static_cast<std::uint16_t>(BrightnessValue(v, f, kMax16));
-    }
+    WithDoublePrecision([&] {
+      const double f = Factor(call.Setting());
+      for (int v = 0; v <= kMax16; ++v) {
+        table[v] = static_cast<std::uint16_t>(TruncatedProduct(v, f, kMax16));
+      }
+    });
     MapTable16(call, table, ChannelsOf(variant));
   } else {
     std::uint8_t table[256];
-    for (int v = 0; v <= 255; ++v) table[v] = static_cast<std::uint8_t>(BrightnessValue(v, f, 255));
+    WithDoublePrecision([&] {
+      const double f = Factor(call.Setting());
+      for (int v = 0; v <= 255; ++v) {
+        table[v] = static_cast<std::uint8_t>(TruncatedProduct(v, f, 255));
+      }
+    });
     MapTable8(call, table, ChannelsOf(variant));
   }
   return 1;

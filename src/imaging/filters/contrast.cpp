@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "base/double_precision.h"
 #include "imaging/filters/filter_common.h"
 #include "imaging/filters/filter_kernels.h"
 
@@ -13,7 +14,7 @@ namespace {
 // between. Settings far outside the setter's range are computed in 64 bits rather than
 // overflowing; every entry then still lies within 0..full.
 template <class Entry>
-void BuildContrastTable(std::int64_t c, int full, Entry* table) {
+void BuildContrastTableAtDoublePrecision(std::int64_t c, int full, Entry* table) {
   const std::int64_t half = (full + 1) / 2;
   const double slope =
       AsDouble(static_cast<double>(full + 1) / static_cast<double>(2 * (half - c)));
@@ -29,6 +30,11 @@ void BuildContrastTable(std::int64_t c, int full, Entry* table) {
     }
     table[i] = static_cast<Entry>(entry);
   }
+}
+
+template <class Entry>
+void BuildContrastTable(std::int64_t c, int full, Entry* table) {
+  WithDoublePrecision([&] { BuildContrastTableAtDoublePrecision(c, full, table); });
 }
 
 std::int32_t ContrastReference(FilterVariant variant, ORVEX_FILTER_KERNEL_PARAMS) {

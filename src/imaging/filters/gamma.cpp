@@ -3,26 +3,35 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
-#include <cmath>
 #include <cstdint>
 #include <new>
 
+#include "base/double_precision.h"
 #include "imaging/filters/filter_common.h"
 #include "imaging/filters/filter_kernels.h"
 
 namespace orvex::filters {
 namespace {
 
-template <class Entry>
-void BuildGammaTable(std::int32_t gamma, int full, Entry* table, bool linearSearch) {
-  const double e = GammaExponent(gamma);
-  // Each log10 the search compares with is evaluated once: the same values, N instead of N x N
-  // evaluations.
+// log10(k) for k = 1 .. 1024, correctly rounded, computed by the compiler: the same values on
+// every target whatever its maths library (the tables come out as with glibc's log10, whose
+// few values a unit off the correctly rounded ones never change an entry).
+constexpr std::array<double, kMax16 + 2> MakeLog10Table() {
   std::array<double, kMax16 + 2> lg{};
+  for (int k = 1; k <= kMax16 + 1; ++k) lg[k] = __builtin_log10(static_cast<double>(k));
+  return lg;
+}
+
+constexpr std::array<double, kMax16 + 2> kLog10 = MakeLog10Table();
+
+template <class Entry>
+void BuildGammaTableAtDoublePrecision(std::int32_t gamma, int full, Entry* table,
+                                      bool linearSearch) {
+  const double e = GammaExponent(gamma);
+  const std::array<double, kMax16 + 2>& lg = kLog10;
   bool ascending = true;
-  for (int k = 1; k <= full + 1; ++k) {
-    lg[k] = AsDouble(std::log10(static_cast<double>(k)));
-    if (k > 1 && lg[k] < lg[k - 1]) ascending = false;
+  for (int k = 2; k <= full + 1; ++k) {
+    if (lg[k] < lg[k - 1]) ascending = false;
   }
   const double logFull = lg[full];
   table[0] = 0;
@@ -52,6 +61,11 @@ void BuildGammaTable(std::int32_t gamma, int full, Entry* table, bool linearSear
     }
     table[i] = static_cast<Entry>(entry);
   }
+}
+
+template <class Entry>
+void BuildGammaTable(std::int32_t gamma, int full, Entry* table, bool linearSearch) {
+  WithDoublePrecision([&] { BuildGammaTableAtDoublePrecision(gamma, full, table, linearSearch); });
 }
 
 // The table depends on the setting alone, and building it takes up to a millisecond, so each
@@ -115,10 +129,13 @@ std::int32_t GammaReference(FilterVariant variant, ORVEX_FILTER_KERNEL_PARAMS) {
 }  // namespace
 
 double GammaExponent(std::int32_t gamma) {
-  double e = gamma <= 100 ? AsDouble(gamma * 0.01) : AsDouble(AsDouble((gamma - 100) * 0.1) + 1.0);
-  if (e <= 0.001) e = 0.001;
-  if (e >= 99.999) e = 99.999;
-  return e;
+  return WithDoublePrecision([gamma] {
+    double e =
+        gamma <= 100 ? AsDouble(gamma * 0.01) : AsDouble(AsDouble((gamma - 100) * 0.1) + 1.0);
+    if (e <= 0.001) e = 0.001;
+    if (e >= 99.999) e = 99.999;
+    return e;
+  });
 }
 
 void BuildGammaTable8(std::int32_t gamma, std::uint8_t* table, bool linearSearch) {

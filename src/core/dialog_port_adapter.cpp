@@ -1,0 +1,117 @@
+#include "core/dialog_port_adapter.h"
+
+#include <mutex>
+
+#include "core/camera_context.h"
+#include "device/device_link.h"
+#include "platform/platform_services.h"
+
+namespace orvex {
+
+// The dialogs' own names for the context's codes and states, held to them.
+static_assert(dialogs::kErrorNoDevice == static_cast<std::int32_t>(ErrorCode::kNoDevice));
+static_assert(dialogs::kErrorWindow == static_cast<std::int32_t>(ErrorCode::kWindow));
+static_assert(dialogs::kIdle == static_cast<std::int32_t>(AcquisitionState::Idle));
+static_assert(dialogs::kPreviewing == static_cast<std::int32_t>(AcquisitionState::Previewing));
+static_assert(dialogs::kCapturing == static_cast<std::int32_t>(AcquisitionState::Capturing));
+
+bool DialogPortAdapter::HasDeviceLink() {
+  return context_.Link() != nullptr;
+}
+
+void DialogPortAdapter::RecordError(std::int32_t code) {
+  context_.RecordError(static_cast<ErrorCode>(code));
+}
+
+std::int32_t DialogPortAdapter::AcquisitionState() {
+  return static_cast<std::int32_t>(context_.Acquisition().state.load());
+}
+
+// The camera dialog pauses the acquisition itself, not the preview window: the window stays
+// open and shows the restarted preview.
+void DialogPortAdapter::StopPreview() {
+  context_.LivePreview().StopPreview();
+}
+
+void DialogPortAdapter::StartPreview() {
+  context_.LivePreview().StartPreview();
+}
+
+void DialogPortAdapter::Capture() {
+  context_.Acquisition().Capture();
+}
+
+bool DialogPortAdapter::ReadSizeTable(settings::SizeTable& table) {
+  return settings::ReadSizeTable(platform::Registry(), &table);
+}
+
+bool DialogPortAdapter::WriteSizeTable(const settings::SizeTable& table) {
+  return settings::WriteSizeTable(platform::Registry(), &table);
+}
+
+void DialogPortAdapter::LoadSizeSettings() {
+  settings::LoadSizeSettings(platform::Registry(), context_.Settings().geometry);
+}
+
+void DialogPortAdapter::LoadFormatSettings() {
+  settings::LoadFormatSettings(platform::Registry(), context_.Settings().format);
+}
+
+std::int32_t DialogPortAdapter::Analog(dialogs::AnalogSetting setting) {
+  return dialogs::AnalogField(context_.Settings().analog, setting);
+}
+
+void DialogPortAdapter::SetAnalog(dialogs::AnalogSetting setting, std::int32_t value) {
+  dialogs::AnalogField(context_.Settings().analog, setting) = value;
+}
+
+std::int32_t DialogPortAdapter::BayerMode() {
+  return context_.Settings().image.BayerMode;
+}
+
+void DialogPortAdapter::SetBayerMode(std::int32_t value) {
+  context_.Settings().image.BayerMode = value;
+}
+
+std::uint16_t DialogPortAdapter::ReadFpgaRegister(std::uint8_t address) {
+  DeviceLink* link = context_.Link();
+  std::uint16_t value = 0;
+  if (link == nullptr || link->ReadFpgaRegister(address, &value) == 0) return 0;
+  return value;
+}
+
+void DialogPortAdapter::WriteFpgaRegister(std::uint8_t address, std::uint16_t value) {
+  if (DeviceLink* link = context_.Link()) link->WriteFpgaRegister(address, value);
+}
+
+void DialogPortAdapter::SetAnalogDialog(AnalogDialogView* view) {
+  context_.Views().analogDialog.store(view, std::memory_order_release);
+  if (view == nullptr) WaitForFrameInProgress();
+}
+
+std::int32_t DialogPortAdapter::ColorType() {
+  return context_.Settings().format.Color;
+}
+
+std::int32_t DialogPortAdapter::Image(dialogs::ImageSetting setting) {
+  return dialogs::ImageField(context_.Settings().image, setting);
+}
+
+void DialogPortAdapter::SetImage(dialogs::ImageSetting setting, std::int32_t value) {
+  dialogs::ImageField(context_.Settings().image, setting) = value;
+}
+
+void DialogPortAdapter::SetImageDialog(ImageDialogView* view) {
+  context_.Views().imageDialog.store(view, std::memory_order_release);
+  if (view == nullptr) WaitForFrameInProgress();
+}
+
+void DialogPortAdapter::WaitForFrameInProgress() {
+  // Every frame, preview or snapshot, runs the pipeline and loads the views under the frame
+  // lock: taken once after a view was cleared, it lets through only frames that find it
+  // cleared. It is never held while waiting for a dialog (the views post), so this cannot
+  // deadlock with the dialog's thread.
+  std::lock_guard<std::mutex> frame(context_.Acquisition().FrameMutex());
+}
+
+}  // namespace orvex
