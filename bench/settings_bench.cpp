@@ -124,7 +124,8 @@ BENCHMARK(SettingsReleaseSave)
     ->Arg(4 * kKiB)
     ->Arg(1024 * kKiB)
     ->Arg(4000 * kKiB)
-    ->Unit(benchmark::kMillisecond)->UseRealTime();
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 // The exports on the virtual camera, with the library's store on the file. The store is new for
 // every handle when `first` is set, as in a process that opens one camera and ends.
