@@ -429,10 +429,13 @@ TEST_F(RegFileStoreTest, ABatchReachesTheFileAsOneReplacement) {
   EXPECT_TRUE(fs::exists(folder / "OrvexQX218Sdk.reg.new.keep"));
   EXPECT_TRUE(fs::exists(folder / "Other.reg.new.abcdef"));
 
-  // A commit that changes no value leaves the file alone.
+  // A commit that changes no value leaves the file alone, and still removes what a killed
+  // writer left.
+  std::ofstream(folder / "OrvexQX218Sdk.reg.new.k2LLed") << "half a file";
   const ino_t inode = Inode();
   EXPECT_TRUE(Write(store, kMain + "\\Filter", "Gamma", 2));
   EXPECT_EQ(Inode(), inode);
+  EXPECT_FALSE(fs::exists(folder / "OrvexQX218Sdk.reg.new.k2LLed"));
 }
 
 // The largest file the store reads is the largest it writes, counted as the file is written

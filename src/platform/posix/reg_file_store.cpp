@@ -538,16 +538,14 @@ bool RegFileStore::StoreLocked(const RegistryKeyTree& changes) {
   if (path_.empty() || !MakeParentDirectories(path_)) return false;
   const FileLock lock(path_);
   if (!lock.held() || LoadLocked(true) != Load::kDone) return false;
+  RemoveStaleTemporaryFiles(path_);
   if (!cache_.Merge(changes)) return true;
   std::string text = Format(cache_);
   // The reader's limit, counted as the file is written (CRLF): a file the next start could
   // not read would lose every setting in it.
   bool replaced = false;
   RegFileIdentity identity;
-  if (text.size() <= kMaxFileSize) {
-    RemoveStaleTemporaryFiles(path_);
-    replaced = ReplaceFile(path_, text, &identity);
-  }
+  if (text.size() <= kMaxFileSize) replaced = ReplaceFile(path_, text, &identity);
   if (!replaced) {
     // The merged keys are not the file's: it is read again next time.
     cache_ = RegistryKeyTree();
