@@ -4,9 +4,7 @@
 // writes dialog-<name>-<en|ja>.png there (scripts/dialog-screenshots.sh runs it under Xvfb).
 // clang-format off
 #include "dialogs/dialog_test_support.h"
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
-#include <png.h>
+#include "x11/screen_picture.h"
 // clang-format on
 
 #include <chrono>
@@ -26,37 +24,20 @@
 namespace {
 
 using orvex::dialogs::testing::FakeCamera;
+using orvex::testing::SaveScreenPicture;
+using orvex::testing::TestDisplay;
 namespace dialogs = orvex::dialogs;
 
 // Writes what the screen shows of the window to a PNG file.
-bool Capture(Display* display, OrvexWindow window, const std::filesystem::path& file) {
+bool Capture(TestDisplay& display, OrvexWindow window, const std::filesystem::path& file) {
   int32_t x = 0, y = 0, width = 0, height = 0;
-  if (OrvexPlatform_GetWindowRect(window, &x, &y, &width, &height) != 1) return false;
-  XImage* image = XGetImage(display, DefaultRootWindow(display), x, y, static_cast<unsigned>(width),
-                            static_cast<unsigned>(height), AllPlanes, ZPixmap);
-  if (image == nullptr) return false;
-  std::vector<png_byte> rgb(static_cast<std::size_t>(width) * height * 3);
-  for (int row = 0; row < height; ++row) {
-    for (int column = 0; column < width; ++column) {
-      const unsigned long pixel = XGetPixel(image, column, row);
-      png_byte* at = &rgb[(static_cast<std::size_t>(row) * width + column) * 3];
-      at[0] = static_cast<png_byte>((pixel & image->red_mask) >> 16);
-      at[1] = static_cast<png_byte>((pixel & image->green_mask) >> 8);
-      at[2] = static_cast<png_byte>(pixel & image->blue_mask);
-    }
-  }
-  XDestroyImage(image);
-  png_image png{};
-  png.version = PNG_IMAGE_VERSION;
-  png.width = static_cast<png_uint_32>(width);
-  png.height = static_cast<png_uint_32>(height);
-  png.format = PNG_FORMAT_RGB;
-  return png_image_write_to_file(&png, file.c_str(), 0, rgb.data(), 0, nullptr) != 0;
+  return OrvexPlatform_GetWindowRect(window, &x, &y, &width, &height) == 1 &&
+         SaveScreenPicture(display, x, y, width, height, file);
 }
 
 // Runs a dialog on a thread of its own, as an application's thread would, lets `pose` set it
 // up, takes its picture (or pictures) and cancels it.
-bool Shoot(Display* display, const std::function<int()>& run,
+bool Shoot(TestDisplay& display, const std::function<int()>& run,
            const std::function<void(OrvexWindow, const std::function<bool(const char*)>&)>& pose,
            const std::filesystem::path& directory, const std::string& language) {
   auto result = std::async(std::launch::async, run);
@@ -67,7 +48,7 @@ bool Shoot(Display* display, const std::function<int()>& run,
     // Once a query has come back the picture shows the model; give the server time to draw.
     OrvexPlatform_GetTemplateId(window);
     std::this_thread::sleep_for(std::chrono::milliseconds(400));
-    XSync(display, False);
+    XSync(display.get(), False);
     const auto file = directory / ("dialog-" + std::string(name) + "-" + language + ".png");
     const bool ok = Capture(display, window, file);
     std::printf("%s %s\n", ok ? "wrote" : "FAILED", file.c_str());
@@ -88,8 +69,8 @@ int main(int argc, char** argv) {
   }
   const std::filesystem::path directory = argv[1];
   std::filesystem::create_directories(directory);
-  Display* display = XOpenDisplay(nullptr);
-  if (display == nullptr || OrvexPlatform_GetDialogsOnScreen() != 1) {
+  TestDisplay display;
+  if (*display.Unusable() != '\0' || OrvexPlatform_GetDialogsOnScreen() != 1) {
     std::fprintf(stderr, "no X display to draw the dialogs on\n");
     return 1;
   }
@@ -127,6 +108,5 @@ int main(int argc, char** argv) {
              directory, language) &&
          ok;
   }
-  XCloseDisplay(display);
   return ok ? 0 : 1;
 }

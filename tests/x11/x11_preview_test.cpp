@@ -5,10 +5,7 @@
 #include <orvex/platform.h>
 #include <orvex/virtual_camera.h>
 #include <signal.h>
-#include <spawn.h>
 #include <stdlib.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
@@ -17,13 +14,13 @@
 #include <thread>
 #include <vector>
 
+#include "x11/tool_process.h"
 #include "x11/x11_test_support.h"
-
-extern char** environ;
 
 namespace {
 
 using orvex::testing::TestDisplay;
+using orvex::testing::ToolProcess;
 using orvex::testing::WaitUntil;
 
 constexpr int32_t kLine = 1320;
@@ -248,69 +245,6 @@ TEST_P(X11PreviewTest, FrameMessagesReachTheApplicationsXWindow) {
 
 #ifdef ORVEX_TOOL_PATH
 
-// The orvex command, running with its output read line by line.
-class Command {
- public:
-  explicit Command(std::vector<std::string> args) {
-    int out[2];
-    if (pipe(out) != 0) return;
-    std::vector<char*> argv{const_cast<char*>(ORVEX_TOOL_PATH)};
-    for (std::string& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_addclose(&actions, out[0]);
-    if (posix_spawn(&pid_, ORVEX_TOOL_PATH, &actions, nullptr, argv.data(), environ) != 0) pid_ = 0;
-    posix_spawn_file_actions_destroy(&actions);
-    close(out[1]);
-    out_ = out[0];
-  }
-  ~Command() {
-    if (pid_ != 0) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, nullptr, 0);
-    }
-    if (out_ >= 0) close(out_);
-  }
-
-  // The next output line that contains `text` (within 20 seconds); empty when none came.
-  std::string LineWith(const std::string& text) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (std::chrono::steady_clock::now() < deadline) {
-      const std::size_t end = pending_.find('\n');
-      if (end != std::string::npos) {
-        std::string line = pending_.substr(0, end);
-        pending_.erase(0, end + 1);
-        if (line.find(text) != std::string::npos) return line;
-        continue;
-      }
-      pollfd descriptor{out_, POLLIN, 0};
-      if (poll(&descriptor, 1, 100) <= 0) continue;
-      char buffer[256];
-      const ssize_t got = read(out_, buffer, sizeof buffer);
-      if (got <= 0) break;
-      pending_.append(buffer, static_cast<std::size_t>(got));
-    }
-    return {};
-  }
-
-  // The exit status, waiting up to 20 seconds; -1 when it did not end normally in time.
-  int Wait() {
-    int status = 0;
-    const bool ended = WaitUntil([&] { return waitpid(pid_, &status, WNOHANG) == pid_; });
-    if (!ended) return -1;
-    pid_ = 0;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
-  pid_t pid() const { return pid_; }
-
- private:
-  pid_t pid_ = 0;
-  int out_ = -1;
-  std::string pending_;
-};
-
 class PreviewCommandTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -330,7 +264,7 @@ class PreviewCommandTest : public ::testing::Test {
 };
 
 TEST_F(PreviewCommandTest, EndsOnTheWindowsCloseButton) {
-  Command command({"preview", "--geometry", "1320,40,64,1024,2,48"});
+  ToolProcess command(ORVEX_TOOL_PATH, {"preview", "--geometry", "1320,40,64,1024,2,48"});
   const std::string started = command.LineWith("in window 0x");
   ASSERT_FALSE(started.empty());
   const Window window = std::stoul(started.substr(started.find("0x")), nullptr, 16);
@@ -352,7 +286,7 @@ TEST_F(PreviewCommandTest, EndsOnTheWindowsCloseButton) {
 }
 
 TEST_F(PreviewCommandTest, EndsOnCtrlC) {
-  Command command({"preview", "--size", "32,24"});
+  ToolProcess command(ORVEX_TOOL_PATH, {"preview", "--size", "32,24"});
   ASSERT_FALSE(command.LineWith("in window 0x").empty());
   kill(command.pid(), SIGINT);
   EXPECT_FALSE(command.LineWith("interrupted:").empty());
@@ -360,7 +294,7 @@ TEST_F(PreviewCommandTest, EndsOnCtrlC) {
 }
 
 TEST_F(PreviewCommandTest, RunsForTheSecondsGiven) {
-  Command command({"preview", "--seconds", "1", "--color-mode", "8"});
+  ToolProcess command(ORVEX_TOOL_PATH, {"preview", "--seconds", "1", "--color-mode", "8"});
   const std::string done = command.LineWith("frames shown");
   EXPECT_EQ(done.rfind("stopped:", 0), 0u) << done;
   EXPECT_EQ(command.Wait(), 0);

@@ -9,28 +9,10 @@
 
 #include "tools/orvex/capture_options.h"
 #include "tools/orvex/commands.h"
-
-#if !defined(_WIN32)
-#include <orvex/platform.h>
-#endif
+#include "tools/orvex/property_dialogs.h"
 
 namespace orvex::tool {
 namespace {
-
-constexpr std::int32_t kEnglish = 1033;
-constexpr std::int32_t kJapanese = 1041;
-
-struct DialogKind {
-  const char* name;
-  std::int32_t(ORVEX_CALL* open)(CameraHandle handle, OrvexWindow parent);
-  bool overPreview;
-};
-
-const DialogKind kDialogs[] = {
-    {"camera", Orvex_SetCameraDlg, false},
-    {"analog", Orvex_SetAnalogDlg, true},
-    {"image", Orvex_SetImageDlg, true},
-};
 
 int Usage() {
   std::fprintf(stderr,
@@ -43,43 +25,18 @@ int Usage() {
   return 2;
 }
 
-// Whether a dialog can be shown to a person here at all.
-bool DialogsCanBeShown() {
-#if defined(_WIN32)
-  return true;
-#else
-  return OrvexPlatform_GetDialogsOnScreen() != 0;
-#endif
-}
-
-// False where the dialogs can only follow the system's own language.
-bool ChooseLanguage(std::int32_t langId) {
-#if defined(_WIN32)
-  (void)langId;
-  return false;
-#else
-  return OrvexPlatform_SetSystemLanguage(langId) == 1;
-#endif
-}
-
 }  // namespace
 
 int RunDialog(const std::vector<std::string>& args) {
   if (args.empty()) return Usage();
-  const DialogKind* kind = nullptr;
-  for (const DialogKind& candidate : kDialogs) {
+  const PropertyDialog* kind = nullptr;
+  for (const PropertyDialog& candidate : kPropertyDialogs) {
     if (args[0] == candidate.name) kind = &candidate;
   }
   if (kind == nullptr) return Usage();
   std::int32_t language = 0;
   for (std::size_t i = 1; i < args.size(); ++i) {
-    if (args[i] == "--lang" && i + 1 < args.size() &&
-        (args[i + 1] == "en" || args[i + 1] == "ja")) {
-      language = args[i + 1] == "ja" ? kJapanese : kEnglish;
-      ++i;
-      continue;
-    }
-    return Usage();
+    if (ParseLanguageOption(args, &i, &language) != 1) return Usage();
   }
 
   if (!DialogsCanBeShown()) {

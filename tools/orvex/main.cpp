@@ -26,9 +26,10 @@ const Command kCommands[] = {
      "one frame to a PNG, BMP or CSV file (--out FILE, --color-mode, --geometry, --wait-time, "
      "--device, --camera-image, --set NAME=VALUE, --auto-exposure)"},
     {"preview", orvex::tool::RunPreview,
-     "a live window on the camera on the X display, the frame rate in its title; ends on its "
-     "close button, Ctrl-C or --seconds N (--size W,H, --color-mode, --geometry, --wait-time, "
-     "--device)"},
+     "a live window on the camera on the X display; the keys c, a and i (or its buttons) open "
+     "the camera, analog and image dialogs over the picture; ends on its close button, Ctrl-C "
+     "or --seconds N (--size W,H, --lang en|ja, --color-mode, --geometry, --wait-time, "
+     "--device, --set NAME=VALUE, --auto-exposure)"},
     {"stream", orvex::tool::RunStream,
      "runs the preview (--seconds N or --frames N) and prints the frame rate as it goes"},
     {"bench", orvex::tool::RunBench,

@@ -1,16 +1,21 @@
 #include "linux/virtual_device.h"
 
-#include <algorithm>
-
 namespace orvex::vcam {
 
-using std::chrono::nanoseconds;
+namespace {
 
-std::chrono::microseconds DefaultFramePeriod(std::uint64_t frameBytes) {
-  const auto link = std::chrono::microseconds((frameBytes * 1'000'000 + kLinkBytesPerSecond - 1) /
-                                              kLinkBytesPerSecond);
-  return std::max(kSensorFramePeriod, link);
+FramePacer::Nanoseconds Now() {
+  return static_cast<FramePacer::Nanoseconds>(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                                  VirtualDevice::Clock::now().time_since_epoch())
+                                                  .count());
 }
+
+VirtualDevice::Clock::time_point TimePoint(FramePacer::Nanoseconds time) {
+  return VirtualDevice::Clock::time_point(
+      std::chrono::duration_cast<VirtualDevice::Clock::duration>(std::chrono::nanoseconds(time)));
+}
+
+}  // namespace
 
 bool VirtualDevice::Refuse(int pipe) {
   int& pending = refusals_[static_cast<std::size_t>(pipe)];
@@ -31,69 +36,26 @@ bool VirtualDevice::Receive(void* out, std::uint32_t length) {
   return model_.TakeReply(static_cast<std::uint8_t*>(out), length);
 }
 
-nanoseconds VirtualDevice::PeriodFor(std::uint32_t length) const {
-  if (periodMicroseconds_ >= 0) return std::chrono::microseconds(periodMicroseconds_);
-  return DefaultFramePeriod(length);
-}
-
-void VirtualDevice::Align(nanoseconds period) {
-  const auto now = Clock::now();
-  if (!nextDue_ || rhythm_ != period) {
-    // A new rhythm: the sensor starts a frame now.
-    nextDue_ = now + period;
-    rhythm_ = period;
-    return;
-  }
-  if (*nextDue_ < now) {
-    // Frames went by while nobody read; the reader gets the next one due, not one a whole
-    // period from now.
-    const auto behind = (now - *nextDue_).count();
-    const auto step = std::chrono::duration_cast<Clock::duration>(period).count();
-    const auto missed = (behind + step - 1) / step;
-    *nextDue_ += missed * period;
-    frameClock_ += static_cast<std::uint64_t>(missed);
-  }
-}
-
-bool VirtualDevice::DropsNextFrame() {
-  dropAccumulator_ += dropRate_;
-  if (dropAccumulator_ < 100) return false;
-  dropAccumulator_ -= 100;
-  return true;
-}
-
 std::optional<std::uint64_t> VirtualDevice::AwaitFrame(std::unique_lock<std::mutex>& lock,
                                                        std::uint32_t length) {
-  bool align = true;
+  bool fresh = true;
   for (;;) {
     if (unplugged_) return std::nullopt;
-    if (dropRate_ >= 100) {  // no frame comes until the rate is lowered
-      wake_.wait(lock);
-      align = true;
-      continue;
-    }
-    const nanoseconds period = PeriodFor(length);
-    if (period > nanoseconds::zero()) {
-      if (align || rhythm_ != period || !nextDue_) {
-        Align(period);
-        align = false;
-      }
-      if (Clock::now() < *nextDue_) {
+    const FramePacer::Step step = pacer_.Next(length, Now(), fresh);
+    fresh = false;
+    switch (step.kind) {
+      case FramePacer::Step::kFrame:
+        return step.value;
+      case FramePacer::Step::kWaitForChange:
+        wake_.wait(lock);
+        break;
+      case FramePacer::Step::kWaitUntil:
         // Woken early (a setting changed, or an unplug): look again at everything.
-        if (wake_.wait_until(lock, *nextDue_) == std::cv_status::no_timeout) align = true;
-        continue;
-      }
-    } else {
-      nextDue_.reset();
+        if (wake_.wait_until(lock, TimePoint(step.value)) == std::cv_status::no_timeout) {
+          fresh = true;
+        }
+        break;
     }
-    // This frame is due.
-    const std::uint64_t frame = frameClock_++;
-    if (nextDue_) *nextDue_ += period;
-    if (DropsNextFrame()) {
-      ++framesDropped_;
-      continue;
-    }
-    return frame;
   }
 }
 
@@ -114,7 +76,7 @@ bool VirtualDevice::ReadFrame(void* out, std::uint32_t length, std::uint32_t* mo
       if (frame) {
         // Everybody queued by now was waiting when this frame fell due. Without pacing each
         // read makes a frame of its own.
-        grantedUpTo_ = PeriodFor(length) > nanoseconds::zero() ? nextTicket_ : ticket + 1;
+        grantedUpTo_ = pacer_.SharesFrames(length) ? nextTicket_ : ticket + 1;
         grantedFrame_ = *frame;
       }
     }
@@ -122,13 +84,7 @@ bool VirtualDevice::ReadFrame(void* out, std::uint32_t length, std::uint32_t* mo
   --waitingReads_;
   if (!frame) return false;
 
-  std::uint32_t count = length;
-  if (shortFrames_ > 0) {
-    --shortFrames_;
-    count = length / 2;
-  } else {
-    ++framesSent_;
-  }
+  const std::uint32_t count = pacer_.Serve(length);
   model_.RenderFrame(*frame, static_cast<std::uint8_t*>(out), count);
   *moved = count;
   ++nowServing_;
@@ -152,13 +108,13 @@ void VirtualDevice::FailRequests(int pipe, int count) {
 
 void VirtualDevice::ShortFrames(int count) {
   std::lock_guard lock(mutex_);
-  shortFrames_ = count;
+  pacer_.ShortFrames(count);
 }
 
 void VirtualDevice::SetFramePeriod(int microseconds) {
   {
     std::lock_guard lock(mutex_);
-    periodMicroseconds_ = microseconds < 0 ? -1 : microseconds;
+    pacer_.SetFramePeriod(microseconds);
   }
   wake_.notify_all();
 }
@@ -166,20 +122,19 @@ void VirtualDevice::SetFramePeriod(int microseconds) {
 void VirtualDevice::SetDropRate(int percent) {
   {
     std::lock_guard lock(mutex_);
-    dropRate_ = percent;
-    dropAccumulator_ = 0;
+    pacer_.SetDropRate(percent);
   }
   wake_.notify_all();
 }
 
 std::uint64_t VirtualDevice::FramesSent() const {
   std::lock_guard lock(mutex_);
-  return framesSent_;
+  return pacer_.FramesSent();
 }
 
 std::uint64_t VirtualDevice::FramesDropped() const {
   std::lock_guard lock(mutex_);
-  return framesDropped_;
+  return pacer_.FramesDropped();
 }
 
 int VirtualDevice::WaitingReads() const {

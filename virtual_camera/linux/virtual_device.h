@@ -9,25 +9,18 @@
 #include <optional>
 
 #include "model/camera_model.h"
+#include "model/frame_pacer.h"
 
 namespace orvex::vcam {
 
 inline constexpr int kPipeCount = 3;
 
-// Default pacing: the sensor gives about 30 frames a second, and the USB 2.0 link moves about
-// 40 MB/s, whichever is slower.
-inline constexpr std::chrono::microseconds kSensorFramePeriod{33333};
-inline constexpr std::uint64_t kLinkBytesPerSecond = 40'000'000;
-
-std::chrono::microseconds DefaultFramePeriod(std::uint64_t frameBytes);
-
-// One attached camera as the driver sees it: the camera model behind one lock, frame pacing,
-// injected faults and the unplug that fails every request from then on. Commands and replies
-// (pipes 0 and 1) run whole under the lock. Frame reads (pipe 2) take a ticket and are served
-// in ticket order; they wait on a condition variable with the lock released, so a read waiting
-// for its frame holds up neither the commands nor the reads behind it for longer than that
-// frame. Every read waiting when a frame falls due receives that frame: the camera's rhythm
-// does not slow down with the number of readers.
+// One attached camera as the driver sees it: the camera model and its frame pacer behind one
+// lock, injected refusals and the unplug that fails every request from then on. Commands and
+// replies (pipes 0 and 1) run whole under the lock. Frame reads (pipe 2) take a ticket and are
+// served in ticket order; they wait on a condition variable with the lock released, so a read
+// waiting for its frame holds up neither the commands nor the reads behind it for longer than
+// that frame. Every read waiting when a frame falls due receives that frame (FramePacer).
 class VirtualDevice {
  public:
   using Clock = std::chrono::steady_clock;
@@ -71,26 +64,14 @@ class VirtualDevice {
   // Waits (releasing the lock) until the next frame is due and not dropped; its number, or
   // nothing when the camera was unplugged meanwhile.
   std::optional<std::uint64_t> AwaitFrame(std::unique_lock<std::mutex>& lock, std::uint32_t length);
-  std::chrono::nanoseconds PeriodFor(std::uint32_t length) const;
-  void Align(std::chrono::nanoseconds period);
-  bool DropsNextFrame();
 
   mutable std::mutex mutex_;
   std::condition_variable wake_;
 
   CameraModel model_;
+  FramePacer pacer_;
   bool unplugged_ = false;
   std::array<int, kPipeCount> refusals_{};
-  int shortFrames_ = 0;
-
-  int periodMicroseconds_ = -1;
-  int dropRate_ = 0;
-  int dropAccumulator_ = 0;
-  // The frames' rhythm: when the next frame is due, at which period. Unset until a paced read
-  // arrives, and again after a read at period 0.
-  std::optional<Clock::time_point> nextDue_;
-  std::chrono::nanoseconds rhythm_{0};
-  std::uint64_t frameClock_ = 0;  // frames the sensor has made, read or not
 
   // Frame reads in arrival order: the read holding ticket `nowServing_` is at the front; reads
   // with tickets below `grantedUpTo_` were waiting when frame `grantedFrame_` fell due and take
@@ -100,8 +81,6 @@ class VirtualDevice {
   std::uint64_t grantedUpTo_ = 0;
   std::uint64_t grantedFrame_ = 0;
 
-  std::uint64_t framesSent_ = 0;
-  std::uint64_t framesDropped_ = 0;
   int waitingReads_ = 0;
   std::atomic<int> openHandles_{0};
 };

@@ -3,30 +3,35 @@
 namespace orvex::vcam::kernel {
 namespace {
 
-// Default pacing: the sensor gives about 30 frames a second, and the USB 2.0 link moves about
-// 40 MB/s, whichever is slower. Times in units of 100 ns.
-constexpr ULONGLONG kTicksPerMicrosecond = 10;
-constexpr ULONGLONG kSensorFramePeriod = 33333 * kTicksPerMicrosecond;
-constexpr ULONGLONG kLinkBytesPerSecond = 40'000'000;
-
-ULONGLONG DefaultFramePeriod(ULONGLONG frameBytes) {
-  const ULONGLONG microseconds =
-      (frameBytes * 1'000'000 + kLinkBytesPerSecond - 1) / kLinkBytesPerSecond;
-  const ULONGLONG link = microseconds * kTicksPerMicrosecond;
-  return link > kSensorFramePeriod ? link : kSensorFramePeriod;
-}
-
 ULONG ReadLength(PIRP irp) {
   return IoGetCurrentIrpStackLocation(irp)->Parameters.DeviceIoControl.OutputBufferLength;
 }
 
-// A steady clock in units of 100 ns. The performance counter rather than the interrupt time,
-// which Wine's kernel reports in milliseconds.
-ULONGLONG Now() {
+// A steady clock in nanoseconds. The performance counter rather than the interrupt time, which
+// Wine's kernel reports in milliseconds.
+FramePacer::Nanoseconds Now() {
+  constexpr ULONGLONG kPerSecond = 1'000'000'000;
   LARGE_INTEGER frequency;
   const ULONGLONG count = static_cast<ULONGLONG>(KeQueryPerformanceCounter(&frequency).QuadPart);
   const auto perSecond = static_cast<ULONGLONG>(frequency.QuadPart);
-  return count / perSecond * 10'000'000 + count % perSecond * 10'000'000 / perSecond;
+  return count / perSecond * kPerSecond + count % perSecond * kPerSecond / perSecond;
+}
+
+// A relative time-out of KeWaitForSingleObject (negative, in units of 100 ns, rounded up) until
+// `time`.
+LARGE_INTEGER TimeoutUntil(FramePacer::Nanoseconds time, FramePacer::Nanoseconds now) {
+  LARGE_INTEGER timeout;
+  timeout.QuadPart = -static_cast<LONGLONG>((time - now + 99) / 100);
+  return timeout;
+}
+
+// The bytes a served read gets, kept in the request while it waits for its frame to be drawn.
+void SetServedBytes(PIRP irp, ULONG count) {
+  irp->Tail.Overlay.DriverContext[1] = reinterpret_cast<PVOID>(static_cast<ULONG_PTR>(count));
+}
+
+ULONG ServedBytes(PIRP irp) {
+  return static_cast<ULONG>(reinterpret_cast<ULONG_PTR>(irp->Tail.Overlay.DriverContext[1]));
 }
 
 PIRP IrpOf(PLIST_ENTRY entry) {
@@ -156,114 +161,71 @@ VOID NTAPI CameraDevice::ThreadMain(PVOID context) {
   PsTerminateSystemThread(STATUS_SUCCESS);
 }
 
-ULONGLONG CameraDevice::PeriodFor(ULONG length) const {
-  if (periodMicroseconds_ >= 0) {
-    return static_cast<ULONGLONG>(periodMicroseconds_) * kTicksPerMicrosecond;
-  }
-  return DefaultFramePeriod(length);
-}
-
-void CameraDevice::Align(ULONGLONG period, ULONGLONG now) {
-  if (!hasNextDue_ || rhythm_ != period) {
-    // A new rhythm: the sensor starts a frame now.
-    hasNextDue_ = true;
-    nextDue_ = now + period;
-    rhythm_ = period;
-    return;
-  }
-  if (nextDue_ < now) {
-    // Frames went by while nobody read; the reader gets the next one due, not one a whole
-    // period from now.
-    const ULONGLONG missed = (now - nextDue_ + period - 1) / period;
-    nextDue_ += missed * period;
-    frameClock_ += missed;
-  }
-}
-
-bool CameraDevice::DropsNextFrame() {
-  dropAccumulator_ += dropRate_;
-  if (dropAccumulator_ < 100) return false;
-  dropAccumulator_ -= 100;
-  return true;
-}
-
-// The camera's thread: takes the oldest read, waits until its frame is due (re-examining
-// everything whenever something changes), then renders and completes it.
+// The camera's thread: asks the pacer what the oldest read waits for, waits (looking again
+// whenever something changes), then hands the due frame to every read it serves.
 void CameraDevice::ServeReads() {
-  PIRP paced = nullptr;  // the read the rhythm was last examined for
-  bool align = true;
+  PIRP examined = nullptr;  // the front read the pacer last looked at
+  bool fresh = true;
   for (;;) {
-    PIRP deliver = nullptr;
+    LIST_ENTRY served;
+    InitializeListHead(&served);
     ULONGLONG frame = 0;
-    ULONG count = 0;
     bool timed = false;
     LARGE_INTEGER timeout;
     {
       SpinLock lock(stateLock_);
       if (unplugged_) return;
-      if (IsListEmpty(&reads_)) {
-        paced = nullptr;
-      } else if (dropRate_ >= 100) {  // no frame comes until the rate is lowered
-        align = true;
-      } else {
-        PIRP head = IrpOf(reads_.Flink);
-        if (head != paced) {
-          paced = head;
-          align = true;
+      if (!IsListEmpty(&reads_)) {
+        PIRP front = IrpOf(reads_.Flink);
+        if (front != examined) {
+          examined = front;
+          fresh = true;
         }
-        const ULONG length = ReadLength(head);
-        const ULONGLONG period = PeriodFor(length);
-        const ULONGLONG now = Now();
-        bool due = true;
-        if (period > 0) {
-          if (align || rhythm_ != period || !hasNextDue_) {
-            Align(period, now);
-            align = false;
-          }
-          if (now < nextDue_) {
-            due = false;
-            timed = true;
-            timeout.QuadPart = -static_cast<LONGLONG>(nextDue_ - now);
-          }
-        } else {
-          hasNextDue_ = false;
-        }
-        if (due && DropsNextFrame()) {
-          ++framesDropped_;
-          ++frameClock_;
-          if (hasNextDue_) nextDue_ += period;
-          continue;
-        }
-        // A read whose cancel routine runs is left to it; the routine wakes this thread.
-        if (due && IoSetCancelRoutine(head, nullptr) != nullptr) {
-          RemoveEntryList(&head->Tail.Overlay.ListEntry);
-          InitializeListHead(&head->Tail.Overlay.ListEntry);
-          paced = nullptr;
-          count = length;
-          if (shortFrames_ > 0) {
-            --shortFrames_;
-            count = length / 2;
-          } else {
-            ++framesSent_;
-          }
-          frame = frameClock_++;
-          if (hasNextDue_) nextDue_ += rhythm_;
-          deliver = head;
+        const FramePacer::Nanoseconds now = Now();
+        const FramePacer::Step step = pacer_.Next(ReadLength(front), now, fresh);
+        fresh = false;
+        if (step.kind == FramePacer::Step::kWaitUntil) {
+          timed = true;
+          timeout = TimeoutUntil(step.value, now);
+        } else if (step.kind == FramePacer::Step::kFrame) {
+          frame = step.value;
+          TakeServedReads(front, &served);
+          examined = nullptr;
         }
       }
     }
-    if (deliver != nullptr) {
-      Deliver(deliver, frame, count);
+    if (!IsListEmpty(&served)) {
+      while (!IsListEmpty(&served)) Deliver(IrpOf(RemoveHeadList(&served)), frame);
       continue;
     }
+    // Nothing to wait for but a change; or the frame's reads were all being cancelled, whose
+    // cancel routines wake this thread.
     const NTSTATUS woken =
         KeWaitForSingleObject(&wake_, Executive, KernelMode, FALSE, timed ? &timeout : nullptr);
     // Woken before the frame was due (a setting changed, or an unplug): look again at everything.
-    if (timed && woken != STATUS_TIMEOUT) align = true;
+    if (timed && woken != STATUS_TIMEOUT) fresh = true;
   }
 }
 
-void CameraDevice::Deliver(PIRP irp, ULONGLONG frame, ULONG count) {
+void CameraDevice::TakeServedReads(PIRP front, PLIST_ENTRY served) {
+  const bool everyone = pacer_.SharesFrames(ReadLength(front));
+  PLIST_ENTRY entry = reads_.Flink;
+  while (entry != &reads_) {
+    PLIST_ENTRY next = entry->Flink;
+    PIRP irp = IrpOf(entry);
+    // A read whose cancel routine runs is left to it.
+    if (IoSetCancelRoutine(irp, nullptr) != nullptr) {
+      RemoveEntryList(entry);
+      SetServedBytes(irp, pacer_.Serve(ReadLength(irp)));
+      InsertTailList(served, entry);
+    }
+    if (!everyone) break;
+    entry = next;
+  }
+}
+
+void CameraDevice::Deliver(PIRP irp, ULONGLONG frame) {
+  const ULONG count = ServedBytes(irp);
   void* out = DirectBuffer(irp);
   bool rendered = false;
   if (out != nullptr) {
@@ -280,13 +242,13 @@ void CameraDevice::FailRequests(int pipe, int count) {
 
 void CameraDevice::ShortFrames(int count) {
   SpinLock lock(stateLock_);
-  shortFrames_ = count;
+  pacer_.ShortFrames(count);
 }
 
 void CameraDevice::SetFramePeriod(int microseconds) {
   {
     SpinLock lock(stateLock_);
-    periodMicroseconds_ = microseconds < 0 ? -1 : microseconds;
+    pacer_.SetFramePeriod(microseconds);
   }
   KeSetEvent(&wake_, IO_NO_INCREMENT, FALSE);
 }
@@ -294,20 +256,19 @@ void CameraDevice::SetFramePeriod(int microseconds) {
 void CameraDevice::SetDropRate(int percent) {
   {
     SpinLock lock(stateLock_);
-    dropRate_ = percent;
-    dropAccumulator_ = 0;
+    pacer_.SetDropRate(percent);
   }
   KeSetEvent(&wake_, IO_NO_INCREMENT, FALSE);
 }
 
 ULONGLONG CameraDevice::FramesSent() {
   SpinLock lock(stateLock_);
-  return framesSent_;
+  return pacer_.FramesSent();
 }
 
 ULONGLONG CameraDevice::FramesDropped() {
   SpinLock lock(stateLock_);
-  return framesDropped_;
+  return pacer_.FramesDropped();
 }
 
 int CameraDevice::WaitingReads() {

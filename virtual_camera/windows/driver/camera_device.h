@@ -1,16 +1,18 @@
 #pragma once
 
 #include "model/camera_model.h"
+#include "model/frame_pacer.h"
 #include "windows/driver/kernel.h"
 
 namespace orvex::vcam::kernel {
 
 // One attached camera as the driver sees it: the camera model behind a gate, the frame reads
-// waiting for their frames, frame pacing, injected faults and the unplug that fails every
-// request from then on. Pipes 0 and 1 are answered at once; frame reads (pipe 2) are queued and
-// served in order by a thread of the camera's own, which waits for each frame's time, renders
-// the frame straight into the caller's buffer and completes the read. So a read that waits
-// holds up neither the other pipes nor any other request to the driver.
+// waiting for their frames, the frame pacer, injected refusals and the unplug that fails every
+// request from then on. Pipes 0 and 1 are answered at once; frame reads (pipe 2) are queued in
+// arrival order and served by a thread of the camera's own, which waits until the front read's
+// frame is due, renders it straight into the buffer of every read it serves (every read then
+// waiting, FramePacer) and completes them in arrival order. So a read that waits holds up
+// neither the other pipes nor any other request to the driver.
 //
 // Reference counted: the driver's slot holds one reference while the camera is attached, and
 // every open handle one, so that requests on a handle of an unplugged camera fail instead of
@@ -66,13 +68,13 @@ class CameraDevice {
   static VOID NTAPI ThreadMain(PVOID context);
   static VOID NTAPI CancelRead(PDEVICE_OBJECT device, PIRP irp);
   void ServeReads();
-  void Deliver(PIRP irp, ULONGLONG frame, ULONG count);
+  // Under stateLock_: moves the reads that the due frame serves to `served`, each with the
+  // bytes it gets, in arrival order.
+  void TakeServedReads(PIRP front, PLIST_ENTRY served);
+  void Deliver(PIRP irp, ULONGLONG frame);
 
   // Under stateLock_.
   bool Refuse(int pipe);
-  ULONGLONG PeriodFor(ULONG length) const;
-  void Align(ULONGLONG period, ULONGLONG now);
-  bool DropsNextFrame();
 
   LONG references_ = 1;
   LONG openHandles_ = 0;
@@ -87,18 +89,7 @@ class CameraDevice {
   LIST_ENTRY reads_;  // frame reads in arrival order, each cancellable while it waits
   bool unplugged_ = false;
   int refusals_[3] = {0, 0, 0};
-  int shortFrames_ = 0;
-  int periodMicroseconds_ = -1;
-  int dropRate_ = 0;
-  int dropAccumulator_ = 0;
-  // The frames' rhythm, in units of 100 ns: when the next frame is due, at which
-  // period. Unset until a paced read arrives, and again after a read at period 0.
-  bool hasNextDue_ = false;
-  ULONGLONG nextDue_ = 0;
-  ULONGLONG rhythm_ = 0;
-  ULONGLONG frameClock_ = 0;  // frames the sensor has made, read or not
-  ULONGLONG framesSent_ = 0;
-  ULONGLONG framesDropped_ = 0;
+  FramePacer pacer_;
 };
 
 }  // namespace orvex::vcam::kernel
