@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "dialog_manager.h"
+#include "text_copy.h"
 
 namespace orvex::headless {
 namespace {
@@ -20,21 +21,7 @@ namespace {
 // The only tab control whose pages GetDialogPage finds.
 constexpr std::int32_t kPageTabControl = 1001;
 
-// Writes as much of the text as fits, cut at a character boundary, and a terminating zero;
-// returns the whole length.
-std::int32_t CopyText(std::string_view text, char* buffer, std::int32_t size) {
-  if (buffer != nullptr && size > 0) {
-    std::size_t length = std::min(text.size(), static_cast<std::size_t>(size) - 1);
-    while (length > 0 && length < text.size() &&
-           (static_cast<unsigned char>(text[length]) & 0xC0u) == 0x80u) {
-      --length;
-    }
-    std::memcpy(buffer, text.data(), length);
-    buffer[length] = '\0';
-  }
-  return static_cast<std::int32_t>(
-      std::min<std::size_t>(text.size(), std::numeric_limits<std::int32_t>::max()));
-}
+using platform_text::CopyText;
 
 std::optional<std::string_view> ItemAt(const Control& control, std::int32_t index) {
   if (index < 0 || index >= static_cast<std::int32_t>(control.items.size())) return std::nullopt;

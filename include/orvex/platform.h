@@ -11,6 +11,12 @@
  *
  * Every function is thread-safe. Handles are opaque and never reused; every window, with a
  * picture or not, receives posted messages.
+ *
+ * On Windows, OrvexPlatform.dll gives what has a meaning there: the message windows, the window
+ * and screen functions over real windows, and the dialog automation over the camera library's
+ * real dialog boxes, in the system's language (OrvexPlatform_GetSystemLanguage; it cannot be
+ * overridden). The dialog procedures' functions, the headless screen's size and the messages to
+ * X windows are Linux's.
  */
 #ifndef ORVEX_PLATFORM_H
 #define ORVEX_PLATFORM_H

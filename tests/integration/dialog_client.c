@@ -1,20 +1,24 @@
 /* The three property dialogs as an application's test meets them: each opened through its export
    on the virtual camera, in the language given on the command line (1033 or 1041), and worked
    from a second thread through OrvexPlatform's automation API, while the settings file, the
-   exports and the camera's registers show what each step changed. */
+   exports and the camera's registers show what each step changed. The same source builds for
+   Windows, where the settings live in the registry and the language is the system's (Wine takes
+   it from LC_ALL). */
 #define _POSIX_C_SOURCE 200809L
 
 #include <OrvexSdk_QX218.h>
 #include <orvex/platform.h>
-#include <orvex/platform_system.h>
 #include <orvex/virtual_camera.h>
 #include <pthread.h>
 #include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include <sys/stat.h>
 #include <time.h>
+#ifndef _WIN32
+#include <orvex/platform_system.h>
+#include <sys/stat.h>
+#endif
 
 #define MAIN_KEY "Software\\Helvane\\OrvexQX218Sdk"
 #define EXPOSURE_REGISTER 0x52
@@ -64,6 +68,7 @@ static const struct Language kLanguages[] = {
 
 /* The settings of a user who has used the camera before: one small size entry, 8-bit gray, and
    the sub-sample and clock values that the camera dialog shows but cannot change. */
+#ifndef _WIN32
 static const char kStoredSettings[] =
     "Windows Registry Editor Version 5.00\n\n"
     "[HKEY_CURRENT_USER\\" MAIN_KEY
@@ -75,6 +80,7 @@ static const char kStoredSettings[] =
     "\"TH\"=dword:00000528\n\"TV\"=dword:00000100\n\"EH\"=dword:00000140\n"
     "\"EV\"=dword:00000100\n\"EHS\"=dword:00000027\n\"EVS\"=dword:00000000\n"
     "\"Buf\"=dword:00000014\n\n";
+#endif
 
 static const struct Language* language;
 static CameraHandle camera;
@@ -145,11 +151,20 @@ static int32_t Close(struct Modal* modal, int32_t button) {
 static int32_t Stored(const char* subkey, const char* name) {
   char path[128];
   int32_t value = NONE;
+#ifdef _WIN32
+  HKEY key;
+  DWORD size = sizeof value;
+  snprintf(path, sizeof path, "%s%s%s", MAIN_KEY, subkey[0] != '\0' ? "\\" : "", subkey);
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return NONE;
+  if (RegQueryValueExA(key, name, NULL, NULL, (BYTE*)&value, &size) != ERROR_SUCCESS) value = NONE;
+  RegCloseKey(key);
+#else
   OrvexRegistryKey key;
   snprintf(path, sizeof path, "%s%s%s", MAIN_KEY, subkey[0] != '\0' ? "\\" : "", subkey);
   key = OrvexPlatform_RegOpenKey(path);
   if (key != 0) OrvexPlatform_RegQueryDword(key, name, &value);
   OrvexPlatform_RegCloseKey(key);
+#endif
   return value;
 }
 
@@ -427,6 +442,33 @@ static void ImageDialog(void) {
         "the image settings stored at release");
 }
 
+#ifdef _WIN32
+/* The same settings in the user's registry, the camera library's earlier ones gone. */
+static int SetStored(const char* subkey, const char* const* names, const DWORD* values, int n) {
+  char path[128];
+  HKEY key;
+  int i;
+  snprintf(path, sizeof path, "%s%s%s", MAIN_KEY, subkey[0] != '\0' ? "\\" : "", subkey);
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, path, 0, NULL, 0, KEY_WRITE, NULL, &key, NULL) !=
+      ERROR_SUCCESS) {
+    return 0;
+  }
+  for (i = 0; i < n; ++i) {
+    RegSetValueExA(key, names[i], 0, REG_DWORD, (const BYTE*)&values[i], sizeof values[i]);
+  }
+  RegCloseKey(key);
+  return 1;
+}
+
+static int Prepare(void) {
+  static const char* const kMain[] = {"Size", "Color", "SubSample", "WaitTime", "Clock"};
+  static const DWORD kMainValues[] = {0, 0, 1, 10, 1};
+  static const char* const kSize[] = {"TH", "TV", "EH", "EV", "EHS", "EVS", "Buf"};
+  static const DWORD kSizeValues[] = {1320, 256, 320, 256, 39, 0, 20};
+  RegDeleteTreeA(HKEY_CURRENT_USER, MAIN_KEY);
+  return SetStored("", kMain, kMainValues, 5) && SetStored("Size_00", kSize, kSizeValues, 7);
+}
+#else
 static int Prepare(void) {
   char directory[] = "/tmp/orvex-dialogs-XXXXXX";
   char path[128];
@@ -442,6 +484,7 @@ static int Prepare(void) {
   fclose(file);
   return 1;
 }
+#endif
 
 int main(int argc, char** argv) {
   const int32_t id = argc > 1 ? atoi(argv[1]) : 1033;
@@ -453,7 +496,17 @@ int main(int argc, char** argv) {
     printf("usage: dialog_client 1033|1041\n");
     return 2;
   }
+#ifdef _WIN32
+  if (OrvexPlatform_GetSystemLanguage() != language->id) {
+    printf("the system language is %d, not %d\n", (int)OrvexPlatform_GetSystemLanguage(),
+           (int)language->id);
+    return 2;
+  }
+#else
   OrvexPlatform_SetSystemLanguage(language->id);
+#endif
+  /* A fresh camera; under Wine the driver keeps each camera's state between processes. */
+  OrvexVirtualCamera_Detach(0);
   OrvexVirtualCamera_Attach(0);
   OrvexVirtualCamera_SetScene(0, ORVEX_VIRTUAL_SCENE_GRAY);
   messages = OrvexPlatform_CreateMessageWindow();
@@ -465,6 +518,12 @@ int main(int argc, char** argv) {
   ImageDialog();
 
   OrvexPlatform_DestroyWindow(messages);
+  /* The next program finds the camera and the settings as the session started them. */
+  OrvexVirtualCamera_Detach(0);
+  OrvexVirtualCamera_Attach(0);
+#ifdef _WIN32
+  RegDeleteTreeA(HKEY_CURRENT_USER, MAIN_KEY);
+#endif
   printf("%d passed, %d failed\n", passed, failed);
   return failed == 0 ? 0 : 1;
 }

@@ -20,6 +20,14 @@ namespace {
 // Asks a dialog's thread to run the tasks posted for it.
 constexpr UINT kRunTasksMessage = WM_APP + 0x3F0;
 
+// Window properties through which an application's test tools (OrvexPlatform's dialog
+// automation) tell the dialogs apart: the resource a dialog or page was made from, set once it
+// has handled its INIT; a page's tab plus one; a trackbar's tick frequency, which no message
+// reads back.
+constexpr wchar_t kTemplateProperty[] = L"OrvexDialogTemplate";
+constexpr wchar_t kTabProperty[] = L"OrvexDialogTab";
+constexpr wchar_t kTickFrequencyProperty[] = L"OrvexTickFrequency";
+
 HWND ToWindow(WindowHandle window) {
   return reinterpret_cast<HWND>(window);
 }
@@ -108,6 +116,7 @@ struct Binding {
   DialogProcedure* procedure = nullptr;
   std::span<const ControlTemplate> controls;
   std::shared_ptr<TaskQueue> queue;
+  std::int32_t templateId = 0;
   std::int32_t tabControl = 0;
   std::int32_t tab = -1;
   std::list<Binding> pages;  // of a modal dialog; they go with it
@@ -149,7 +158,12 @@ INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     SetWindowLongPtrA(window, DWLP_USER, lParam);
     if (binding->queue->dialog == nullptr) binding->queue->dialog = window;
     RegisterQueue(window, binding->queue);
+    if (binding->tab >= 0) {
+      SetPropW(window, kTabProperty, reinterpret_cast<HANDLE>(std::intptr_t{binding->tab} + 1));
+    }
     binding->procedure->OnDialogEvent(FromWindow(window), DialogEvent::Init, 0);
+    SetPropW(window, kTemplateProperty,
+             reinterpret_cast<HANDLE>(std::intptr_t{binding->templateId}));
     return TRUE;
   }
   Binding* binding = BindingOf(window);
@@ -180,6 +194,13 @@ INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
       return TRUE;
     case WM_DESTROY:
       UnregisterQueue(window);
+      RemovePropW(window, kTemplateProperty);
+      RemovePropW(window, kTabProperty);
+      for (const ControlTemplate& control : binding->controls) {
+        if (control.kind == ControlKind::Trackbar) {
+          RemovePropW(GetDlgItem(window, control.id), kTickFrequencyProperty);
+        }
+      }
       return FALSE;
     default:
       return FALSE;
@@ -205,6 +226,7 @@ class Win32DialogHost final : public DialogHost {
     binding.procedure = &procedure;
     binding.controls = dialog.controls;
     binding.queue = std::make_shared<TaskQueue>();
+    binding.templateId = dialog.id;
     const INT_PTR result =
         DialogBoxParamA(ResourceModule(), MAKEINTRESOURCEA(dialog.id), ToWindow(owner), &DialogProc,
                         reinterpret_cast<LPARAM>(&binding));
@@ -223,6 +245,7 @@ class Win32DialogHost final : public DialogHost {
     binding.procedure = &procedure;
     binding.controls = page.controls;
     binding.queue = parent->queue;
+    binding.templateId = page.id;
     binding.tabControl = tabControl;
     binding.tab = tab;
     return FromWindow(CreateDialogParamA(ResourceModule(), MAKEINTRESOURCEA(page.id), tabWindow,
@@ -331,8 +354,10 @@ class Win32DialogHost final : public DialogHost {
 
   bool SetTrackbarTickFrequency(WindowHandle window, std::int32_t id,
                                 std::int32_t frequency) override {
-    if (Item(window, id) == nullptr) return false;
+    HWND item = Item(window, id);
+    if (item == nullptr) return false;
     SendItem(window, id, TBM_SETTICFREQ, static_cast<WPARAM>(frequency), 0);
+    SetPropW(item, kTickFrequencyProperty, reinterpret_cast<HANDLE>(std::intptr_t{frequency}));
     return true;
   }
 
