@@ -8,7 +8,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  libpng-dev libx11-dev libxext-dev xvfb xauth
+  libpng-dev libx11-dev libxext-dev libxcb1-dev libxcb-shm0-dev libgtk-3-dev xvfb xauth
   # Dialogs on an X display: FLTK's static archive and what it draws with, a font with Japanese
   # glyphs (without one, drawn dialogs are English), and xdotool for the tests' pointer.
   libfltk1.3-dev libxft-dev libfontconfig-dev libxrender-dev libxfixes-dev libxcursor-dev

@@ -34,11 +34,15 @@ AcquisitionResources CameraContext::Resources() {
 }
 
 CameraContext::~CameraContext() {
-  // Settings first, while the link still knows which device is selected.
+  // Settings first, while the link still knows which device is selected; the three groups
+  // are one change of the store, so that a crash never keeps half of a release.
   platform::RegistryStore& store = platform::Registry();
-  if (link_) settings::SaveAnalogSettings(store, link_->SelectedDevice(), &settings_.analog);
-  settings::SaveFilterSettings(store, &settings_.image);
-  settings::SaveGraySettings(store, &settings_.image);
+  {
+    platform::RegistryBatch release(store);
+    if (link_) settings::SaveAnalogSettings(store, link_->SelectedDevice(), &settings_.analog);
+    settings::SaveFilterSettings(store, &settings_.image);
+    settings::SaveGraySettings(store, &settings_.image);
+  }
 
   // Close: the preview thread and the preview window go before the link and the images.
   Close();

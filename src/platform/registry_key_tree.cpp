@@ -82,6 +82,25 @@ const RegistryKeyTree::Key* RegistryKeyTree::Find(std::string_view path) const {
   return found == keys_.end() ? nullptr : &found->second;
 }
 
+bool RegistryKeyTree::Merge(const RegistryKeyTree& changes) {
+  bool changed = false;
+  for (const auto& [folded, key] : changes.keys_) {
+    auto [it, added] = keys_.try_emplace(folded);
+    if (added) it->second.path = key.path;
+    changed = changed || added;
+    for (const RegistryValue& value : key.values) {
+      const RegistryValue* stored = it->second.Find(value.name);
+      if (stored != nullptr && stored->isDword == value.isDword && stored->dword == value.dword &&
+          stored->data == value.data) {
+        continue;
+      }
+      it->second.Set(value);
+      changed = true;
+    }
+  }
+  return changed;
+}
+
 void RegistryKeyTree::Remove(std::string_view path) {
   const std::string folded = Fold(path);
   std::erase_if(keys_, [&](const auto& entry) {

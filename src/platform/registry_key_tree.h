@@ -51,6 +51,9 @@ class RegistryKeyTree {
   const Key* Find(std::string_view path) const;
   // Removes the key and its subkeys.
   void Remove(std::string_view path);
+  // Adds every key of `changes` and sets every value of it, as a batch of writes does; true
+  // when that changed anything (a key or value that was missing, or a value that differed).
+  bool Merge(const RegistryKeyTree& changes);
 
   // Every key, parents before children and siblings in folded order.
   const std::map<std::string, Key>& Keys() const { return keys_; }

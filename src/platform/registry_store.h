@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 
 namespace orvex::platform {
 
@@ -23,6 +24,35 @@ class RegistryStore {
   // RegSetValueExA with REG_DWORD; false when it failed.
   virtual bool WriteDword(RegistryKey key, const std::string& name, std::int32_t value) = 0;
   virtual void CloseKey(RegistryKey key) = 0;
+
+  // A batch: the keys this thread creates and the values it writes between BeginBatch and the
+  // matching CommitBatch reach the store as one change, all of them or none, and other threads
+  // and processes see them only from the commit on (this thread sees them at once). Batches
+  // nest; the outermost CommitBatch stores the change, and its result is false when the store
+  // refused it (nothing of it is stored then); an inner one returns true. Outside a batch
+  // every write is a batch of its own. A store whose every write is durable by itself, as the
+  // Windows registry is, keeps these defaults and writes at once.
+  virtual void BeginBatch() {}
+  virtual bool CommitBatch() { return true; }
+};
+
+// A batch for the length of a scope: begun by the constructor, committed by Commit or at the
+// latest by the destructor, so that no way out of a save leaves the batch open.
+class RegistryBatch {
+ public:
+  explicit RegistryBatch(RegistryStore& store) : store_(&store) { store.BeginBatch(); }
+  ~RegistryBatch() { Commit(); }
+  RegistryBatch(const RegistryBatch&) = delete;
+  RegistryBatch& operator=(const RegistryBatch&) = delete;
+
+  // The result of CommitBatch; true when already committed.
+  bool Commit() {
+    RegistryStore* store = std::exchange(store_, nullptr);
+    return store == nullptr || store->CommitBatch();
+  }
+
+ private:
+  RegistryStore* store_;
 };
 
 }  // namespace orvex::platform

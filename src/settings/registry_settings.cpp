@@ -6,6 +6,7 @@
 namespace orvex::settings {
 namespace {
 
+using platform::RegistryBatch;
 using platform::RegistryKey;
 
 // Closes its key on every way out of an operation.
@@ -117,11 +118,13 @@ int ReadEntries(RegistryStore& store, SizeEntry* entries, int maxEntries) {
 template <typename Record, std::size_t N>
 bool SaveGroup(RegistryStore& store, const std::string& subkey, const char* const (&names)[N],
                Setting Record::*const (&fields)[N], const Record& record) {
+  RegistryBatch batch(store);
   const ScopedKey main = Create(store, kMainKey);
   if (!main) return false;
   const ScopedKey key = Create(store, subkey);
   if (!key) return false;
-  return WriteGroup(store, key, names, fields, record);
+  const bool written = WriteGroup(store, key, names, fields, record);
+  return batch.Commit() && written;
 }
 
 }  // namespace
@@ -139,13 +142,14 @@ bool LoadSizeSettings(RegistryStore& store, CaptureGeometry& geometry) {
     }
   }
 
-  // First run: store the defaults, which the constructor has already put into `geometry`.
+  // First run: store the defaults, which the constructor has already put into `geometry`,
+  // in one commit, so that "Size" never exists without the entry it names.
+  const RegistryBatch batch(store);
   const ScopedKey main = Create(store, kMainKey);
   if (!main) return false;
   const ScopedKey entry = Create(store, NumberedSubkeyPath(kSizeKeyFormat, 0));
   if (!entry) return false;
   WriteAll(store, entry, kSizeEntryValues, {1320, 1024, 1280, 1024, 39, 0, 20});
-  // Format last: once "Size" exists, the entry it names exists too.
   store.WriteDword(main.get(), kSizeValue, 0);
   WriteAll(store, main, kFormatValues, {2, 0, 10, 0});
   return false;
@@ -181,13 +185,14 @@ bool LoadAnalogSettings(RegistryStore& store, int deviceIndex, AnalogSettings* a
 
 bool SaveAnalogSettings(RegistryStore& store, int deviceIndex, const AnalogSettings* analog) {
   if (analog == nullptr) return false;
+  RegistryBatch batch(store);
   const ScopedKey main = Create(store, kMainKey);
   if (!main) return false;
   const ScopedKey key = Create(store, NumberedSubkeyPath(kGainKeyFormat, deviceIndex));
   if (!key) return false;
   const bool gains = WriteGroup(store, key, kAnalogGainValues, kAnalogGainFields, *analog);
   const bool others = WriteGroup(store, key, kAnalogOtherValues, kAnalogOtherFields, *analog);
-  return gains && others;
+  return batch.Commit() && gains && others;
 }
 
 bool LoadFilterSettings(RegistryStore& store, ImageSettings* image) {
@@ -249,6 +254,8 @@ bool ReadSizeTable(RegistryStore& store, SizeTable* table) {
 
 bool WriteSizeTable(RegistryStore& store, const SizeTable* table) {
   if (table == nullptr) return false;
+  // One confirmation of the dialog, one commit: the table and the format it selects.
+  RegistryBatch batch(store);
   const ScopedKey main = Create(store, kMainKey);
   if (!main) return false;
   bool written = true;
@@ -264,7 +271,7 @@ bool WriteSizeTable(RegistryStore& store, const SizeTable* table) {
   }
   written = store.WriteDword(main.get(), kSizeValue, table->Size) && written;
   written = WriteGroup(store, main, kFormatValues, kTableFormatFields, *table) && written;
-  return written;
+  return batch.Commit() && written;
 }
 
 }  // namespace orvex::settings

@@ -24,6 +24,9 @@ struct SizeTable {
 
 // Every operation opens its keys, reads or writes one group and closes what it opened. A value
 // missing from an existing key leaves the setting as it was (except the five analog gains).
+// Each operation that writes is one batch of the store (see RegistryStore): its values reach
+// the store together, and a caller that saves several groups as one change (a release) opens a
+// RegistryBatch around them. Their results include the commit's, unless an outer batch is open.
 
 // The stored size entry (value "Size" of the main key) into `geometry`. On the first run (no
 // main key) writes the default format and entry Size_00 and leaves `geometry` alone. True

@@ -41,6 +41,7 @@ class CaptureFormatTest : public testing::UnitPlatformTest {
 
 TEST_F(CaptureFormatTest, FirstRunWritesDefaultsAndRunsInColorType2) {
   const CameraHandle handle = Orvex_Initialize(0);
+  EXPECT_EQ(registry.CommitCount(), 1);  // the defaults as one change
   EXPECT_EQ(registry.Value(kMain, "Color"), 2);
   EXPECT_EQ(registry.Value(kMain, "Size"), 0);
   EXPECT_EQ(registry.Value(kMain, "WaitTime"), 10);
@@ -54,7 +55,8 @@ TEST_F(CaptureFormatTest, FirstRunWritesDefaultsAndRunsInColorType2) {
             (std::vector<std::int32_t>{1320, 39, 1280, 1024, 0, 1024}));
   EXPECT_EQ(Orvex_GetLastError(handle), 0);
   Orvex_Release(handle);
-  // Release saved the groups that live only in memory until then.
+  // Release saved the groups that live only in memory until then, in one commit.
+  EXPECT_EQ(registry.CommitCount(), 2);
   EXPECT_EQ(registry.Value(kMain + "\\Filter", "Gamma"), 100);
   EXPECT_EQ(registry.Value(kMain + "\\Gray", "GainR1"), 128);
   EXPECT_EQ(registry.Value(kMain + "\\Gain_00", "Exposure"), 40);
@@ -195,9 +197,11 @@ TEST_F(CaptureFormatTest, SetDeviceNumberSavesTheAnalogGroupEvenWhenItFails) {
   driver.SetPresent(3, true);
   const CameraHandle handle = Orvex_Initialize(0);
   ASSERT_FALSE(registry.HasKey(kMain + "\\Gain_00"));
+  const int commits = registry.CommitCount();
   EXPECT_EQ(Orvex_SetDeviceNumber(handle, 5), 0);
   EXPECT_EQ(Orvex_GetLastError(handle), ErrorDeviceNotFound);
   EXPECT_EQ(registry.Value(kMain + "\\Gain_00", "Exposure"), 40);
+  EXPECT_EQ(registry.CommitCount(), commits + 1);
 
   std::vector<std::uint8_t> reply(64, 0);
   reply[0] = 0x39;  // the exposure register of device 3 reads 57

@@ -159,11 +159,15 @@ TEST_F(RegistrySettingsTest, TableKeepsEntriesBeyondItsCountUntilTheGapIsFilled)
   EXPECT_EQ(table.entries[2].Buf, 10);
 
   table.entries[1].EH = 800;
+  table.Color = 4;
+  const int commits = store.CommitCount();
   EXPECT_TRUE(WriteSizeTable(store, &table));
+  EXPECT_EQ(store.CommitCount(), commits + 1);  // one confirmation, one change
   EXPECT_EQ(store.Value(Sub("Size_01"), "EH"), 800);
   EXPECT_EQ(store.Value(Sub("Size_03"), "EH"), 320);
   EXPECT_FALSE(store.HasKey(Sub("Size_02")));
   EXPECT_EQ(store.Value(kMain, "WaitTime"), 10);
+  EXPECT_EQ(store.Value(kMain, "Color"), 4);
 
   // A custom entry fills the gap, and the old Size_03 becomes the fourth entry.
   table.entries[2] = {1320, 1024, 1000, 700, 0, 0, 10};

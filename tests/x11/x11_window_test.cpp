@@ -393,9 +393,9 @@ int CountHostError(Display*, XErrorEvent*) {
   return 0;
 }
 
-// The host's error handler, installed before the library's connections, still sees the errors
-// of the host's own connection, and none of the library's.
-TEST(X11ErrorHandlerTest, ErrorsOfTheHostsConnectionReachTheHostsHandler) {
+// The library's connections leave the process's Xlib error handler alone: the host's handler
+// stays in place and sees the errors of the host's own connection, and none of the library's.
+TEST(X11ErrorHandlerTest, TheHostsHandlerStaysAndSeesOnlyTheHostsErrors) {
   TestDisplay app;
   if (*app.Unusable() != '\0') GTEST_SKIP() << app.Unusable();
   const XErrorHandler before = XSetErrorHandler(CountHostError);
@@ -404,13 +404,13 @@ TEST(X11ErrorHandlerTest, ErrorsOfTheHostsConnectionReachTheHostsHandler) {
   XSync(app.get(), False);
 
   X11WindowSystem windows;
-  // A thread's first call opens its connection, which puts the library's handler in front.
   std::thread([&] {
     WindowRect rect;
     EXPECT_FALSE(windows.GetClientRect(gone, &rect));
     EXPECT_FALSE(windows.DestroyWindow(gone));
   }).join();
   EXPECT_EQ(hostErrors.load(), 0);
+  EXPECT_EQ(XSetErrorHandler(CountHostError), &CountHostError);
 
   XMapWindow(app.get(), gone);
   XSync(app.get(), False);
@@ -472,10 +472,20 @@ TEST(X11ConnectionTest, LostServerLeavesTheHostAliveAndCallsFail) {
   ASSERT_NE(dc, 0u);
   const Bitmap frame(32, 32, 24);
   ASSERT_TRUE(windows.StretchBlt(dc, 0, 0, 32, 32, frame.View(), 0, 32, 32, -32));
-  // A second thread with a connection of its own.
-  std::thread([&] { EXPECT_TRUE(windows.IsWindowVisible(top)); }).join();
+  // A second thread with a connection of its own, drawing while the server goes away.
+  std::atomic<bool> stop{false};
+  std::atomic<int> drawn{0}, refused{0};
+  std::thread drawing([&] {
+    while (!stop.load()) {
+      ++(windows.StretchBlt(dc, 0, 0, 32, 32, frame.View(), 0, 32, 32, -32) ? drawn : refused);
+    }
+  });
+  EXPECT_TRUE(WaitUntil([&] { return drawn.load() >= 3; }));
 
   server.Stop();
+  EXPECT_TRUE(WaitUntil([&] { return refused.load() >= 3; }));
+  stop = true;
+  drawing.join();
   WindowRect rect;
   EXPECT_FALSE(windows.GetClientRect(top, &rect));
   EXPECT_FALSE(windows.StretchBlt(dc, 0, 0, 32, 32, frame.View(), 0, 32, 32, -32));

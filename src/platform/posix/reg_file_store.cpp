@@ -1,5 +1,6 @@
 #include "platform/posix/reg_file_store.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/file.h>
@@ -20,8 +21,6 @@ constexpr std::string_view kHeader = "Windows Registry Editor Version 5.00";
 constexpr std::string_view kRootPrefix = "HKEY_CURRENT_USER\\";
 constexpr std::string_view kLineEnd = "\r\n";
 constexpr std::string_view kFileName = "Helvane/OrvexQX218Sdk.reg";
-// Far beyond any settings file: anything larger is junk, not settings.
-constexpr std::size_t kMaxFileSize = std::size_t{4} << 20;
 
 using RegKey = RegistryKeyTree::Key;
 
@@ -278,12 +277,23 @@ std::string Format(const RegistryKeyTree& model) {
 
 enum class ReadResult {
   kRead,
+  kUnchanged,  // the file still has the identity given: not read
   kMissing,
-  kDamaged,   // unreadable, not a file, or too large: taken as empty and rewritten
+  kDamaged,   // unreadable or not a file: taken as empty and rewritten
+  kTooLarge,  // more than the store reads: taken as empty and left alone
   kShortage,  // out of descriptors or memory: a later attempt may well read it
 };
 
-ReadResult ReadWholeFile(const std::string& path, std::string* bytes) {
+RegFileIdentity IdentityOf(const struct stat& info) {
+  return RegFileIdentity{
+      static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
+      static_cast<std::int64_t>(info.st_size),
+      static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec};
+}
+
+// The whole file into `bytes`, unless it still has the identity `known` (when given).
+ReadResult ReadFile(const std::string& path, const RegFileIdentity* known, std::string* bytes,
+                    RegFileIdentity* identity) {
   bytes->clear();
   // Non-blocking, so that a FIFO put in the file's place cannot hang the caller.
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -296,13 +306,20 @@ ReadResult ReadWholeFile(const std::string& path, std::string* bytes) {
   ReadResult result = ReadResult::kRead;
   if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
     result = ReadResult::kDamaged;
+  } else if (known != nullptr && IdentityOf(info) == *known) {
+    result = ReadResult::kUnchanged;
   } else {
-    char buffer[8192];
+    *identity = IdentityOf(info);
+    char buffer[65536];
     while (true) {
       const ssize_t got = read(fd, buffer, sizeof buffer);
       if (got < 0 && errno == EINTR) continue;
-      if (got < 0 || bytes->size() + static_cast<std::size_t>(got) > kMaxFileSize) {
+      if (got < 0) {
         result = ReadResult::kDamaged;
+        break;
+      }
+      if (bytes->size() + static_cast<std::size_t>(got) > RegFileStore::kMaxFileSize) {
+        result = ReadResult::kTooLarge;
         break;
       }
       if (got == 0) break;
@@ -324,10 +341,20 @@ bool WriteAll(int fd, std::string_view text) {
   return true;
 }
 
+std::string DirectoryOf(const std::string& file) {
+  const auto slash = file.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : file.substr(0, slash);
+}
+
+constexpr std::string_view kTemporarySuffix = ".new.";
+constexpr std::size_t kTemporaryRandom = 6;  // the XXXXXX of mkostemp
+
 // Written beside the file and renamed over it: a reader or a crash sees the old file or the
-// new one, never part of one.
-bool ReplaceFile(const std::string& path, std::string_view text) {
-  std::string temporary = path + ".new.XXXXXX";
+// new one, never part of one. False when the file was not replaced; `identity` is the new
+// file's.
+bool ReplaceFile(const std::string& path, std::string_view text, RegFileIdentity* identity) {
+  std::string temporary = path + std::string(kTemporarySuffix) + std::string(kTemporaryRandom, 'X');
   const int fd = mkostemp(temporary.data(), O_CLOEXEC);
   if (fd < 0) return false;
   struct stat info {};
@@ -335,11 +362,40 @@ bool ReplaceFile(const std::string& path, std::string_view text) {
   if (stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
     done = fchmod(fd, info.st_mode & 07777) == 0;  // keep what a person chose
   }
-  done = done && WriteAll(fd, text) && fsync(fd) == 0;
+  done = done && WriteAll(fd, text) && fsync(fd) == 0 && fstat(fd, &info) == 0;
   done = close(fd) == 0 && done;
   done = done && rename(temporary.c_str(), path.c_str()) == 0;
-  if (!done) unlink(temporary.c_str());
-  return done;
+  if (!done) {
+    unlink(temporary.c_str());
+    return false;
+  }
+  *identity = IdentityOf(info);
+  return true;
+}
+
+// The rename is durable only once the directory is on disk too.
+bool SyncDirectory(const std::string& file) {
+  const int fd = open(DirectoryOf(file).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  // EINVAL: a file system that has no directory sync, where the rename is all there is.
+  const bool synced = fsync(fd) == 0 || errno == EINVAL;
+  close(fd);
+  return synced;
+}
+
+// Temporary files of writers killed between creating them and their rename. Called under the
+// file lock, which every writer holds across that stretch, so none of them is in use.
+void RemoveStaleTemporaryFiles(const std::string& file) {
+  DIR* directory = opendir(DirectoryOf(file).c_str());
+  if (directory == nullptr) return;
+  const std::string prefix = file.substr(file.rfind('/') + 1) + std::string(kTemporarySuffix);
+  while (const dirent* entry = readdir(directory)) {
+    const std::string_view name = entry->d_name;
+    if (name.size() == prefix.size() + kTemporaryRandom && name.starts_with(prefix)) {
+      unlinkat(dirfd(directory), entry->d_name, 0);
+    }
+  }
+  closedir(directory);
 }
 
 bool MakeParentDirectories(const std::string& file) {
@@ -358,7 +414,8 @@ bool MakeParentDirectories(const std::string& file) {
 }
 
 // An exclusive flock on "<file>.lock", held while it lives. The lock file is never removed:
-// removing it would let two writers hold locks on different files.
+// removing it would let two writers hold locks on different files. Two descriptors of one
+// process exclude each other as two processes do.
 class FileLock {
  public:
   explicit FileLock(const std::string& file)
@@ -382,20 +439,20 @@ class FileLock {
   int fd_;
 };
 
-// Under the lock: read the file afresh, let `change` edit it, write it back when it changed.
-// `model` receives the content as it now stands.
-template <typename Change>
-bool Update(const std::string& file, RegistryKeyTree* model, Change change) {
-  if (file.empty() || !MakeParentDirectories(file)) return false;
-  const FileLock lock(file);
-  if (!lock.held()) return false;
-  std::string bytes;
-  // Damaged content is dropped by the rewrite; a shortage must not wipe good settings.
-  if (ReadWholeFile(file, &bytes) == ReadResult::kShortage) return false;
-  *model = Parse(bytes);
-  if (!change(*model)) return true;
-  return ReplaceFile(file, Format(*model));
+void SetDword(std::vector<std::pair<std::string, std::int32_t>>& values, const std::string& name,
+              std::int32_t value) {
+  for (auto& [storedName, storedValue] : values) {
+    if (SameName(storedName, name)) {
+      storedValue = value;
+      return;
+    }
+  }
+  values.emplace_back(name, value);
 }
+
+}  // namespace
+
+namespace {
 
 std::string HomeDirectory() {
   const char* home = std::getenv("HOME");
@@ -428,34 +485,104 @@ std::string RegFileStore::PathFor(const char* xdgConfigHome, const char* home) {
   return {};
 }
 
+RegFileStore::Load RegFileStore::LoadLocked(bool verify) {
+  std::string bytes;
+  RegFileIdentity identity;
+  const RegFileIdentity* known = cacheValid_ && !verify ? &cacheIdentity_ : nullptr;
+  const ReadResult read = ReadFile(path_, known, &bytes, &identity);
+  switch (read) {
+    case ReadResult::kUnchanged:
+      return Load::kDone;
+    case ReadResult::kShortage:
+      return Load::kShortage;
+    case ReadResult::kRead:
+      // A commit re-reads the file under the lock; unless another writer changed it, the
+      // keys of the last read serve, and a large file is parsed once a process, not once a
+      // commit.
+      if (!cacheValid_ || bytes != cacheBytes_) {
+        cache_ = Parse(bytes);
+        cacheBytes_ = std::move(bytes);
+      }
+      cacheIdentity_ = identity;
+      cacheValid_ = true;
+      return Load::kDone;
+    default:
+      cache_ = RegistryKeyTree();
+      cacheBytes_.clear();
+      cacheValid_ = false;
+      return read == ReadResult::kTooLarge ? Load::kTooLarge : Load::kDone;
+  }
+}
+
+RegFileStore::Dwords RegFileStore::ValuesLocked(const std::string& path, std::thread::id thread) {
+  Dwords values;
+  if (const RegKey* stored = cache_.Find(path)) values = stored->Dwords();
+  const RegistryKeyTree* pending = batches_.Pending(thread);
+  if (const RegKey* changed = pending != nullptr ? pending->Find(path) : nullptr) {
+    for (const auto& [name, value] : changed->Dwords()) SetDword(values, name, value);
+  }
+  return values;
+}
+
+bool RegFileStore::ApplyLocked(const std::function<void(RegistryKeyTree&)>& change) {
+  if (RegistryKeyTree* pending = batches_.Pending()) {
+    change(*pending);
+    return true;
+  }
+  RegistryKeyTree changes;
+  change(changes);
+  return StoreLocked(changes);
+}
+
+bool RegFileStore::StoreLocked(const RegistryKeyTree& changes) {
+  if (path_.empty() || !MakeParentDirectories(path_)) return false;
+  const FileLock lock(path_);
+  if (!lock.held() || LoadLocked(true) != Load::kDone) return false;
+  RemoveStaleTemporaryFiles(path_);
+  if (!cache_.Merge(changes)) return true;
+  std::string text = Format(cache_);
+  // The reader's limit, counted as the file is written (CRLF): a file the next start could
+  // not read would lose every setting in it.
+  bool replaced = false;
+  RegFileIdentity identity;
+  if (text.size() <= kMaxFileSize) replaced = ReplaceFile(path_, text, &identity);
+  if (!replaced) {
+    // The merged keys are not the file's: it is read again next time.
+    cache_ = RegistryKeyTree();
+    cacheBytes_.clear();
+    cacheValid_ = false;
+    return false;
+  }
+  cacheBytes_ = std::move(text);
+  cacheIdentity_ = identity;
+  cacheValid_ = true;
+  RefreshHandlesLocked();
+  return SyncDirectory(path_);
+}
+
 RegistryKey RegFileStore::OpenKey(const std::string& path) {
   if (path_.empty() || !ValidKeyPath(path)) return 0;
-  // No lock needed to read: the file is only ever replaced whole.
-  std::string bytes;
-  const ReadResult read = ReadWholeFile(path_, &bytes);
-  if (read != ReadResult::kRead) return 0;
-  const RegistryKeyTree keys = Parse(bytes);
-  const RegKey* found = keys.Find(path);
-  if (found == nullptr) return 0;
   std::lock_guard lock(mutex_);
+  if (LoadLocked(false) == Load::kShortage) return 0;
+  const RegistryKeyTree* pending = batches_.Pending();
+  if (cache_.Find(path) == nullptr && (pending == nullptr || pending->Find(path) == nullptr)) {
+    return 0;
+  }
   const RegistryKey key = nextHandle_++;
-  handles_[key] = Handle{path, false, found->Dwords()};
+  handles_[key] = Handle{path, false, ValuesLocked(path, std::this_thread::get_id()),
+                         std::this_thread::get_id()};
   return key;
 }
 
 RegistryKey RegFileStore::CreateKey(const std::string& path) {
   if (!ValidKeyPath(path)) return 0;
   std::lock_guard lock(mutex_);
-  RegistryKeyTree model;
-  const bool done = Update(path_, &model, [&](RegistryKeyTree& keys) {
-    if (keys.Find(path) != nullptr) return false;
-    keys.Add(path);
-    return true;
-  });
-  if (!done) return 0;
-  RefreshHandles(model);
+  if (!ApplyLocked([&](RegistryKeyTree& keys) { keys.Add(path); })) return 0;
+  // In a batch the file has not been read for this key yet.
+  if (batches_.Pending() != nullptr) LoadLocked(false);
   const RegistryKey key = nextHandle_++;
-  handles_[key] = Handle{path, true, model.Find(path)->Dwords()};
+  handles_[key] = Handle{path, true, ValuesLocked(path, std::this_thread::get_id()),
+                         std::this_thread::get_id()};
   return key;
 }
 
@@ -478,14 +605,15 @@ bool RegFileStore::WriteDword(RegistryKey key, const std::string& name, std::int
   std::lock_guard lock(mutex_);
   const auto handle = handles_.find(key);
   if (handle == handles_.end() || !handle->second.writable) return false;
-  RegistryKeyTree model;
-  const bool done = Update(path_, &model, [&](RegistryKeyTree& keys) {
-    // A person may have removed the key meanwhile; the writer still holds it open.
-    keys.Add(handle->second.path).Set(RegistryValue{name, true, value, {}});
-    return true;
-  });
-  if (done) RefreshHandles(model);
-  return done;
+  const std::string path = handle->second.path;
+  // A person may have removed the key meanwhile; the writer still holds it open.
+  if (!ApplyLocked([&](RegistryKeyTree& keys) {
+        keys.Add(path).Set(RegistryValue{name, true, value, {}});
+      })) {
+    return false;
+  }
+  if (batches_.Pending() != nullptr) SetDword(handle->second.values, name, value);
+  return true;
 }
 
 void RegFileStore::CloseKey(RegistryKey key) {
@@ -493,9 +621,22 @@ void RegFileStore::CloseKey(RegistryKey key) {
   handles_.erase(key);
 }
 
-void RegFileStore::RefreshHandles(const RegistryKeyTree& model) {
+void RegFileStore::BeginBatch() {
+  std::lock_guard lock(mutex_);
+  batches_.Begin();
+}
+
+bool RegFileStore::CommitBatch() {
+  std::lock_guard lock(mutex_);
+  const std::optional<RegistryKeyTree> changes = batches_.End();
+  return !changes || changes->Keys().empty() || StoreLocked(*changes);
+}
+
+void RegFileStore::RefreshHandlesLocked() {
   for (auto& entry : handles_) {
-    if (const RegKey* found = model.Find(entry.second.path)) entry.second.values = found->Dwords();
+    Handle& handle = entry.second;
+    if (cache_.Find(handle.path) != nullptr)
+      handle.values = ValuesLocked(handle.path, handle.owner);
   }
 }
 

@@ -1,12 +1,16 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
+#include "platform/registry_batches.h"
 #include "platform/registry_key_tree.h"
 #include "platform/registry_store.h"
 
@@ -28,17 +32,39 @@ namespace orvex::platform {
 // compare without regard to case. Values of other types (strings, hex) are kept as written;
 // comments, deletion entries and keys outside HKEY_CURRENT_USER are dropped on the next write.
 //
-// A damaged file, line or value reads as missing, and the next write leaves the file clean.
-// Every write re-reads the file and replaces it atomically (temporary file, fsync, rename)
-// under an exclusive flock on "<file>.lock", so concurrent writers, in this process or
-// another, lose nothing. A key opened for reading sees the file as it was when it was opened
-// (and this store's own later writes). Thread-safe.
+// A damaged file, line or value reads as missing, and the next commit that changes a value
+// leaves the file clean.
+// A file larger than kMaxFileSize reads as missing too, and is left alone: the store never
+// writes one (a change that would make the file larger fails), so such a file is someone
+// else's, and replacing it would lose what it holds.
+//
+// Every commit of a batch (see RegistryStore), and every write outside one, takes an exclusive
+// flock on "<file>.lock", re-reads the file, applies the batch and replaces the file by a
+// temporary one ("<file>.new.XXXXXX": written, fsynced, renamed over the file, directory
+// fsynced), so concurrent writers, in this process or another, lose nothing, and a crash or a
+// kill at any moment leaves the file of the commit before or the one after. Temporary files of
+// a writer killed before its rename are removed by the next commit. A commit that changes no
+// value writes nothing. A key opened for reading sees the file as it was when it was opened
+// (and this store's own later commits). Thread-safe; batches are per thread.
+// Which file a store has read: its inode, size and modification time.
+struct RegFileIdentity {
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+  std::int64_t size = -1;
+  std::int64_t modified = 0;  // nanoseconds
+  bool operator==(const RegFileIdentity&) const = default;
+};
+
 class RegFileStore final : public RegistryStore {
  public:
   // The current user's file, found from the environment now; see PathFor.
   RegFileStore();
   // A store on an explicit file; its directory is created on the first write.
   explicit RegFileStore(std::string filePath);
+
+  // The largest file the store reads and writes. A settings file is a few kilobytes; the
+  // limit bounds what a start-up reads and what each commit rewrites.
+  static constexpr std::size_t kMaxFileSize = std::size_t{4} << 20;
 
   // $XDG_CONFIG_HOME/Helvane/OrvexQX218Sdk.reg, or $HOME/.config/Helvane/OrvexQX218Sdk.reg
   // when XDG_CONFIG_HOME is unset, empty or not absolute. Empty when neither is usable.
@@ -51,21 +77,41 @@ class RegFileStore final : public RegistryStore {
   bool ReadDword(RegistryKey key, const std::string& name, std::int32_t* value) override;
   bool WriteDword(RegistryKey key, const std::string& name, std::int32_t value) override;
   void CloseKey(RegistryKey key) override;
+  void BeginBatch() override;
+  bool CommitBatch() override;
 
  private:
+  using Dwords = std::vector<std::pair<std::string, std::int32_t>>;
   struct Handle {
     std::string path;  // as given to OpenKey or CreateKey
     bool writable = false;
-    std::vector<std::pair<std::string, std::int32_t>> values;  // DWORD values as last seen
+    Dwords values;          // DWORD values as last seen
+    std::thread::id owner;  // the thread that opened it, whose batch it sees
   };
 
-  // After a write: every open handle sees the new values of its key (`model` is the file).
-  void RefreshHandles(const RegistryKeyTree& model);
+  enum class Load { kDone, kTooLarge, kShortage };
+  // Brings the cache up to the file (no keys for a missing, damaged or too large file).
+  // `verify` compares the content itself rather than the file's identity.
+  Load LoadLocked(bool verify);
+  // The DWORD values of `path` as `thread` sees them: the file, then its open batch.
+  Dwords ValuesLocked(const std::string& path, std::thread::id thread);
+  // Records a change in the thread's batch, or stores it at once outside one.
+  bool ApplyLocked(const std::function<void(RegistryKeyTree&)>& change);
+  // The commit: under the file lock, re-read, merge `changes`, replace the file.
+  bool StoreLocked(const RegistryKeyTree& changes);
+  // After a commit: every open handle sees the new values of its key.
+  void RefreshHandlesLocked();
 
   std::string path_;
   std::mutex mutex_;
   std::map<RegistryKey, Handle> handles_;
   RegistryKey nextHandle_ = 1;
+  RegistryBatches batches_;
+  // The file as last read or written: its bytes, their keys, and the identity they had.
+  bool cacheValid_ = false;
+  std::string cacheBytes_;
+  RegistryKeyTree cache_;
+  RegFileIdentity cacheIdentity_;
 };
 
 }  // namespace orvex::platform

@@ -7,10 +7,22 @@ unsigned MemoryRegistryStore::FaultsLocked(const std::string& path) const {
   return it == faults_.end() ? 0u : it->second;
 }
 
+void MemoryRegistryStore::ApplyLocked(const std::function<void(RegistryKeyTree&)>& change) {
+  if (RegistryKeyTree* pending = batches_.Pending()) {
+    change(*pending);
+    return;
+  }
+  RegistryKeyTree changes;
+  change(changes);
+  commits_ += tree_.Merge(changes) ? 1 : 0;
+}
+
 RegistryKey MemoryRegistryStore::OpenKey(const std::string& path) {
   std::lock_guard lock(mutex_);
-  if (!RegistryKeyTree::WellFormedPath(path) || tree_.Find(path) == nullptr ||
-      (FaultsLocked(path) & kFailOpen)) {
+  const RegistryKeyTree* pending = batches_.Pending();
+  const bool exists =
+      tree_.Find(path) != nullptr || (pending != nullptr && pending->Find(path) != nullptr);
+  if (!RegistryKeyTree::WellFormedPath(path) || !exists || (FaultsLocked(path) & kFailOpen)) {
     return 0;
   }
   const RegistryKey key = nextHandle_++;
@@ -21,7 +33,7 @@ RegistryKey MemoryRegistryStore::OpenKey(const std::string& path) {
 RegistryKey MemoryRegistryStore::CreateKey(const std::string& path) {
   std::lock_guard lock(mutex_);
   if (!RegistryKeyTree::WellFormedPath(path) || (FaultsLocked(path) & kFailCreate)) return 0;
-  tree_.Add(path);
+  ApplyLocked([&](RegistryKeyTree& changes) { changes.Add(path); });
   const RegistryKey key = nextHandle_++;
   handles_[key] = Handle{path, true};
   return key;
@@ -31,8 +43,16 @@ bool MemoryRegistryStore::ReadDword(RegistryKey key, const std::string& name, st
   std::lock_guard lock(mutex_);
   const auto handle = handles_.find(key);
   if (handle == handles_.end() || value == nullptr) return false;
-  const RegistryKeyTree::Key* stored = tree_.Find(handle->second.path);
-  const RegistryValue* found = stored != nullptr ? stored->Find(name) : nullptr;
+  // This thread's writes not yet committed come first.
+  const RegistryValue* found = nullptr;
+  if (const RegistryKeyTree* pending = batches_.Pending()) {
+    const RegistryKeyTree::Key* key = pending->Find(handle->second.path);
+    found = key != nullptr ? key->Find(name) : nullptr;
+  }
+  if (found == nullptr) {
+    const RegistryKeyTree::Key* stored = tree_.Find(handle->second.path);
+    found = stored != nullptr ? stored->Find(name) : nullptr;
+  }
   if (found == nullptr || !found->isDword) return false;
   *value = found->dword;
   return true;
@@ -43,9 +63,27 @@ bool MemoryRegistryStore::WriteDword(RegistryKey key, const std::string& name, s
   const auto handle = handles_.find(key);
   if (handle == handles_.end() || !handle->second.writable) return false;
   if (FaultsLocked(handle->second.path) & kFailWrite) return false;
-  RegistryKeyTree::Key* stored = tree_.Find(handle->second.path);
-  if (stored == nullptr) return false;  // deleted under the handle, as the registry reports
-  stored->Set(RegistryValue{name, true, value, {}});
+  const std::string& path = handle->second.path;
+  const RegistryKeyTree* pending = batches_.Pending();
+  if (tree_.Find(path) == nullptr && (pending == nullptr || pending->Find(path) == nullptr)) {
+    return false;  // deleted under the handle, as the registry reports
+  }
+  ApplyLocked([&](RegistryKeyTree& changes) {
+    changes.Add(path).Set(RegistryValue{name, true, value, {}});
+  });
+  return true;
+}
+
+void MemoryRegistryStore::BeginBatch() {
+  std::lock_guard lock(mutex_);
+  batches_.Begin();
+}
+
+bool MemoryRegistryStore::CommitBatch() {
+  std::lock_guard lock(mutex_);
+  if (const std::optional<RegistryKeyTree> changes = batches_.End()) {
+    commits_ += tree_.Merge(*changes) ? 1 : 0;
+  }
   return true;
 }
 
@@ -114,6 +152,11 @@ void MemoryRegistryStore::SetFaults(const std::string& path, unsigned faults) {
 int MemoryRegistryStore::OpenHandleCount() const {
   std::lock_guard lock(mutex_);
   return static_cast<int>(handles_.size());
+}
+
+int MemoryRegistryStore::CommitCount() const {
+  std::lock_guard lock(mutex_);
+  return commits_;
 }
 
 }  // namespace orvex::platform

@@ -1,12 +1,14 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/registry_batches.h"
 #include "platform/registry_key_tree.h"
 #include "platform/registry_store.h"
 
@@ -14,7 +16,8 @@ namespace orvex::platform {
 
 // HKEY_CURRENT_USER in memory, for unit tests. Key paths and value names compare without
 // regard to case, as in the registry; creating a key creates its parents. Handles from
-// OpenKey are read-only. Thread-safe.
+// OpenKey are read-only. Batches hold a thread's writes back until their commit, as the file
+// store does, and the store counts the commits that changed something. Thread-safe.
 class MemoryRegistryStore final : public RegistryStore {
  public:
   // Faults a test can attach to one key (exact path, any case).
@@ -29,6 +32,8 @@ class MemoryRegistryStore final : public RegistryStore {
   bool ReadDword(RegistryKey key, const std::string& name, std::int32_t* value) override;
   bool WriteDword(RegistryKey key, const std::string& name, std::int32_t value) override;
   void CloseKey(RegistryKey key) override;
+  void BeginBatch() override;
+  bool CommitBatch() override;
 
   // Inspection and seeding, paths below HKEY_CURRENT_USER.
   bool HasKey(const std::string& path) const;
@@ -45,6 +50,8 @@ class MemoryRegistryStore final : public RegistryStore {
   void SetFaults(const std::string& path, unsigned faults);
   // Handles opened or created and not yet closed.
   int OpenHandleCount() const;
+  // Changes stored: each commit of a batch, or write outside one, that changed the tree.
+  int CommitCount() const;
 
  private:
   struct Handle {
@@ -53,12 +60,16 @@ class MemoryRegistryStore final : public RegistryStore {
   };
 
   unsigned FaultsLocked(const std::string& path) const;
+  // Where the calling thread's writes go: its batch's changes, or a batch of one write.
+  void ApplyLocked(const std::function<void(RegistryKeyTree&)>& change);
 
   mutable std::mutex mutex_;
   RegistryKeyTree tree_;
   std::map<std::string, unsigned> faults_;  // by folded path
   std::map<RegistryKey, Handle> handles_;
   RegistryKey nextHandle_ = 1;
+  RegistryBatches batches_;
+  int commits_ = 0;
 };
 
 }  // namespace orvex::platform

@@ -1,35 +1,36 @@
 // Display connections of the X11 window system: the bounded probe for a display, one
-// connection per thread and display, the error handlers that keep the host alive, and the
-// transport of images to the server (XShm where it works, XPutImage otherwise).
+// connection per thread and display, and the transport of images to the server (XShm where it
+// works, PutImage otherwise).
 //
-// Threads. Xlib connections are never shared: every thread that calls the window system opens
-// its own (window ids are server-wide, so a window made on one thread's connection is drawn on
-// another's). A thread's connections close when the thread ends.
+// The connections speak XCB. Xlib reports protocol errors and lost connections through two
+// handlers that are the whole process's: a library that installs its own takes them from the
+// host, and a host that pushes and pops its own (as GDK's error traps do all the time, and
+// from any moment of a preview) leaves either its own or the library's out of the chain. On
+// XCB an error comes back to the request that caused it, as a value, and a lost connection is
+// a state of that connection, so the library never touches the Xlib handlers and a host's
+// handlers and traps work as if the library were not there.
 //
-// Errors. The process has one protocol error handler and one I/O error handler. The first
-// connection installs handlers that take care of the library's own connections and pass
-// everything else to the handlers they replaced; they install themselves again, chained to the
-// newcomer, when a host has replaced them in the meantime. On the library's connections:
-// - a protocol error (a window destroyed under the preview, a refused XShm attach) is recorded
-//   on the connection and the call that caused it fails;
-// - a lost connection marks it dead instead of ending the process (the per-display exit handler
-//   of libX11 1.7 and later returns); the thread opens a new one on its next call.
-// What cannot be covered: a host that replaces the handlers later and does not pass on errors
-// of connections it does not know; a server that stops answering without closing the
-// connection (calls on it then block, as every Xlib call does); a server that goes away in the
-// middle of a call (Xlib's I/O error path then runs, see NoticeHangUp).
+// Threads. Connections are never shared: every thread that calls the window system opens its
+// own (window ids are server-wide, so a window made on one thread's connection is drawn on
+// another's). A thread's connections close when the thread ends, and the server then destroys
+// the windows made on them.
 //
-// The probe. XOpenDisplay holds libX11's global lock while it connects, so a probe that timed
-// out leaves its thread inside XOpenDisplay with that lock until the server answers or closes:
-// every other XOpenDisplay in the process waits as well. The library then keeps to the
-// headless backend and opens no connection of its own.
+// Errors. Every request whose failure matters is checked: its error, or its reply, is waited
+// for, and the call fails. The errors of requests that are not checked (those sent after a
+// failed one, an unmap) arrive as events and are dropped. A lost connection fails every call
+// on it; the thread opens a new one on its next call. A write to a connection whose server
+// has gone raises SIGPIPE, which a PipeSignalGuard keeps from the process. What cannot be
+// covered: a server that stops answering without closing the connection (a call waiting for
+// its reply then waits, as any X client does).
 #pragma once
 
-#include <X11/Xlib.h>
-#include <X11/extensions/XShm.h>
+#include <signal.h>
+#include <xcb/shm.h>
+#include <xcb/xcb.h>
 
 #include <chrono>
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <vector>
@@ -40,90 +41,114 @@ namespace orvex::platform::x11 {
 
 enum class ProbeResult { kReachable, kUnreachable, kTimedOut };
 
-// Opens and closes the display `name` (empty: $DISPLAY) on a thread of its own and waits at
-// most `limit` for it. A server that accepts and never answers holds that thread, which is
-// left behind, but not the caller.
+// Connects to and disconnects from the display `name` (empty: $DISPLAY) on a thread of its own
+// and waits at most `limit` for it. A server that accepts and never answers holds that thread,
+// which is left behind, but nothing else.
 ProbeResult ProbeDisplay(const std::string& name, std::chrono::milliseconds limit);
 
 // Once per process: whether $DISPLAY names a display that answered within two seconds.
 bool DefaultDisplayReachable();
 
+// Keeps SIGPIPE from the process while it lives, on the calling thread: a write to a connection
+// whose server has gone raises it, and the connection then reports the loss itself. A SIGPIPE
+// that was pending before stays pending.
+class PipeSignalGuard {
+ public:
+  PipeSignalGuard();
+  ~PipeSignalGuard();
+  PipeSignalGuard(const PipeSignalGuard&) = delete;
+  PipeSignalGuard& operator=(const PipeSignalGuard&) = delete;
+
+ private:
+  sigset_t previousMask_;
+  bool wasPending_ = false;
+};
+
+// What the window system needs to know of a window: xcb_get_window_attributes and
+// xcb_get_geometry in one.
+struct WindowState {
+  std::uint16_t width = 0;
+  std::uint16_t height = 0;
+  std::uint8_t depth = 0;
+  xcb_visualid_t visual = 0;
+  std::uint16_t windowClass = 0;
+  std::uint8_t mapState = 0;
+};
+
 // One thread's connection to one display.
 class Connection {
  public:
-  Connection(Display* display, std::string name);
+  Connection(xcb_connection_t* connection, int screenNumber, std::string name);
   ~Connection();
   Connection(const Connection&) = delete;
   Connection& operator=(const Connection&) = delete;
   // Frees what the connection made and closes it; it then counts as dead.
   void Close();
 
-  Display* display() const { return display_; }
-  // Marks the connection dead when the server has closed it. Xlib finds that out by itself,
-  // but libX11 1.8 leaves the display lock released once too often when the process survives
-  // the I/O error; a connection found closed here never reaches that path.
-  void NoticeHangUp();
+  xcb_connection_t* get() const { return connection_; }
   const std::string& name() const { return name_; }
-  bool dead() const { return dead_; }
-  int screen() const { return DefaultScreen(display_); }
-  Window root() const { return RootWindow(display_, screen()); }
+  bool dead() const { return connection_ == nullptr || xcb_connection_has_error(connection_) != 0; }
+  // The screen; null only when the server named a screen it does not have.
+  const xcb_screen_t* screen() const { return screen_; }
+  xcb_window_t root() const { return screen_->root; }
 
-  // Error trapping: clear, issue requests, then Sync, which is true when the server took every
-  // request since the clearing without an error and the connection is alive.
-  void ClearErrors() { error_ = 0; }
-  bool Sync();
-  int error() const { return error_; }
+  // Waits for the outcome of checked requests, in order: true when the server took every one
+  // without an error and the connection is alive.
+  bool Check(std::initializer_list<xcb_void_cookie_t> cookies);
+  // The window's state, or none when it does not exist (or the connection is gone).
+  std::optional<WindowState> State(xcb_window_t window);
 
-  Atom Intern(const char* name);
+  xcb_atom_t Intern(const char* name);
 
-  // The pixel layout of the screen's default visual; none where the backend does not draw.
+  // The pixel layout of the screen's root visual; none where the backend does not draw.
   const std::optional<PixelFormat>& Format();
 
-  // A ZPixmap image of the default visual, width x height, to fill and then Put; reused and
-  // grown between calls. Null when none could be made.
+  // A ZPixmap image of the root visual, width x height, to fill and then Put; reused and grown
+  // between calls. Null when none could be made.
   std::uint8_t* BeginImage(std::int32_t width, std::int32_t height, bool allowShm,
                            std::size_t* bytesPerLine);
   // Puts the image begun last at (x, y) in the drawable and waits until the server has it.
-  bool PutImage(Drawable drawable, std::int32_t x, std::int32_t y);
+  bool PutImage(xcb_drawable_t drawable, std::int16_t x, std::int16_t y);
 
   // Top-level windows made on this connection that carry WM_DELETE_WINDOW.
-  std::vector<Window>& topLevels() { return topLevels_; }
-  // Takes the events queued for this connection; a close request for one of its top-level
-  // windows hides that window (nobody else reads this connection).
+  std::vector<xcb_window_t>& topLevels() { return topLevels_; }
+  // Takes the events queued for this connection (which also finds a connection the server has
+  // closed); a close request for one of its top-level windows hides that window (nobody else
+  // reads this connection).
   void DrainEvents();
 
-  // Called by the error handlers, on the thread that owns the connection.
-  void RecordError(int code) {
-    if (error_ == 0) error_ = code;
-  }
-  void MarkDead() { dead_ = true; }
-
  private:
-  void ReleaseImages();
+  void DetachShm();
   bool AttachShm(std::size_t bytes);
+  bool PutPlainImage(xcb_drawable_t drawable, std::int16_t x, std::int16_t y);
 
-  Display* display_;
+  xcb_connection_t* connection_;
   std::string name_;
-  bool dead_ = false;
-  int error_ = 0;
-  std::vector<std::pair<std::string, Atom>> atoms_;
+  const xcb_screen_t* screen_ = nullptr;
+  std::vector<std::pair<std::string, xcb_atom_t>> atoms_;
   bool formatKnown_ = false;
   std::optional<PixelFormat> format_;
-  GC gc_ = nullptr;
-  std::vector<Window> topLevels_;
+  std::uint8_t scanlinePad_ = 32;  // bits
+  xcb_gcontext_t gc_ = 0;
+  std::vector<xcb_window_t> topLevels_;
 
   // Image transport.
   enum class Shm { kUntried, kWorks, kRefused };
   Shm shm_ = Shm::kUntried;
-  XShmSegmentInfo segment_{};
+  xcb_shm_seg_t segment_ = 0;
+  std::uint8_t* segmentAddress_ = nullptr;
   std::size_t segmentBytes_ = 0;
-  XImage* image_ = nullptr;  // the image begun last
+  // The image begun last.
+  std::uint16_t imageWidth_ = 0;
+  std::uint16_t imageHeight_ = 0;
+  std::size_t imageBytesPerLine_ = 0;
   bool imageInSegment_ = false;
+  bool imageBegun_ = false;
   std::vector<std::uint8_t> memory_;  // pixels of a plain image
 };
 
 // The calling thread's connection to `name` (empty: $DISPLAY), opened on first use and opened
-// anew after it was lost; null when the display cannot be opened.
+// anew after it was lost, with its queued events taken; null when the display cannot be opened.
 Connection* ThreadConnection(const std::string& name);
 
 }  // namespace orvex::platform::x11

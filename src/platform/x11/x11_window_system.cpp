@@ -1,7 +1,5 @@
 #include "platform/x11/x11_window_system.h"
 
-#include <X11/Xatom.h>
-#include <X11/Xutil.h>
 #include <orvex/platform.h>
 
 #include <algorithm>
@@ -20,8 +18,8 @@ bool IsXid(WindowHandle window) {
   return window != 0 && window < (WindowHandle{1} << 29);
 }
 
-Window ToWindow(WindowHandle window) {
-  return static_cast<Window>(window);
+xcb_window_t ToWindow(WindowHandle window) {
+  return static_cast<xcb_window_t>(window);
 }
 
 int ClampPosition(std::int32_t value) {
@@ -62,35 +60,30 @@ std::string Latin1Of(const std::string& utf8) {
   return out;
 }
 
-void SetTitle(Connection& connection, Window window, const char* title) {
-  const std::string utf8 = title != nullptr ? title : "";
-  const std::string latin1 = Latin1Of(utf8);
-  Display* display = connection.display();
-  XChangeProperty(display, window, XA_WM_NAME, XA_STRING, 8, PropModeReplace,
-                  reinterpret_cast<const unsigned char*>(latin1.data()),
-                  static_cast<int>(latin1.size()));
-  XChangeProperty(display, window, connection.Intern("_NET_WM_NAME"),
-                  connection.Intern("UTF8_STRING"), 8, PropModeReplace,
-                  reinterpret_cast<const unsigned char*>(utf8.data()),
-                  static_cast<int>(utf8.size()));
+xcb_void_cookie_t SetProperty(Connection& connection, xcb_window_t window, xcb_atom_t property,
+                              xcb_atom_t type, std::uint8_t format, std::size_t items,
+                              const void* data) {
+  return xcb_change_property_checked(connection.get(), XCB_PROP_MODE_REPLACE, window, property,
+                                     type, format, static_cast<std::uint32_t>(items), data);
 }
 
-// The window's attributes, or false when it does not exist (or the connection is gone).
-bool Attributes(Connection& connection, WindowHandle window, XWindowAttributes* attributes) {
-  if (!IsXid(window)) return false;
-  // The call waits for its replies: an error comes back in their place and makes it fail.
-  const Status status = XGetWindowAttributes(connection.display(), ToWindow(window), attributes);
-  return status != 0 && !connection.dead();
+// The window's state, or none when it is no X window, does not exist or the connection is gone.
+std::optional<WindowState> StateOf(Connection& connection, WindowHandle window) {
+  if (!IsXid(window)) return std::nullopt;
+  return connection.State(ToWindow(window));
 }
+
+// WM_NORMAL_HINTS as ICCCM lays them out: 18 words, the flags first; PPosition and PSize.
+constexpr std::uint32_t kProgramPosition = 1u << 2;
+constexpr std::uint32_t kProgramSize = 1u << 3;
+constexpr std::size_t kSizeHintWords = 18;
 
 }  // namespace
 
 X11WindowSystem::X11WindowSystem(Options options) : options_(std::move(options)) {}
 
-Connection* X11WindowSystem::Here() {
-  Connection* connection = ThreadConnection(options_.display);
-  if (connection != nullptr) connection->DrainEvents();
-  return connection;
+X11WindowSystem::Call X11WindowSystem::Here() {
+  return Call{{}, ThreadConnection(options_.display)};
 }
 
 bool X11WindowSystem::PostWindowMessage(WindowHandle window, std::uint32_t message,
@@ -98,28 +91,27 @@ bool X11WindowSystem::PostWindowMessage(WindowHandle window, std::uint32_t messa
   if (window == 0) return false;
   if (OrvexPlatform_PostMessage(window, message, wParam, lParam) != 0) return true;
   if (!IsXid(window)) return false;
-  Connection* connection = Here();
+  const Call call = Here();
+  Connection* connection = call.connection;
   if (connection == nullptr) return false;
 
   // Format-32 items carry 32 bits each: every word-sized parameter goes in two halves.
   const auto w = static_cast<std::uint64_t>(wParam);
   const auto l = static_cast<std::uint64_t>(static_cast<std::int64_t>(lParam));
-  XEvent event{};
-  XClientMessageEvent& client = event.xclient;
-  client.type = ClientMessage;
-  client.display = connection->display();
-  client.window = ToWindow(window);
-  client.message_type = connection->Intern(ORVEX_PLATFORM_MESSAGE_ATOM);
-  client.format = 32;
-  client.data.l[0] = static_cast<long>(message);
-  client.data.l[1] = static_cast<long>(w & 0xFFFFFFFFu);
-  client.data.l[2] = static_cast<long>(w >> 32);
-  client.data.l[3] = static_cast<long>(l & 0xFFFFFFFFu);
-  client.data.l[4] = static_cast<long>(l >> 32);
-  connection->ClearErrors();
+  xcb_client_message_event_t event{};
+  event.response_type = XCB_CLIENT_MESSAGE;
+  event.format = 32;
+  event.window = ToWindow(window);
+  event.type = connection->Intern(ORVEX_PLATFORM_MESSAGE_ATOM);
+  event.data.data32[0] = message;
+  event.data.data32[1] = static_cast<std::uint32_t>(w & 0xFFFFFFFFu);
+  event.data.data32[2] = static_cast<std::uint32_t>(w >> 32);
+  event.data.data32[3] = static_cast<std::uint32_t>(l & 0xFFFFFFFFu);
+  event.data.data32[4] = static_cast<std::uint32_t>(l >> 32);
   // No event mask: the event goes to the client that made the window.
-  XSendEvent(connection->display(), ToWindow(window), False, NoEventMask, &event);
-  return connection->Sync();
+  return connection->Check(
+      {xcb_send_event_checked(connection->get(), 0, ToWindow(window), XCB_EVENT_MASK_NO_EVENT,
+                              reinterpret_cast<const char*>(&event))});
 }
 
 bool X11WindowSystem::RegisterWindowClass(const char* className) {
@@ -134,43 +126,50 @@ WindowHandle X11WindowSystem::MakeWindow(WindowHandle parent, const char* title,
                                          std::int32_t y, std::int32_t width, std::int32_t height,
                                          bool topLevel) {
   if (!topLevel && !IsXid(parent)) return 0;
-  Connection* connection = Here();
+  const Call call = Here();
+  Connection* connection = call.connection;
   if (connection == nullptr) return 0;
-  Display* display = connection->display();
-  const int screen = connection->screen();
+  xcb_connection_t* c = connection->get();
+  const xcb_screen_t& screen = *connection->screen();
+  const xcb_atom_t netName = connection->Intern("_NET_WM_NAME");
+  const xcb_atom_t utf8String = connection->Intern("UTF8_STRING");
+  const xcb_atom_t protocols = connection->Intern("WM_PROTOCOLS");
+  const xcb_atom_t deleteWindow = connection->Intern("WM_DELETE_WINDOW");
 
-  // The screen's default visual rather than the parent's, so that every preview window takes
-  // the same pixels whatever visual the application's window has.
-  XSetWindowAttributes attributes{};
-  attributes.background_pixel = BlackPixel(display, screen);
-  attributes.border_pixel = 0;
-  attributes.colormap = DefaultColormap(display, screen);
-  connection->ClearErrors();
-  const Window window = XCreateWindow(
-      display, topLevel ? connection->root() : ToWindow(parent), ClampPosition(x), ClampPosition(y),
-      ClampSize(width), ClampSize(height), 0, DefaultDepth(display, screen), InputOutput,
-      DefaultVisual(display, screen), CWBackPixel | CWBorderPixel | CWColormap, &attributes);
-  SetTitle(*connection, window, title);
+  // The screen's root visual rather than the parent's, so that every preview window takes the
+  // same pixels whatever visual the application's window has. Values in the order of their
+  // mask bits.
+  const std::uint32_t values[] = {screen.black_pixel, 0, screen.default_colormap};
+  const xcb_window_t window = xcb_generate_id(c);
+  const std::int16_t left = static_cast<std::int16_t>(ClampPosition(x));
+  const std::int16_t top = static_cast<std::int16_t>(ClampPosition(y));
+  const auto wide = static_cast<std::uint16_t>(ClampSize(width));
+  const auto high = static_cast<std::uint16_t>(ClampSize(height));
+  const xcb_void_cookie_t created = xcb_create_window_checked(
+      c, screen.root_depth, window, topLevel ? connection->root() : ToWindow(parent), left, top,
+      wide, high, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, screen.root_visual,
+      XCB_CW_BACK_PIXEL | XCB_CW_BORDER_PIXEL | XCB_CW_COLORMAP, values);
+  // WM_NAME is Latin-1 text; _NET_WM_NAME carries the title as it is.
+  const std::string utf8 = title != nullptr ? title : "";
+  const std::string latin1 = Latin1Of(utf8);
+  const xcb_void_cookie_t named = SetProperty(*connection, window, XCB_ATOM_WM_NAME,
+                                              XCB_ATOM_STRING, 8, latin1.size(), latin1.data());
+  const xcb_void_cookie_t netNamed =
+      SetProperty(*connection, window, netName, utf8String, 8, utf8.size(), utf8.data());
+  xcb_void_cookie_t hinted = named, closable = named;
   if (topLevel) {
-    Atom deleteWindow = connection->Intern("WM_DELETE_WINDOW");
-    XSetWMProtocols(display, window, &deleteWindow, 1);
-    if (XSizeHints* hints = XAllocSizeHints()) {
-      // The library centres the window itself.
-      hints->flags = PPosition | PSize;
-      hints->x = ClampPosition(x);
-      hints->y = ClampPosition(y);
-      hints->width = static_cast<int>(ClampSize(width));
-      hints->height = static_cast<int>(ClampSize(height));
-      XSetWMNormalHints(display, window, hints);
-      XFree(hints);
-    }
+    closable = SetProperty(*connection, window, protocols, XCB_ATOM_ATOM, 32, 1, &deleteWindow);
+    // The library centres the window itself.
+    std::uint32_t hints[kSizeHintWords] = {kProgramPosition | kProgramSize,
+                                           static_cast<std::uint32_t>(left),
+                                           static_cast<std::uint32_t>(top), wide, high};
+    hinted = SetProperty(*connection, window, XCB_ATOM_WM_NORMAL_HINTS, XCB_ATOM_WM_SIZE_HINTS, 32,
+                         kSizeHintWords, hints);
   }
-  XMapWindow(display, window);
-  if (!connection->Sync()) {
+  const xcb_void_cookie_t mapped = xcb_map_window_checked(c, window);
+  if (!connection->Check({created, named, netNamed, closable, hinted, mapped})) {
     // A parent that does not exist (or went away meanwhile) leaves at most a half-made window.
-    XDestroyWindow(display, window);
-    connection->ClearErrors();
-    connection->Sync();
+    connection->Check({xcb_destroy_window_checked(c, window)});
     return 0;
   }
   if (topLevel) connection->topLevels().push_back(window);
@@ -195,83 +194,75 @@ WindowHandle X11WindowSystem::CreateTopLevelWindow(const char* /*className*/, co
 }
 
 std::int32_t X11WindowSystem::ScreenWidth() {
-  Connection* connection = Here();
-  return connection ? DisplayWidth(connection->display(), connection->screen()) : 0;
+  const Call call = Here();
+  return call.connection != nullptr ? call.connection->screen()->width_in_pixels : 0;
 }
 
 std::int32_t X11WindowSystem::ScreenHeight() {
-  Connection* connection = Here();
-  return connection ? DisplayHeight(connection->display(), connection->screen()) : 0;
+  const Call call = Here();
+  return call.connection != nullptr ? call.connection->screen()->height_in_pixels : 0;
 }
 
 bool X11WindowSystem::SetFocus(WindowHandle window) {
-  Connection* connection = Here();
-  XWindowAttributes attributes;
-  if (connection == nullptr || !Attributes(*connection, window, &attributes)) return false;
+  const Call call = Here();
+  Connection* connection = call.connection;
+  const std::optional<WindowState> state =
+      connection != nullptr ? StateOf(*connection, window) : std::nullopt;
   // Only a viewable window can take the focus; a top-level window that the window manager has
   // not mapped yet keeps the focus where it is.
-  if (attributes.map_state != IsViewable) return false;
-  connection->ClearErrors();
-  XSetInputFocus(connection->display(), ToWindow(window), RevertToParent, CurrentTime);
-  return connection->Sync();
+  if (!state || state->mapState != XCB_MAP_STATE_VIEWABLE) return false;
+  return connection->Check({xcb_set_input_focus_checked(connection->get(), XCB_INPUT_FOCUS_PARENT,
+                                                        ToWindow(window), XCB_CURRENT_TIME)});
 }
 
 bool X11WindowSystem::ShowWindow(WindowHandle window) {
-  Connection* connection = Here();
+  const Call call = Here();
+  Connection* connection = call.connection;
   if (connection == nullptr || !IsXid(window)) return false;
-  connection->ClearErrors();
-  XMapWindow(connection->display(), ToWindow(window));
-  return connection->Sync();
+  return connection->Check({xcb_map_window_checked(connection->get(), ToWindow(window))});
 }
 
 bool X11WindowSystem::UpdateWindow(WindowHandle window) {
   // Nothing waits to be painted: the server clears exposed parts to the black background and
   // the next frame fills them. The window must exist, though.
-  Connection* connection = Here();
-  XWindowAttributes attributes;
-  return connection != nullptr && Attributes(*connection, window, &attributes);
+  const Call call = Here();
+  return call.connection != nullptr && StateOf(*call.connection, window).has_value();
 }
 
 bool X11WindowSystem::DestroyWindow(WindowHandle window) {
-  Connection* connection = Here();
+  const Call call = Here();
+  Connection* connection = call.connection;
   if (connection == nullptr || !IsXid(window)) return false;
   auto& topLevels = connection->topLevels();
   topLevels.erase(std::remove(topLevels.begin(), topLevels.end(), ToWindow(window)),
                   topLevels.end());
-  connection->ClearErrors();
-  XDestroyWindow(connection->display(), ToWindow(window));
-  return connection->Sync();
+  return connection->Check({xcb_destroy_window_checked(connection->get(), ToWindow(window))});
 }
 
 bool X11WindowSystem::GetClientRect(WindowHandle window, WindowRect* rect) {
-  Connection* connection = Here();
-  XWindowAttributes attributes;
-  if (rect == nullptr || connection == nullptr || !Attributes(*connection, window, &attributes)) {
-    return false;
-  }
-  *rect = WindowRect{0, 0, attributes.width, attributes.height};
+  const Call call = Here();
+  if (rect == nullptr || call.connection == nullptr) return false;
+  const std::optional<WindowState> state = StateOf(*call.connection, window);
+  if (!state) return false;
+  *rect = WindowRect{0, 0, state->width, state->height};
   return true;
 }
 
 bool X11WindowSystem::IsWindowVisible(WindowHandle window) {
-  Connection* connection = Here();
-  XWindowAttributes attributes;
-  return connection != nullptr && Attributes(*connection, window, &attributes) &&
-         attributes.map_state == IsViewable;
+  const Call call = Here();
+  if (call.connection == nullptr) return false;
+  const std::optional<WindowState> state = StateOf(*call.connection, window);
+  return state && state->mapState == XCB_MAP_STATE_VIEWABLE;
 }
 
 GraphicsHandle X11WindowSystem::GetWindowDc(WindowHandle window) {
-  Connection* connection = Here();
-  XWindowAttributes attributes;
-  if (connection == nullptr || !connection->Format().has_value() ||
-      !Attributes(*connection, window, &attributes)) {
-    return 0;
-  }
-  Display* display = connection->display();
-  const int screen = connection->screen();
-  if (attributes.c_class != InputOutput || attributes.depth != DefaultDepth(display, screen) ||
-      XVisualIDFromVisual(attributes.visual) !=
-          XVisualIDFromVisual(DefaultVisual(display, screen))) {
+  const Call call = Here();
+  Connection* connection = call.connection;
+  if (connection == nullptr || !connection->Format().has_value()) return 0;
+  const std::optional<WindowState> state = StateOf(*connection, window);
+  const xcb_screen_t& screen = *connection->screen();
+  if (!state || state->windowClass != XCB_WINDOW_CLASS_INPUT_OUTPUT ||
+      state->depth != screen.root_depth || state->visual != screen.root_visual) {
     return 0;
   }
   std::lock_guard lock(dcMutex_);
@@ -300,7 +291,8 @@ bool X11WindowSystem::Draw(GraphicsHandle dc, const BitmapView& bitmap, Place pl
   *rows = 0;
   const WindowHandle window = DcWindow(dc);
   if (window == 0) return false;
-  Connection* connection = Here();
+  const Call call = Here();
+  Connection* connection = call.connection;
   if (connection == nullptr) return false;
   const std::optional<PixelFormat>& format = connection->Format();
   if (!format) return false;
@@ -316,7 +308,10 @@ bool X11WindowSystem::Draw(GraphicsHandle dc, const BitmapView& bitmap, Place pl
       connection->BeginImage(placement.width, placement.height, options_.useShm, &bytesPerLine);
   if (image == nullptr) return false;
   ComposeImage(*source, placement, *format, image, bytesPerLine);
-  if (!connection->PutImage(ToWindow(window), placement.x, placement.y)) return false;
+  if (!connection->PutImage(ToWindow(window), static_cast<std::int16_t>(placement.x),
+                            static_cast<std::int16_t>(placement.y))) {
+    return false;
+  }
   *rows = placement.height;
   return true;
 }

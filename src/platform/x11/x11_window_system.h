@@ -1,8 +1,10 @@
 // The window system on an X display: preview windows as X windows (a child of the
 // application's window, given by its X window id, or a top-level window), frames put into them
-// with XShm or XPutImage, and messages posted to X windows as ClientMessage events.
+// with XShm or PutImage, and messages posted to X windows as ClientMessage events.
 //
-// Every call uses the calling thread's own connection (x11_display.h); window ids and the
+// Every call uses the calling thread's own XCB connection (x11_display.h), never Xlib and
+// never the process's Xlib error handlers, so that it leaves a host's handlers and traps
+// alone; an X error fails the call that caused it. Window ids and the
 // device contexts made here may be used from any thread. A device context is a window with
 // the screen's default visual, checked once; bitmaps are drawn from their pixels (the X
 // server has no device-independent bitmaps, so the bitmap calls keep their refusing defaults).
@@ -18,10 +20,9 @@
 #include <string>
 
 #include "platform/window_system.h"
+#include "platform/x11/x11_display.h"
 
 namespace orvex::platform::x11 {
-
-class Connection;
 
 class X11WindowSystem final : public WindowSystem {
  public:
@@ -69,7 +70,13 @@ class X11WindowSystem final : public WindowSystem {
                   std::int32_t sourceHeight) override;
 
  private:
-  Connection* Here();
+  // The calling thread's connection (null when the display cannot be reached), with SIGPIPE
+  // held back for the length of the call.
+  struct Call {
+    PipeSignalGuard guard;
+    Connection* connection;
+  };
+  Call Here();
   WindowHandle MakeWindow(WindowHandle parent, const char* title, std::int32_t x, std::int32_t y,
                           std::int32_t width, std::int32_t height, bool topLevel);
   // The window of a device context; 0 for an unknown one.
