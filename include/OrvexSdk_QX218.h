@@ -14,6 +14,25 @@
  * refused because of the acquisition state, Orvex_SetWaitTime with a negative time. The names
  * and meanings of the codes are in orvex/errors.h; the C++ interface is orvex/orvex.hpp.
  *
+ * Threads (@ref threads):
+ * - Different handles may be used from different threads at the same time, without limits:
+ *   one thread per camera is the usual design.
+ * - One handle from several threads never corrupts memory. Orvex_SnapShot (with its wait for
+ *   the frame), Orvex_Capture, Orvex_StartPreview, Orvex_StopPreview, Orvex_GetImage,
+ *   Orvex_SaveImage, the colour mode, geometry, preview placement and device exports, the
+ *   settings exports (Orvex_SetFilterValue, Orvex_GetFilterValue and the named pairs), the
+ *   register and serial ROM exports run one at a time per handle: a second call waits for the
+ *   first. Orvex_GetLastError, Orvex_Width, Orvex_Height, Orvex_GetColorMode, the sub-sample,
+ *   wait time and auto iris pairs, Orvex_EnumDevice, Orvex_GetDeviceName and
+ *   Orvex_GetCameraInfo never wait. Orvex_Preview, Orvex_CallBackPreview and Orvex_Close meet
+ *   another thread's opening or closing of the same preview window without waiting for it: the
+ *   preview calls return 0 with ErrorWindow, Orvex_Close stops the preview and leaves the
+ *   window to the other call. A dialog holds nothing while it is open.
+ * - Orvex_Release makes the handle unknown to calls that start later, waits for the calls still
+ *   running on other threads (a snapshot for its frame, a dialog for its user), and returns
+ *   once no preview of the handle writes anything any more.
+ * - While a preview runs, the colour mode, geometry and device stay as they are (@ref threads).
+ *
  * Things that surprise a new user, each explained where it belongs:
  * - The default colour mode, 24 bits, is a false-colour map of the raw sensor samples; a
  *   colour picture is 32, 48 or 64 bits (@ref pixel_formats).
@@ -303,7 +322,9 @@ ORVEX_FILTER_PAIR(ColorGainRed)    /* id 14: 0..63 */
 ORVEX_FILTER_PAIR(ColorGainGreen1) /* id 15: 0..63 */
 ORVEX_FILTER_PAIR(ColorGainGreen2) /* id 16: 0..63 */
 ORVEX_FILTER_PAIR(ColorGainBlue)   /* id 17: 0..63 */
-ORVEX_FILTER_PAIR(ExposureTime)    /* id 18: 0..16383, written to the camera at once; larger is
+ORVEX_FILTER_PAIR(ExposureTime)    /* id 18: 0..16383, written to the camera at once (kept for
+                                      the next capture and ErrorTransfer when the camera does
+                                      not take it; the getter reads the camera); larger is
                                       darker */
 ORVEX_FILTER_PAIR(GrayMode)        /* id 19: 0 raw, 1 gray correction, 2 luminance */
 ORVEX_FILTER_PAIR(GrayGainR)       /* id 20: 0..255, 128 = x1 */
@@ -320,8 +341,8 @@ ORVEX_FILTER_PAIR(GrayOffsetB)     /* id 27: -255..255 */
 /** @name Serial ROM identification bytes 0..7 and FPGA registers */
 /** @{ */
 
-/** Writes identification byte index 0..7 of the serial ROM (ErrorNoDevice for another index).
-    A camera that is not attached does not make the write fail. */
+/** Writes identification byte index 0..7 of the serial ROM; ErrorNoDevice for another index
+    or when the camera did not receive the write (unplugged). */
 ORVEX_API int32_t ORVEX_CALL Orvex_WriteSromID(CameraHandle handle, int32_t index, int32_t value);
 /** Reads identification byte index 0..7 of the serial ROM; ok 0 and ErrorNoDevice on failure. */
 ORVEX_API int32_t ORVEX_CALL Orvex_ReadSromID(CameraHandle handle, int32_t index, int32_t* ok);

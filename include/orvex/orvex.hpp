@@ -488,7 +488,8 @@ class Camera {
     check(call("Orvex_SetAutoIris", Orvex_SetAutoIris, on ? 1 : 0), "Orvex_SetAutoIris");
   }
 
-  /** A setting's value. ExposureTime is read from the camera (0 when it does not answer). */
+  /** A setting's value. ExposureTime is read from the camera, and throws Error::Transfer when
+      the camera does not answer. */
   std::int32_t get(Setting setting) const {
     std::int32_t ok = 0;
     const std::int32_t value =

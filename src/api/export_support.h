@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <type_traits>
 
+#include "api/context_lease.h"
 #include "api/handle_registry.h"
 #include "core/camera_context.h"
 
@@ -45,10 +46,22 @@ inline platform::WindowHandle ToWindowHandle(OrvexWindow window) {
 
 // The common pattern of the exports: find the context of the handle (which moves the
 // registry's head) and run `operation` on it, or give `unregistered` without touching anything.
+// For what only reads or stores single values, which any thread may do at any time.
 template <typename Operation>
 std::int32_t WithContext(CameraHandle handle, std::int32_t unregistered, Operation&& operation) {
-  CameraContext* context = Registry().FindContext(handle);
-  if (context == nullptr) return unregistered;
+  const ContextLease context(handle);
+  if (!context) return unregistered;
+  return operation(*context);
+}
+
+// The same, one application thread at a time on this context: for what replaces buffers,
+// changes the acquisition or talks to the camera (see CameraContext::LockOperations).
+template <typename Operation>
+std::int32_t WithContextSerialised(CameraHandle handle, std::int32_t unregistered,
+                                   Operation&& operation) {
+  const ContextLease context(handle);
+  if (!context) return unregistered;
+  const auto lock = context->LockOperations();
   return operation(*context);
 }
 

@@ -7,12 +7,14 @@ extern "C" {
 
 std::int32_t ORVEX_CALL Orvex_SetFilterValue(CameraHandle handle, std::int32_t id,
                                              std::int32_t value) {
-  return WithContext(handle, 0, [=](CameraContext& c) { return c.SetFilterValue(id, value); });
+  return WithContextSerialised(handle, 0,
+                               [=](CameraContext& c) { return c.SetFilterValue(id, value); });
 }
 
 std::int32_t ORVEX_CALL Orvex_GetFilterValue(CameraHandle handle, std::int32_t id,
                                              std::int32_t* ok) {
-  return WithContext(handle, 0, [=](CameraContext& c) { return c.GetFilterValue(id, ok); });
+  return WithContextSerialised(handle, 0,
+                               [=](CameraContext& c) { return c.GetFilterValue(id, ok); });
 }
 
 // Each named pair goes through the exported pair, so that it takes the same handle lookup.

@@ -6,7 +6,8 @@ using namespace orvex;
 extern "C" {
 
 std::int32_t ORVEX_CALL Orvex_SetColorMode(CameraHandle handle, std::int32_t bitsPerPixel) {
-  return WithContext(handle, 0, [=](CameraContext& c) { return c.SetColorMode(bitsPerPixel); });
+  return WithContextSerialised(handle, 0,
+                               [=](CameraContext& c) { return c.SetColorMode(bitsPerPixel); });
 }
 
 std::int32_t ORVEX_CALL Orvex_GetColorMode(CameraHandle handle) {
@@ -16,21 +17,21 @@ std::int32_t ORVEX_CALL Orvex_GetColorMode(CameraHandle handle) {
 std::int32_t ORVEX_CALL Orvex_SetPreviewWindow(CameraHandle handle, OrvexWindow parent,
                                                std::int32_t x, std::int32_t y, std::int32_t width,
                                                std::int32_t height) {
-  return WithContext(handle, 0, [=](CameraContext& c) {
+  return WithContextSerialised(handle, 0, [=](CameraContext& c) {
     return c.SetPreviewWindow(ToWindowHandle(parent), Rect{x, y, width, height});
   });
 }
 
 std::int32_t ORVEX_CALL Orvex_SetCaptureWindow(CameraHandle handle, std::int32_t width,
                                                std::int32_t height) {
-  return WithContext(handle, 0,
-                     [=](CameraContext& c) { return c.SetCaptureWindow(width, height); });
+  return WithContextSerialised(handle, 0,
+                               [=](CameraContext& c) { return c.SetCaptureWindow(width, height); });
 }
 
 std::int32_t ORVEX_CALL Orvex_SetCaptureWindowEx(CameraHandle handle, std::int32_t TH,
                                                  std::int32_t EHS, std::int32_t EH, std::int32_t TV,
                                                  std::int32_t EVS, std::int32_t EV) {
-  return WithContext(
+  return WithContextSerialised(
       handle, 0, [=](CameraContext& c) { return c.SetCaptureWindowEx(TH, EHS, EH, TV, EVS, EV); });
 }
 
@@ -38,12 +39,13 @@ std::int32_t ORVEX_CALL Orvex_GetCaptureWindowEx(CameraHandle handle, std::int32
                                                  std::int32_t* EHS, std::int32_t* EH,
                                                  std::int32_t* TV, std::int32_t* EVS,
                                                  std::int32_t* EV) {
-  return WithContext(
+  return WithContextSerialised(
       handle, 0, [=](CameraContext& c) { return c.GetCaptureWindowEx(TH, EHS, EH, TV, EVS, EV); });
 }
 
 std::int32_t ORVEX_CALL Orvex_SetDeviceNumber(CameraHandle handle, std::int32_t index) {
-  return WithContext(handle, 0, [=](CameraContext& c) { return c.SetDeviceNumber(index); });
+  return WithContextSerialised(handle, 0,
+                               [=](CameraContext& c) { return c.SetDeviceNumber(index); });
 }
 
 std::int32_t ORVEX_CALL Orvex_EnumDevice(CameraHandle handle, char names[10][256]) {

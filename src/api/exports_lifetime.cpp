@@ -51,7 +51,15 @@ std::int32_t ORVEX_CALL Orvex_Release(CameraHandle handle) {
   // waits for the preview to end) holds up no other handle.
   CameraContext* context = Registry().TakeContext(handle);
   if (context == nullptr) return 0;
-  delete context;
+  // Calls still running on other threads end first (a snapshot its frame, a dialog its user).
+  // A release from within a call of this thread (a window procedure run by a dialog, say)
+  // cannot wait for that call: the preview stops now, and the call frees the context as it
+  // returns.
+  if (context->Calls().Retire(ContextLease::HeldByThisThread(context))) {
+    delete context;
+  } else {
+    context->Close();
+  }
   return 1;
 }
 

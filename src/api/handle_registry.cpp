@@ -2,6 +2,8 @@
 
 #include <new>
 
+#include "core/camera_context.h"
+
 namespace orvex {
 
 bool HandleRegistry::AddContext(std::int32_t handle, CameraContext* context) {
@@ -40,6 +42,14 @@ CameraContext* HandleRegistry::FindContext(std::int32_t handle) {
   std::lock_guard lock(mutex_);
   const RegistryNode* node = FindNodeLocked(handle);
   return node != nullptr ? node->context : nullptr;
+}
+
+CameraContext* HandleRegistry::EnterContext(std::int32_t handle) {
+  std::lock_guard lock(mutex_);
+  const RegistryNode* node = FindNodeLocked(handle);
+  if (node == nullptr || node->context == nullptr) return nullptr;
+  node->context->Calls().Enter();
+  return node->context;
 }
 
 CameraContext* HandleRegistry::TakeContext(std::int32_t handle) {

@@ -33,6 +33,9 @@ class HandleRegistry {
   // Walks from the head, moving it, until the value matches; a miss leaves the head on the
   // node that was the tail when the search began.
   CameraContext* FindContext(std::int32_t handle);
+  // FindContext for a call that is about to use the context: the context's call is counted in
+  // before the lock is let go (see ContextLease).
+  CameraContext* EnterContext(std::int32_t handle);
   // Frees the head node (not its context); 1, or 0 when empty.
   int RemoveHead();
   // Release's part of the registry in one step: finds the handle as FindContext does, clears

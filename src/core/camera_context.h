@@ -1,12 +1,15 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 
 #include "acquisition/capture_session.h"
 #include "acquisition/dialog_views.h"
 #include "acquisition/preview_session.h"
+#include "base/call_gate.h"
 #include "base/camera_settings.h"
 #include "base/error_reporter.h"
 #include "base/relaxed_atomic.h"
@@ -98,6 +101,18 @@ class CameraContext : public ErrorReporter {
   int RunAnalogDialog(platform::WindowHandle owner);
   int RunImageDialog(platform::WindowHandle owner);
 
+  // --- application threads ---
+  // Serialises, among the application's threads, what replaces buffers, changes the
+  // acquisition or talks to the camera. Recursive, because operations nest (Preview starts the
+  // preview, a dialog stops and restarts it). Never held across a modal dialog or a
+  // window-system call, so nothing that calls back can wait for it; the library's own threads
+  // never take it.
+  std::unique_lock<std::recursive_mutex> LockOperations() {
+    return std::unique_lock<std::recursive_mutex>(operationMutex_);
+  }
+  // The application's calls in progress on this context (see Orvex_Release).
+  CallGate& Calls() { return calls_; }
+
   // --- the collaborators ---
   DeviceLink* Link() const { return link_.get(); }
   CameraSettings& Settings() { return settings_; }
@@ -110,8 +125,9 @@ class CameraContext : public ErrorReporter {
   const HueTable& Hues() const { return hueTable_; }
 
  private:
-  // Steps 2 to 4 of Preview: the window, its device context, the start.
-  int OpenPreview();
+  // Preview and CallBackPreview: where frames go, the window, its device context, the start.
+  int OpenPreview(platform::WindowHandle frameWindow, std::uint8_t* buffer, std::int32_t size,
+                  std::int32_t bottomUp);
   // What the sessions work with: members declared before them.
   AcquisitionResources Resources();
 
@@ -128,6 +144,13 @@ class CameraContext : public ErrorReporter {
   PreviewWindow window_;
   CaptureSession acquisition_;
   PreviewSession preview_;
+
+  std::recursive_mutex operationMutex_;
+  // Set while one application thread creates or destroys the preview window. Claimed, never
+  // waited for: window creation may call back into the application (a parent's notification
+  // on its own thread), which must not find another of its calls blocked on this one.
+  std::atomic<bool> windowBusy_{false};
+  CallGate calls_;
 };
 
 }  // namespace orvex

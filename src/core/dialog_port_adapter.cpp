@@ -27,17 +27,24 @@ std::int32_t DialogPortAdapter::AcquisitionState() {
   return static_cast<std::int32_t>(context_.Acquisition().state.load());
 }
 
+// Each step that reconfigures takes the context's operation lock for itself alone, so that the
+// dialog meets other application threads as their calls meet each other, while no lock is held
+// across the dialog.
+
 // The camera dialog pauses the acquisition itself, not the preview window: the window stays
 // open and shows the restarted preview.
 void DialogPortAdapter::StopPreview() {
+  const auto lock = context_.LockOperations();
   context_.LivePreview().StopPreview();
 }
 
 void DialogPortAdapter::StartPreview() {
+  const auto lock = context_.LockOperations();
   context_.LivePreview().StartPreview();
 }
 
 void DialogPortAdapter::Capture() {
+  const auto lock = context_.LockOperations();
   context_.Acquisition().Capture();
 }
 
@@ -50,10 +57,12 @@ bool DialogPortAdapter::WriteSizeTable(const settings::SizeTable& table) {
 }
 
 void DialogPortAdapter::LoadSizeSettings() {
+  const auto lock = context_.LockOperations();
   settings::LoadSizeSettings(platform::Registry(), context_.Settings().geometry);
 }
 
 void DialogPortAdapter::LoadFormatSettings() {
+  const auto lock = context_.LockOperations();
   settings::LoadFormatSettings(platform::Registry(), context_.Settings().format);
 }
 
@@ -74,6 +83,7 @@ void DialogPortAdapter::SetBayerMode(std::int32_t value) {
 }
 
 std::uint16_t DialogPortAdapter::ReadFpgaRegister(std::uint8_t address) {
+  const auto lock = context_.LockOperations();
   DeviceLink* link = context_.Link();
   std::uint16_t value = 0;
   if (link == nullptr || link->ReadFpgaRegister(address, &value) == 0) return 0;
@@ -81,6 +91,7 @@ std::uint16_t DialogPortAdapter::ReadFpgaRegister(std::uint8_t address) {
 }
 
 void DialogPortAdapter::WriteFpgaRegister(std::uint8_t address, std::uint16_t value) {
+  const auto lock = context_.LockOperations();
   if (DeviceLink* link = context_.Link()) link->WriteFpgaRegister(address, value);
 }
 

@@ -156,9 +156,13 @@ int CameraContext::SetFilterValue(std::int32_t id, std::int32_t value) {
       analog.ColorG2 = value;
       return 1;
     case kExposureId:
-      // Stored first; a failed write is not reported, the stored value still counts.
+      // Stored first: the next capture writes it again. A camera that did not take it now is
+      // reported, since a running preview would go on with the old exposure.
       analog.Exposure = value;
-      link_->WriteFpgaRegister(kExposureRegister, static_cast<std::uint16_t>(value));
+      if (link_->WriteFpgaRegister(kExposureRegister, static_cast<std::uint16_t>(value)) == 0) {
+        RecordError(ErrorCode::kTransfer);
+        return 0;
+      }
       return 1;
     default:
       *FieldFor(settings_, id) = value;
@@ -186,9 +190,14 @@ std::int32_t CameraContext::GetFilterValue(std::int32_t id, std::int32_t* ok) {
     case kBayerGainAutoId:
       return image.BayerGainAuto;
     case kExposureId: {
-      // What the camera holds, not the stored value; a camera that does not answer reads as 0.
+      // What the camera holds, not the stored value; a camera that does not answer reads as 0,
+      // with the flag saying so.
       std::uint16_t exposure = 0;
-      if (link_->ReadFpgaRegister(kExposureRegister, &exposure) == 0) exposure = 0;
+      if (link_->ReadFpgaRegister(kExposureRegister, &exposure) == 0) {
+        if (ok != nullptr) *ok = 0;
+        RecordError(ErrorCode::kTransfer);
+        return 0;
+      }
       return exposure;
     }
     default:

@@ -33,9 +33,9 @@ class DeviceLink {
   int SendFrameSize();                                               // always 1
   int WriteFpgaRegister(std::uint8_t address, std::uint16_t value);  // 1 sent whole, else 0
   int ReadFpgaRegister(std::uint8_t address, std::uint16_t* value);  // 1 or 0
-  int WriteSromByte(std::uint8_t address, std::uint8_t value);
-  int ReadSromByte(std::uint8_t address, std::uint8_t* value);
-  int WriteSromId(std::uint8_t index, std::uint8_t value);  // 0 for index > 7, no transfer
+  int WriteSromByte(std::uint8_t address, std::uint8_t value);    // 1 sent whole, else 0
+  int ReadSromByte(std::uint8_t address, std::uint8_t* value);    // 1 read, else 0 (value kept)
+  int WriteSromId(std::uint8_t index, std::uint8_t value);  // as above; 0 for index > 7
   int ReadSromId(std::uint8_t index, std::uint8_t* value);
 
   // --- devices and timing ---

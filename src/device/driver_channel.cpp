@@ -136,10 +136,11 @@ int DeviceLink::WriteSromByte(std::uint8_t address, std::uint8_t value) {
   platform::DriverHandle handle = 0;
   if (OpenDriver(devicePath_, &handle) == 0) return 0;
   std::uint8_t packet[kPacketBytes] = {kOpSromWrite, address, value};
-  SendPacket(handle, kCommandPipe, kPacketBytes, packet);
+  const int sent = SendPacket(handle, kCommandPipe, kPacketBytes, packet);
   clock_.Sleep(kSromSettleMilliseconds);
   CloseDriver(&handle);
-  return 1;
+  // A write the camera never received (unplugged, or the request failed) is no success.
+  return sent == 0 ? 1 : 0;
 }
 
 int DeviceLink::ReadSromByte(std::uint8_t address, std::uint8_t* value) {
@@ -147,14 +148,19 @@ int DeviceLink::ReadSromByte(std::uint8_t address, std::uint8_t* value) {
   platform::DriverHandle handle = 0;
   if (OpenDriver(devicePath_, &handle) == 0) return 0;
   std::uint8_t packet[kPacketBytes] = {kOpSromRead, address};
+  // As with the registers, only the second reply carries the byte; without it nothing was read
+  // and the value stays as it was.
+  bool read = false;
   if (SendPacket(handle, kCommandPipe, kPacketBytes, packet) == 0) {
     ReceivePacket(handle, kReplyPipe, kPacketBytes, packet);
-    ReceivePacket(handle, kReplyPipe, kPacketBytes, packet);
-    *value = packet[0];
+    if (ReceivePacket(handle, kReplyPipe, kPacketBytes, packet) == 0) {
+      *value = packet[0];
+      read = true;
+    }
   }
   clock_.Sleep(kSromSettleMilliseconds);
   CloseDriver(&handle);
-  return 1;
+  return read ? 1 : 0;
 }
 
 int DeviceLink::WriteSromId(std::uint8_t index, std::uint8_t value) {

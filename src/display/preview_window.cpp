@@ -85,19 +85,7 @@ bool PreviewWindow::InUse() const {
 }
 
 int PreviewWindow::DestroyPreviewWindow() {
-  platform::WindowSystem& windows = platform::Windows();
-  if (previewDc != 0) {
-    windows.ReleaseWindowDc(previewWindow, previewDc);
-    previewDc = 0;
-  }
-  if (previewWindow != 0) {
-    windows.DestroyWindow(previewWindow);
-    previewWindow = 0;
-  }
-  if (className[0] != '\0') {
-    windows.UnregisterWindowClass(className.data());
-    className[0] = '\0';
-  }
+  RetirePreviewWindow();
   return 1;
 }
 

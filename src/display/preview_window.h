@@ -33,11 +33,11 @@ class PreviewWindow final : public FrameSink {
                                              std::int32_t bottom);
   // From now on frames are drawn into `window` through `dc` (which may be 0: nothing is drawn).
   void Attach(platform::WindowHandle window, platform::GraphicsHandle dc);
-  // Releases the device context, destroys the window and unregisters its class; always 1. No
-  // frame may be drawn meanwhile.
-  int DestroyPreviewWindow();
-  // Takes the window away from frames still being drawn and destroys it as above.
+  // Takes the window away from frames still being drawn, then releases the device context,
+  // destroys the window and unregisters its class.
   void RetirePreviewWindow();
+  // The same; always 1.
+  int DestroyPreviewWindow();
   // A window, device context or class is left from an earlier preview.
   bool InUse() const;
 

@@ -169,13 +169,12 @@ TEST_F(ExportsTest, RawCameraAccessWithNoCameraAttached) {
   EXPECT_EQ(Orvex_Fpga_WriteRegister(handle, 0x52, 1), 0);
   EXPECT_EQ(DrainErrors(handle), (std::vector<std::int32_t>{ErrorTransfer, ErrorTransfer}));
 
-  // The serial ROM commands report success on a driver that cannot be opened; the read leaves
-  // its byte at 0.
+  // The serial ROM commands fail as the register commands do, with their own code.
   ok = 5;
   EXPECT_EQ(Orvex_ReadSromID(handle, 0, &ok), 0);
-  EXPECT_EQ(ok, 1);
-  EXPECT_EQ(Orvex_WriteSromID(handle, 7, 0xAB), 1);
-  EXPECT_EQ(Orvex_GetLastError(handle), 0);
+  EXPECT_EQ(ok, 0);
+  EXPECT_EQ(Orvex_WriteSromID(handle, 7, 0xAB), 0);
+  EXPECT_EQ(DrainErrors(handle), (std::vector<std::int32_t>{ErrorNoDevice, ErrorNoDevice}));
 
   // Index 8, and 264 whose low byte is 8, are outside the identification bytes.
   EXPECT_EQ(Orvex_ReadSromID(handle, 8, &ok), 0);

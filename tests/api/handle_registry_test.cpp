@@ -3,13 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 #include <vector>
+
+#include "base/call_gate.h"
 
 namespace orvex {
 namespace {
 
-// The registry never looks into a context, so tests can register made-up addresses.
+// The registry looks into a context only to count a call in (EnterContext), so the tests of its
+// list can register made-up addresses.
 CameraContext* Fake(std::uintptr_t n) {
   return reinterpret_cast<CameraContext*>(n * 16);
 }
@@ -137,6 +141,33 @@ TEST(HandleRegistry, ThreadsWithTheirOwnHandlesNeverSeeEachOthersNodes) {
   EXPECT_EQ(wrong.load(), 0);
   EXPECT_EQ(registry.Count(), 0);
   EXPECT_EQ(registry.Head(), nullptr);
+}
+
+}  // namespace
+}  // namespace orvex
+
+namespace orvex {
+namespace {
+
+// The count behind Orvex_Release: a release waits for the calls of other threads, and one made
+// from within a call of its own thread leaves the freeing to that call.
+TEST(CallGateTest, RetireWaitsForOtherThreadsAndLeavesOwnCallsTheLastWord) {
+  CallGate gate;
+  gate.Enter();
+  std::atomic<bool> left{false};
+  std::thread caller([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    left = true;
+    EXPECT_FALSE(gate.Leave());
+  });
+  EXPECT_TRUE(gate.Retire(0));
+  EXPECT_TRUE(left);
+  caller.join();
+
+  CallGate nested;
+  nested.Enter();  // the call of this thread that the release runs within
+  EXPECT_FALSE(nested.Retire(1));
+  EXPECT_TRUE(nested.Leave());  // the last call out frees the object
 }
 
 }  // namespace

@@ -129,22 +129,22 @@ TEST_F(ChannelTest, RomReadTakesByteZeroAfterTwoReplies) {
 TEST_F(ChannelTest, RomReadFailures) {
   auto link = MakeLink({0});
 
-  // A refused send leaves the value alone and asks for no reply.
+  // A refused send leaves the value alone, asks for no reply and fails.
   port_.QueueFailure(0);
   std::uint8_t value = 0x5A;
-  EXPECT_EQ(link->ReadSromByte(3, &value), 1);
+  EXPECT_EQ(link->ReadSromByte(3, &value), 0);
   EXPECT_EQ(value, 0x5A);
   EXPECT_TRUE(port_.RequestsOnPipe(1).empty());
 
-  // Failed replies leave the packet as sent, so the value is its opcode.
+  // Without the second reply nothing was read: the value stays as it was.
   port_.QueueFailure(1);
   port_.QueueFailure(1);
-  EXPECT_EQ(link->ReadSromByte(3, &value), 1);
-  EXPECT_EQ(value, 0x21);
+  EXPECT_EQ(link->ReadSromByte(3, &value), 0);
+  EXPECT_EQ(value, 0x5A);
 
-  // A refused ROM write is not reported either.
+  // A refused ROM write fails too; the ROM still gets its settling time.
   port_.QueueFailure(0);
-  EXPECT_EQ(link->WriteSromByte(3, 1), 1);
+  EXPECT_EQ(link->WriteSromByte(3, 1), 0);
   EXPECT_EQ(clock_.Sleeps(), (std::vector<std::uint32_t>{10, 10, 10}));
   EXPECT_EQ(port_.OpenHandleCount(), 0);
 }
@@ -157,10 +157,10 @@ TEST_F(ChannelTest, WithoutADeviceEveryCommandReturnsAtOnce) {
   EXPECT_EQ(link->WriteFpgaRegister(0x40, 0x11), 0);
   EXPECT_EQ(link->ReadFpgaRegister(0x40, &word), 0);
   EXPECT_EQ(word, 0);
-  EXPECT_EQ(link->WriteSromByte(1, 2), 1);
-  EXPECT_EQ(link->WriteSromId(1, 2), 1);
-  EXPECT_EQ(link->ReadSromByte(1, &byte), 1);
-  EXPECT_EQ(link->ReadSromId(1, &byte), 1);
+  EXPECT_EQ(link->WriteSromByte(1, 2), 0);
+  EXPECT_EQ(link->WriteSromId(1, 2), 0);
+  EXPECT_EQ(link->ReadSromByte(1, &byte), 0);
+  EXPECT_EQ(link->ReadSromId(1, &byte), 0);
   EXPECT_EQ(byte, 0x5A);
   EXPECT_EQ(link->SetSampleWidth(1), 1);
   EXPECT_EQ(link->SampleWidth16(), 1);

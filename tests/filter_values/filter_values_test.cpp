@@ -210,13 +210,14 @@ TEST_F(FilterValuesTest, ExposureGoesToRegister82AndIsReadBackFromTheCamera) {
   EXPECT_EQ(registry.Value(kGainKey, "Exposure"), 16383);
 }
 
-TEST_F(FilterValuesTest, ExposureWithoutACameraIsStoredAndReadsAsZero) {
+TEST_F(FilterValuesTest, ExposureWithoutACameraIsStoredAndBothDirectionsFail) {
   driver.SetPresent(0, false);
-  EXPECT_EQ(Orvex_SetExposureTime(handle, 77), 1);  // the failed write is not reported
-  std::int32_t ok = 0;
+  // Stored for the next capture all the same, but the camera did not take it.
+  EXPECT_EQ(Orvex_SetExposureTime(handle, 77), 0);
+  std::int32_t ok = 1;
   EXPECT_EQ(Orvex_GetExposureTime(handle, &ok), 0);
-  EXPECT_EQ(ok, 1);
-  EXPECT_EQ(DrainErrors(), std::vector<std::int32_t>{});
+  EXPECT_EQ(ok, 0);
+  EXPECT_EQ(DrainErrors(), (std::vector<std::int32_t>{ErrorTransfer, ErrorTransfer}));
 
   Orvex_Release(handle);
   handle = 0;
