@@ -323,9 +323,9 @@ ORVEX_FILTER_PAIR(ColorGainGreen1) /* id 15: 0..63 */
 ORVEX_FILTER_PAIR(ColorGainGreen2) /* id 16: 0..63 */
 ORVEX_FILTER_PAIR(ColorGainBlue)   /* id 17: 0..63 */
 ORVEX_FILTER_PAIR(ExposureTime)    /* id 18: 0..16383, written to the camera at once (kept for
-                                      the next capture and ErrorTransfer when the camera does
-                                      not take it; the getter reads the camera); larger is
-                                      darker */
+                                      the next capture, and still 1, when the camera does not
+                                      take it; the getter reads the camera, ErrorTransfer when
+                                      it does not answer); larger is darker */
 ORVEX_FILTER_PAIR(GrayMode)        /* id 19: 0 raw, 1 gray correction, 2 luminance */
 ORVEX_FILTER_PAIR(GrayGainR)       /* id 20: 0..255, 128 = x1 */
 ORVEX_FILTER_PAIR(GrayGainG1)      /* id 21: 0..255 */

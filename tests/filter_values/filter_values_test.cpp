@@ -210,14 +210,13 @@ TEST_F(FilterValuesTest, ExposureGoesToRegister82AndIsReadBackFromTheCamera) {
   EXPECT_EQ(registry.Value(kGainKey, "Exposure"), 16383);
 }
 
-TEST_F(FilterValuesTest, ExposureWithoutACameraIsStoredAndBothDirectionsFail) {
+TEST_F(FilterValuesTest, ExposureWithoutACameraIsStoredButCannotBeReadBack) {
   driver.SetPresent(0, false);
-  // Stored for the next capture all the same, but the camera did not take it.
-  EXPECT_EQ(Orvex_SetExposureTime(handle, 77), 0);
+  EXPECT_EQ(Orvex_SetExposureTime(handle, 77), 1);  // stored for the next capture
   std::int32_t ok = 1;
   EXPECT_EQ(Orvex_GetExposureTime(handle, &ok), 0);
   EXPECT_EQ(ok, 0);
-  EXPECT_EQ(DrainErrors(), (std::vector<std::int32_t>{ErrorTransfer, ErrorTransfer}));
+  EXPECT_EQ(DrainErrors(), std::vector<std::int32_t>{ErrorTransfer});
 
   Orvex_Release(handle);
   handle = 0;
