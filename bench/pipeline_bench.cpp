@@ -22,7 +22,7 @@
 #include "imaging/hue_table.h"
 #include "imaging/image_buffer.h"
 #include "imaging/processor_info.h"
-#include "platform/window_system.h"
+#include "pipeline_scaffold.h"
 
 #ifdef ORVEX_HAVE_OPENCV
 #include <opencv2/core.hpp>
@@ -32,17 +32,9 @@
 namespace orvex {
 namespace {
 
-constexpr std::int32_t kWidth = 1280;
-constexpr std::int32_t kHeight = 1024;
-
-// No bitmaps of a graphics service: the images live in plain memory.
-class MemoryWindows final : public platform::WindowSystem {
- public:
-  bool PostWindowMessage(platform::WindowHandle, std::uint32_t, std::uintptr_t,
-                         std::intptr_t) override {
-    return false;
-  }
-};
+using bench::kHeight;
+using bench::kWidth;
+using bench::MemoryWindows;
 
 // The filter stages to switch on, as bits.
 enum Stage : unsigned {
@@ -61,13 +53,8 @@ class PipelineContext {
   PipelineContext(std::int32_t color, std::int32_t grayMode, unsigned stages) : color_(color) {
     IdentifyProcessor(&processor_);
     BuildHueTable(hues_);
-    settings_.analog.AutoIris = 0;
+    bench::SetNeutralSettings(settings_, grayMode);
     ImageSettings& s = settings_.image;
-    s.Brightness = s.Contrast = s.Hue = s.Saturation = s.Sharpness = 0;
-    s.R_Gain = s.G_Gain = s.B_Gain = s.Gamma = 100;
-    s.BayerMode = 3;
-    s.GrayMode = grayMode;
-    s.BayerGainAuto = 0;
     if (stages & kHueSaturation) {
       s.Hue = 30;
       s.Saturation = 40;

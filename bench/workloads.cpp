@@ -26,7 +26,7 @@
 #include "imaging/image_buffer.h"
 #include "imaging/image_filters.h"
 #include "imaging/processor_info.h"
-#include "platform/window_system.h"
+#include "pipeline_scaffold.h"
 
 // Not inlined, and not folded with another of the same body: each keeps its name.
 #define ORVEX_NOINLINE __attribute__((noipa))
@@ -34,16 +34,9 @@
 namespace orvex::workloads {
 namespace {
 
-constexpr std::int32_t kWidth = 1280;
-constexpr std::int32_t kHeight = 1024;
-
-class MemoryWindows final : public platform::WindowSystem {
- public:
-  bool PostWindowMessage(platform::WindowHandle, std::uint32_t, std::uintptr_t,
-                         std::intptr_t) override {
-    return false;
-  }
-};
+using bench::kHeight;
+using bench::kWidth;
+using bench::MemoryWindows;
 
 // A picture as a camera gives it: smooth, with noise. 8-bit samples, or 10-bit ones in words.
 std::vector<std::uint8_t> Picture(std::int32_t stride, std::int32_t samplesInRow, bool words,
@@ -159,13 +152,8 @@ struct Frame {
   Frame(std::int32_t color_, std::int32_t grayMode, bool filters) : color(color_) {
     IdentifyProcessor(&processor);
     BuildHueTable(hues);
-    settings.analog.AutoIris = 0;
+    bench::SetNeutralSettings(settings, grayMode);
     ImageSettings& s = settings.image;
-    s.Brightness = s.Contrast = s.Hue = s.Saturation = s.Sharpness = 0;
-    s.R_Gain = s.G_Gain = s.B_Gain = s.Gamma = 100;
-    s.BayerMode = 3;
-    s.GrayMode = grayMode;
-    s.BayerGainAuto = 0;
     s.GrayBalanceCount = 0;
     s.GainR1 = s.GainG1 = s.GainG2 = s.GainB1 = 140;
     s.OffsetR1 = s.OffsetG1 = s.OffsetG2 = s.OffsetB1 = -3;
