@@ -2,7 +2,8 @@
 # Installs the Debian packages the build, the tests and the Windows cross-build need, when they
 # are missing. Safe to run again. ORVEX_WITH_WINDOWS=0 leaves the cross compiler out;
 # ORVEX_WITH_WINE=1 adds Wine with its 32-bit part, to run the Windows build
-# (scripts/test-windows.sh).
+# (scripts/test-windows.sh); ORVEX_WITH_WINE_FONTS=1 adds Wine's own fonts as well (the pictures
+# of scripts/windows-dialog-screenshots.sh; the suite does without them).
 set -euo pipefail
 
 packages=(
@@ -25,6 +26,9 @@ if [[ "${ORVEX_WITH_WINDOWS:-1}" == 1 || "${ORVEX_WITH_WINE:-0}" == 1 ]]; then
 fi
 if [[ "${ORVEX_WITH_WINE:-0}" == 1 ]]; then
   packages+=(wine wine32:i386 wine64)
+fi
+if [[ "${ORVEX_WITH_WINE_FONTS:-0}" == 1 ]]; then
+  packages+=(fonts-wine)
 fi
 
 missing=()
