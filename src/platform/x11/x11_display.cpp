@@ -103,8 +103,20 @@ ProbeResult ProbeDisplay(const std::string& name, std::chrono::milliseconds limi
 }
 
 bool DefaultDisplayReachable() {
-  static const bool reachable =
-      ProbeDisplay(std::string(), std::chrono::seconds(2)) == ProbeResult::kReachable;
+  // The answer holds for the whole process, so a connection refused for a moment (a server at
+  // its client limit, a busy listen queue) is asked again a few times before it counts; a
+  // server that never answers is waited for once.
+  static const bool reachable = [] {
+    const char* variable = std::getenv("DISPLAY");
+    if (variable == nullptr || *variable == '\0') return false;
+    for (int attempt = 0;; ++attempt) {
+      const ProbeResult result = ProbeDisplay(std::string(), std::chrono::seconds(2));
+      if (result != ProbeResult::kUnreachable || attempt == 2) {
+        return result == ProbeResult::kReachable;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+  }();
   return reachable;
 }
 

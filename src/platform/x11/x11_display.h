@@ -46,7 +46,8 @@ enum class ProbeResult { kReachable, kUnreachable, kTimedOut };
 // which is left behind, but nothing else.
 ProbeResult ProbeDisplay(const std::string& name, std::chrono::milliseconds limit);
 
-// Once per process: whether $DISPLAY names a display that answered within two seconds.
+// Once per process: whether $DISPLAY names a display that answered within two seconds (a
+// refused connection is tried three times, 100 ms apart).
 bool DefaultDisplayReachable();
 
 // Keeps SIGPIPE from the process while it lives, on the calling thread: a write to a connection
