@@ -6,22 +6,12 @@
 #include <cstring>
 #include <limits>
 
-#include "linux/png_reader.h"
 #include "linux/virtual_driver.h"
+#include "model/api_arguments.h"
+#include "model/png_image.h"
 
 namespace orvex::vcam {
 namespace {
-
-constexpr std::int64_t kMaxRasterSamples = std::int64_t{1} << 26;
-
-template <typename Fn>
-std::int32_t Guarded(std::int32_t onFailure, Fn&& fn) noexcept {
-  try {
-    return fn();
-  } catch (...) {
-    return onFailure;
-  }
-}
 
 // Runs fn(device) on the camera at index; onFailure when there is none.
 template <typename Fn>
@@ -195,10 +185,7 @@ int32_t OrvexVirtualCamera_SetRaster(int32_t index, const void* samples, int32_t
       return 1;
     });
   }
-  if (pitch <= 0 || lines <= 0 || (bytesPerSample != 1 && bytesPerSample != 2) ||
-      std::int64_t{pitch} * lines > orvex::vcam::kMaxRasterSamples) {
-    return 0;
-  }
+  if (!orvex::vcam::RasterArgumentsValid(pitch, lines, bytesPerSample)) return 0;
   const auto count = static_cast<std::size_t>(std::int64_t{pitch} * lines);
   return OnModel(index, 0, [&](CameraModel& model) {
     return model.SetRaster(samples, count, bytesPerSample) ? 1 : 0;

@@ -1,9 +1,9 @@
-#include "linux/png_reader.h"
-
 #include <png.h>
 
 #include <cstdio>
 #include <new>
+
+#include "model/png_image.h"
 
 namespace orvex::vcam {
 namespace {

@@ -19,25 +19,15 @@
 #include <set>
 #include <vector>
 
+#include "model/api_arguments.h"
+#include "model/png_image.h"
 #include "model/scene.h"
 #include "windows/control_protocol.h"
-#include "windows/library/png_file.h"
 
 namespace orvex::vcam {
 namespace {
 
 namespace control = orvex::vcam::control;
-
-constexpr std::int64_t kMaxRasterSamples = std::int64_t{1} << 26;
-
-template <typename Fn>
-std::int32_t Guarded(std::int32_t onFailure, Fn&& fn) noexcept {
-  try {
-    return fn();
-  } catch (...) {
-    return onFailure;
-  }
-}
 
 // The control device, opened on first use and kept for the process; null while the driver is
 // not running (a later call tries again).
@@ -254,10 +244,7 @@ int32_t OrvexVirtualCamera_ShortFrames(int32_t index, int32_t count) {
 int32_t OrvexVirtualCamera_SetRaster(int32_t index, const void* samples, int32_t pitch,
                                      int32_t lines, int32_t bytesPerSample) {
   if (samples == nullptr) return Call(control::kClearRaster, index, 0);
-  if (pitch <= 0 || lines <= 0 || (bytesPerSample != 1 && bytesPerSample != 2) ||
-      std::int64_t{pitch} * lines > orvex::vcam::kMaxRasterSamples) {
-    return 0;
-  }
+  if (!orvex::vcam::RasterArgumentsValid(pitch, lines, bytesPerSample)) return 0;
   const control::RasterRequest header{index, pitch, lines, bytesPerSample};
   const auto bytes = static_cast<DWORD>(std::int64_t{pitch} * lines * bytesPerSample);
   return orvex::vcam::CallWithData(control::kSetRasterCode, &header, sizeof header, samples, bytes);

@@ -1,5 +1,3 @@
-#include "windows/library/png_file.h"
-
 #include <objbase.h>
 #include <wincodec.h>
 #include <windows.h>
@@ -7,6 +5,8 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+
+#include "model/png_image.h"
 
 namespace orvex::vcam {
 namespace {
