@@ -27,6 +27,8 @@ ORVEX_TARGET_BEGIN("avx2")
 // whatever its remainder and a non-negative one is already below 360.
 struct Constants {
   __m256i channelOffset[3];  // red, green, blue
+  // The same offsets in eighths of a degree, as they are and less a full turn.
+  __m256i eighthsOffset[3], eighthsOffsetLessTurn[3];
   __m256i lightness, saturation;
 };
 
@@ -64,23 +66,11 @@ ORVEX_ALWAYS_INLINE __m256i Quotient(__m256i n, __m256i d) {
   return _mm256_permute4x64_epi64(_mm256_packs_epi32(q0, q1), 0xD8);
 }
 
-// (a x b) >> shift where the product is known to fit 16 bits unsigned: with no lightness
-// offset, L' is 0..255 and S' (where it counts) 1..255, so (S' + 255) x L' below 128, S' x L'
-// and (m2 - m1) x w (0..254 times 0..64) all do.
-template <int kShift, bool kWideProducts>
-ORVEX_ALWAYS_INLINE __m256i ProductShift(__m256i a, __m256i b) {
-  if constexpr (kWideProducts) {
-    return MultiplyShift<kShift>(a, b);
-  } else {
-    return _mm256_srli_epi16(_mm256_mullo_epi16(a, b), kShift);
-  }
-}
-
 // m1 + (((m2 - m1) x w) >> 6) with w the weight in 64ths at the channel's angle: the rising,
 // flat and falling pieces of the rule as one interpolation (64/64 is m2 exactly, 0 is m1). A
 // negative angle gets weight 0.
-template <bool kWideProducts>
-ORVEX_ALWAYS_INLINE __m256i ChannelAt(__m256i hue, __m256i offset, __m256i m1, __m256i difference) {
+ORVEX_ALWAYS_INLINE __m256i ChannelWithLightness(__m256i hue, __m256i offset, __m256i m1,
+                                                 __m256i difference) {
   __m256i h = _mm256_add_epi16(hue, offset);
   h = _mm256_sub_epi16(h, _mm256_and_si256(_mm256_cmpgt_epi16(h, Set16(359)), Set16(360)));
   __m256i w = _mm256_min_epi16(h, _mm256_sub_epi16(Set16(240), h));
@@ -88,13 +78,12 @@ ORVEX_ALWAYS_INLINE __m256i ChannelAt(__m256i hue, __m256i offset, __m256i m1, _
   const __m256i flat =
       _mm256_and_si256(_mm256_cmpgt_epi16(h, Set16(59)), _mm256_cmpgt_epi16(Set16(180), h));
   w = Select(flat, Set16(64), w);
-  return _mm256_add_epi16(m1, ProductShift<6, kWideProducts>(difference, w));
+  return _mm256_add_epi16(m1, MultiplyShift<6>(difference, w));
 }
 
-// The stage on sixteen pixels of 8-bit channels; results are still to be clamped to 0..255.
-// kWideProducts: a lightness offset may take L' outside 0..255 (see ProductShift).
-template <bool kWideProducts>
-ORVEX_ALWAYS_INLINE Channels Core_AVX2(const Channels& in, const Constants& k) {
+// The stage on sixteen pixels of 8-bit channels with a lightness offset, which may take L'
+// outside 0..255 and the products past 16 bits; results are still to be clamped to 0..255.
+ORVEX_ALWAYS_INLINE Channels CoreWithLightness_AVX2(const Channels& in, const Constants& k) {
   const __m256i red = in.red, green = in.green, blue = in.blue;
   const __m256i zero = _mm256_setzero_si256();
   const __m256i one = Set16(1);
@@ -125,16 +114,111 @@ ORVEX_ALWAYS_INLINE Channels Core_AVX2(const Channels& in, const Constants& k) {
   const __m256i s2 = _mm256_add_epi16(saturation, k.saturation);
   const __m256i grayOut = _mm256_cmpgt_epi16(one, s2);
   const __m256i s3 = _mm256_min_epi16(s2, Set16(255));
-  const __m256i m2Low = ProductShift<8, kWideProducts>(_mm256_add_epi16(s3, Set16(255)), l2);
-  const __m256i m2High =
-      _mm256_sub_epi16(_mm256_add_epi16(s3, l2), ProductShift<8, kWideProducts>(s3, l2));
+  const __m256i m2Low = MultiplyShift<8>(_mm256_add_epi16(s3, Set16(255)), l2);
+  const __m256i m2High = _mm256_sub_epi16(_mm256_add_epi16(s3, l2), MultiplyShift<8>(s3, l2));
   const __m256i m2 = Select(_mm256_cmpgt_epi16(c128, l2), m2Low, m2High);
   // Without saturation every channel is L': m1 = L' and no difference to interpolate.
   const __m256i m1 = Select(grayOut, l2, _mm256_sub_epi16(_mm256_add_epi16(l2, l2), m2));
   const __m256i difference = _mm256_andnot_si256(grayOut, _mm256_sub_epi16(m2, m1));
-  return {ChannelAt<kWideProducts>(hue, k.channelOffset[2], m1, difference),
-          ChannelAt<kWideProducts>(hue, k.channelOffset[1], m1, difference),
-          ChannelAt<kWideProducts>(hue, k.channelOffset[0], m1, difference)};
+  return {ChannelWithLightness(hue, k.channelOffset[2], m1, difference),
+          ChannelWithLightness(hue, k.channelOffset[1], m1, difference),
+          ChannelWithLightness(hue, k.channelOffset[0], m1, difference)};
+}
+
+// One channel without a lightness offset: m1 + ((2e x w) >> 6) = m1 + ((e x w) >> 5), with the
+// hue and the weight w in eighths (w8 = 8w), so that one high-half product (e << 8) x w8 >> 16
+// gives it. The angle h is brought to 0..2879 by an unsigned minimum with h less a full turn
+// (a negative angle stays negative either way, and is "large" unsigned). The rising and falling
+// pieces are min(h, 1920 - h) with the subtraction saturating at 0, which also gives 0 for a
+// negative h; the flat piece 480 <= h < 1440 (60 to 179 degrees) is tested as one unsigned
+// comparison, by moving h - 480 into the signed range.
+ORVEX_ALWAYS_INLINE __m256i Channel(__m256i hue8, __m256i offset8, __m256i offset8LessTurn,
+                                    __m256i m1, __m256i e256) {
+  const __m256i h =
+      _mm256_min_epu16(_mm256_add_epi16(hue8, offset8), _mm256_add_epi16(hue8, offset8LessTurn));
+  const __m256i slope = _mm256_min_epu16(h, _mm256_subs_epu16(Set16(1920), h));
+  const __m256i flat =
+      _mm256_cmpgt_epi16(Set16(-32768 + 960), _mm256_add_epi16(h, Set16(32768 - 480)));
+  return _mm256_add_epi16(m1, _mm256_mulhi_epu16(e256, Select(flat, Set16(512), slope)));
+}
+
+// trunc(n / d) of eight lanes of floats, d at least 1.
+ORVEX_ALWAYS_INLINE __m256i Truncate(__m256 n, __m256 d) {
+  return _mm256_cvttps_epi32(_mm256_div_ps(n, d));
+}
+
+// The stage on sixteen pixels of 8-bit channels without a lightness offset. Results are 0..256
+// (m2 reaches 256 at S' = L = 255), still to be clamped.
+//
+// The hue needs only |numerator| = middle - smallest channel, its sign and the sector: with
+// g > r, b > g and b > r as G1, G2 and G3, red is largest unless G1 or G3, green when G1 and
+// not G2, and the numerator is negative exactly when G1 ^ G2 ^ G3 (where it is zero the sign
+// does not matter), ties included.
+//
+// With m2 - L = e, m1 = L - e and m2 - m1 = 2e: below L = 128, e = ((S' - 1) x L) >> 8; from
+// 128 on, e = S' - ((S' x L) >> 8) = ceil(S' x (256 - L) / 256) = (S' x (256 - L) + 255) >> 8.
+// Both are (S'' x M + K) >> 8 with M = min(L, 256 - L), S'' = S' - 1 or S', K = 0 or 255;
+// S'' clamped at 0 gives e = 0 where S' <= 0, when every channel is L.
+ORVEX_ALWAYS_INLINE Channels Core_AVX2(const Channels& in, const Constants& k) {
+  const __m256i red = in.red, green = in.green, blue = in.blue;
+  const __m256i zero = _mm256_setzero_si256();
+
+  const __m256i maxRG = _mm256_max_epi16(red, green), minRG = _mm256_min_epi16(red, green);
+  const __m256i mx = _mm256_max_epi16(maxRG, blue), mn = _mm256_min_epi16(minRG, blue);
+  const __m256i middle = _mm256_max_epi16(minRG, _mm256_min_epi16(maxRG, blue));
+  const __m256i sum = _mm256_add_epi16(mx, mn);
+  const __m256i lightness = _mm256_srli_epi16(sum, 1);
+  const __m256i d = _mm256_sub_epi16(mx, mn);
+  // L < 128 exactly when the sum is below 256, where min picks it.
+  const __m256i denominator =
+      _mm256_max_epi16(_mm256_min_epi16(sum, _mm256_sub_epi16(Set16(510), sum)), Set16(1));
+  const __m256i numerator = _mm256_slli_epi16(_mm256_sub_epi16(middle, mn), 6);
+
+  // Both divisions in floats of the zero-extended lanes, low and high halves of each 128-bit
+  // lane, so that packing the quotients back restores the lane order. d is the saturation's
+  // numerator (times 255, exact) and, at least 1, the hue's divisor.
+  const __m256 one = _mm256_set1_ps(1.0f), c255 = _mm256_set1_ps(255.0f);
+  const __m256 dLo = _mm256_cvtepi32_ps(_mm256_unpacklo_epi16(d, zero));
+  const __m256 dHi = _mm256_cvtepi32_ps(_mm256_unpackhi_epi16(d, zero));
+  const __m256i saturation =
+      _mm256_packs_epi32(Truncate(_mm256_mul_ps(dLo, c255),
+                                  _mm256_cvtepi32_ps(_mm256_unpacklo_epi16(denominator, zero))),
+                         Truncate(_mm256_mul_ps(dHi, c255),
+                                  _mm256_cvtepi32_ps(_mm256_unpackhi_epi16(denominator, zero))));
+  const __m256i quotient = _mm256_packs_epi32(
+      Truncate(_mm256_cvtepi32_ps(_mm256_unpacklo_epi16(numerator, zero)), _mm256_max_ps(dLo, one)),
+      Truncate(_mm256_cvtepi32_ps(_mm256_unpackhi_epi16(numerator, zero)),
+               _mm256_max_ps(dHi, one)));
+
+  const __m256i g1 = _mm256_cmpgt_epi16(green, red), g2 = _mm256_cmpgt_epi16(blue, green),
+                g3 = _mm256_cmpgt_epi16(blue, red);
+  const __m256i negative = _mm256_xor_si256(_mm256_xor_si256(g1, g2), g3);
+  const __m256i sector8 = _mm256_and_si256(
+      _mm256_or_si256(g1, g3), Select(_mm256_andnot_si256(g2, g1), Set16(120 * 8), Set16(240 * 8)));
+  __m256i hue8 = _mm256_add_epi16(sector8, _mm256_sign_epi16(_mm256_slli_epi16(quotient, 3),
+                                                             _mm256_or_si256(negative, Set16(1))));
+  hue8 = _mm256_min_epu16(hue8, _mm256_add_epi16(hue8, Set16(360 * 8)));
+
+  const __m256i s3 = _mm256_min_epi16(_mm256_add_epi16(saturation, k.saturation), Set16(255));
+  const __m256i below128 = _mm256_cmpgt_epi16(Set16(128), lightness);
+  const __m256i s4 = _mm256_max_epi16(_mm256_add_epi16(s3, below128), zero);
+  const __m256i m = _mm256_min_epi16(lightness, _mm256_sub_epi16(Set16(256), lightness));
+  const __m256i e = _mm256_srli_epi16(
+      _mm256_add_epi16(_mm256_mullo_epi16(s4, m), _mm256_andnot_si256(below128, Set16(255))), 8);
+  const __m256i m1 = _mm256_sub_epi16(lightness, e);
+  const __m256i e256 = _mm256_slli_epi16(e, 8);
+  return {Channel(hue8, k.eighthsOffset[2], k.eighthsOffsetLessTurn[2], m1, e256),
+          Channel(hue8, k.eighthsOffset[1], k.eighthsOffsetLessTurn[1], m1, e256),
+          Channel(hue8, k.eighthsOffset[0], k.eighthsOffsetLessTurn[0], m1, e256)};
+}
+
+template <bool kLightness>
+ORVEX_ALWAYS_INLINE Channels Stage_AVX2(const Channels& in, const Constants& k) {
+  if constexpr (kLightness) {
+    return CoreWithLightness_AVX2(in, k);
+  } else {
+    return Core_AVX2(in, k);
+  }
 }
 
 ORVEX_ALWAYS_INLINE __m128i Load128(const std::uint8_t* p) {
@@ -208,29 +292,25 @@ ORVEX_ALWAYS_INLINE void JoinTriples(const Channels& v, __m128i block[3]) {
   }
 }
 
-// Sixteen pixels of four bytes in two registers; the fourth bytes are dropped.
+// Sixteen pixels of four bytes in two registers to 16-bit lanes: pixel i of p0 and pixel i of
+// p1 side by side in the lanes of dword i. The arithmetic is the same in every lane, so any
+// order serves that JoinQuads undoes; the fourth bytes are dropped.
 ORVEX_ALWAYS_INLINE Channels SplitQuads(__m256i p0, __m256i p1) {
-  const __m256i byte = _mm256_set1_epi32(0xFF);
-  const __m256i b = _mm256_packus_epi32(_mm256_and_si256(p0, byte), _mm256_and_si256(p1, byte));
-  const __m256i g = _mm256_packus_epi32(_mm256_and_si256(_mm256_srli_epi32(p0, 8), byte),
-                                        _mm256_and_si256(_mm256_srli_epi32(p1, 8), byte));
-  const __m256i r = _mm256_packus_epi32(_mm256_and_si256(_mm256_srli_epi32(p0, 16), byte),
-                                        _mm256_and_si256(_mm256_srli_epi32(p1, 16), byte));
-  return {_mm256_permute4x64_epi64(b, 0xD8), _mm256_permute4x64_epi64(g, 0xD8),
-          _mm256_permute4x64_epi64(r, 0xD8)};
+  const __m256i low = Set16(0xFF);
+  const __m256i blueGreen = _mm256_blend_epi16(p0, _mm256_slli_epi32(p1, 16), 0xAA);
+  const __m256i redFourth = _mm256_blend_epi16(_mm256_srli_epi32(p0, 16), p1, 0xAA);
+  return {_mm256_and_si256(blueGreen, low), _mm256_srli_epi16(blueGreen, 8),
+          _mm256_and_si256(redFourth, low)};
 }
 
-// Sixteen pixels of four bytes, blue, green, red and a zero fourth byte, in two registers.
+// The inverse of SplitQuads, clamping to 0..255 by saturating packs; the fourth bytes are 0.
 ORVEX_ALWAYS_INLINE void JoinQuads(const Channels& v, __m256i* p0, __m256i* p1) {
-  __m128i plane[3];
-  Planes(v, plane);
-  const __m128i zero = _mm_setzero_si128();
-  const __m128i bgLo = _mm_unpacklo_epi8(plane[0], plane[1]);
-  const __m128i bgHi = _mm_unpackhi_epi8(plane[0], plane[1]);
-  const __m128i rLo = _mm_unpacklo_epi8(plane[2], zero);
-  const __m128i rHi = _mm_unpackhi_epi8(plane[2], zero);
-  *p0 = _mm256_setr_m128i(_mm_unpacklo_epi16(bgLo, rLo), _mm_unpackhi_epi16(bgLo, rLo));
-  *p1 = _mm256_setr_m128i(_mm_unpacklo_epi16(bgHi, rHi), _mm_unpackhi_epi16(bgHi, rHi));
+  const __m256i blueRed = _mm256_packus_epi16(v.blue, v.red);  // a lane: 8 blue, 8 red bytes
+  const __m256i green = _mm256_packus_epi16(v.green, _mm256_setzero_si256());
+  const __m256i blueGreen = _mm256_unpacklo_epi8(blueRed, green);
+  const __m256i red = _mm256_unpackhi_epi8(blueRed, green);
+  *p0 = _mm256_blend_epi16(blueGreen, _mm256_slli_epi32(red, 16), 0xAA);
+  *p1 = _mm256_blend_epi16(_mm256_srli_epi32(blueGreen, 16), red, 0xAA);
 }
 
 // Ten-bit words to the 8-bit values the arithmetic works on.
@@ -242,52 +322,50 @@ ORVEX_ALWAYS_INLINE __m256i Narrow(__m256i words) {
 }
 
 // Sixteen pixels from s to d, for each pixel size.
-template <bool kWideProducts>
+template <bool kLightness>
 ORVEX_ALWAYS_INLINE void Step3_AVX2(std::uint8_t* d, const std::uint8_t* s, const Constants& k) {
   __m128i block[3] = {Load128(s), Load128(s + 16), Load128(s + 32)};
-  const Channels out = Core_AVX2<kWideProducts>(SplitTriples(block), k);
+  const Channels out = Stage_AVX2<kLightness>(SplitTriples(block), k);
   JoinTriples(out, block);
   for (int i = 0; i < 3; ++i) Store128(d + 16 * i, block[i]);
 }
 
-template <bool kWideProducts>
+template <bool kLightness>
 ORVEX_ALWAYS_INLINE void Step4_AVX2(std::uint8_t* d, const std::uint8_t* s, const Constants& k) {
-  const Channels out = Core_AVX2<kWideProducts>(SplitQuads(Load256(s), Load256(s + 32)), k);
   __m256i p0, p1;
-  JoinQuads(out, &p0, &p1);
+  JoinQuads(Stage_AVX2<kLightness>(SplitQuads(Load256(s), Load256(s + 32)), k), &p0, &p1);
   const __m256i fourth = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
-  Store256(d, _mm256_or_si256(p0, _mm256_and_si256(Load256(d), fourth)));
-  Store256(d + 32, _mm256_or_si256(p1, _mm256_and_si256(Load256(d + 32), fourth)));
+  Store256(d, _mm256_blendv_epi8(p0, Load256(d), fourth));
+  Store256(d + 32, _mm256_blendv_epi8(p1, Load256(d + 32), fourth));
 }
 
-template <bool kWideProducts>
+template <bool kLightness>
 ORVEX_ALWAYS_INLINE void Step6_AVX2(std::uint8_t* d, const std::uint8_t* s, const Constants& k) {
   __m128i block[3];
   for (int i = 0; i < 3; ++i) {
     block[i] = _mm_packus_epi16(Narrow(Load128(s + 32 * i)), Narrow(Load128(s + 32 * i + 16)));
   }
-  const Channels out = Core_AVX2<kWideProducts>(SplitTriples(block), k);
+  const Channels out = Stage_AVX2<kLightness>(SplitTriples(block), k);
   JoinTriples(out, block);
   for (int i = 0; i < 3; ++i) {
     Store256(d + 32 * i, _mm256_slli_epi16(_mm256_cvtepu8_epi16(block[i]), 2));
   }
 }
 
-template <bool kWideProducts>
+// Packing two registers of narrowed words gives pixels of four bytes (in an order of their
+// own, which unpacking the results with zeros undoes).
+template <bool kLightness>
 ORVEX_ALWAYS_INLINE void Step8_AVX2(std::uint8_t* d, const std::uint8_t* s, const Constants& k) {
-  const __m256i p0 = _mm256_permute4x64_epi64(
-      _mm256_packus_epi16(Narrow(Load256(s)), Narrow(Load256(s + 32))), 0xD8);
-  const __m256i p1 = _mm256_permute4x64_epi64(
-      _mm256_packus_epi16(Narrow(Load256(s + 64)), Narrow(Load256(s + 96))), 0xD8);
-  const Channels out = Core_AVX2<kWideProducts>(SplitQuads(p0, p1), k);
+  const __m256i p0 = _mm256_packus_epi16(Narrow(Load256(s)), Narrow(Load256(s + 32)));
+  const __m256i p1 = _mm256_packus_epi16(Narrow(Load256(s + 64)), Narrow(Load256(s + 96)));
   __m256i q[2];
-  JoinQuads(out, &q[0], &q[1]);
-  const __m256i fourth = _mm256_set1_epi64x(static_cast<long long>(0xFFFF000000000000ull));
+  JoinQuads(Stage_AVX2<kLightness>(SplitQuads(p0, p1), k), &q[0], &q[1]);
+  const __m256i zero = _mm256_setzero_si256();
   for (int i = 0; i < 4; ++i) {
-    const __m128i part =
-        (i & 1) == 0 ? _mm256_castsi256_si128(q[i / 2]) : _mm256_extracti128_si256(q[i / 2], 1);
-    const __m256i words = _mm256_slli_epi16(_mm256_cvtepu8_epi16(part), 2);
-    Store256(d + 32 * i, _mm256_blendv_epi8(words, Load256(d + 32 * i), fourth));
+    const __m256i bytes =
+        (i & 1) == 0 ? _mm256_unpacklo_epi8(q[i / 2], zero) : _mm256_unpackhi_epi8(q[i / 2], zero);
+    const __m256i words = _mm256_slli_epi16(bytes, 2);
+    Store256(d + 32 * i, _mm256_blend_epi16(words, Load256(d + 32 * i), 0x88));
   }
 }
 
@@ -297,7 +375,12 @@ template <Step kStep>
 void Rows_AVX2(const KernelCall& call, const HueSaturationOffsets& offsets) {
   Constants k;
   const int angle[3] = {offsets.hue + 120, offsets.hue, offsets.hue - 120};
-  for (int c = 0; c < 3; ++c) k.channelOffset[c] = Set16(angle[c] >= 0 ? angle[c] % 360 : angle[c]);
+  for (int c = 0; c < 3; ++c) {
+    const int offset = angle[c] >= 0 ? angle[c] % 360 : angle[c];
+    k.channelOffset[c] = Set16(offset);
+    k.eighthsOffset[c] = Set16(8 * offset);
+    k.eighthsOffsetLessTurn[c] = Set16(8 * (offset - 360));
+  }
   k.lightness = Set16(offsets.lightness);
   k.saturation = Set16(offsets.saturation);
   const std::size_t bytes = static_cast<std::size_t>(call.sourceBytes);
