@@ -221,9 +221,6 @@ ORVEX_ALWAYS_INLINE Channels Stage_AVX2(const Channels& in, const Constants& k) 
   }
 }
 
-ORVEX_ALWAYS_INLINE __m128i Load128(const std::uint8_t* p) {
-  return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-}
 ORVEX_ALWAYS_INLINE __m256i Load256(const std::uint8_t* p) {
   return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
 }
@@ -232,64 +229,6 @@ ORVEX_ALWAYS_INLINE void Store128(std::uint8_t* p, __m128i v) {
 }
 ORVEX_ALWAYS_INLINE void Store256(std::uint8_t* p, __m256i v) {
   _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
-}
-
-// Byte shuffles between 48 bytes of blue, green, red triples and three planes of 16 bytes:
-// kSplit[c][k] picks plane c's bytes from block k, kJoin[k][c] block k's bytes from plane c.
-struct Shuffles {
-  alignas(16) std::int8_t split[3][3][16];
-  alignas(16) std::int8_t join[3][3][16];
-};
-
-constexpr Shuffles MakeShuffles() {
-  Shuffles t{};
-  for (int c = 0; c < 3; ++c) {
-    for (int k = 0; k < 3; ++k) {
-      for (int p = 0; p < 16; ++p) {
-        const int from = 3 * p + c;
-        t.split[c][k][p] = static_cast<std::int8_t>(from / 16 == k ? from % 16 : -1);
-        const int to = 16 * k + p;
-        t.join[k][c][p] = static_cast<std::int8_t>(to % 3 == c ? to / 3 : -1);
-      }
-    }
-  }
-  return t;
-}
-
-constexpr Shuffles kShuffles = MakeShuffles();
-
-ORVEX_ALWAYS_INLINE __m128i Shuffle(__m128i v, const std::int8_t* mask) {
-  return _mm_shuffle_epi8(v, _mm_load_si128(reinterpret_cast<const __m128i*>(mask)));
-}
-
-ORVEX_ALWAYS_INLINE Channels SplitTriples(const __m128i block[3]) {
-  __m128i plane[3];
-  for (int c = 0; c < 3; ++c) {
-    plane[c] = _mm_or_si128(_mm_or_si128(Shuffle(block[0], kShuffles.split[c][0]),
-                                         Shuffle(block[1], kShuffles.split[c][1])),
-                            Shuffle(block[2], kShuffles.split[c][2]));
-  }
-  return {_mm256_cvtepu8_epi16(plane[0]), _mm256_cvtepu8_epi16(plane[1]),
-          _mm256_cvtepu8_epi16(plane[2])};
-}
-
-// Clamps to 0..255 (by saturating packs) and returns the planes blue, green, red.
-ORVEX_ALWAYS_INLINE void Planes(const Channels& v, __m128i plane[3]) {
-  const __m256i bg = _mm256_permute4x64_epi64(_mm256_packus_epi16(v.blue, v.green), 0xD8);
-  const __m256i rr = _mm256_permute4x64_epi64(_mm256_packus_epi16(v.red, v.red), 0xD8);
-  plane[0] = _mm256_castsi256_si128(bg);
-  plane[1] = _mm256_extracti128_si256(bg, 1);
-  plane[2] = _mm256_castsi256_si128(rr);
-}
-
-ORVEX_ALWAYS_INLINE void JoinTriples(const Channels& v, __m128i block[3]) {
-  __m128i plane[3];
-  Planes(v, plane);
-  for (int k = 0; k < 3; ++k) {
-    block[k] = _mm_or_si128(_mm_or_si128(Shuffle(plane[0], kShuffles.join[k][0]),
-                                         Shuffle(plane[1], kShuffles.join[k][1])),
-                            Shuffle(plane[2], kShuffles.join[k][2]));
-  }
 }
 
 // Sixteen pixels of four bytes in two registers to 16-bit lanes: pixel i of p0 and pixel i of
@@ -314,20 +253,66 @@ ORVEX_ALWAYS_INLINE void JoinQuads(const Channels& v, __m256i* p0, __m256i* p1) 
 }
 
 // Ten-bit words to the 8-bit values the arithmetic works on.
-ORVEX_ALWAYS_INLINE __m128i Narrow(__m128i words) {
-  return _mm_srli_epi16(_mm_min_epu16(words, _mm_set1_epi16(kMax16)), 2);
-}
 ORVEX_ALWAYS_INLINE __m256i Narrow(__m256i words) {
   return _mm256_srli_epi16(_mm256_min_epu16(words, _mm256_set1_epi16(kMax16)), 2);
+}
+
+// Sixteen pixels of three bytes as two registers of four-byte pixels: `low` holds pixels 0..7
+// and `high` pixels 8..15 as dwords 0-2 and 3-5 of two 128-bit lanes each (twelve bytes a lane)
+// once permuted by the given indexes; a byte shuffle in each lane then spreads four triples
+// to four dwords.
+ORVEX_ALWAYS_INLINE void TriplesToQuads(__m256i low, __m256i high, __m256i lowIndexes,
+                                        __m256i highIndexes, __m256i* p0, __m256i* p1) {
+  const __m256i spread = _mm256_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1, 0,
+                                          1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
+  *p0 = _mm256_shuffle_epi8(_mm256_permutevar8x32_epi32(low, lowIndexes), spread);
+  *p1 = _mm256_shuffle_epi8(_mm256_permutevar8x32_epi32(high, highIndexes), spread);
+}
+
+// The inverse: two registers of four-byte pixels to the 48 bytes of their triples, bytes 0..31
+// in *first and 32..47 in *last.
+ORVEX_ALWAYS_INLINE void QuadsToTriples(__m256i p0, __m256i p1, __m256i* first, __m128i* last) {
+  const __m256i gather = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1, 0,
+                                          1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
+  const __m256i x = _mm256_shuffle_epi8(p0, gather), y = _mm256_shuffle_epi8(p1, gather);
+  *first = _mm256_blend_epi32(
+      _mm256_permutevar8x32_epi32(x, _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 0, 0)),
+      _mm256_permutevar8x32_epi32(y, _mm256_setr_epi32(0, 0, 0, 0, 0, 0, 0, 1)), 0xC0);
+  *last = _mm256_castsi256_si128(
+      _mm256_permutevar8x32_epi32(y, _mm256_setr_epi32(2, 4, 5, 6, 0, 0, 0, 0)));
 }
 
 // Sixteen pixels from s to d, for each pixel size.
 template <bool kLightness>
 ORVEX_ALWAYS_INLINE void Step3_AVX2(std::uint8_t* d, const std::uint8_t* s, const Constants& k) {
-  __m128i block[3] = {Load128(s), Load128(s + 16), Load128(s + 32)};
-  const Channels out = Stage_AVX2<kLightness>(SplitTriples(block), k);
-  JoinTriples(out, block);
-  for (int i = 0; i < 3; ++i) Store128(d + 16 * i, block[i]);
+  __m256i p0, p1;
+  TriplesToQuads(Load256(s), Load256(s + 16), _mm256_setr_epi32(0, 1, 2, 0, 3, 4, 5, 0),
+                 _mm256_setr_epi32(2, 3, 4, 0, 5, 6, 7, 0), &p0, &p1);
+  JoinQuads(Stage_AVX2<kLightness>(SplitQuads(p0, p1), k), &p0, &p1);
+  __m256i first;
+  __m128i last;
+  QuadsToTriples(p0, p1, &first, &last);
+  Store256(d, first);
+  Store128(d + 32, last);
+}
+
+// Words 0..15 and 8..23 packed to bytes give dwords 0-3 of the pixels' bytes in one lane and
+// 2-5 in the other, so that pixels 0..7 are dwords 0-2 and 3, 6, 7; words 24..39 and 32..47
+// the same for pixels 8..15.
+template <bool kLightness>
+ORVEX_ALWAYS_INLINE void Step6_AVX2(std::uint8_t* d, const std::uint8_t* s, const Constants& k) {
+  const __m256i low = _mm256_packus_epi16(Narrow(Load256(s)), Narrow(Load256(s + 16)));
+  const __m256i high = _mm256_packus_epi16(Narrow(Load256(s + 48)), Narrow(Load256(s + 64)));
+  const __m256i indexes = _mm256_setr_epi32(0, 1, 2, 0, 3, 6, 7, 0);
+  __m256i p0, p1;
+  TriplesToQuads(low, high, indexes, indexes, &p0, &p1);
+  JoinQuads(Stage_AVX2<kLightness>(SplitQuads(p0, p1), k), &p0, &p1);
+  __m256i first;
+  __m128i last;
+  QuadsToTriples(p0, p1, &first, &last);
+  Store256(d, _mm256_slli_epi16(_mm256_cvtepu8_epi16(_mm256_castsi256_si128(first)), 2));
+  Store256(d + 32, _mm256_slli_epi16(_mm256_cvtepu8_epi16(_mm256_extracti128_si256(first, 1)), 2));
+  Store256(d + 64, _mm256_slli_epi16(_mm256_cvtepu8_epi16(last), 2));
 }
 
 template <bool kLightness>
@@ -339,17 +324,9 @@ ORVEX_ALWAYS_INLINE void Step4_AVX2(std::uint8_t* d, const std::uint8_t* s, cons
   Store256(d + 32, _mm256_blendv_epi8(p1, Load256(d + 32), fourth));
 }
 
-template <bool kLightness>
-ORVEX_ALWAYS_INLINE void Step6_AVX2(std::uint8_t* d, const std::uint8_t* s, const Constants& k) {
-  __m128i block[3];
-  for (int i = 0; i < 3; ++i) {
-    block[i] = _mm_packus_epi16(Narrow(Load128(s + 32 * i)), Narrow(Load128(s + 32 * i + 16)));
-  }
-  const Channels out = Stage_AVX2<kLightness>(SplitTriples(block), k);
-  JoinTriples(out, block);
-  for (int i = 0; i < 3; ++i) {
-    Store256(d + 32 * i, _mm256_slli_epi16(_mm256_cvtepu8_epi16(block[i]), 2));
-  }
+// Four pixels of 8-bit values in words, as ten-bit words, keeping the fourth words at d.
+ORVEX_ALWAYS_INLINE void StoreWords(std::uint8_t* d, __m256i bytes) {
+  Store256(d, _mm256_blend_epi16(_mm256_slli_epi16(bytes, 2), Load256(d), 0x88));
 }
 
 // Packing two registers of narrowed words gives pixels of four bytes (in an order of their
@@ -358,15 +335,13 @@ template <bool kLightness>
 ORVEX_ALWAYS_INLINE void Step8_AVX2(std::uint8_t* d, const std::uint8_t* s, const Constants& k) {
   const __m256i p0 = _mm256_packus_epi16(Narrow(Load256(s)), Narrow(Load256(s + 32)));
   const __m256i p1 = _mm256_packus_epi16(Narrow(Load256(s + 64)), Narrow(Load256(s + 96)));
-  __m256i q[2];
-  JoinQuads(Stage_AVX2<kLightness>(SplitQuads(p0, p1), k), &q[0], &q[1]);
+  __m256i q0, q1;
+  JoinQuads(Stage_AVX2<kLightness>(SplitQuads(p0, p1), k), &q0, &q1);
   const __m256i zero = _mm256_setzero_si256();
-  for (int i = 0; i < 4; ++i) {
-    const __m256i bytes =
-        (i & 1) == 0 ? _mm256_unpacklo_epi8(q[i / 2], zero) : _mm256_unpackhi_epi8(q[i / 2], zero);
-    const __m256i words = _mm256_slli_epi16(bytes, 2);
-    Store256(d + 32 * i, _mm256_blend_epi16(words, Load256(d + 32 * i), 0x88));
-  }
+  StoreWords(d, _mm256_unpacklo_epi8(q0, zero));
+  StoreWords(d + 32, _mm256_unpackhi_epi8(q0, zero));
+  StoreWords(d + 64, _mm256_unpacklo_epi8(q1, zero));
+  StoreWords(d + 96, _mm256_unpackhi_epi8(q1, zero));
 }
 
 using Step = void (*)(std::uint8_t*, const std::uint8_t*, const Constants&);
