@@ -200,7 +200,7 @@ ORVEX_ALWAYS_INLINE Channels Core_AVX2(const Channels& in, const Constants& k) {
   hue8 = _mm256_min_epu16(hue8, _mm256_add_epi16(hue8, Set16(360 * 8)));
 
   const __m256i s3 = _mm256_min_epi16(_mm256_add_epi16(saturation, k.saturation), Set16(255));
-  const __m256i below128 = _mm256_cmpgt_epi16(Set16(128), lightness);
+  const __m256i below128 = _mm256_cmpgt_epi16(Set16(256), sum);
   const __m256i s4 = _mm256_max_epi16(_mm256_add_epi16(s3, below128), zero);
   const __m256i m = _mm256_min_epi16(lightness, _mm256_sub_epi16(Set16(256), lightness));
   const __m256i e = _mm256_srli_epi16(
@@ -252,9 +252,10 @@ ORVEX_ALWAYS_INLINE void JoinQuads(const Channels& v, __m256i* p0, __m256i* p1) 
   *p1 = _mm256_blend_epi16(_mm256_srli_epi32(blueGreen, 16), red, 0xAA);
 }
 
-// Ten-bit words to the 8-bit values the arithmetic works on.
-ORVEX_ALWAYS_INLINE __m256i Narrow(__m256i words) {
-  return _mm256_srli_epi16(_mm256_min_epu16(words, _mm256_set1_epi16(kMax16)), 2);
+// Two registers of ten-bit words to bytes of the 8-bit values the arithmetic works on, in the
+// order of a saturating pack: min(w, 1023) >> 2 is min(w >> 2, 255), and the pack saturates.
+ORVEX_ALWAYS_INLINE __m256i NarrowPack(__m256i a, __m256i b) {
+  return _mm256_packus_epi16(_mm256_srli_epi16(a, 2), _mm256_srli_epi16(b, 2));
 }
 
 // Sixteen pixels of three bytes as two registers of four-byte pixels: `low` holds pixels 0..7
@@ -301,8 +302,8 @@ ORVEX_ALWAYS_INLINE void Step3_AVX2(std::uint8_t* d, const std::uint8_t* s, cons
 // the same for pixels 8..15.
 template <bool kLightness>
 ORVEX_ALWAYS_INLINE void Step6_AVX2(std::uint8_t* d, const std::uint8_t* s, const Constants& k) {
-  const __m256i low = _mm256_packus_epi16(Narrow(Load256(s)), Narrow(Load256(s + 16)));
-  const __m256i high = _mm256_packus_epi16(Narrow(Load256(s + 48)), Narrow(Load256(s + 64)));
+  const __m256i low = NarrowPack(Load256(s), Load256(s + 16));
+  const __m256i high = NarrowPack(Load256(s + 48), Load256(s + 64));
   const __m256i indexes = _mm256_setr_epi32(0, 1, 2, 0, 3, 6, 7, 0);
   __m256i p0, p1;
   TriplesToQuads(low, high, indexes, indexes, &p0, &p1);
@@ -333,8 +334,8 @@ ORVEX_ALWAYS_INLINE void StoreWords(std::uint8_t* d, __m256i bytes) {
 // own, which unpacking the results with zeros undoes).
 template <bool kLightness>
 ORVEX_ALWAYS_INLINE void Step8_AVX2(std::uint8_t* d, const std::uint8_t* s, const Constants& k) {
-  const __m256i p0 = _mm256_packus_epi16(Narrow(Load256(s)), Narrow(Load256(s + 32)));
-  const __m256i p1 = _mm256_packus_epi16(Narrow(Load256(s + 64)), Narrow(Load256(s + 96)));
+  const __m256i p0 = NarrowPack(Load256(s), Load256(s + 32));
+  const __m256i p1 = NarrowPack(Load256(s + 64), Load256(s + 96));
   __m256i q0, q1;
   JoinQuads(Stage_AVX2<kLightness>(SplitQuads(p0, p1), k), &q0, &q1);
   const __m256i zero = _mm256_setzero_si256();
