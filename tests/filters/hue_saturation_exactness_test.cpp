@@ -102,5 +102,49 @@ TEST(HueSaturationExactness, EveryColourForEachOffset) {
   }
 }
 
+// Every hue offset of the normalised range (and past it) on pixels of every hue: with the
+// largest and smallest channel 64 apart, the hue division is exact and the numerator alone
+// sets the hue, so each channel order gives a whole sector.
+TEST(HueSaturationExactness, EveryHueOffsetOnEveryHue) {
+  std::vector<std::uint8_t> pixels;
+  for (int smallest : {0, 30, 95, 130, 191}) {
+    const int largest = smallest + 64;
+    for (int numerator = -64; numerator <= 64; ++numerator) {
+      const int up = smallest + (numerator > 0 ? numerator : 0);
+      const int down = smallest + (numerator < 0 ? -numerator : 0);
+      const int orders[3][3] = {{down, up, largest},   // red largest: green - blue
+                                {up, largest, down},   // green largest: blue - red
+                                {largest, down, up}};  // blue largest: red - green
+      for (const auto& bgr : orders) {
+        pixels.insert(pixels.end(),
+                      {static_cast<std::uint8_t>(bgr[0]), static_cast<std::uint8_t>(bgr[1]),
+                       static_cast<std::uint8_t>(bgr[2]), 0x5A});
+      }
+    }
+  }
+  const std::int32_t count = static_cast<std::int32_t>(pixels.size() / 4);
+  std::vector<std::uint8_t> row(pixels.size());
+  for (std::int32_t lightness : {0, 100}) {
+    for (std::int32_t saturation : {40, -30}) {
+      for (std::int32_t hue = -722; hue <= 722; ++hue) {
+        const std::int32_t hueOffset = hue == -722 ? INT_MIN : hue == 722 ? INT_MAX : hue;
+        const HueSaturationRecord record{hueOffset, lightness, saturation};
+        row = pixels;
+        HueSaturationRow(row.data(), count, 4, false, NormaliseOffsets(record));
+        for (std::int32_t i = 0; i < count; ++i) {
+          const std::uint8_t* p = pixels.data() + 4 * i;
+          const std::uint32_t v = HueSaturationPixel_C(p[2], p[1], p[0], record);
+          const std::uint8_t want[4] = {static_cast<std::uint8_t>(v),
+                                        static_cast<std::uint8_t>(v >> 8),
+                                        static_cast<std::uint8_t>(v >> 16), 0x5A};
+          ASSERT_EQ(std::memcmp(row.data() + 4 * i, want, 4), 0)
+              << "offsets " << hueOffset << ", " << lightness << ", " << saturation << ": pixel "
+              << int{p[2]} << ", " << int{p[1]} << ", " << int{p[0]};
+        }
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace orvex::filters
