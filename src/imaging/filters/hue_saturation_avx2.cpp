@@ -258,16 +258,24 @@ ORVEX_ALWAYS_INLINE __m256i NarrowPack(__m256i a, __m256i b) {
   return _mm256_packus_epi16(_mm256_srli_epi16(a, 2), _mm256_srli_epi16(b, 2));
 }
 
-// Sixteen pixels of three bytes as two registers of four-byte pixels: `low` holds pixels 0..7
-// and `high` pixels 8..15 as dwords 0-2 and 3-5 of two 128-bit lanes each (twelve bytes a lane)
-// once permuted by the given indexes; a byte shuffle in each lane then spreads four triples
-// to four dwords.
-ORVEX_ALWAYS_INLINE void TriplesToQuads(__m256i low, __m256i high, __m256i lowIndexes,
-                                        __m256i highIndexes, __m256i* p0, __m256i* p1) {
-  const __m256i spread = _mm256_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1, 0,
-                                          1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
-  *p0 = _mm256_shuffle_epi8(_mm256_permutevar8x32_epi32(low, lowIndexes), spread);
-  *p1 = _mm256_shuffle_epi8(_mm256_permutevar8x32_epi32(high, highIndexes), spread);
+// Two 16-byte loads as the lanes of one register.
+ORVEX_ALWAYS_INLINE __m256i LoadLanes(const std::uint8_t* low, const std::uint8_t* high) {
+  return _mm256_inserti128_si256(
+      _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(low))),
+      _mm_loadu_si128(reinterpret_cast<const __m128i*>(high)), 1);
+}
+
+// Sixteen pixels of three bytes as two registers of four-byte pixels. `a` holds the 48 bytes'
+// bytes 0..15 and 12..27 in its lanes, `b` bytes 24..39 and 32..47 (so that nothing past them
+// is read): four triples a lane, the last ones four bytes in, which a byte shuffle in each
+// lane spreads to four dwords.
+ORVEX_ALWAYS_INLINE void TriplesToQuads(__m256i a, __m256i b, __m256i* p0, __m256i* p1) {
+  *p0 = _mm256_shuffle_epi8(
+      a, _mm256_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1, 0, 1, 2, -1, 3, 4,
+                          5, -1, 6, 7, 8, -1, 9, 10, 11, -1));
+  *p1 = _mm256_shuffle_epi8(
+      b, _mm256_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1, 4, 5, 6, -1, 7, 8,
+                          9, -1, 10, 11, 12, -1, 13, 14, 15, -1));
 }
 
 // The inverse: two registers of four-byte pixels to the 48 bytes of their triples, bytes 0..31
@@ -287,8 +295,7 @@ ORVEX_ALWAYS_INLINE void QuadsToTriples(__m256i p0, __m256i p1, __m256i* first, 
 template <bool kLightness>
 ORVEX_ALWAYS_INLINE void Step3_AVX2(std::uint8_t* d, const std::uint8_t* s, const Constants& k) {
   __m256i p0, p1;
-  TriplesToQuads(Load256(s), Load256(s + 16), _mm256_setr_epi32(0, 1, 2, 0, 3, 4, 5, 0),
-                 _mm256_setr_epi32(2, 3, 4, 0, 5, 6, 7, 0), &p0, &p1);
+  TriplesToQuads(LoadLanes(s, s + 12), LoadLanes(s + 24, s + 32), &p0, &p1);
   JoinQuads(Stage_AVX2<kLightness>(SplitQuads(p0, p1), k), &p0, &p1);
   __m256i first;
   __m128i last;
@@ -297,16 +304,13 @@ ORVEX_ALWAYS_INLINE void Step3_AVX2(std::uint8_t* d, const std::uint8_t* s, cons
   Store128(d + 32, last);
 }
 
-// Words 0..15 and 8..23 packed to bytes give dwords 0-3 of the pixels' bytes in one lane and
-// 2-5 in the other, so that pixels 0..7 are dwords 0-2 and 3, 6, 7; words 24..39 and 32..47
-// the same for pixels 8..15.
+// Packing words 0..7 with 8..15 and 12..19 with 20..27 gives the bytes TriplesToQuads takes
+// from pixels 0..7, words 24..31 with 32..39 and 32..39 with 40..47 those of pixels 8..15.
 template <bool kLightness>
 ORVEX_ALWAYS_INLINE void Step6_AVX2(std::uint8_t* d, const std::uint8_t* s, const Constants& k) {
-  const __m256i low = NarrowPack(Load256(s), Load256(s + 16));
-  const __m256i high = NarrowPack(Load256(s + 48), Load256(s + 64));
-  const __m256i indexes = _mm256_setr_epi32(0, 1, 2, 0, 3, 6, 7, 0);
   __m256i p0, p1;
-  TriplesToQuads(low, high, indexes, indexes, &p0, &p1);
+  TriplesToQuads(NarrowPack(LoadLanes(s, s + 24), LoadLanes(s + 16, s + 40)),
+                 NarrowPack(LoadLanes(s + 48, s + 64), LoadLanes(s + 64, s + 80)), &p0, &p1);
   JoinQuads(Stage_AVX2<kLightness>(SplitQuads(p0, p1), k), &p0, &p1);
   __m256i first;
   __m128i last;
