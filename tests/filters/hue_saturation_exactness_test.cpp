@@ -10,7 +10,6 @@
 #include <random>
 #include <vector>
 
-#include "base/cpu_features.h"
 #include "imaging/filters/hue_saturation.h"
 
 namespace orvex::filters {
