@@ -239,9 +239,12 @@ void WordTableMap::MapRow(std::uint8_t* d, const std::uint8_t* s, std::size_t pi
     LineWords_AVX2(d, s, pixels * static_cast<std::size_t>(pixelBytes / 2), bgrx, form_, table_);
     return;
   }
-  // Gathers pay where every word is a sample; with a fourth word to keep, the plain loop wins.
-  if (avx2_ && !bgrx) {
-    Lookup16Run_AVX2(d, s, pixels * static_cast<std::size_t>(pixelBytes / 2), table_, wide_);
+  if (avx2_) {
+    if (bgrx) {
+      Lookup16Bgrx_AVX2(d, s, pixels, table_);
+    } else {
+      Lookup16Run_AVX2(d, s, pixels * static_cast<std::size_t>(pixelBytes / 2), table_, wide_);
+    }
     return;
   }
 #endif

@@ -130,6 +130,8 @@ void LookupRun_AVX512(std::uint8_t* d, const std::uint8_t* s, std::size_t n,
                       const std::uint8_t* table);
 void LookupBgrx_AVX512(std::uint8_t* d, const std::uint8_t* s, std::size_t pixels,
                        const std::uint8_t* table);
+void Lookup16Bgrx_AVX2(std::uint8_t* d, const std::uint8_t* s, std::size_t pixels,
+                       const std::uint16_t* table);
 void Lookup16Run_AVX2(std::uint8_t* d, const std::uint8_t* s, std::size_t words,
                       const std::uint16_t* table, const std::uint32_t* wide);
 
