@@ -113,15 +113,15 @@ class WordBrightnessMap {
   std::uint16_t table_[kMax16 + 1] = {};
 };
 
-// The row forms behind the maps.
-// `words` words of 10-bit samples, every fourth kept when `keepFourth` (whole pixels then).
-// Lines: `n` bytes (every fourth kept with `bgrx`, whole pixels then), or `words` words.
+// The row forms behind the maps. Words are 10-bit samples, every fourth kept when `keepFourth`
+// (whole pixels then); lines take `n` bytes, every fourth kept with `bgrx` (whole pixels then).
 void LineBytes_AVX2(std::uint8_t* d, const std::uint8_t* s, std::size_t n, bool bgrx,
                     const LineForm& form, const std::uint8_t* table);
 void LineWords_AVX2(std::uint8_t* d, const std::uint8_t* s, std::size_t words, bool keepFourth,
                     const LineForm& form, const std::uint16_t* table);
-void BrightnessWords_AVX2(std::uint8_t* d, const std::uint8_t* s, std::size_t words,
-                          bool keepFourth, double factor, const std::uint16_t* table);
+// Brightness of `words` words of samples in doubles.
+void BrightnessWords_AVX2(std::uint8_t* d, const std::uint8_t* s, std::size_t words, double factor,
+                          const std::uint16_t* table);
 void LookupRun_AVX2(std::uint8_t* d, const std::uint8_t* s, std::size_t n,
                     const std::uint8_t* table, const ShuffleTable& t);
 void LookupBgrx_AVX2(std::uint8_t* d, const std::uint8_t* s, std::size_t pixels,
