@@ -102,6 +102,7 @@ void WordBrightnessMap::Prepare(std::int32_t brightness) {
   factor_ = BrightnessFactor(brightness);
   BuildBrightnessTable16(brightness, table_);
   avx2_ = ORVEX_X86 && TestCpuFeature(kCpuHasAvx2);
+  line_ = avx2_ && FindLine16(table_, &form_);
 }
 
 void WordBrightnessMap::MapRow(std::uint8_t* d, const std::uint8_t* s, std::size_t pixels,
@@ -109,8 +110,18 @@ void WordBrightnessMap::MapRow(std::uint8_t* d, const std::uint8_t* s, std::size
   const bool bgrx = pixelBytes == 8;
   const std::size_t words = pixels * static_cast<std::size_t>(pixelBytes / 2);
 #if ORVEX_X86
+  if (line_) {
+    LineWords_AVX2(d, s, words, bgrx, form_, table_);
+    return;
+  }
+  // Off a line, pixels with a kept fourth word are looked up faster than computed in doubles;
+  // whole rows of samples the other way round (gathers are slow here).
+  if (avx2_ && bgrx) {
+    Lookup16Bgrx_AVX2(d, s, pixels, table_);
+    return;
+  }
   if (avx2_) {
-    BrightnessWords_AVX2(d, s, words, bgrx, factor_, table_);
+    BrightnessWords_AVX2(d, s, words, factor_, table_);
     return;
   }
 #endif

@@ -40,24 +40,14 @@ inline __m256i Scale16(const std::uint8_t* s, __m256d f) {
 
 }  // namespace
 
-void BrightnessWords_AVX2(std::uint8_t* d, const std::uint8_t* s, std::size_t words,
-                          bool keepFourth, double factor, const std::uint16_t* table) {
+void BrightnessWords_AVX2(std::uint8_t* d, const std::uint8_t* s, std::size_t words, double factor,
+                          const std::uint16_t* table) {
   const __m256d f = _mm256_set1_pd(factor);
-  const __m256i fourth = _mm256_set1_epi64x(static_cast<long long>(0xFFFF000000000000ull));
   std::size_t i = 0;
   for (; i + 16 <= words; i += 16) {
-    __m256i r = Scale16(s + 2 * i, f);
-    if (keepFourth) {
-      r = _mm256_blendv_epi8(r, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + 2 * i)),
-                             fourth);
-    }
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + 2 * i), r);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + 2 * i), Scale16(s + 2 * i, f));
   }
-  if (keepFourth) {
-    Lookup16Bgrx_C(d + 2 * i, s + 2 * i, (words - i) / 4, table);
-  } else {
-    Lookup16Run_C(d + 2 * i, s + 2 * i, words - i, table);
-  }
+  Lookup16Run_C(d + 2 * i, s + 2 * i, words - i, table);
 }
 
 ORVEX_TARGET_END

@@ -2,6 +2,7 @@
 
 #include "imaging/filters/table_map.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -52,6 +53,125 @@ void MakeShuffleTable(const std::uint8_t* table, ShuffleTable* t) {
   }
 }
 
+int LineEntry(const LineForm& f, int v, int full) {
+  const std::int64_t moved = std::max(v + f.add - f.sub, 0);
+  const std::int64_t r = (moved * f.multiplier) >> f.shift;
+  return r >= full ? full : static_cast<int>(r);
+}
+
+namespace {
+
+// The least multiplier M <= maxM with min(full, floor(max(v - c, 0) x M / 2^q)) equal to every
+// entry from v = c + 1 on (those below are zero, checked once), or -1: each entry bounds M from
+// below, and from above unless it is full.
+template <class Entry>
+std::int64_t LeastMultiplier(const Entry* table, int n, int full, int c, int q, std::int64_t maxM) {
+  std::int64_t lo = 0, hi = maxM;
+  for (int v = std::max(c + 1, 0); v < n; ++v) {
+    const std::int64_t moved = v - c;
+    const std::int64_t e = table[v];
+    lo = std::max(lo, ((e << q) + moved - 1) / moved);
+    if (e < full) hi = std::min(hi, (((e + 1) << q) - 1) / moved);
+    if (lo > hi) return -1;
+  }
+  return lo;
+}
+
+// Where the line may leave zero: 0 (brightness); one before the end of the leading zeros (a
+// contrast steeper than 1, whose first step is at least 1); or, for a line that starts above
+// zero, around where it would cross zero.
+template <class Entry>
+int LineOrigins(const Entry* table, int n, int full, int origins[8]) {
+  int count = 0;
+  origins[count++] = 0;
+  int zeros = 0;
+  while (zeros < n && table[zeros] == 0) ++zeros;
+  if (zeros >= 2 && zeros < n) origins[count++] = zeros - 1;
+  if (table[0] > 0) {
+    int last = n - 1;
+    while (last > 0 && table[last] >= full) --last;
+    if (last > 0 && table[last] > table[0]) {
+      const double slope = static_cast<double>(table[last] - table[0]) / last;
+      const int estimate = static_cast<int>(-static_cast<double>(table[0]) / slope);
+      for (int d = -3; d <= 2 && count < 8; ++d) {
+        if (estimate + d < 0 && estimate + d > -n) origins[count++] = estimate + d;
+      }
+    }
+  }
+  return count;
+}
+
+template <class Entry>
+bool Verified(const Entry* table, int n, int full, const LineForm& f) {
+  for (int v = 0; v < n; ++v) {
+    if (LineEntry(f, v, full) != table[v]) return false;
+  }
+  return true;
+}
+
+// The line through origin c with the largest q in [qLow, qHigh] whose multiplier stays within
+// maxM, if one gives every entry. A line that fits at q fits at q + 1 too (twice the
+// multiplier), so only the largest q the multiplier allows need be tried; the first entry above
+// zero tells which that is, up to the rounding the next q down covers.
+template <class Entry>
+bool FitLine(const Entry* table, int n, int full, int c, int qLow, int qHigh, std::int64_t maxM,
+             LineForm* form) {
+  for (int v = 0; v <= c && v < n; ++v) {
+    if (table[v] != 0) return false;
+  }
+  int q = qHigh;
+  for (int v = std::max(c + 1, 0); v < n; ++v) {
+    if (table[v] == 0) continue;
+    const std::int64_t moved = v - c;
+    while (q > qLow && (std::int64_t{table[v]} << q) > maxM * moved) --q;
+    break;
+  }
+  for (int tries = 0; tries < 2 && q >= qLow; ++tries, --q) {
+    const std::int64_t m = LeastMultiplier(table, n, full, c, q, maxM);
+    if (m < 0) continue;
+    form->add = static_cast<std::uint16_t>(c < 0 ? -c : 0);
+    form->sub = static_cast<std::uint16_t>(c > 0 ? c : 0);
+    form->multiplier = static_cast<std::uint32_t>(m);
+    form->shift = q;
+    return Verified(table, n, full, *form);
+  }
+  return false;
+}
+
+}  // namespace
+
+bool FindLine8(const std::uint8_t* table, LineForm* form) {
+  int origins[8];
+  const int count = LineOrigins(table, 256, 255, origins);
+  for (int k = 0; k < count; ++k) {
+    const int c = origins[k];
+    // 16-bit lanes: v' << (16 - q), times M, high half; v' << (16 - q) kept below 2^15.
+    int qLow = 8;
+    while ((255 - c) << (16 - qLow) > 32767) ++qLow;
+    form->wideLanes = false;
+    if (FitLine(table, 256, 255, c, qLow, 16, 65535, form)) return true;
+  }
+  return false;
+}
+
+bool FindLine16(const std::uint16_t* table, LineForm* form) {
+  int origins[8];
+  const int count = LineOrigins(table, kMax16 + 1, kMax16, origins);
+  for (int k = 0; k < count; ++k) {
+    const int c = origins[k];
+    const std::int64_t top = kMax16 - c;  // the largest v'
+    // 16-bit lanes as for bytes (v' << (16 - q) below 2^16, the high half limited after), else
+    // 32-bit lanes with v' x M below 2^31.
+    int qLow = 0;
+    while ((top << (16 - qLow)) > 65535) ++qLow;
+    form->wideLanes = false;
+    if (FitLine(table, kMax16 + 1, kMax16, c, qLow, 16, 65535, form)) return true;
+    form->wideLanes = true;
+    if (FitLine(table, kMax16 + 1, kMax16, c, 1, 30, INT32_MAX / top, form)) return true;
+  }
+  return false;
+}
+
 void ByteTableMap::Prepare(const std::uint8_t* table) {
   std::memcpy(table_, table, sizeof table_);
   form_ = Form::kPlain;
@@ -59,8 +179,12 @@ void ByteTableMap::Prepare(const std::uint8_t* table) {
   if (TestCpuFeature(kCpuHasAvx512)) {
     form_ = Form::kAvx512;
   } else if (TestCpuFeature(kCpuHasAvx2)) {
-    form_ = Form::kAvx2;
-    MakeShuffleTable(table_, &shuffle_);
+    if (FindLine8(table_, &line_)) {
+      form_ = Form::kLineAvx2;
+    } else {
+      form_ = Form::kAvx2;
+      MakeShuffleTable(table_, &shuffle_);
+    }
   }
 #endif
 }
@@ -77,6 +201,9 @@ void ByteTableMap::MapRow(std::uint8_t* d, const std::uint8_t* s, std::size_t pi
       } else {
         LookupRun_AVX512(d, s, n, table_);
       }
+      return;
+    case Form::kLineAvx2:
+      LineBytes_AVX2(d, s, n, bgrx, line_, table_);
       return;
     case Form::kAvx2:
       if (bgrx) {
@@ -98,7 +225,8 @@ void ByteTableMap::MapRow(std::uint8_t* d, const std::uint8_t* s, std::size_t pi
 void WordTableMap::Prepare(const std::uint16_t* table) {
   std::memcpy(table_, table, sizeof table_);
   avx2_ = ORVEX_X86 && TestCpuFeature(kCpuHasAvx2);
-  if (avx2_) {
+  line_ = avx2_ && FindLine16(table_, &form_);
+  if (avx2_ && !line_) {
     for (int i = 0; i <= kMax16; ++i) wide_[i] = table_[i];
   }
 }
@@ -107,9 +235,16 @@ void WordTableMap::MapRow(std::uint8_t* d, const std::uint8_t* s, std::size_t pi
                           int pixelBytes) const {
   const bool bgrx = pixelBytes == 8;
 #if ORVEX_X86
-  // Gathers pay where every word is a sample; with a fourth word to keep, the plain loop wins.
-  if (avx2_ && !bgrx) {
-    Lookup16Run_AVX2(d, s, pixels * static_cast<std::size_t>(pixelBytes / 2), table_, wide_);
+  if (line_) {
+    LineWords_AVX2(d, s, pixels * static_cast<std::size_t>(pixelBytes / 2), bgrx, form_, table_);
+    return;
+  }
+  if (avx2_) {
+    if (bgrx) {
+      Lookup16Bgrx_AVX2(d, s, pixels, table_);
+    } else {
+      Lookup16Run_AVX2(d, s, pixels * static_cast<std::size_t>(pixelBytes / 2), table_, wide_);
+    }
     return;
   }
 #endif

@@ -44,6 +44,25 @@ struct ShuffleTable {
 };
 void MakeShuffleTable(const std::uint8_t* table, ShuffleTable* t);
 
+// A table that is a clipped straight line, computed instead of looked up: the entry of v is
+// min(full, floor(v' x multiplier / 2^shift)) with v' = max(v + add - sub, 0). Brightness is
+// such a line through 0, contrast one through its setting c (add or sub moves it there). The
+// forms are found from the table itself and checked against every entry before use, so a table
+// the products of doubles made a unit off a line here and there stays a table.
+struct LineForm {
+  std::uint16_t add = 0;
+  std::uint16_t sub = 0;
+  std::uint32_t multiplier = 0;
+  int shift = 0;
+  bool wideLanes = false;  // words whose line needs 32-bit lanes
+};
+int LineEntry(const LineForm& f, int v, int full);
+// The line runs in 16-bit lanes (multiplier below 2^16, v' x 2^(16 - shift) below 2^15 for
+// bytes, 2^16 for words), or for words that need more in 32-bit lanes (v' x multiplier below
+// 2^31). False when no line gives every entry.
+bool FindLine8(const std::uint8_t* table, LineForm* form);
+bool FindLine16(const std::uint16_t* table, LineForm* form);
+
 // A byte table made ready once for the fastest row form in force; then any number of rows.
 class ByteTableMap {
  public:
@@ -53,10 +72,11 @@ class ByteTableMap {
   void MapRow(std::uint8_t* d, const std::uint8_t* s, std::size_t pixels, int pixelBytes) const;
 
  private:
-  enum class Form { kPlain, kAvx2, kAvx512 };
+  enum class Form { kPlain, kAvx2, kAvx512, kLineAvx2 };
   Form form_ = Form::kPlain;
   alignas(64) std::uint8_t table_[256] = {};
   ShuffleTable shuffle_;
+  LineForm line_;
 };
 
 // A table of 10-bit samples in words (a word above 1023 reads as 1023), made ready once.
@@ -70,12 +90,15 @@ class WordTableMap {
 
  private:
   bool avx2_ = false;
+  bool line_ = false;  // the table is a line (avx2_ only)
+  LineForm form_;
   std::uint16_t table_[kMax16 + 1] = {};
   std::uint32_t wide_[kMax16 + 1] = {};  // the entries widened, for 32-bit gathers
 };
 
 // Brightness of words by its arithmetic where that is faster than its table (which it equals
-// entry for entry, as BuildBrightnessTable16 makes it), made ready once.
+// entry for entry, as BuildBrightnessTable16 makes it), made ready once: as a line in integers
+// where one gives every entry, else in doubles.
 class WordBrightnessMap {
  public:
   void Prepare(std::int32_t brightness);
@@ -84,14 +107,21 @@ class WordBrightnessMap {
 
  private:
   bool avx2_ = false;
+  bool line_ = false;
+  LineForm form_;
   double factor_ = 1.0;
   std::uint16_t table_[kMax16 + 1] = {};
 };
 
-// The row forms behind the maps.
-// `words` words of 10-bit samples, every fourth kept when `keepFourth` (whole pixels then).
-void BrightnessWords_AVX2(std::uint8_t* d, const std::uint8_t* s, std::size_t words,
-                          bool keepFourth, double factor, const std::uint16_t* table);
+// The row forms behind the maps. Words are 10-bit samples, every fourth kept when `keepFourth`
+// (whole pixels then); lines take `n` bytes, every fourth kept with `bgrx` (whole pixels then).
+void LineBytes_AVX2(std::uint8_t* d, const std::uint8_t* s, std::size_t n, bool bgrx,
+                    const LineForm& form, const std::uint8_t* table);
+void LineWords_AVX2(std::uint8_t* d, const std::uint8_t* s, std::size_t words, bool keepFourth,
+                    const LineForm& form, const std::uint16_t* table);
+// Brightness of `words` words of samples in doubles.
+void BrightnessWords_AVX2(std::uint8_t* d, const std::uint8_t* s, std::size_t words, double factor,
+                          const std::uint16_t* table);
 void LookupRun_AVX2(std::uint8_t* d, const std::uint8_t* s, std::size_t n,
                     const std::uint8_t* table, const ShuffleTable& t);
 void LookupBgrx_AVX2(std::uint8_t* d, const std::uint8_t* s, std::size_t pixels,
@@ -100,6 +130,8 @@ void LookupRun_AVX512(std::uint8_t* d, const std::uint8_t* s, std::size_t n,
                       const std::uint8_t* table);
 void LookupBgrx_AVX512(std::uint8_t* d, const std::uint8_t* s, std::size_t pixels,
                        const std::uint8_t* table);
+void Lookup16Bgrx_AVX2(std::uint8_t* d, const std::uint8_t* s, std::size_t pixels,
+                       const std::uint16_t* table);
 void Lookup16Run_AVX2(std::uint8_t* d, const std::uint8_t* s, std::size_t words,
                       const std::uint16_t* table, const std::uint32_t* wide);
 

@@ -93,7 +93,135 @@ inline __m256i Lookup16x16(const std::uint8_t* s, const std::uint32_t* wide) {
   return _mm256_permute4x64_epi64(_mm256_packus_epi32(lo, hi), 0xD8);
 }
 
+// A line's constants in registers: the move to its origin, the multiplier and the shift.
+struct LineRegisters {
+  __m256i add, sub, multiplier;
+  __m128i shift;
+};
+
+// Thirty-two bytes through a line in 16-bit lanes: v' << (16 - q) times M, high half, is
+// v' x M >> q; the pack limits it to 255 (the form keeps it below 2^15, never negative).
+template <bool kMoved>
+ORVEX_ALWAYS_INLINE __m256i LineBytes32(__m256i x, const LineRegisters& r) {
+  const __m256i zero = _mm256_setzero_si256();
+  __m256i lo = _mm256_unpacklo_epi8(x, zero);
+  __m256i hi = _mm256_unpackhi_epi8(x, zero);
+  if (kMoved) {
+    lo = _mm256_subs_epu16(_mm256_adds_epu16(lo, r.add), r.sub);
+    hi = _mm256_subs_epu16(_mm256_adds_epu16(hi, r.add), r.sub);
+  }
+  lo = _mm256_mulhi_epu16(_mm256_sll_epi16(lo, r.shift), r.multiplier);
+  hi = _mm256_mulhi_epu16(_mm256_sll_epi16(hi, r.shift), r.multiplier);
+  return _mm256_packus_epi16(lo, hi);
+}
+
+template <bool kMoved, bool kBgrx>
+void LineBytesLoop(std::uint8_t* d, const std::uint8_t* s, std::size_t whole,
+                   const LineRegisters& r) {
+  const __m256i fourth = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
+  for (std::size_t i = 0; i < whole; i += 32) {
+    __m256i v = LineBytes32<kMoved>(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + i)), r);
+    if (kBgrx) {
+      v = _mm256_blendv_epi8(v, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + i)),
+                             fourth);
+    }
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + i), v);
+  }
+}
+
+// Sixteen words through a line, read as at most 1023 and limited to 1023: in 16-bit lanes as
+// the bytes, or in 32-bit lanes.
+template <bool kMoved>
+ORVEX_ALWAYS_INLINE __m256i LineWords16(__m256i v, const LineRegisters& r) {
+  v = _mm256_min_epu16(v, _mm256_set1_epi16(kMax16));
+  if (kMoved) v = _mm256_subs_epu16(_mm256_adds_epu16(v, r.add), r.sub);
+  v = _mm256_mulhi_epu16(_mm256_sll_epi16(v, r.shift), r.multiplier);
+  return _mm256_min_epu16(v, _mm256_set1_epi16(kMax16));
+}
+
+ORVEX_ALWAYS_INLINE __m256i LineWords32(__m256i v, const LineRegisters& r) {
+  const __m256i zero = _mm256_setzero_si256();
+  v = _mm256_min_epu16(v, _mm256_set1_epi16(kMax16));
+  v = _mm256_subs_epu16(_mm256_adds_epu16(v, r.add), r.sub);
+  const __m256i lo =
+      _mm256_srl_epi32(_mm256_mullo_epi32(_mm256_unpacklo_epi16(v, zero), r.multiplier), r.shift);
+  const __m256i hi =
+      _mm256_srl_epi32(_mm256_mullo_epi32(_mm256_unpackhi_epi16(v, zero), r.multiplier), r.shift);
+  return _mm256_min_epu16(_mm256_packus_epi32(lo, hi), _mm256_set1_epi16(kMax16));
+}
+
+enum class WordLanes { k16, k16Moved, k32 };
+
+template <WordLanes kLanes, bool kKeepFourth>
+std::size_t LineWordsLoop(std::uint8_t* d, const std::uint8_t* s, std::size_t words,
+                          const LineRegisters& r) {
+  const __m256i fourth = _mm256_set1_epi64x(static_cast<long long>(0xFFFF000000000000ull));
+  std::size_t i = 0;
+  for (; i + 16 <= words; i += 16) {
+    const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + 2 * i));
+    __m256i v = kLanes == WordLanes::k32 ? LineWords32(x, r)
+                                         : LineWords16<kLanes == WordLanes::k16Moved>(x, r);
+    if (kKeepFourth) {
+      v = _mm256_blendv_epi8(v, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + 2 * i)),
+                             fourth);
+    }
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + 2 * i), v);
+  }
+  return i;
+}
+
+template <bool kKeepFourth>
+std::size_t LineWordsLoop(std::uint8_t* d, const std::uint8_t* s, std::size_t words,
+                          const LineForm& form, const LineRegisters& r) {
+  if (form.wideLanes) return LineWordsLoop<WordLanes::k32, kKeepFourth>(d, s, words, r);
+  if (form.add != 0 || form.sub != 0) {
+    return LineWordsLoop<WordLanes::k16Moved, kKeepFourth>(d, s, words, r);
+  }
+  return LineWordsLoop<WordLanes::k16, kKeepFourth>(d, s, words, r);
+}
+
 }  // namespace
+
+void LineBytes_AVX2(std::uint8_t* d, const std::uint8_t* s, std::size_t n, bool bgrx,
+                    const LineForm& form, const std::uint8_t* table) {
+  const LineRegisters r{_mm256_set1_epi16(static_cast<short>(form.add)),
+                        _mm256_set1_epi16(static_cast<short>(form.sub)),
+                        _mm256_set1_epi16(static_cast<short>(form.multiplier)),
+                        _mm_cvtsi32_si128(16 - form.shift)};
+  const std::size_t whole = n / 32 * 32;
+  const bool moved = form.add != 0 || form.sub != 0;
+  if (bgrx) {
+    if (moved) {
+      LineBytesLoop<true, true>(d, s, whole, r);
+    } else {
+      LineBytesLoop<false, true>(d, s, whole, r);
+    }
+    LookupBgrx_C(d + whole, s + whole, (n - whole) / 4, table);
+  } else {
+    if (moved) {
+      LineBytesLoop<true, false>(d, s, whole, r);
+    } else {
+      LineBytesLoop<false, false>(d, s, whole, r);
+    }
+    LookupRun_C(d + whole, s + whole, n - whole, table);
+  }
+}
+
+void LineWords_AVX2(std::uint8_t* d, const std::uint8_t* s, std::size_t words, bool keepFourth,
+                    const LineForm& form, const std::uint16_t* table) {
+  const LineRegisters r{_mm256_set1_epi16(static_cast<short>(form.add)),
+                        _mm256_set1_epi16(static_cast<short>(form.sub)),
+                        form.wideLanes ? _mm256_set1_epi32(static_cast<int>(form.multiplier))
+                                       : _mm256_set1_epi16(static_cast<short>(form.multiplier)),
+                        _mm_cvtsi32_si128(form.wideLanes ? form.shift : 16 - form.shift)};
+  if (keepFourth) {
+    const std::size_t i = LineWordsLoop<true>(d, s, words, form, r);
+    Lookup16Bgrx_C(d + 2 * i, s + 2 * i, (words - i) / 4, table);
+  } else {
+    const std::size_t i = LineWordsLoop<false>(d, s, words, form, r);
+    Lookup16Run_C(d + 2 * i, s + 2 * i, words - i, table);
+  }
+}
 
 void LookupRun_AVX2(std::uint8_t* d, const std::uint8_t* s, std::size_t n,
                     const std::uint8_t* table, const ShuffleTable& t) {
@@ -107,6 +235,29 @@ void LookupBgrx_AVX2(std::uint8_t* d, const std::uint8_t* s, std::size_t pixels,
   LookupChunks(d, s, 4 * pixels, t, true);
   const std::size_t i = pixels / 8 * 8;
   LookupBgrx_C(d + 4 * i, s + 4 * i, pixels - i, table);
+}
+
+void Lookup16Bgrx_AVX2(std::uint8_t* d, const std::uint8_t* s, std::size_t pixels,
+                       const std::uint16_t* table) {
+  // The indices limited four pixels at a time in a vector, then looked up one by one: the loads
+  // and stores run beside each other, where gathers of the same words (the kept ones too) take
+  // longer, and the plain loop spends its time extracting and limiting.
+  const __m256i limit = _mm256_set1_epi16(kMax16);
+  alignas(32) std::uint16_t index[16];
+  std::size_t i = 0;
+  for (; i + 4 <= pixels; i += 4) {
+    _mm256_store_si256(
+        reinterpret_cast<__m256i*>(index),
+        _mm256_min_epu16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + 8 * i)), limit));
+    std::uint8_t* out = d + 8 * i;
+#pragma GCC unroll 4
+    for (int p = 0; p < 4; ++p) {
+      Store16(out + 8 * p, table[index[4 * p]]);
+      Store16(out + 8 * p + 2, table[index[4 * p + 1]]);
+      Store16(out + 8 * p + 4, table[index[4 * p + 2]]);
+    }
+  }
+  Lookup16Bgrx_C(d + 8 * i, s + 8 * i, pixels - i, table);
 }
 
 void Lookup16Run_AVX2(std::uint8_t* d, const std::uint8_t* s, std::size_t words,
