@@ -390,22 +390,47 @@ ORVEX_ALWAYS_INLINE void StorePixels16(const Planes& p, std::uint8_t* out) {
     const __m256i q1 = _mm256_unpackhi_epi32(bgLo, rLo);  // 2-3 | 10-11
     const __m256i q2 = _mm256_unpacklo_epi32(bgHi, rHi);  // 4-5 | 12-13
     const __m256i q3 = _mm256_unpackhi_epi32(bgHi, rHi);  // 6-7 | 14-15
-    const __m256i keep = _mm256_set1_epi64x(static_cast<long long>(0xFFFF000000000000ull));
-    const __m256i o[4] = {
-        _mm256_permute2x128_si256(q0, q1, 0x20), _mm256_permute2x128_si256(q2, q3, 0x20),
-        _mm256_permute2x128_si256(q0, q1, 0x31), _mm256_permute2x128_si256(q2, q3, 0x31)};
-    for (int i = 0; i < 4; ++i) {
-      Store(out + 32 * i, _mm256_blendv_epi8(o[i], Load(out + 32 * i), keep));
+    // Word 3 of each pixel keeps its value. Written out one by one: as a loop over an array
+    // the compiler kept the four vectors on the stack.
+    const auto store = [out](int i, __m256i v) {
+      Store(out + 32 * i, _mm256_blend_epi16(v, Load(out + 32 * i), 0x88));
+    };
+    store(0, _mm256_permute2x128_si256(q0, q1, 0x20));
+    store(1, _mm256_permute2x128_si256(q2, q3, 0x20));
+    store(2, _mm256_permute2x128_si256(q0, q1, 0x31));
+    store(3, _mm256_permute2x128_si256(q2, q3, 0x31));
+  }
+}
+
+// Columns first .. last of a row, whole blocks of 16 from `first` (the caller leaves none
+// over): the column phase of every block start is the same, so the blocks of a row are one
+// loop with their phases fixed.
+template <int kBytes, bool kOddPhase, bool kRowPhase>
+void Blocks16(const DemosaicCall& call, const Rows& s, std::uint8_t* out, int first, int last,
+              int rowPhase, int phase) {
+  const __m256i fBlue = _mm256_set1_epi16(static_cast<short>(call.fBlue << 5));
+  const __m256i fRed = _mm256_set1_epi16(static_cast<short>(call.fRed << 5));
+  for (int x = first; x + 15 <= last; x += 16) {
+    Planes p;
+    if (Block16<kOddPhase, kRowPhase>(s, x, fBlue, fRed, &p)) {
+      StorePixels16<kBytes>(p, out + x * kBytes);
+    } else {
+      const PixelArithmetic arithmetic = ArithmeticOf(call);
+      for (int c = x; c <= x + 15; ++c) {
+        PlainPixel16(arithmetic, s.c + 2 * c, out + c * kBytes, rowPhase, (phase + c) & 1);
+      }
     }
   }
 }
 
-template <bool kRowPhase>
-ORVEX_ALWAYS_INLINE bool Block16Phase(const Rows& s, int x, int phase, __m256i fBlue, __m256i fRed,
-                                      Planes* out) {
-  return (phase ^ static_cast<int>(kRowPhase)) != 0
-             ? Block16<true, kRowPhase>(s, x, fBlue, fRed, out)
-             : Block16<false, kRowPhase>(s, x, fBlue, fRed, out);
+template <int kBytes, bool kRowPhase>
+void PhasedBlocks16(const DemosaicCall& call, const Rows& s, std::uint8_t* out, int first, int last,
+                    int rowPhase, int phase) {
+  if (((phase + first) & 1) != static_cast<int>(kRowPhase)) {
+    Blocks16<kBytes, true, kRowPhase>(call, s, out, first, last, rowPhase, phase);
+  } else {
+    Blocks16<kBytes, false, kRowPhase>(call, s, out, first, last, rowPhase, phase);
+  }
 }
 
 template <int kBytes>
@@ -415,32 +440,25 @@ void Row16(const DemosaicCall& call, int row) {
   const int phase = call.ColumnPhaseOfRow(row);
   const Rows s = RowsOf(call, row);
   std::uint8_t* out = call.DestinationRow(row);
-  const PixelArithmetic arithmetic = ArithmeticOf(call);
-  const auto plain = [&](int first, int last) {
+  const int first = 2, last = w - 3;
+  if (last - first + 1 < 16) {
+    const PixelArithmetic arithmetic = ArithmeticOf(call);
     for (int c = first; c <= last; ++c) {
       PlainPixel16(arithmetic, s.c + 2 * c, out + c * kBytes, rowPhase, (phase + c) & 1);
     }
-  };
-  const int first = 2, last = w - 3;
-  if (last - first + 1 < 16) {
-    plain(first, last);
     return;
   }
-  const __m256i fBlue = _mm256_set1_epi16(static_cast<short>(call.fBlue << 5));
-  const __m256i fRed = _mm256_set1_epi16(static_cast<short>(call.fRed << 5));
-  const auto block = [&](int x) {
-    Planes p;
-    const bool done = rowPhase != 0 ? Block16Phase<true>(s, x, (phase + x) & 1, fBlue, fRed, &p)
-                                    : Block16Phase<false>(s, x, (phase + x) & 1, fBlue, fRed, &p);
-    if (done) {
-      StorePixels16<kBytes>(p, out + x * kBytes);
+  const auto blocks = [&](int from, int to) {
+    if (rowPhase != 0) {
+      PhasedBlocks16<kBytes, true>(call, s, out, from, to, rowPhase, phase);
     } else {
-      plain(x, x + 15);
+      PhasedBlocks16<kBytes, false>(call, s, out, from, to, rowPhase, phase);
     }
   };
-  int x = first;
-  for (; x + 15 <= last; x += 16) block(x);
-  if (x <= last) block(last - 15);
+  const int whole = (last - first + 1) / 16 * 16;
+  blocks(first, first + whole - 1);
+  // The last block, placed to end at the last column, overlaps the others.
+  if (whole < last - first + 1) blocks(last - 15, last);
 }
 
 ORVEX_TARGET_END
