@@ -221,10 +221,15 @@ ORVEX_ALWAYS_INLINE void StorePixels8(const Planes& p, std::uint8_t* out) {
   } else {
     __m256i o[4];
     Pack4(p, o);
+    // Written out one by one: as a loop the compiler kept the four vectors on the stack.
     const __m256i keep = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
-    for (int i = 0; i < 4; ++i) {
-      Store(out + 32 * i, _mm256_blendv_epi8(o[i], Load(out + 32 * i), keep));
-    }
+    const auto store = [out, keep](int i, __m256i v) {
+      Store(out + 32 * i, _mm256_blendv_epi8(v, Load(out + 32 * i), keep));
+    };
+    store(0, o[0]);
+    store(1, o[1]);
+    store(2, o[2]);
+    store(3, o[3]);
   }
 }
 
