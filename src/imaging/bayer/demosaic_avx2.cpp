@@ -69,11 +69,19 @@ ORVEX_ALWAYS_INLINE void Pack3(const PlaneShuffles& t, __m256i p0, __m256i p1, _
   out[2] = _mm256_permute2x128_si256(x[1], x[2], 0x31);
 }
 
+// Written out store by store: as a loop over an array the compiler kept the vectors on the
+// stack.
 ORVEX_ALWAYS_INLINE void StorePacked3(const PlaneShuffles& t, __m256i p0, __m256i p1, __m256i p2,
                                       std::uint8_t* out) {
-  __m256i y[3];
-  Pack3(t, p0, p1, p2, y);
-  for (int k = 0; k < 3; ++k) Store(out + 32 * k, y[k]);
+  const auto chunk = [&](int k) {
+    return _mm256_or_si256(_mm256_or_si256(_mm256_shuffle_epi8(p0, Mask(t, k, 0)),
+                                           _mm256_shuffle_epi8(p1, Mask(t, k, 1))),
+                           _mm256_shuffle_epi8(p2, Mask(t, k, 2)));
+  };
+  const __m256i x0 = chunk(0), x1 = chunk(1), x2 = chunk(2);
+  Store(out, _mm256_permute2x128_si256(x0, x1, 0x20));
+  Store(out + 32, _mm256_blend_epi32(x2, x0, 0xF0));
+  Store(out + 64, _mm256_permute2x128_si256(x1, x2, 0x31));
 }
 
 // Stores `count` vectors of packed pixels, but only bytes first .. last of them (and never the
