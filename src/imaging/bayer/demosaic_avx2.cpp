@@ -339,18 +339,21 @@ ORVEX_ALWAYS_INLINE __m256i Load16(const std::uint8_t* row, int column) {
   return Load(row + 2 * column);
 }
 
+// Sums saturate at 65535: every term is at least 0, so a sum is exact or 65535, and 65535
+// is out of reach of exact sums of samples below 4096 (at most 16 x 4095).
 ORVEX_ALWAYS_INLINE __m256i Times3(__m256i v) {
-  return _mm256_add_epi16(v, _mm256_add_epi16(v, v));
+  return _mm256_adds_epu16(v, _mm256_adds_epu16(v, v));
 }
 
-// 9a + 3b + 3c + d, exact in 16 bits for samples below 4096.
+// 9a + 3b + 3c + d, or 65535 where that is 65535 or more.
 ORVEX_ALWAYS_INLINE __m256i Weighted16(__m256i a, __m256i b, __m256i c, __m256i d) {
-  return _mm256_add_epi16(Times3(_mm256_add_epi16(Times3(a), c)), _mm256_add_epi16(Times3(b), d));
+  return _mm256_adds_epu16(Times3(_mm256_adds_epu16(Times3(a), c)),
+                           _mm256_adds_epu16(Times3(b), d));
 }
 
-// As Block8, on words; false when a sample of 4096 or more would overflow the 16-bit sums (the
-// caller then computes those pixels one by one). kOddPhase: column x has column phase 1 xor row
-// phase 1.
+// As Block8, on words; false when a weighted sum does not fit 16 bits, which takes samples of
+// 4096 or more (the caller then computes those pixels one by one). kOddPhase: column x has column
+// phase 1 xor row phase 1.
 template <bool kOddPhase, bool kRowPhase>
 ORVEX_ALWAYS_INLINE bool Block16(const Rows& s, int x, __m256i fBlue, __m256i fRed, Planes* out) {
   const __m256i cm2 = Load16(s.c, x - 2), cm1 = Load16(s.c, x - 1), c0 = Load16(s.c, x),
@@ -361,12 +364,6 @@ ORVEX_ALWAYS_INLINE bool Block16(const Rows& s, int x, __m256i fBlue, __m256i fR
                 bp1 = Load16(s.b, x + 1);
   const __m256i dm2 = Load16(s.d, x - 2), dm1 = Load16(s.d, x - 1), d0 = Load16(s.d, x),
                 dp1 = Load16(s.d, x + 1);
-  // Loads at -2 and +1 together hold every sample of the block.
-  const __m256i all =
-      _mm256_or_si256(_mm256_or_si256(_mm256_or_si256(cm2, cp1), _mm256_or_si256(am2, ap1)),
-                      _mm256_or_si256(_mm256_or_si256(bm2, bp1), _mm256_or_si256(dm2, dp1)));
-  if (!_mm256_testz_si256(all, _mm256_set1_epi16(static_cast<short>(0xF000)))) return false;
-
   // Words where m is 1 come from the second operand.
   constexpr int kM = kOddPhase ? 0x55 : 0xAA;
   constexpr int kG = ~kM & 0xFF;
@@ -378,6 +375,8 @@ ORVEX_ALWAYS_INLINE bool Block16(const Rows& s, int x, __m256i fBlue, __m256i fR
 
   const __m256i ca = Weighted16(cc, co, ac, ao);
   const __m256i bd = Weighted16(bc, bo, dc, dd);
+  const __m256i full = _mm256_set1_epi16(-1);
+  if (!_mm256_testz_si256(_mm256_cmpeq_epi16(_mm256_max_epu16(ca, bd), full), full)) return false;
   const __m256i limit = _mm256_set1_epi16(1023);
   const __m256i blue = kRowPhase ? bd : ca;
   const __m256i red = kRowPhase ? ca : bd;
