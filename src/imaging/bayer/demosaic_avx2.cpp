@@ -12,34 +12,43 @@
 namespace orvex::bayer {
 namespace {
 
-// Byte shuffles that spread three planes over 16 packed pixels of `bytes` bytes a channel
-// (1 or 2) in one 128-bit lane: out chunk k (16 bytes) takes from plane p the bytes that land
-// in it; the table repeats for both lanes.
-struct alignas(32) PlaneShuffles {
-  std::uint8_t mask[3][3][32];  // [chunk][plane][byte]
+// Three planes of values of `bytes` bytes (1 or 2), E = 16 / bytes of them a 128-bit lane,
+// interleaved into 3 x 16 packed bytes a lane. Value j of channel c goes to element 3j + c of
+// the lane's output, that is to chunk (3j + c) / E at place (3j + c) mod E. As 3 and E have no
+// common factor, j -> (3j + c) mod E is one to one: one byte shuffle puts every value of a
+// plane at its place, and each chunk is those shuffled planes blended, place by place, from
+// the plane whose channel lands there.
+struct alignas(32) Interleave3 {
+  std::uint8_t spread[3][32];   // [plane][byte]
+  std::uint8_t pick[3][2][32];  // [chunk][plane 1, plane 2][byte]: 0xFF where it lands
 };
 
-constexpr PlaneShuffles MakePlaneShuffles(int bytes) {
-  PlaneShuffles t{};
+constexpr Interleave3 MakeInterleave3(int bytes) {
+  Interleave3 t{};
+  const int e = 16 / bytes;
+  const int inverse3 = e == 16 ? 11 : 3;  // 3 x inverse3 = 1 modulo e
+  for (int plane = 0; plane < 3; ++plane) {
+    for (int b = 0; b < 16; ++b) {
+      const int place = b / bytes;
+      const int j = ((place - plane + e) * inverse3) % e;
+      const auto m = static_cast<std::uint8_t>(j * bytes + b % bytes);
+      t.spread[plane][b] = t.spread[plane][b + 16] = m;
+    }
+  }
   for (int chunk = 0; chunk < 3; ++chunk) {
-    for (int plane = 0; plane < 3; ++plane) {
-      for (int j = 0; j < 16; ++j) {
-        const int o = chunk * 16 + j;   // byte of the lane's 48 output bytes
-        const int element = o / bytes;  // channel value index
-        const int pixel = element / 3, channel = element % 3;
-        const std::uint8_t m = channel == plane
-                                   ? static_cast<std::uint8_t>(pixel * bytes + o % bytes)
-                                   : static_cast<std::uint8_t>(0x80);
-        t.mask[chunk][plane][j] = m;
-        t.mask[chunk][plane][j + 16] = m;
+    for (int b = 0; b < 16; ++b) {
+      const int channel = (chunk * e + b / bytes) % 3;
+      for (int plane = 1; plane <= 2; ++plane) {
+        const std::uint8_t m = channel == plane ? 0xFF : 0x00;
+        t.pick[chunk][plane - 1][b] = t.pick[chunk][plane - 1][b + 16] = m;
       }
     }
   }
   return t;
 }
 
-constexpr PlaneShuffles kShuffle8 = MakePlaneShuffles(1);
-constexpr PlaneShuffles kShuffle16 = MakePlaneShuffles(2);
+constexpr Interleave3 kInterleave8 = MakeInterleave3(1);
+constexpr Interleave3 kInterleave16 = MakeInterleave3(2);
 
 ORVEX_TARGET_BEGIN("avx2")
 
@@ -51,37 +60,33 @@ ORVEX_ALWAYS_INLINE __m256i Load(const std::uint8_t* p) {
 ORVEX_ALWAYS_INLINE void Store(std::uint8_t* p, __m256i v) {
   _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
 }
-ORVEX_ALWAYS_INLINE __m256i Mask(const PlaneShuffles& t, int chunk, int plane) {
-  return _mm256_load_si256(reinterpret_cast<const __m256i*>(t.mask[chunk][plane]));
+ORVEX_ALWAYS_INLINE __m256i Aligned(const std::uint8_t* p) {
+  return _mm256_load_si256(reinterpret_cast<const __m256i*>(p));
 }
 
-// Three planes of 16 pixels a lane -> 96 packed bytes.
-ORVEX_ALWAYS_INLINE void Pack3(const PlaneShuffles& t, __m256i p0, __m256i p1, __m256i p2,
-                               __m256i out[3]) {
-  __m256i x[3];
-  for (int k = 0; k < 3; ++k) {
-    x[k] = _mm256_or_si256(_mm256_or_si256(_mm256_shuffle_epi8(p0, Mask(t, k, 0)),
-                                           _mm256_shuffle_epi8(p1, Mask(t, k, 1))),
-                           _mm256_shuffle_epi8(p2, Mask(t, k, 2)));
-  }
-  out[0] = _mm256_permute2x128_si256(x[0], x[1], 0x20);
-  out[1] = _mm256_blend_epi32(x[2], x[0], 0xF0);
-  out[2] = _mm256_permute2x128_si256(x[1], x[2], 0x31);
-}
-
-// Written out store by store: as a loop over an array the compiler kept the vectors on the
-// stack.
-ORVEX_ALWAYS_INLINE void StorePacked3(const PlaneShuffles& t, __m256i p0, __m256i p1, __m256i p2,
-                                      std::uint8_t* out) {
+// Three planes of 16 pixels a lane -> 96 packed bytes, as three vectors.
+struct Packed3 {
+  __m256i v[3];
+};
+ORVEX_ALWAYS_INLINE Packed3 Pack3(const Interleave3& t, __m256i p0, __m256i p1, __m256i p2) {
+  const __m256i s0 = _mm256_shuffle_epi8(p0, Aligned(t.spread[0]));
+  const __m256i s1 = _mm256_shuffle_epi8(p1, Aligned(t.spread[1]));
+  const __m256i s2 = _mm256_shuffle_epi8(p2, Aligned(t.spread[2]));
   const auto chunk = [&](int k) {
-    return _mm256_or_si256(_mm256_or_si256(_mm256_shuffle_epi8(p0, Mask(t, k, 0)),
-                                           _mm256_shuffle_epi8(p1, Mask(t, k, 1))),
-                           _mm256_shuffle_epi8(p2, Mask(t, k, 2)));
+    return _mm256_blendv_epi8(_mm256_blendv_epi8(s0, s1, Aligned(t.pick[k][0])), s2,
+                              Aligned(t.pick[k][1]));
   };
   const __m256i x0 = chunk(0), x1 = chunk(1), x2 = chunk(2);
-  Store(out, _mm256_permute2x128_si256(x0, x1, 0x20));
-  Store(out + 32, _mm256_blend_epi32(x2, x0, 0xF0));
-  Store(out + 64, _mm256_permute2x128_si256(x1, x2, 0x31));
+  return Packed3{{_mm256_permute2x128_si256(x0, x1, 0x20), _mm256_blend_epi32(x2, x0, 0xF0),
+                  _mm256_permute2x128_si256(x1, x2, 0x31)}};
+}
+
+ORVEX_ALWAYS_INLINE void StorePacked3(const Interleave3& t, __m256i p0, __m256i p1, __m256i p2,
+                                      std::uint8_t* out) {
+  const Packed3 y = Pack3(t, p0, p1, p2);
+  Store(out, y.v[0]);
+  Store(out + 32, y.v[1]);
+  Store(out + 64, y.v[2]);
 }
 
 // Stores `count` vectors of packed pixels, but only bytes first .. last of them (and never the
@@ -225,7 +230,7 @@ ORVEX_ALWAYS_INLINE void Pack4(const Planes& p, __m256i o[4]) {
 template <int kBytes>
 ORVEX_ALWAYS_INLINE void StorePixels8(const Planes& p, std::uint8_t* out) {
   if constexpr (kBytes == 3) {
-    StorePacked3(kShuffle8, p.blue, p.green, p.red, out);
+    StorePacked3(kInterleave8, p.blue, p.green, p.red, out);
   } else {
     __m256i o[4];
     Pack4(p, o);
@@ -246,9 +251,8 @@ template <int kBytes>
 ORVEX_ALWAYS_INLINE void StorePixelsBetween8(const Planes& p, int first, int last,
                                              std::uint8_t* out) {
   if constexpr (kBytes == 3) {
-    __m256i y[3];
-    Pack3(kShuffle8, p.blue, p.green, p.red, y);
-    StoreBytesBetween(y, 3, 3 * first, 3 * last + 2, false, out);
+    const Packed3 y = Pack3(kInterleave8, p.blue, p.green, p.red);
+    StoreBytesBetween(y.v, 3, 3 * first, 3 * last + 2, false, out);
   } else {
     __m256i o[4];
     Pack4(p, o);
@@ -391,7 +395,7 @@ ORVEX_ALWAYS_INLINE bool Block16(const Rows& s, int x, __m256i fBlue, __m256i fR
 template <int kBytes>
 ORVEX_ALWAYS_INLINE void StorePixels16(const Planes& p, std::uint8_t* out) {
   if constexpr (kBytes == 6) {
-    StorePacked3(kShuffle16, p.blue, p.green, p.red, out);
+    StorePacked3(kInterleave16, p.blue, p.green, p.red, out);
   } else {
     const __m256i zero = _mm256_setzero_si256();
     const __m256i bgLo = _mm256_unpacklo_epi16(p.blue, p.green);
