@@ -175,8 +175,8 @@ void PseudoColorRow_Pairs(std::uint8_t* to, const std::uint8_t* from, std::int32
                           const PseudoColorPairs& pairs) {
   std::int32_t i = 0;
   // Eight samples in one load, taken apart in registers, and two pixels in each 8-byte store
-  // (the next store overwrites its last two bytes): a pixel a store is what bounds the plain
-  // loop.
+  // (the next store overwrites its last two bytes): half the loads and stores of the plain
+  // loop, which were what bounded it.
   for (; i + 9 <= pixels; i += 8) {
     std::uint64_t samples;
     std::memcpy(&samples, from + i, 8);
