@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 
 #include "base/cpu_features.h"
@@ -148,8 +149,45 @@ bool PreparePseudoColorRows(const ImageBuffer& raw8, ImageBuffer& color24, const
     rows->colors[v][1] = static_cast<std::uint8_t>(packed >> 8);
     rows->colors[v][2] = static_cast<std::uint8_t>(packed);
     rows->colors[v][3] = 0;
+    std::uint32_t entry;
+    std::memcpy(&entry, rows->colors[v], 4);
+    rows->pairs.first[v] = entry;
+    rows->pairs.second[v] = std::uint64_t{entry} << 24;
   }
+  rows->pairs.colors = rows->colors;
   return true;
+}
+
+void PseudoColorRow_C(std::uint8_t* to, const std::uint8_t* from, std::int32_t pixels,
+                      const std::uint8_t (*colors)[4]) {
+  if (pixels <= 0) return;
+  // Four bytes a pixel in one store; the next pixel overwrites the spare one. The last pixel
+  // of a row gets its three bytes only.
+  std::int32_t i = 0;
+  for (; i + 1 < pixels; ++i) std::memcpy(to + 3 * i, colors[from[i]], 4);
+  std::memcpy(to + 3 * i, colors[from[i]], 3);
+}
+
+// The words are put together and taken apart in little-endian order.
+static_assert(std::endian::native == std::endian::little);
+
+void PseudoColorRow_Pairs(std::uint8_t* to, const std::uint8_t* from, std::int32_t pixels,
+                          const PseudoColorPairs& pairs) {
+  std::int32_t i = 0;
+  // Eight samples in one load, taken apart in registers, and two pixels in each 8-byte store
+  // (the next store overwrites its last two bytes): half the loads and stores of the plain
+  // loop, which were what bounded it.
+  for (; i + 9 <= pixels; i += 8) {
+    std::uint64_t samples;
+    std::memcpy(&samples, from + i, 8);
+    std::uint8_t* at = to + 3 * i;
+#pragma GCC unroll 4
+    for (int k = 0; k < 4; ++k, samples >>= 16, at += 6) {
+      const std::uint64_t two = pairs.first[samples & 0xFF] | pairs.second[(samples >> 8) & 0xFF];
+      std::memcpy(at, &two, 8);
+    }
+  }
+  PseudoColorRow_C(to + 3 * i, from + i, pixels - i, pairs.colors);
 }
 
 void ConvertPseudoColorRows(const void* context, std::int32_t first, std::int32_t end) {
@@ -158,15 +196,15 @@ void ConvertPseudoColorRows(const void* context, std::int32_t first, std::int32_
   ImageBuffer& color24 = *rows.color24;
   // Row by row at each image's stride: at widths that are a multiple of 4 this is the same as
   // walking both images as packed arrays, and at other widths the rows stay in line.
-  const std::size_t width = static_cast<std::size_t>(raw8.width);
   for (std::int32_t row = first; row < end; ++row) {
-    const std::uint8_t* from = raw8.pixels + static_cast<std::size_t>(row) * raw8.stride;
     std::uint8_t* to = color24.pixels + static_cast<std::size_t>(row) * color24.stride;
-    // Four bytes a pixel in one store; the next pixel overwrites the spare one. The last pixel
-    // of a row gets its three bytes only.
-    std::size_t i = 0;
-    for (; i + 1 < width; ++i) std::memcpy(to + 3 * i, rows.colors[from[i]], 4);
-    std::memcpy(to + 3 * i, rows.colors[from[i]], 3);
+    const std::uint8_t* from = raw8.pixels + static_cast<std::size_t>(row) * raw8.stride;
+    // The words of the pairs form are registers on 64-bit processors only.
+    if constexpr (sizeof(void*) >= 8) {
+      PseudoColorRow_Pairs(to, from, raw8.width, rows.pairs);
+    } else {
+      PseudoColorRow_C(to, from, raw8.width, rows.colors);
+    }
   }
 }
 

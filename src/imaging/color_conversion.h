@@ -50,12 +50,29 @@ void LuminanceRow_C(std::uint8_t* gray, const std::uint8_t* colour, std::int32_t
 void LuminanceRow_AVX2(std::uint8_t* gray, const std::uint8_t* colour, std::int32_t pixels,
                        std::int32_t colourBytes);
 
+// One row of the pseudo-colour map: `pixels` samples of `from` through `colors` (blue, green,
+// red and a spare byte of every sample value) into 3-byte pixels of `to`, writing no byte past
+// the row's 3 x pixels. PseudoColorRow_C is the definition; PseudoColorRow_Pairs gives its
+// bytes from the tables below, and is what the conversion runs.
+void PseudoColorRow_C(std::uint8_t* to, const std::uint8_t* from, std::int32_t pixels,
+                      const std::uint8_t (*colors)[4]);
+// Each sample value's entry as the first and as the second pixel of an 8-byte word (the second
+// starting at byte 3), so that two pixels are one word; and the entries themselves.
+struct PseudoColorPairs {
+  std::uint64_t first[256] = {};
+  std::uint64_t second[256] = {};
+  const std::uint8_t (*colors)[4] = nullptr;
+};
+void PseudoColorRow_Pairs(std::uint8_t* to, const std::uint8_t* from, std::int32_t pixels,
+                          const PseudoColorPairs& pairs);
+
 // The two conversions above for rows first .. end - 1 of images of one size, as the pipeline
 // runs them band by band: the same bytes as the whole-image forms.
 struct PseudoColorRows {
   const ImageBuffer* raw8 = nullptr;
   ImageBuffer* color24 = nullptr;
   std::uint8_t colors[256][4] = {};  // blue, green, red and a spare byte of every sample value
+  PseudoColorPairs pairs;
 };
 // False when PseudoColorMap would refuse the images.
 bool PreparePseudoColorRows(const ImageBuffer& raw8, ImageBuffer& color24, const HueTable& table,

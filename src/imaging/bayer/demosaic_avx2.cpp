@@ -12,34 +12,43 @@
 namespace orvex::bayer {
 namespace {
 
-// Byte shuffles that spread three planes over 16 packed pixels of `bytes` bytes a channel
-// (1 or 2) in one 128-bit lane: out chunk k (16 bytes) takes from plane p the bytes that land
-// in it; the table repeats for both lanes.
-struct alignas(32) PlaneShuffles {
-  std::uint8_t mask[3][3][32];  // [chunk][plane][byte]
+// Three planes of values of `bytes` bytes (1 or 2), E = 16 / bytes of them a 128-bit lane,
+// interleaved into 3 x 16 packed bytes a lane. Value j of channel c goes to element 3j + c of
+// the lane's output, that is to chunk (3j + c) / E at place (3j + c) mod E. As 3 and E have no
+// common factor, j -> (3j + c) mod E is one to one: one byte shuffle puts every value of a
+// plane at its place, and each chunk is those shuffled planes blended, place by place, from
+// the plane whose channel lands there.
+struct alignas(32) Interleave3 {
+  std::uint8_t spread[3][32];   // [plane][byte]
+  std::uint8_t pick[3][2][32];  // [chunk][plane 1, plane 2][byte]: 0xFF where it lands
 };
 
-constexpr PlaneShuffles MakePlaneShuffles(int bytes) {
-  PlaneShuffles t{};
+constexpr Interleave3 MakeInterleave3(int bytes) {
+  Interleave3 t{};
+  const int e = 16 / bytes;
+  const int inverse3 = e == 16 ? 11 : 3;  // 3 x inverse3 = 1 modulo e
+  for (int plane = 0; plane < 3; ++plane) {
+    for (int b = 0; b < 16; ++b) {
+      const int place = b / bytes;
+      const int j = ((place - plane + e) * inverse3) % e;
+      const auto m = static_cast<std::uint8_t>(j * bytes + b % bytes);
+      t.spread[plane][b] = t.spread[plane][b + 16] = m;
+    }
+  }
   for (int chunk = 0; chunk < 3; ++chunk) {
-    for (int plane = 0; plane < 3; ++plane) {
-      for (int j = 0; j < 16; ++j) {
-        const int o = chunk * 16 + j;   // byte of the lane's 48 output bytes
-        const int element = o / bytes;  // channel value index
-        const int pixel = element / 3, channel = element % 3;
-        const std::uint8_t m = channel == plane
-                                   ? static_cast<std::uint8_t>(pixel * bytes + o % bytes)
-                                   : static_cast<std::uint8_t>(0x80);
-        t.mask[chunk][plane][j] = m;
-        t.mask[chunk][plane][j + 16] = m;
+    for (int b = 0; b < 16; ++b) {
+      const int channel = (chunk * e + b / bytes) % 3;
+      for (int plane = 1; plane <= 2; ++plane) {
+        const std::uint8_t m = channel == plane ? 0xFF : 0x00;
+        t.pick[chunk][plane - 1][b] = t.pick[chunk][plane - 1][b + 16] = m;
       }
     }
   }
   return t;
 }
 
-constexpr PlaneShuffles kShuffle8 = MakePlaneShuffles(1);
-constexpr PlaneShuffles kShuffle16 = MakePlaneShuffles(2);
+constexpr Interleave3 kInterleave8 = MakeInterleave3(1);
+constexpr Interleave3 kInterleave16 = MakeInterleave3(2);
 
 ORVEX_TARGET_BEGIN("avx2")
 
@@ -51,29 +60,33 @@ ORVEX_ALWAYS_INLINE __m256i Load(const std::uint8_t* p) {
 ORVEX_ALWAYS_INLINE void Store(std::uint8_t* p, __m256i v) {
   _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
 }
-ORVEX_ALWAYS_INLINE __m256i Mask(const PlaneShuffles& t, int chunk, int plane) {
-  return _mm256_load_si256(reinterpret_cast<const __m256i*>(t.mask[chunk][plane]));
+ORVEX_ALWAYS_INLINE __m256i Aligned(const std::uint8_t* p) {
+  return _mm256_load_si256(reinterpret_cast<const __m256i*>(p));
 }
 
-// Three planes of 16 pixels a lane -> 96 packed bytes.
-ORVEX_ALWAYS_INLINE void Pack3(const PlaneShuffles& t, __m256i p0, __m256i p1, __m256i p2,
-                               __m256i out[3]) {
-  __m256i x[3];
-  for (int k = 0; k < 3; ++k) {
-    x[k] = _mm256_or_si256(_mm256_or_si256(_mm256_shuffle_epi8(p0, Mask(t, k, 0)),
-                                           _mm256_shuffle_epi8(p1, Mask(t, k, 1))),
-                           _mm256_shuffle_epi8(p2, Mask(t, k, 2)));
-  }
-  out[0] = _mm256_permute2x128_si256(x[0], x[1], 0x20);
-  out[1] = _mm256_blend_epi32(x[2], x[0], 0xF0);
-  out[2] = _mm256_permute2x128_si256(x[1], x[2], 0x31);
+// Three planes of 16 pixels a lane -> 96 packed bytes, as three vectors.
+struct Packed3 {
+  __m256i v[3];
+};
+ORVEX_ALWAYS_INLINE Packed3 Pack3(const Interleave3& t, __m256i p0, __m256i p1, __m256i p2) {
+  const __m256i s0 = _mm256_shuffle_epi8(p0, Aligned(t.spread[0]));
+  const __m256i s1 = _mm256_shuffle_epi8(p1, Aligned(t.spread[1]));
+  const __m256i s2 = _mm256_shuffle_epi8(p2, Aligned(t.spread[2]));
+  const auto chunk = [&](int k) {
+    return _mm256_blendv_epi8(_mm256_blendv_epi8(s0, s1, Aligned(t.pick[k][0])), s2,
+                              Aligned(t.pick[k][1]));
+  };
+  const __m256i x0 = chunk(0), x1 = chunk(1), x2 = chunk(2);
+  return Packed3{{_mm256_permute2x128_si256(x0, x1, 0x20), _mm256_blend_epi32(x2, x0, 0xF0),
+                  _mm256_permute2x128_si256(x1, x2, 0x31)}};
 }
 
-ORVEX_ALWAYS_INLINE void StorePacked3(const PlaneShuffles& t, __m256i p0, __m256i p1, __m256i p2,
+ORVEX_ALWAYS_INLINE void StorePacked3(const Interleave3& t, __m256i p0, __m256i p1, __m256i p2,
                                       std::uint8_t* out) {
-  __m256i y[3];
-  Pack3(t, p0, p1, p2, y);
-  for (int k = 0; k < 3; ++k) Store(out + 32 * k, y[k]);
+  const Packed3 y = Pack3(t, p0, p1, p2);
+  Store(out, y.v[0]);
+  Store(out + 32, y.v[1]);
+  Store(out + 64, y.v[2]);
 }
 
 // Stores `count` vectors of packed pixels, but only bytes first .. last of them (and never the
@@ -217,14 +230,19 @@ ORVEX_ALWAYS_INLINE void Pack4(const Planes& p, __m256i o[4]) {
 template <int kBytes>
 ORVEX_ALWAYS_INLINE void StorePixels8(const Planes& p, std::uint8_t* out) {
   if constexpr (kBytes == 3) {
-    StorePacked3(kShuffle8, p.blue, p.green, p.red, out);
+    StorePacked3(kInterleave8, p.blue, p.green, p.red, out);
   } else {
     __m256i o[4];
     Pack4(p, o);
+    // Written out one by one: as a loop the compiler kept the four vectors on the stack.
     const __m256i keep = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
-    for (int i = 0; i < 4; ++i) {
-      Store(out + 32 * i, _mm256_blendv_epi8(o[i], Load(out + 32 * i), keep));
-    }
+    const auto store = [out, keep](int i, __m256i v) {
+      Store(out + 32 * i, _mm256_blendv_epi8(v, Load(out + 32 * i), keep));
+    };
+    store(0, o[0]);
+    store(1, o[1]);
+    store(2, o[2]);
+    store(3, o[3]);
   }
 }
 
@@ -233,9 +251,8 @@ template <int kBytes>
 ORVEX_ALWAYS_INLINE void StorePixelsBetween8(const Planes& p, int first, int last,
                                              std::uint8_t* out) {
   if constexpr (kBytes == 3) {
-    __m256i y[3];
-    Pack3(kShuffle8, p.blue, p.green, p.red, y);
-    StoreBytesBetween(y, 3, 3 * first, 3 * last + 2, false, out);
+    const Packed3 y = Pack3(kInterleave8, p.blue, p.green, p.red);
+    StoreBytesBetween(y.v, 3, 3 * first, 3 * last + 2, false, out);
   } else {
     __m256i o[4];
     Pack4(p, o);
@@ -326,18 +343,21 @@ ORVEX_ALWAYS_INLINE __m256i Load16(const std::uint8_t* row, int column) {
   return Load(row + 2 * column);
 }
 
+// Sums saturate at 65535: every term is at least 0, so a sum is exact or 65535, and 65535
+// is out of reach of exact sums of samples below 4096 (at most 16 x 4095).
 ORVEX_ALWAYS_INLINE __m256i Times3(__m256i v) {
-  return _mm256_add_epi16(v, _mm256_add_epi16(v, v));
+  return _mm256_adds_epu16(v, _mm256_adds_epu16(v, v));
 }
 
-// 9a + 3b + 3c + d, exact in 16 bits for samples below 4096.
+// 9a + 3b + 3c + d, or 65535 where that is 65535 or more.
 ORVEX_ALWAYS_INLINE __m256i Weighted16(__m256i a, __m256i b, __m256i c, __m256i d) {
-  return _mm256_add_epi16(Times3(_mm256_add_epi16(Times3(a), c)), _mm256_add_epi16(Times3(b), d));
+  return _mm256_adds_epu16(Times3(_mm256_adds_epu16(Times3(a), c)),
+                           _mm256_adds_epu16(Times3(b), d));
 }
 
-// As Block8, on words; false when a sample of 4096 or more would overflow the 16-bit sums (the
-// caller then computes those pixels one by one). kOddPhase: column x has column phase 1 xor row
-// phase 1.
+// As Block8, on words; false when a weighted sum does not fit 16 bits, which takes samples of
+// 4096 or more (the caller then computes those pixels one by one). kOddPhase: column x has column
+// phase 1 xor row phase 1.
 template <bool kOddPhase, bool kRowPhase>
 ORVEX_ALWAYS_INLINE bool Block16(const Rows& s, int x, __m256i fBlue, __m256i fRed, Planes* out) {
   const __m256i cm2 = Load16(s.c, x - 2), cm1 = Load16(s.c, x - 1), c0 = Load16(s.c, x),
@@ -348,12 +368,6 @@ ORVEX_ALWAYS_INLINE bool Block16(const Rows& s, int x, __m256i fBlue, __m256i fR
                 bp1 = Load16(s.b, x + 1);
   const __m256i dm2 = Load16(s.d, x - 2), dm1 = Load16(s.d, x - 1), d0 = Load16(s.d, x),
                 dp1 = Load16(s.d, x + 1);
-  // Loads at -2 and +1 together hold every sample of the block.
-  const __m256i all =
-      _mm256_or_si256(_mm256_or_si256(_mm256_or_si256(cm2, cp1), _mm256_or_si256(am2, ap1)),
-                      _mm256_or_si256(_mm256_or_si256(bm2, bp1), _mm256_or_si256(dm2, dp1)));
-  if (!_mm256_testz_si256(all, _mm256_set1_epi16(static_cast<short>(0xF000)))) return false;
-
   // Words where m is 1 come from the second operand.
   constexpr int kM = kOddPhase ? 0x55 : 0xAA;
   constexpr int kG = ~kM & 0xFF;
@@ -365,6 +379,8 @@ ORVEX_ALWAYS_INLINE bool Block16(const Rows& s, int x, __m256i fBlue, __m256i fR
 
   const __m256i ca = Weighted16(cc, co, ac, ao);
   const __m256i bd = Weighted16(bc, bo, dc, dd);
+  const __m256i full = _mm256_set1_epi16(-1);
+  if (!_mm256_testz_si256(_mm256_cmpeq_epi16(_mm256_max_epu16(ca, bd), full), full)) return false;
   const __m256i limit = _mm256_set1_epi16(1023);
   const __m256i blue = kRowPhase ? bd : ca;
   const __m256i red = kRowPhase ? ca : bd;
@@ -379,7 +395,7 @@ ORVEX_ALWAYS_INLINE bool Block16(const Rows& s, int x, __m256i fBlue, __m256i fR
 template <int kBytes>
 ORVEX_ALWAYS_INLINE void StorePixels16(const Planes& p, std::uint8_t* out) {
   if constexpr (kBytes == 6) {
-    StorePacked3(kShuffle16, p.blue, p.green, p.red, out);
+    StorePacked3(kInterleave16, p.blue, p.green, p.red, out);
   } else {
     const __m256i zero = _mm256_setzero_si256();
     const __m256i bgLo = _mm256_unpacklo_epi16(p.blue, p.green);
@@ -390,22 +406,47 @@ ORVEX_ALWAYS_INLINE void StorePixels16(const Planes& p, std::uint8_t* out) {
     const __m256i q1 = _mm256_unpackhi_epi32(bgLo, rLo);  // 2-3 | 10-11
     const __m256i q2 = _mm256_unpacklo_epi32(bgHi, rHi);  // 4-5 | 12-13
     const __m256i q3 = _mm256_unpackhi_epi32(bgHi, rHi);  // 6-7 | 14-15
-    const __m256i keep = _mm256_set1_epi64x(static_cast<long long>(0xFFFF000000000000ull));
-    const __m256i o[4] = {
-        _mm256_permute2x128_si256(q0, q1, 0x20), _mm256_permute2x128_si256(q2, q3, 0x20),
-        _mm256_permute2x128_si256(q0, q1, 0x31), _mm256_permute2x128_si256(q2, q3, 0x31)};
-    for (int i = 0; i < 4; ++i) {
-      Store(out + 32 * i, _mm256_blendv_epi8(o[i], Load(out + 32 * i), keep));
+    // Word 3 of each pixel keeps its value. Written out one by one: as a loop over an array
+    // the compiler kept the four vectors on the stack.
+    const auto store = [out](int i, __m256i v) {
+      Store(out + 32 * i, _mm256_blend_epi16(v, Load(out + 32 * i), 0x88));
+    };
+    store(0, _mm256_permute2x128_si256(q0, q1, 0x20));
+    store(1, _mm256_permute2x128_si256(q2, q3, 0x20));
+    store(2, _mm256_permute2x128_si256(q0, q1, 0x31));
+    store(3, _mm256_permute2x128_si256(q2, q3, 0x31));
+  }
+}
+
+// Columns first .. last of a row, whole blocks of 16 from `first` (the caller leaves none
+// over): the column phase of every block start is the same, so the blocks of a row are one
+// loop with their phases fixed.
+template <int kBytes, bool kOddPhase, bool kRowPhase>
+void Blocks16(const DemosaicCall& call, const Rows& s, std::uint8_t* out, int first, int last,
+              int rowPhase, int phase) {
+  const __m256i fBlue = _mm256_set1_epi16(static_cast<short>(call.fBlue << 5));
+  const __m256i fRed = _mm256_set1_epi16(static_cast<short>(call.fRed << 5));
+  for (int x = first; x + 15 <= last; x += 16) {
+    Planes p;
+    if (Block16<kOddPhase, kRowPhase>(s, x, fBlue, fRed, &p)) {
+      StorePixels16<kBytes>(p, out + x * kBytes);
+    } else {
+      const PixelArithmetic arithmetic = ArithmeticOf(call);
+      for (int c = x; c <= x + 15; ++c) {
+        PlainPixel16(arithmetic, s.c + 2 * c, out + c * kBytes, rowPhase, (phase + c) & 1);
+      }
     }
   }
 }
 
-template <bool kRowPhase>
-ORVEX_ALWAYS_INLINE bool Block16Phase(const Rows& s, int x, int phase, __m256i fBlue, __m256i fRed,
-                                      Planes* out) {
-  return (phase ^ static_cast<int>(kRowPhase)) != 0
-             ? Block16<true, kRowPhase>(s, x, fBlue, fRed, out)
-             : Block16<false, kRowPhase>(s, x, fBlue, fRed, out);
+template <int kBytes, bool kRowPhase>
+void PhasedBlocks16(const DemosaicCall& call, const Rows& s, std::uint8_t* out, int first, int last,
+                    int rowPhase, int phase) {
+  if (((phase + first) & 1) != static_cast<int>(kRowPhase)) {
+    Blocks16<kBytes, true, kRowPhase>(call, s, out, first, last, rowPhase, phase);
+  } else {
+    Blocks16<kBytes, false, kRowPhase>(call, s, out, first, last, rowPhase, phase);
+  }
 }
 
 template <int kBytes>
@@ -415,32 +456,25 @@ void Row16(const DemosaicCall& call, int row) {
   const int phase = call.ColumnPhaseOfRow(row);
   const Rows s = RowsOf(call, row);
   std::uint8_t* out = call.DestinationRow(row);
-  const PixelArithmetic arithmetic = ArithmeticOf(call);
-  const auto plain = [&](int first, int last) {
+  const int first = 2, last = w - 3;
+  if (last - first + 1 < 16) {
+    const PixelArithmetic arithmetic = ArithmeticOf(call);
     for (int c = first; c <= last; ++c) {
       PlainPixel16(arithmetic, s.c + 2 * c, out + c * kBytes, rowPhase, (phase + c) & 1);
     }
-  };
-  const int first = 2, last = w - 3;
-  if (last - first + 1 < 16) {
-    plain(first, last);
     return;
   }
-  const __m256i fBlue = _mm256_set1_epi16(static_cast<short>(call.fBlue << 5));
-  const __m256i fRed = _mm256_set1_epi16(static_cast<short>(call.fRed << 5));
-  const auto block = [&](int x) {
-    Planes p;
-    const bool done = rowPhase != 0 ? Block16Phase<true>(s, x, (phase + x) & 1, fBlue, fRed, &p)
-                                    : Block16Phase<false>(s, x, (phase + x) & 1, fBlue, fRed, &p);
-    if (done) {
-      StorePixels16<kBytes>(p, out + x * kBytes);
+  const auto blocks = [&](int from, int to) {
+    if (rowPhase != 0) {
+      PhasedBlocks16<kBytes, true>(call, s, out, from, to, rowPhase, phase);
     } else {
-      plain(x, x + 15);
+      PhasedBlocks16<kBytes, false>(call, s, out, from, to, rowPhase, phase);
     }
   };
-  int x = first;
-  for (; x + 15 <= last; x += 16) block(x);
-  if (x <= last) block(last - 15);
+  const int whole = (last - first + 1) / 16 * 16;
+  blocks(first, first + whole - 1);
+  // The last block, placed to end at the last column, overlaps the others.
+  if (whole < last - first + 1) blocks(last - 15, last);
 }
 
 ORVEX_TARGET_END
