@@ -141,7 +141,6 @@ class FrameRun {
   void Finish(BandRows& band, std::int32_t s, const std::uint8_t* const window[4]) {
     std::uint8_t* row = image_.pixels + static_cast<std::size_t>(s) * image_.stride;
     filters_.Sharpen(window, row, width_, band.sums);
-    filters_.AfterSharpness(row, width_);
   }
 
   const FrameRows& rows_;

@@ -67,13 +67,22 @@ void FrameFilters::Prepare(FilterVariant variant, std::int32_t pixelBytes, const
     }
     after_ = sharpens_ && brightness;
     wordsAfterBrightness_ = after_;
-    if (after_) brightnessAfter_.Prepare(s.brightness);
+    if (after_) {
+      brightnessAfter_.Prepare(s.brightness);
+      filters::BuildBrightnessTable16(s.brightness, table);
+      scalesAfter_ = filters::FindSampleScale(table, filters::kMax16, &afterScale_);
+    }
   } else {
     std::uint8_t table[256];
     before_ = ComposeTables<std::uint8_t, 255>(s, gamma, contrast, brightness && !sharpens_, table);
     if (before_) bytesBefore_.Prepare(table);
     after_ = sharpens_ && ComposeTables<std::uint8_t, 255>(s, false, false, brightness, table);
-    if (after_) bytesAfter_.Prepare(table);
+    if (after_) {
+      bytesAfter_.Prepare(table);
+      std::uint16_t entries[256];
+      for (int v = 0; v <= 255; ++v) entries[v] = table[v];
+      scalesAfter_ = filters::FindSampleScale(entries, 255, &afterScale_);
+    }
   }
 }
 
@@ -101,8 +110,27 @@ void FrameFilters::Sharpen(const std::uint8_t* const window[4], std::uint8_t* ou
                             out,
                             pixels * elements_,
                             elements_,
-                            sums};
+                            sums,
+                            scalesAfter_ ? &afterScale_ : nullptr};
   sharpenRow_(job, sharpenTable_);
+  if (scalesAfter_) {
+    ScaleEdges(out, pixels);
+  } else {
+    AfterSharpness(out, pixels);
+  }
+}
+
+void FrameFilters::ScaleEdges(std::uint8_t* row, std::int32_t pixels) const {
+  const int e = elements_, n = pixels * e;
+  for (int p = 0; p < n; p = p == 2 * e - 1 ? n - 2 * e : p + 1) {
+    if (e == 4 && (p & 3) == 3) continue;
+    if (wide_) {
+      const int v = filters::Load10(row + 2 * p);
+      filters::Store16(row + 2 * p, static_cast<std::uint16_t>(afterScale_.Apply(v)));
+    } else {
+      row[p] = static_cast<std::uint8_t>(afterScale_.Apply(row[p]));
+    }
+  }
 }
 
 void FrameFilters::AfterSharpness(std::uint8_t* row, std::int32_t pixels) const {

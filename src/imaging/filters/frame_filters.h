@@ -41,12 +41,12 @@ class FrameFilters {
   // Hue and saturation and the table stages up to sharpness (all of them when nothing
   // sharpens), in place on a row of `pixels` pixels.
   void BeforeSharpness(std::uint8_t* row, std::int32_t pixels) const;
-  // Sharpness for output row r: `window` holds rows r - 2 .. r + 1 as they were before the
-  // stage, `out` row r (its columns 2 .. pixels - 3 are written). `sums` has room for a row's
-  // samples (pixels x the samples a pixel).
+  // Sharpness and the table stages after it for output row r: `window` holds rows r - 2 .. r + 1
+  // as they were before sharpness, `out` row r (sharpness writes its columns 2 .. pixels - 3).
+  // `sums` has room for a row's samples (pixels x the samples a pixel).
   void Sharpen(const std::uint8_t* const window[4], std::uint8_t* out, std::int32_t pixels,
                std::uint16_t* sums) const;
-  // The table stages after sharpness, in place.
+  // The table stages after sharpness, in place, for a row that sharpness leaves as it is.
   void AfterSharpness(std::uint8_t* row, std::int32_t pixels) const;
 
   // Samples (bytes or words) a pixel takes in a row, the unit of `sums`.
@@ -54,6 +54,8 @@ class FrameFilters {
 
  private:
   void MapRow(bool before, std::uint8_t* row, std::int32_t pixels) const;
+  // The stage after sharpness on the columns sharpness leaves, by `afterScale_`.
+  void ScaleEdges(std::uint8_t* row, std::int32_t pixels) const;
 
   bool wide_ = false;
   std::int32_t pixelBytes_ = 0;
@@ -73,6 +75,10 @@ class FrameFilters {
   bool wordsBeforeBrightness_ = false, wordsAfterBrightness_ = false;
   filters::WordBrightnessMap brightnessBefore_, brightnessAfter_;
   filters::SharpenTable sharpenTable_{0, 255};
+  // The stage after sharpness as arithmetic the sharpness rows apply to what they write, when
+  // it has such a form; the rest of the row then takes it from ScaleEdges.
+  bool scalesAfter_ = false;
+  filters::SampleScale afterScale_{};
 };
 
 }  // namespace orvex

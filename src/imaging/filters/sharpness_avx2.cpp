@@ -48,40 +48,68 @@ inline __m256i KeepFourth_AVX2(__m256i computed, const std::uint8_t* destination
   return _mm256_blendv_epi8(computed, kept, mask);
 }
 
-}  // namespace
+// The stage after sharpness on sharpened lanes (0..full), as SampleScale::Apply computes it.
+struct ScaleLanes_AVX2 {
+  __m128i up, down;
+  __m256i multiplier, full;
+
+  explicit ScaleLanes_AVX2(const SampleScale* scale)
+      : up(_mm_cvtsi32_si128(scale ? scale->up : 0)),
+        down(_mm_cvtsi32_si128(scale ? scale->down : 0)),
+        multiplier(_mm256_set1_epi16(static_cast<short>(scale ? scale->multiplier : 0))),
+        full(_mm256_set1_epi16(static_cast<short>(scale ? scale->full : 0))) {}
+
+  __m256i Apply(__m256i v) const {
+    const __m256i product = _mm256_mulhi_epu16(_mm256_sll_epi16(v, up), multiplier);
+    return _mm256_min_epu16(_mm256_srl_epi16(product, down), full);
+  }
+};
 
 template <bool kWide>
-void SharpnessRow_AVX2(const RowJob& job, const SharpenTable& table) {
-  const int e = job.e;
+void VerticalSums_AVX2(const RowJob& job) {
   std::uint16_t* sums = job.sums;
-  const int n = job.elements, begin = 2 * e, end = job.elements - 2 * e;
-  const __m256i s = _mm256_set1_epi16(static_cast<short>(table.s));
-  const __m256i full = _mm256_set1_epi16(static_cast<short>(table.full));
+  const int n = job.elements;
   if (n < 16) {
     VerticalSum_C<kWide>(job, 0, n);
-  } else {
-    for (int p = 0; p < n; p = NextChunk(p, n, 16)) {
-      __m256i a, b;
-      if constexpr (kWide) {
-        a = _mm256_add_epi16(Load10_AVX2(job.rows[0] + 2 * p), Load10_AVX2(job.rows[1] + 2 * p));
-        b = _mm256_add_epi16(Load10_AVX2(job.rows[2] + 2 * p), Load10_AVX2(job.rows[3] + 2 * p));
-      } else {
-        a = _mm256_add_epi16(Widen_AVX2(job.rows[0] + p), Widen_AVX2(job.rows[1] + p));
-        b = _mm256_add_epi16(Widen_AVX2(job.rows[2] + p), Widen_AVX2(job.rows[3] + p));
-      }
-      _mm256_storeu_si256(reinterpret_cast<__m256i*>(sums + p), _mm256_add_epi16(a, b));
-    }
+    return;
   }
+  for (int p = 0; p < n; p = NextChunk(p, n, 16)) {
+    __m256i a, b;
+    if constexpr (kWide) {
+      a = _mm256_add_epi16(Load10_AVX2(job.rows[0] + 2 * p), Load10_AVX2(job.rows[1] + 2 * p));
+      b = _mm256_add_epi16(Load10_AVX2(job.rows[2] + 2 * p), Load10_AVX2(job.rows[3] + 2 * p));
+    } else {
+      a = _mm256_add_epi16(Widen_AVX2(job.rows[0] + p), Widen_AVX2(job.rows[1] + p));
+      b = _mm256_add_epi16(Widen_AVX2(job.rows[2] + p), Widen_AVX2(job.rows[3] + p));
+    }
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(sums + p), _mm256_add_epi16(a, b));
+  }
+}
+
+template <bool kWide, bool kScaled>
+void SharpenRow_AVX2(const RowJob& job, const SharpenTable& table) {
+  const int e = job.e;
+  const std::uint16_t* sums = job.sums;
+  const int begin = 2 * e, end = job.elements - 2 * e;
+  const __m256i s = _mm256_set1_epi16(static_cast<short>(table.s));
+  const __m256i full = _mm256_set1_epi16(static_cast<short>(table.full));
+  const ScaleLanes_AVX2 scale(job.scale);
+  const auto sharpen = [&](__m256i o, int p) {
+    const __m256i v = SharpenLanes_AVX2(o, HorizontalSum_AVX2(sums, p, e), s, full);
+    return kScaled ? scale.Apply(v) : v;
+  };
   if constexpr (kWide) {
-    const __m256i mask = _mm256_set1_epi64x(static_cast<long long>(0xFFFF000000000000ull));
     if (end - begin < 16) {
       Sharpen_C<true>(job, table, begin, end);
       return;
     }
     for (int p = begin; p < end; p = NextChunk(p, end, 16)) {
-      const __m256i o = Load10_AVX2(job.source + 2 * p);
-      __m256i r = SharpenLanes_AVX2(o, HorizontalSum_AVX2(sums, p, e), s, full);
-      if (e == 4) r = KeepFourth_AVX2(r, job.destination + 2 * p, mask);
+      __m256i r = sharpen(Load10_AVX2(job.source + 2 * p), p);
+      if (e == 4) {
+        const __m256i kept =
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(job.destination + 2 * p));
+        r = _mm256_blend_epi16(r, kept, 0x88);
+      }
       _mm256_storeu_si256(reinterpret_cast<__m256i*>(job.destination + 2 * p), r);
     }
   } else {
@@ -91,14 +119,24 @@ void SharpnessRow_AVX2(const RowJob& job, const SharpenTable& table) {
       return;
     }
     for (int p = begin; p < end; p = NextChunk(p, end, 32)) {
-      const __m256i lo =
-          SharpenLanes_AVX2(Widen_AVX2(job.source + p), HorizontalSum_AVX2(sums, p, e), s, full);
-      const __m256i hi = SharpenLanes_AVX2(Widen_AVX2(job.source + p + 16),
-                                           HorizontalSum_AVX2(sums, p + 16, e), s, full);
+      const __m256i lo = sharpen(Widen_AVX2(job.source + p), p);
+      const __m256i hi = sharpen(Widen_AVX2(job.source + p + 16), p + 16);
       __m256i r = _mm256_permute4x64_epi64(_mm256_packus_epi16(lo, hi), 0xD8);
       if (e == 4) r = KeepFourth_AVX2(r, job.destination + p, mask);
       _mm256_storeu_si256(reinterpret_cast<__m256i*>(job.destination + p), r);
     }
+  }
+}
+
+}  // namespace
+
+template <bool kWide>
+void SharpnessRow_AVX2(const RowJob& job, const SharpenTable& table) {
+  VerticalSums_AVX2<kWide>(job);
+  if (job.scale != nullptr) {
+    SharpenRow_AVX2<kWide, true>(job, table);
+  } else {
+    SharpenRow_AVX2<kWide, false>(job, table);
   }
 }
 

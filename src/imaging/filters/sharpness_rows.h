@@ -50,6 +50,28 @@ inline void WriteSample(std::uint8_t* p, int v) {
   }
 }
 
+// A table stage after sharpness in the form the sharpness rows can apply to the samples they
+// have just computed, still in 16-bit lanes, instead of in a pass of its own over the row:
+// v -> min(((v << up) x multiplier) >> (16 + down), full), for v in 0..full. Brightness,
+// trunc(v x f) clamped, has such a form for most factors; FindSampleScale finds it and checks it
+// against every entry of the stage's table.
+struct SampleScale {
+  std::uint32_t multiplier = 0;  // below 65536
+  int up = 0;                    // full << up stays below 65536
+  int down = 0;
+  int full = 0;
+
+  int Apply(int v) const {
+    const auto r =
+        static_cast<int>((((static_cast<std::uint32_t>(v) << up) * multiplier) >> 16) >> down);
+    return r > full ? full : r;
+  }
+};
+
+// The form of `table` (entries 0..full of a stage that maps each sample by its value) as a
+// SampleScale, false when none gives every entry exactly.
+bool FindSampleScale(const std::uint16_t* table, int full, SampleScale* scale);
+
 // ---- Row forms ---------------------------------------------------------------------------
 //
 // A row is a run of elements (bytes, or 16-bit words), `e` of them a pixel. The fast forms sum
@@ -63,6 +85,8 @@ struct RowJob {
   int elements;                 // a row, width x e
   int e;
   std::uint16_t* sums;  // the vertical sums, `elements` of them
+  // The stage after sharpness applied to the written samples as well; null for none.
+  const SampleScale* scale = nullptr;
 };
 
 template <bool kWide>
@@ -84,7 +108,8 @@ inline void Sharpen_C(const RowJob& job, const SharpenTable& table, int begin, i
     if (e == 4 && (p & 3) == 3) continue;
     const int b = (v[p - 2 * e] + v[p - e] + v[p] + v[p + e]) >> 4;
     const int o = ReadSample<kWide>(job.source + size * p);
-    WriteSample<kWide>(job.destination + size * p, table.Apply(o, b));
+    const int v = table.Apply(o, b);
+    WriteSample<kWide>(job.destination + size * p, job.scale ? job.scale->Apply(v) : v);
   }
 }
 

@@ -46,69 +46,107 @@ inline __m128i KeepFourth_SSE2(__m128i computed, const std::uint8_t* destination
   return _mm_or_si128(_mm_and_si128(mask, kept), _mm_andnot_si128(mask, computed));
 }
 
-}  // namespace
+// The stage after sharpness on sharpened lanes (0..full), as SampleScale::Apply computes it.
+struct ScaleLanes_SSE2 {
+  __m128i up, down, multiplier, full;
+
+  explicit ScaleLanes_SSE2(const SampleScale* scale)
+      : up(_mm_cvtsi32_si128(scale ? scale->up : 0)),
+        down(_mm_cvtsi32_si128(scale ? scale->down : 0)),
+        multiplier(_mm_set1_epi16(static_cast<short>(scale ? scale->multiplier : 0))),
+        full(_mm_set1_epi16(static_cast<short>(scale ? scale->full : 0))) {}
+
+  __m128i Apply(__m128i v) const {
+    const __m128i r = _mm_srl_epi16(_mm_mulhi_epu16(_mm_sll_epi16(v, up), multiplier), down);
+    return _mm_sub_epi16(r, _mm_subs_epu16(r, full));
+  }
+};
 
 template <bool kWide>
-void SharpnessRow_SSE2(const RowJob& job, const SharpenTable& table) {
-  const int e = job.e;
+void VerticalSums_SSE2(const RowJob& job) {
   std::uint16_t* sums = job.sums;
-  const int n = job.elements, begin = 2 * e, end = job.elements - 2 * e;
-  const __m128i s = _mm_set1_epi16(static_cast<short>(table.s));
-  const __m128i full = _mm_set1_epi16(static_cast<short>(table.full));
+  const int n = job.elements;
   if constexpr (kWide) {
-    const __m128i mask = _mm_set_epi16(-1, 0, 0, 0, -1, 0, 0, 0);
     if (n < 8) {
       VerticalSum_C<true>(job, 0, n);
-    } else {
-      for (int p = 0; p < n; p = NextChunk(p, n, 8)) {
-        const __m128i a =
-            _mm_add_epi16(Load10_SSE2(job.rows[0] + 2 * p), Load10_SSE2(job.rows[1] + 2 * p));
-        const __m128i b =
-            _mm_add_epi16(Load10_SSE2(job.rows[2] + 2 * p), Load10_SSE2(job.rows[3] + 2 * p));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(sums + p), _mm_add_epi16(a, b));
-      }
+      return;
     }
+    for (int p = 0; p < n; p = NextChunk(p, n, 8)) {
+      const __m128i a =
+          _mm_add_epi16(Load10_SSE2(job.rows[0] + 2 * p), Load10_SSE2(job.rows[1] + 2 * p));
+      const __m128i b =
+          _mm_add_epi16(Load10_SSE2(job.rows[2] + 2 * p), Load10_SSE2(job.rows[3] + 2 * p));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(sums + p), _mm_add_epi16(a, b));
+    }
+  } else {
+    const __m128i zero = _mm_setzero_si128();
+    if (n < 16) {
+      VerticalSum_C<false>(job, 0, n);
+      return;
+    }
+    for (int p = 0; p < n; p = NextChunk(p, n, 16)) {
+      __m128i lo = zero, hi = zero;
+      for (const std::uint8_t* row : job.rows) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + p));
+        lo = _mm_add_epi16(lo, _mm_unpacklo_epi8(v, zero));
+        hi = _mm_add_epi16(hi, _mm_unpackhi_epi8(v, zero));
+      }
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(sums + p), lo);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(sums + p + 8), hi);
+    }
+  }
+}
+
+template <bool kWide, bool kScaled>
+void SharpenRow_SSE2(const RowJob& job, const SharpenTable& table) {
+  const int e = job.e;
+  const std::uint16_t* sums = job.sums;
+  const int begin = 2 * e, end = job.elements - 2 * e;
+  const __m128i s = _mm_set1_epi16(static_cast<short>(table.s));
+  const __m128i full = _mm_set1_epi16(static_cast<short>(table.full));
+  const ScaleLanes_SSE2 scale(job.scale);
+  const auto sharpen = [&](__m128i o, int p) {
+    const __m128i v = SharpenLanes_SSE2(o, HorizontalSum_SSE2(sums, p, e), s, full);
+    return kScaled ? scale.Apply(v) : v;
+  };
+  if constexpr (kWide) {
+    const __m128i mask = _mm_set_epi16(-1, 0, 0, 0, -1, 0, 0, 0);
     if (end - begin < 8) {
       Sharpen_C<true>(job, table, begin, end);
       return;
     }
     for (int p = begin; p < end; p = NextChunk(p, end, 8)) {
-      const __m128i o = Load10_SSE2(job.source + 2 * p);
-      __m128i r = SharpenLanes_SSE2(o, HorizontalSum_SSE2(sums, p, e), s, full);
+      __m128i r = sharpen(Load10_SSE2(job.source + 2 * p), p);
       if (e == 4) r = KeepFourth_SSE2(r, job.destination + 2 * p, mask);
       _mm_storeu_si128(reinterpret_cast<__m128i*>(job.destination + 2 * p), r);
     }
   } else {
     const __m128i zero = _mm_setzero_si128();
     const __m128i mask = _mm_set1_epi32(static_cast<int>(0xFF000000u));
-    if (n < 16) {
-      VerticalSum_C<false>(job, 0, n);
-    } else {
-      for (int p = 0; p < n; p = NextChunk(p, n, 16)) {
-        __m128i lo = zero, hi = zero;
-        for (const std::uint8_t* row : job.rows) {
-          const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + p));
-          lo = _mm_add_epi16(lo, _mm_unpacklo_epi8(v, zero));
-          hi = _mm_add_epi16(hi, _mm_unpackhi_epi8(v, zero));
-        }
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(sums + p), lo);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(sums + p + 8), hi);
-      }
-    }
     if (end - begin < 16) {
       Sharpen_C<false>(job, table, begin, end);
       return;
     }
     for (int p = begin; p < end; p = NextChunk(p, end, 16)) {
       const __m128i o = _mm_loadu_si128(reinterpret_cast<const __m128i*>(job.source + p));
-      const __m128i lo =
-          SharpenLanes_SSE2(_mm_unpacklo_epi8(o, zero), HorizontalSum_SSE2(sums, p, e), s, full);
-      const __m128i hi = SharpenLanes_SSE2(_mm_unpackhi_epi8(o, zero),
-                                           HorizontalSum_SSE2(sums, p + 8, e), s, full);
+      const __m128i lo = sharpen(_mm_unpacklo_epi8(o, zero), p);
+      const __m128i hi = sharpen(_mm_unpackhi_epi8(o, zero), p + 8);
       __m128i r = _mm_packus_epi16(lo, hi);
       if (e == 4) r = KeepFourth_SSE2(r, job.destination + p, mask);
       _mm_storeu_si128(reinterpret_cast<__m128i*>(job.destination + p), r);
     }
+  }
+}
+
+}  // namespace
+
+template <bool kWide>
+void SharpnessRow_SSE2(const RowJob& job, const SharpenTable& table) {
+  VerticalSums_SSE2<kWide>(job);
+  if (job.scale != nullptr) {
+    SharpenRow_SSE2<kWide, true>(job, table);
+  } else {
+    SharpenRow_SSE2<kWide, false>(job, table);
   }
 }
 
