@@ -13,6 +13,14 @@ ORVEX_TARGET_BEGIN("avx2")
 
 namespace {
 
+// The chunks of a row (sharpness_rows.h), the tail's step a second copy of the loop body.
+template <int kChunk, class Step>
+ORVEX_ALWAYS_INLINE void ForEachChunk(int begin, int end, Step step) {
+  int p = begin;
+  for (; p + kChunk <= end; p += kChunk) step(p);
+  if (p < end) step(end - kChunk);
+}
+
 inline __m256i Load10_AVX2(const std::uint8_t* p) {
   const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
   return _mm256_min_epu16(v, _mm256_set1_epi16(kMax16));
@@ -73,7 +81,7 @@ void VerticalSums_AVX2(const RowJob& job) {
     VerticalSum_C<kWide>(job, 0, n);
     return;
   }
-  for (int p = 0; p < n; p = NextChunk(p, n, 16)) {
+  ForEachChunk<16>(0, n, [&](int p) ORVEX_INLINE_STEP {
     __m256i a, b;
     if constexpr (kWide) {
       a = _mm256_add_epi16(Load10_AVX2(job.rows[0] + 2 * p), Load10_AVX2(job.rows[1] + 2 * p));
@@ -83,7 +91,7 @@ void VerticalSums_AVX2(const RowJob& job) {
       b = _mm256_add_epi16(Widen_AVX2(job.rows[2] + p), Widen_AVX2(job.rows[3] + p));
     }
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(sums + p), _mm256_add_epi16(a, b));
-  }
+  });
 }
 
 template <bool kWide, bool kScaled>
@@ -94,7 +102,7 @@ void SharpenRow_AVX2(const RowJob& job, const SharpenTable& table) {
   const __m256i s = _mm256_set1_epi16(static_cast<short>(table.s));
   const __m256i full = _mm256_set1_epi16(static_cast<short>(table.full));
   const ScaleLanes_AVX2 scale(job.scale);
-  const auto sharpen = [&](__m256i o, int p) {
+  const auto sharpen = [&](__m256i o, int p) ORVEX_INLINE_STEP {
     const __m256i v = SharpenLanes_AVX2(o, HorizontalSum_AVX2(sums, p, e), s, full);
     return kScaled ? scale.Apply(v) : v;
   };
@@ -103,7 +111,7 @@ void SharpenRow_AVX2(const RowJob& job, const SharpenTable& table) {
       Sharpen_C<true>(job, table, begin, end);
       return;
     }
-    for (int p = begin; p < end; p = NextChunk(p, end, 16)) {
+    ForEachChunk<16>(begin, end, [&](int p) ORVEX_INLINE_STEP {
       __m256i r = sharpen(Load10_AVX2(job.source + 2 * p), p);
       if (e == 4) {
         const __m256i kept =
@@ -111,27 +119,27 @@ void SharpenRow_AVX2(const RowJob& job, const SharpenTable& table) {
         r = _mm256_blend_epi16(r, kept, 0x88);
       }
       _mm256_storeu_si256(reinterpret_cast<__m256i*>(job.destination + 2 * p), r);
-    }
+    });
   } else {
     const __m256i mask = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
     if (end - begin < 32) {
       Sharpen_C<false>(job, table, begin, end);
       return;
     }
-    for (int p = begin; p < end; p = NextChunk(p, end, 32)) {
+    ForEachChunk<32>(begin, end, [&](int p) ORVEX_INLINE_STEP {
       const __m256i lo = sharpen(Widen_AVX2(job.source + p), p);
       const __m256i hi = sharpen(Widen_AVX2(job.source + p + 16), p + 16);
       __m256i r = _mm256_permute4x64_epi64(_mm256_packus_epi16(lo, hi), 0xD8);
       if (e == 4) r = KeepFourth_AVX2(r, job.destination + p, mask);
       _mm256_storeu_si256(reinterpret_cast<__m256i*>(job.destination + p), r);
-    }
+    });
   }
 }
 
 }  // namespace
 
 template <bool kWide>
-void SharpnessRow_AVX2(const RowJob& job, const SharpenTable& table) {
+ORVEX_ALIGN_STACK void SharpnessRow_AVX2(const RowJob& job, const SharpenTable& table) {
   VerticalSums_AVX2<kWide>(job);
   if (job.scale != nullptr) {
     SharpenRow_AVX2<kWide, true>(job, table);

@@ -121,12 +121,15 @@ constexpr int VectorSharpnessLimit(int full) {
 }
 
 // Vector rows run in chunks starting at begin, begin + chunk, ... and, for the rest, once more
-// ending exactly at `end`: each element is computed from the source alone, so the overlap
-// writes the same values again. Spans shorter than a chunk take the plain form.
-inline int NextChunk(int p, int end, int chunk) {
-  p += chunk;
-  return (p < end && p + chunk > end) ? end - chunk : p;
-}
+// for the chunk ending exactly at `end`: each element is computed from the source alone, so the
+// overlap writes the same values again. Spans shorter than a chunk take the plain form. Each
+// vector file has its own ForEachChunk(begin, end, step) built for its instruction set, so that
+// the steps, marked ORVEX_INLINE_STEP, are inlined into it.
+#if defined(__GNUC__)
+#define ORVEX_INLINE_STEP __attribute__((always_inline))
+#else
+#define ORVEX_INLINE_STEP
+#endif
 
 // One output row r from the rows around it: the vertical sums, then the sharpened samples of
 // columns 2 .. width - 3. The vector forms take settings within +-VectorSharpnessLimit only.

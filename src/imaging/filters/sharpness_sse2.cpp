@@ -13,6 +13,14 @@ ORVEX_TARGET_BEGIN("sse2")
 
 namespace {
 
+// The chunks of a row (sharpness_rows.h), the tail's step a second copy of the loop body.
+template <int kChunk, class Step>
+ORVEX_ALWAYS_INLINE void ForEachChunk(int begin, int end, Step step) {
+  int p = begin;
+  for (; p + kChunk <= end; p += kChunk) step(p);
+  if (p < end) step(end - kChunk);
+}
+
 inline __m128i Load10_SSE2(const std::uint8_t* p) {
   const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
   return _mm_sub_epi16(v, _mm_subs_epu16(v, _mm_set1_epi16(kMax16)));
@@ -71,20 +79,20 @@ void VerticalSums_SSE2(const RowJob& job) {
       VerticalSum_C<true>(job, 0, n);
       return;
     }
-    for (int p = 0; p < n; p = NextChunk(p, n, 8)) {
+    ForEachChunk<8>(0, n, [&](int p) ORVEX_INLINE_STEP {
       const __m128i a =
           _mm_add_epi16(Load10_SSE2(job.rows[0] + 2 * p), Load10_SSE2(job.rows[1] + 2 * p));
       const __m128i b =
           _mm_add_epi16(Load10_SSE2(job.rows[2] + 2 * p), Load10_SSE2(job.rows[3] + 2 * p));
       _mm_storeu_si128(reinterpret_cast<__m128i*>(sums + p), _mm_add_epi16(a, b));
-    }
+    });
   } else {
     const __m128i zero = _mm_setzero_si128();
     if (n < 16) {
       VerticalSum_C<false>(job, 0, n);
       return;
     }
-    for (int p = 0; p < n; p = NextChunk(p, n, 16)) {
+    ForEachChunk<16>(0, n, [&](int p) ORVEX_INLINE_STEP {
       __m128i lo = zero, hi = zero;
       for (const std::uint8_t* row : job.rows) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + p));
@@ -93,7 +101,7 @@ void VerticalSums_SSE2(const RowJob& job) {
       }
       _mm_storeu_si128(reinterpret_cast<__m128i*>(sums + p), lo);
       _mm_storeu_si128(reinterpret_cast<__m128i*>(sums + p + 8), hi);
-    }
+    });
   }
 }
 
@@ -105,7 +113,7 @@ void SharpenRow_SSE2(const RowJob& job, const SharpenTable& table) {
   const __m128i s = _mm_set1_epi16(static_cast<short>(table.s));
   const __m128i full = _mm_set1_epi16(static_cast<short>(table.full));
   const ScaleLanes_SSE2 scale(job.scale);
-  const auto sharpen = [&](__m128i o, int p) {
+  const auto sharpen = [&](__m128i o, int p) ORVEX_INLINE_STEP {
     const __m128i v = SharpenLanes_SSE2(o, HorizontalSum_SSE2(sums, p, e), s, full);
     return kScaled ? scale.Apply(v) : v;
   };
@@ -115,11 +123,11 @@ void SharpenRow_SSE2(const RowJob& job, const SharpenTable& table) {
       Sharpen_C<true>(job, table, begin, end);
       return;
     }
-    for (int p = begin; p < end; p = NextChunk(p, end, 8)) {
+    ForEachChunk<8>(begin, end, [&](int p) ORVEX_INLINE_STEP {
       __m128i r = sharpen(Load10_SSE2(job.source + 2 * p), p);
       if (e == 4) r = KeepFourth_SSE2(r, job.destination + 2 * p, mask);
       _mm_storeu_si128(reinterpret_cast<__m128i*>(job.destination + 2 * p), r);
-    }
+    });
   } else {
     const __m128i zero = _mm_setzero_si128();
     const __m128i mask = _mm_set1_epi32(static_cast<int>(0xFF000000u));
@@ -127,21 +135,21 @@ void SharpenRow_SSE2(const RowJob& job, const SharpenTable& table) {
       Sharpen_C<false>(job, table, begin, end);
       return;
     }
-    for (int p = begin; p < end; p = NextChunk(p, end, 16)) {
+    ForEachChunk<16>(begin, end, [&](int p) ORVEX_INLINE_STEP {
       const __m128i o = _mm_loadu_si128(reinterpret_cast<const __m128i*>(job.source + p));
       const __m128i lo = sharpen(_mm_unpacklo_epi8(o, zero), p);
       const __m128i hi = sharpen(_mm_unpackhi_epi8(o, zero), p + 8);
       __m128i r = _mm_packus_epi16(lo, hi);
       if (e == 4) r = KeepFourth_SSE2(r, job.destination + p, mask);
       _mm_storeu_si128(reinterpret_cast<__m128i*>(job.destination + p), r);
-    }
+    });
   }
 }
 
 }  // namespace
 
 template <bool kWide>
-void SharpnessRow_SSE2(const RowJob& job, const SharpenTable& table) {
+ORVEX_ALIGN_STACK void SharpnessRow_SSE2(const RowJob& job, const SharpenTable& table) {
   VerticalSums_SSE2<kWide>(job);
   if (job.scale != nullptr) {
     SharpenRow_SSE2<kWide, true>(job, table);
