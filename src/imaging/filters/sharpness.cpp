@@ -155,7 +155,8 @@ bool FindSampleScale(const std::uint16_t* table, int full, SampleScale* scale) {
     candidate.up = k < 16 ? 16 - k : 0;
     candidate.down = k > 16 ? k - 16 : 0;
     candidate.full = full;
-    bool exact = true;
+    const std::uint64_t largest = ((static_cast<std::uint64_t>(full) << candidate.up) * lo) >> k;
+    bool exact = largest < 32768;
     for (int v = 0; v <= full && exact; ++v) exact = candidate.Apply(v) == table[v];
     if (exact) {
       *scale = candidate;

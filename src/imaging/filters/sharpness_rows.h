@@ -69,7 +69,8 @@ struct SampleScale {
 };
 
 // The form of `table` (entries 0..full of a stage that maps each sample by its value) as a
-// SampleScale, false when none gives every entry exactly.
+// SampleScale, false when none gives every entry exactly. Before the clamp to full its values
+// stay below 32768, so that lanes saturate as signed 16-bit ones: a pack to bytes clamps them.
 bool FindSampleScale(const std::uint16_t* table, int full, SampleScale* scale);
 
 // ---- Row forms ---------------------------------------------------------------------------
@@ -114,8 +115,14 @@ inline void Sharpen_C(const RowJob& job, const SharpenTable& table, int begin, i
 }
 
 // The vector forms compute T[k] = (s x d) / 10 instead of looking it up: |s x d| fits 16 bits,
-// and for 0 <= a < 65536, a / 10 = (a x 52429) >> 19 exactly.
-inline constexpr int kTenthMultiplier = 52429;
+// and for |x| < 32768 trunc(x / 10) is the signed (x x 26215) >> 18, plus one where x is
+// negative; for |x| < 16384 (x x 6554) >> 16 does instead, one shift fewer. Both hold over
+// their whole ranges.
+inline constexpr int kTenthMultiplier = 26215;
+inline constexpr int kShortTenthMultiplier = 6554;
+inline bool ShortTenth(const SharpenTable& table) {
+  return (table.s < 0 ? -table.s : table.s) * table.full < 16384;
+}
 constexpr int VectorSharpnessLimit(int full) {
   return 32767 / full;
 }

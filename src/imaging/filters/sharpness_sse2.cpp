@@ -26,15 +26,14 @@ inline __m128i Load10_SSE2(const std::uint8_t* p) {
   return _mm_sub_epi16(v, _mm_subs_epu16(v, _mm_set1_epi16(kMax16)));
 }
 
-// clamp(o + (s x (o - b)) / 10) for 16-bit lanes, with hs the 16-value sums.
+// clamp(o + (s x (o - b)) / 10) for 16-bit lanes, with hs the 16-value sums; the tenth as
+// sharpness_rows.h says.
 inline __m128i SharpenLanes_SSE2(__m128i o, __m128i hs, __m128i s, __m128i full) {
   const __m128i b = _mm_srli_epi16(hs, 4);
   const __m128i product = _mm_mullo_epi16(_mm_sub_epi16(o, b), s);
-  const __m128i sign = _mm_srai_epi16(product, 15);
-  const __m128i magnitude = _mm_sub_epi16(_mm_xor_si128(product, sign), sign);
-  __m128i q = _mm_srli_epi16(
-      _mm_mulhi_epu16(magnitude, _mm_set1_epi16(static_cast<short>(kTenthMultiplier))), 3);
-  q = _mm_sub_epi16(_mm_xor_si128(q, sign), sign);
+  const __m128i q =
+      _mm_sub_epi16(_mm_srai_epi16(_mm_mulhi_epi16(product, _mm_set1_epi16(kTenthMultiplier)), 2),
+                    _mm_srai_epi16(product, 15));
   const __m128i v = _mm_max_epi16(_mm_add_epi16(o, q), _mm_setzero_si128());
   return _mm_min_epi16(v, full);
 }
