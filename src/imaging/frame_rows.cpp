@@ -2,9 +2,10 @@
 //
 // Each row goes through every stage while it is in the cache. Sharpness reads the four rows
 // r - 2 .. r + 1 around an output row as the stages before it left them, so each band keeps
-// those values of its last rows in a ring, and copies of its first and last three rows for the
-// bands beside it: a row whose window reaches into another band is sharpened once every band
-// has made its rows.
+// those values of its last rows in a ring (a row that sharpness rewrites gets them there
+// alone, its own samples waiting for the sharpened ones), and copies of its first and last three
+// rows for the bands beside it: a row whose window reaches into another band is sharpened once
+// every band has made its rows.
 
 #include "imaging/frame_rows.h"
 
@@ -88,12 +89,21 @@ class FrameRun {
     for (std::int32_t r = band.first; r < band.end; ++r) {
       std::uint8_t* row = image_.pixels + static_cast<std::size_t>(r) * image_.stride;
       if (rows_.convert != nullptr) rows_.convert(rows_.convertContext, r, r + 1);
-      filters_.BeforeSharpness(row, width_);
-      if (!filters_.Sharpens()) continue;
-      std::memcpy(band.ring[r % 4], row, rowBytes_);
-      if (r - band.first < 3) std::memcpy(band.head[r - band.first], row, rowBytes_);
-      if (band.end - r <= 3) std::memcpy(band.tail[r - (band.end - 3)], row, rowBytes_);
-      if (!Sharpened(r)) filters_.AfterSharpness(row, width_);
+      if (!filters_.Sharpens()) {
+        filters_.BeforeSharpness(row, width_);
+        continue;
+      }
+      // A row that sharpness rewrites gets the stages before it in the ring alone.
+      std::uint8_t* before = band.ring[r % 4];
+      if (Sharpened(r)) {
+        filters_.BeforeSharpenedRow(row, width_, before);
+      } else {
+        filters_.BeforeSharpness(row, width_);
+        std::memcpy(before, row, rowBytes_);
+        filters_.AfterSharpness(row, width_);
+      }
+      if (r - band.first < 3) std::memcpy(band.head[r - band.first], before, rowBytes_);
+      if (band.end - r <= 3) std::memcpy(band.tail[r - (band.end - 3)], before, rowBytes_);
       // Row r - 1 now has its window when that lies wholly in this band.
       const std::int32_t s = r - 1;
       if (Sharpened(s) && s - 2 >= band.first) {

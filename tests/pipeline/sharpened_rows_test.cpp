@@ -1,8 +1,8 @@
-// Sharpness with brightness after it, as the banded rows run them (brightness applied by the
-// sharpness rows themselves where it has a multiplier form), against the two plain stages run
-// one after the other: every brightness setting, sharpness settings across the setter's range
-// and past the point where the vector rows hand over to the plain one, in every row form, on
-// images holding every sample value and the steepest neighbourhoods.
+// Sharpness with brightness after it (and contrast before it or not), as the banded rows run them
+// (brightness applied by the sharpness rows themselves where it has a multiplier form), against the
+// two plain stages run one after the other: every brightness setting, sharpness settings across the
+// setter's range and past the point where the vector rows hand over to the plain one, in every row
+// form, on images holding every sample value and the steepest neighbourhoods.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -78,9 +78,10 @@ class SharpenedRowsTest : public ::testing::Test {
  protected:
   void TearDown() override { MaskCpuFeatures(kCpuAllFeatures); }
 
-  // The banded rows against the reference for one layout, form and pair of settings.
+  // The banded rows against the reference for one layout, form and set of settings.
   ::testing::AssertionResult Compare(const Layout& layout, std::uint32_t features,
-                                     std::int32_t sharpness, std::int32_t brightness) {
+                                     std::int32_t sharpness, std::int32_t brightness,
+                                     std::int32_t contrast) {
     const bool wide = filters::IsWide(layout.variant);
     const auto bits = static_cast<std::uint16_t>(8 * layout.pixelBytes);
     ImageBuffer got(windows_), want(windows_);
@@ -93,6 +94,7 @@ class SharpenedRowsTest : public ::testing::Test {
     FilterSettings settings;
     settings.sharpness = sharpness;
     settings.brightness = brightness;
+    settings.contrast = contrast;
     MaskCpuFeatures(features);
     FrameFilters filters;
     filters.Prepare(layout.variant, layout.pixelBytes, settings, true);
@@ -105,6 +107,7 @@ class SharpenedRowsTest : public ::testing::Test {
     const auto kernel = [&](filters::FilterStage stage) {
       return filters::ReferenceFilterKernel(stage, layout.variant);
     };
+    if (contrast != 0) RunReference(kernel(filters::FilterStage::kContrast), want, contrast);
     RunReference(kernel(filters::FilterStage::kSharpness), want, sharpness);
     RunReference(kernel(filters::FilterStage::kBrightness), want, brightness);
     for (std::size_t k = 0; k < got.ByteSize(); ++k) {
@@ -135,16 +138,18 @@ TEST_F(SharpenedRowsTest, SharpnessThenBrightnessGivesTheBytesOfThePlainStages) 
     for (const Layout& layout : kLayouts) {
       for (std::int32_t b : brightnessAll) {
         for (std::int32_t s : {1, 30}) {
-          ASSERT_TRUE(Compare(layout, features, s, b))
+          const std::int32_t c = b % 2 == 0 ? 0 : -90;
+          ASSERT_TRUE(Compare(layout, features, s, b, c))
               << "features " << features << ", " << layout.pixelBytes << " bytes a pixel"
-              << ", sharpness " << s << ", brightness " << b;
+              << ", sharpness " << s << ", brightness " << b << ", contrast " << c;
         }
       }
       for (std::int32_t s : sharpnessAll) {
         for (std::int32_t b : {-255, -198, -60, -1, 1, 17, 30, 255}) {
-          ASSERT_TRUE(Compare(layout, features, s, b))
+          const std::int32_t c = s % 2 == 0 ? 0 : 40;
+          ASSERT_TRUE(Compare(layout, features, s, b, c))
               << "features " << features << ", " << layout.pixelBytes << " bytes a pixel"
-              << ", sharpness " << s << ", brightness " << b;
+              << ", sharpness " << s << ", brightness " << b << ", contrast " << c;
         }
       }
     }

@@ -1,6 +1,7 @@
 #include "imaging/filters/frame_filters.h"
 
 #include <cstdint>
+#include <cstring>
 
 #include "imaging/filters/filter_common.h"
 #include "imaging/filters/filter_kernels.h"
@@ -86,21 +87,32 @@ void FrameFilters::Prepare(FilterVariant variant, std::int32_t pixelBytes, const
   }
 }
 
-void FrameFilters::MapRow(bool before, std::uint8_t* row, std::int32_t pixels) const {
+void FrameFilters::MapRow(bool before, std::uint8_t* out, const std::uint8_t* row,
+                          std::int32_t pixels) const {
   if (wide_) {
     if (before ? wordsBeforeBrightness_ : wordsAfterBrightness_) {
-      (before ? brightnessBefore_ : brightnessAfter_).MapRow(row, row, pixels, pixelBytes_);
+      (before ? brightnessBefore_ : brightnessAfter_).MapRow(out, row, pixels, pixelBytes_);
     } else {
-      (before ? wordsBefore_ : wordsAfter_).MapRow(row, row, pixels, pixelBytes_);
+      (before ? wordsBefore_ : wordsAfter_).MapRow(out, row, pixels, pixelBytes_);
     }
   } else {
-    (before ? bytesBefore_ : bytesAfter_).MapRow(row, row, pixels, pixelBytes_);
+    (before ? bytesBefore_ : bytesAfter_).MapRow(out, row, pixels, pixelBytes_);
   }
 }
 
 void FrameFilters::BeforeSharpness(std::uint8_t* row, std::int32_t pixels) const {
   if (hueSaturation_) filters::HueSaturationRow(row, pixels, pixelBytes_, wide_, offsets_);
-  if (before_) MapRow(true, row, pixels);
+  if (before_) MapRow(true, row, row, pixels);
+}
+
+void FrameFilters::BeforeSharpenedRow(std::uint8_t* row, std::int32_t pixels,
+                                      std::uint8_t* copy) const {
+  if (hueSaturation_) filters::HueSaturationRow(row, pixels, pixelBytes_, wide_, offsets_);
+  if (before_) {
+    MapRow(true, copy, row, pixels);
+  } else {
+    std::memcpy(copy, row, static_cast<std::size_t>(pixels) * pixelBytes_);
+  }
 }
 
 void FrameFilters::Sharpen(const std::uint8_t* const window[4], std::uint8_t* out,
@@ -113,28 +125,27 @@ void FrameFilters::Sharpen(const std::uint8_t* const window[4], std::uint8_t* ou
                             sums,
                             scalesAfter_ ? &afterScale_ : nullptr};
   sharpenRow_(job, sharpenTable_);
-  if (scalesAfter_) {
-    ScaleEdges(out, pixels);
-  } else {
-    AfterSharpness(out, pixels);
-  }
+  CopyEdges(window[2], out, pixels, scalesAfter_);
+  if (!scalesAfter_) AfterSharpness(out, pixels);
 }
 
-void FrameFilters::ScaleEdges(std::uint8_t* row, std::int32_t pixels) const {
+void FrameFilters::CopyEdges(const std::uint8_t* from, std::uint8_t* out, std::int32_t pixels,
+                             bool scale) const {
   const int e = elements_, n = pixels * e;
   for (int p = 0; p < n; p = p == 2 * e - 1 ? n - 2 * e : p + 1) {
     if (e == 4 && (p & 3) == 3) continue;
     if (wide_) {
-      const int v = filters::Load10(row + 2 * p);
-      filters::Store16(row + 2 * p, static_cast<std::uint16_t>(afterScale_.Apply(v)));
+      const int v =
+          scale ? afterScale_.Apply(filters::Load10(from + 2 * p)) : filters::Load16(from + 2 * p);
+      filters::Store16(out + 2 * p, static_cast<std::uint16_t>(v));
     } else {
-      row[p] = static_cast<std::uint8_t>(afterScale_.Apply(row[p]));
+      out[p] = static_cast<std::uint8_t>(scale ? afterScale_.Apply(from[p]) : from[p]);
     }
   }
 }
 
 void FrameFilters::AfterSharpness(std::uint8_t* row, std::int32_t pixels) const {
-  if (after_) MapRow(false, row, pixels);
+  if (after_) MapRow(false, row, row, pixels);
 }
 
 }  // namespace orvex

@@ -41,8 +41,13 @@ class FrameFilters {
   // Hue and saturation and the table stages up to sharpness (all of them when nothing
   // sharpens), in place on a row of `pixels` pixels.
   void BeforeSharpness(std::uint8_t* row, std::int32_t pixels) const;
+  // The same stages for a row that Sharpen will write, their results put in `copy` instead: the
+  // row keeps its fourth elements as those stages leave them (they keep them), and its samples
+  // wait for Sharpen, which writes each of them. Copy's fourth elements are left undefined.
+  void BeforeSharpenedRow(std::uint8_t* row, std::int32_t pixels, std::uint8_t* copy) const;
   // Sharpness and the table stages after it for output row r: `window` holds rows r - 2 .. r + 1
-  // as they were before sharpness, `out` row r (sharpness writes its columns 2 .. pixels - 3).
+  // as they were before sharpness, `out` row r, whose every sample is written (columns
+  // 2 .. pixels - 3 sharpened, the others from window[2]); its fourth elements are kept.
   // `sums` has room for a row's samples (pixels x the samples a pixel).
   void Sharpen(const std::uint8_t* const window[4], std::uint8_t* out, std::int32_t pixels,
                std::uint16_t* sums) const;
@@ -53,9 +58,10 @@ class FrameFilters {
   std::int32_t ElementsPerPixel() const { return elements_; }
 
  private:
-  void MapRow(bool before, std::uint8_t* row, std::int32_t pixels) const;
-  // The stage after sharpness on the columns sharpness leaves, by `afterScale_`.
-  void ScaleEdges(std::uint8_t* row, std::int32_t pixels) const;
+  void MapRow(bool before, std::uint8_t* out, const std::uint8_t* row, std::int32_t pixels) const;
+  // The columns sharpness leaves, from `from` to `out`: as they are, or through `afterScale_`.
+  void CopyEdges(const std::uint8_t* from, std::uint8_t* out, std::int32_t pixels,
+                 bool scale) const;
 
   bool wide_ = false;
   std::int32_t pixelBytes_ = 0;
@@ -76,7 +82,7 @@ class FrameFilters {
   filters::WordBrightnessMap brightnessBefore_, brightnessAfter_;
   filters::SharpenTable sharpenTable_{0, 255};
   // The stage after sharpness as arithmetic the sharpness rows apply to what they write, when
-  // it has such a form; the rest of the row then takes it from ScaleEdges.
+  // it has such a form; the rest of the row then takes it from CopyEdges.
   bool scalesAfter_ = false;
   filters::SampleScale afterScale_{};
 };
