@@ -116,14 +116,16 @@ void FrameFilters::BeforeSharpenedRow(std::uint8_t* row, std::int32_t pixels,
 }
 
 void FrameFilters::Sharpen(const std::uint8_t* const window[4], std::uint8_t* out,
-                           std::int32_t pixels, std::uint16_t* sums) const {
+                           std::int32_t pixels, std::uint16_t* sums,
+                           const std::uint8_t* dropped) const {
   const filters::RowJob job{{window[0], window[1], window[2], window[3]},
                             window[2],
                             out,
                             pixels * elements_,
                             elements_,
                             sums,
-                            scalesAfter_ ? &afterScale_ : nullptr};
+                            scalesAfter_ ? &afterScale_ : nullptr,
+                            dropped};
   sharpenRow_(job, sharpenTable_);
   CopyEdges(window[2], out, pixels, scalesAfter_);
   if (!scalesAfter_) AfterSharpness(out, pixels);

@@ -48,9 +48,11 @@ class FrameFilters {
   // Sharpness and the table stages after it for output row r: `window` holds rows r - 2 .. r + 1
   // as they were before sharpness, `out` row r, whose every sample is written (columns
   // 2 .. pixels - 3 sharpened, the others from window[2]); its fourth elements are kept.
-  // `sums` has room for a row's samples (pixels x the samples a pixel).
+  // `sums` has room for a row's samples (pixels x the samples a pixel); `dropped`, when not
+  // null, is row r - 3 before sharpness, and `sums` then hold what this call left in them for
+  // row r - 1, which it updates instead of summing four rows again.
   void Sharpen(const std::uint8_t* const window[4], std::uint8_t* out, std::int32_t pixels,
-               std::uint16_t* sums) const;
+               std::uint16_t* sums, const std::uint8_t* dropped = nullptr) const;
   // The table stages after sharpness, in place, for a row that sharpness leaves as it is.
   void AfterSharpness(std::uint8_t* row, std::int32_t pixels) const;
 

@@ -114,7 +114,9 @@ std::int32_t RunSharpnessRows(int channels, KernelCall call) {
         call.DestinationRow(r),
         elements,
         e,
-        sums.get()};
+        sums.get(),
+        nullptr,
+        r > 2 ? call.SourceRow(r - 3) : nullptr};
     row(job, table);
   }
   return 1;

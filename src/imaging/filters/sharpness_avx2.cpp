@@ -13,12 +13,17 @@ ORVEX_TARGET_BEGIN("avx2")
 
 namespace {
 
-// The chunks of a row (sharpness_rows.h), the tail's step a second copy of the loop body.
-template <int kChunk, class Step>
-ORVEX_ALWAYS_INLINE void ForEachChunk(int begin, int end, Step step) {
+// The chunks of a row (sharpness_rows.h), the tail's step a second copy of the loop body; a
+// step that is not the same when repeated gives the tail one that is.
+template <int kChunk, class Step, class Tail>
+ORVEX_ALWAYS_INLINE void ForEachChunk(int begin, int end, Step step, Tail tail) {
   int p = begin;
   for (; p + kChunk <= end; p += kChunk) step(p);
-  if (p < end) step(end - kChunk);
+  if (p < end) tail(end - kChunk);
+}
+template <int kChunk, class Step>
+ORVEX_ALWAYS_INLINE void ForEachChunk(int begin, int end, Step step) {
+  ForEachChunk<kChunk>(begin, end, step, step);
 }
 
 inline __m256i Load10_AVX2(const std::uint8_t* p) {
@@ -97,6 +102,15 @@ struct ScaleLanes_AVX2 {
 };
 
 template <bool kWide>
+inline __m256i LoadLanes_AVX2(const std::uint8_t* row, int p) {
+  if constexpr (kWide) {
+    return Load10_AVX2(row + 2 * p);
+  } else {
+    return Widen_AVX2(row + p);
+  }
+}
+
+template <bool kWide, bool kSlide>
 void VerticalSums_AVX2(const RowJob& job) {
   std::uint16_t* sums = job.sums;
   const int n = job.elements;
@@ -104,17 +118,25 @@ void VerticalSums_AVX2(const RowJob& job) {
     VerticalSum_C<kWide>(job, 0, n);
     return;
   }
-  ForEachChunk<16>(0, n, [&](int p) ORVEX_INLINE_STEP {
-    __m256i a, b;
-    if constexpr (kWide) {
-      a = _mm256_add_epi16(Load10_AVX2(job.rows[0] + 2 * p), Load10_AVX2(job.rows[1] + 2 * p));
-      b = _mm256_add_epi16(Load10_AVX2(job.rows[2] + 2 * p), Load10_AVX2(job.rows[3] + 2 * p));
-    } else {
-      a = _mm256_add_epi16(Widen_AVX2(job.rows[0] + p), Widen_AVX2(job.rows[1] + p));
-      b = _mm256_add_epi16(Widen_AVX2(job.rows[2] + p), Widen_AVX2(job.rows[3] + p));
-    }
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(sums + p), _mm256_add_epi16(a, b));
-  });
+  const std::uint8_t *r0 = job.rows[0], *r1 = job.rows[1], *r2 = job.rows[2], *r3 = job.rows[3];
+  const std::uint8_t* dropped = job.dropped;
+  // Moving the sums on a row is not the same when repeated, so the overlapping tail sums anew.
+  const auto sum = [&](int p) ORVEX_INLINE_STEP {
+    const __m256i v = _mm256_add_epi16(
+        _mm256_add_epi16(LoadLanes_AVX2<kWide>(r0, p), LoadLanes_AVX2<kWide>(r1, p)),
+        _mm256_add_epi16(LoadLanes_AVX2<kWide>(r2, p), LoadLanes_AVX2<kWide>(r3, p)));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(sums + p), v);
+  };
+  const auto slide = [&](int p) ORVEX_INLINE_STEP {
+    __m256i* at = reinterpret_cast<__m256i*>(sums + p);
+    const __m256i v = _mm256_add_epi16(_mm256_loadu_si256(at), LoadLanes_AVX2<kWide>(r3, p));
+    _mm256_storeu_si256(at, _mm256_sub_epi16(v, LoadLanes_AVX2<kWide>(dropped, p)));
+  };
+  if constexpr (kSlide) {
+    ForEachChunk<16>(0, n, slide, sum);
+  } else {
+    ForEachChunk<16>(0, n, sum);
+  }
 }
 
 template <bool kWide, Scaled kScaled, bool kShortTenth>
@@ -177,7 +199,11 @@ void SharpenRow_AVX2(const RowJob& job, const SharpenTable& table) {
 
 template <bool kWide>
 ORVEX_ALIGN_STACK void SharpnessRow_AVX2(const RowJob& job, const SharpenTable& table) {
-  VerticalSums_AVX2<kWide>(job);
+  if (job.dropped != nullptr) {
+    VerticalSums_AVX2<kWide, true>(job);
+  } else {
+    VerticalSums_AVX2<kWide, false>(job);
+  }
   if (job.scale == nullptr) {
     SharpenRow_AVX2<kWide, Scaled::kNo>(job, table);
   } else if (job.scale->up > 0) {

@@ -88,15 +88,20 @@ struct RowJob {
   std::uint16_t* sums;  // the vertical sums, `elements` of them
   // The stage after sharpness applied to the written samples as well; null for none.
   const SampleScale* scale = nullptr;
+  // Null, or source row r - 3 when `sums` hold the vertical sums of rows r - 3 .. r (those of
+  // the row before): the new sums are then those plus row r + 1 less this row.
+  const std::uint8_t* dropped = nullptr;
 };
 
 template <bool kWide>
 inline void VerticalSum_C(const RowJob& job, int begin, int end) {
   const int size = kWide ? 2 : 1;
   for (int p = begin; p < end; ++p) {
-    job.sums[p] = static_cast<std::uint16_t>(
-        ReadSample<kWide>(job.rows[0] + size * p) + ReadSample<kWide>(job.rows[1] + size * p) +
-        ReadSample<kWide>(job.rows[2] + size * p) + ReadSample<kWide>(job.rows[3] + size * p));
+    const auto at = [&](const std::uint8_t* row) { return ReadSample<kWide>(row + size * p); };
+    const int sum = job.dropped != nullptr
+                        ? job.sums[p] + at(job.rows[3]) - at(job.dropped)
+                        : at(job.rows[0]) + at(job.rows[1]) + at(job.rows[2]) + at(job.rows[3]);
+    job.sums[p] = static_cast<std::uint16_t>(sum);
   }
 }
 

@@ -13,12 +13,17 @@ ORVEX_TARGET_BEGIN("sse2")
 
 namespace {
 
-// The chunks of a row (sharpness_rows.h), the tail's step a second copy of the loop body.
-template <int kChunk, class Step>
-ORVEX_ALWAYS_INLINE void ForEachChunk(int begin, int end, Step step) {
+// The chunks of a row (sharpness_rows.h), the tail's step a second copy of the loop body; a
+// step that is not the same when repeated gives the tail one that is.
+template <int kChunk, class Step, class Tail>
+ORVEX_ALWAYS_INLINE void ForEachChunk(int begin, int end, Step step, Tail tail) {
   int p = begin;
   for (; p + kChunk <= end; p += kChunk) step(p);
-  if (p < end) step(end - kChunk);
+  if (p < end) tail(end - kChunk);
+}
+template <int kChunk, class Step>
+ORVEX_ALWAYS_INLINE void ForEachChunk(int begin, int end, Step step) {
+  ForEachChunk<kChunk>(begin, end, step, step);
 }
 
 inline __m128i Load10_SSE2(const std::uint8_t* p) {
@@ -69,38 +74,57 @@ struct ScaleLanes_SSE2 {
   }
 };
 
+// Moving the sums on a row is not the same when repeated, so the overlapping tail sums anew.
 template <bool kWide>
 void VerticalSums_SSE2(const RowJob& job) {
   std::uint16_t* sums = job.sums;
   const int n = job.elements;
+  const std::uint8_t* dropped = job.dropped;
+  if (n < (kWide ? 8 : 16)) {
+    VerticalSum_C<kWide>(job, 0, n);
+    return;
+  }
   if constexpr (kWide) {
-    if (n < 8) {
-      VerticalSum_C<true>(job, 0, n);
-      return;
-    }
-    ForEachChunk<8>(0, n, [&](int p) ORVEX_INLINE_STEP {
-      const __m128i a =
-          _mm_add_epi16(Load10_SSE2(job.rows[0] + 2 * p), Load10_SSE2(job.rows[1] + 2 * p));
-      const __m128i b =
-          _mm_add_epi16(Load10_SSE2(job.rows[2] + 2 * p), Load10_SSE2(job.rows[3] + 2 * p));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(sums + p), _mm_add_epi16(a, b));
-    });
+    const auto step = [&](int p, bool moving) ORVEX_INLINE_STEP {
+      __m128i* at = reinterpret_cast<__m128i*>(sums + p);
+      __m128i sum;
+      if (moving) {
+        sum = _mm_sub_epi16(_mm_add_epi16(_mm_loadu_si128(at), Load10_SSE2(job.rows[3] + 2 * p)),
+                            Load10_SSE2(dropped + 2 * p));
+      } else {
+        sum = _mm_add_epi16(
+            _mm_add_epi16(Load10_SSE2(job.rows[0] + 2 * p), Load10_SSE2(job.rows[1] + 2 * p)),
+            _mm_add_epi16(Load10_SSE2(job.rows[2] + 2 * p), Load10_SSE2(job.rows[3] + 2 * p)));
+      }
+      _mm_storeu_si128(at, sum);
+    };
+    ForEachChunk<8>(
+        0, n, [&](int p) ORVEX_INLINE_STEP { step(p, dropped != nullptr); },
+        [&](int p) ORVEX_INLINE_STEP { step(p, false); });
   } else {
     const __m128i zero = _mm_setzero_si128();
-    if (n < 16) {
-      VerticalSum_C<false>(job, 0, n);
-      return;
-    }
-    ForEachChunk<16>(0, n, [&](int p) ORVEX_INLINE_STEP {
+    const auto step = [&](int p, bool moving) ORVEX_INLINE_STEP {
+      __m128i* at = reinterpret_cast<__m128i*>(sums + p);
       __m128i lo = zero, hi = zero;
-      for (const std::uint8_t* row : job.rows) {
+      const auto add = [&](const std::uint8_t* row) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + p));
         lo = _mm_add_epi16(lo, _mm_unpacklo_epi8(v, zero));
         hi = _mm_add_epi16(hi, _mm_unpackhi_epi8(v, zero));
+      };
+      if (moving) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dropped + p));
+        lo = _mm_sub_epi16(_mm_loadu_si128(at), _mm_unpacklo_epi8(v, zero));
+        hi = _mm_sub_epi16(_mm_loadu_si128(at + 1), _mm_unpackhi_epi8(v, zero));
+        add(job.rows[3]);
+      } else {
+        for (const std::uint8_t* row : job.rows) add(row);
       }
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(sums + p), lo);
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(sums + p + 8), hi);
-    });
+      _mm_storeu_si128(at, lo);
+      _mm_storeu_si128(at + 1, hi);
+    };
+    ForEachChunk<16>(
+        0, n, [&](int p) ORVEX_INLINE_STEP { step(p, dropped != nullptr); },
+        [&](int p) ORVEX_INLINE_STEP { step(p, false); });
   }
 }
 
