@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <initializer_list>
 
 #include "imaging/filters/filter_common.h"
 #include "imaging/filters/filter_kernels.h"
@@ -133,15 +134,17 @@ void FrameFilters::Sharpen(const std::uint8_t* const window[4], std::uint8_t* ou
 
 void FrameFilters::CopyEdges(const std::uint8_t* from, std::uint8_t* out, std::int32_t pixels,
                              bool scale) const {
-  const int e = elements_, n = pixels * e;
-  for (int p = 0; p < n; p = p == 2 * e - 1 ? n - 2 * e : p + 1) {
-    if (e == 4 && (p & 3) == 3) continue;
-    if (wide_) {
-      const int v =
-          scale ? afterScale_.Apply(filters::Load10(from + 2 * p)) : filters::Load16(from + 2 * p);
-      filters::Store16(out + 2 * p, static_cast<std::uint16_t>(v));
-    } else {
-      out[p] = static_cast<std::uint8_t>(scale ? afterScale_.Apply(from[p]) : from[p]);
+  const int e = elements_;
+  for (const int first : {0, (pixels - 2) * e}) {
+    for (int p = first; p < first + 2 * e; ++p) {
+      if (e == 4 && (p & 3) == 3) continue;
+      if (wide_) {
+        const int v = scale ? afterScale_.Apply(filters::Load10(from + 2 * p))
+                            : filters::Load16(from + 2 * p);
+        filters::Store16(out + 2 * p, static_cast<std::uint16_t>(v));
+      } else {
+        out[p] = static_cast<std::uint8_t>(scale ? afterScale_.Apply(from[p]) : from[p]);
+      }
     }
   }
 }
