@@ -136,16 +136,17 @@ TEST_F(SharpenedRowsTest, SharpnessThenBrightnessGivesTheBytesOfThePlainStages) 
   for (const std::uint32_t features : {0u, kCpuHasSse2, kCpuHasSse2 | kCpuHasAvx2}) {
     if (!TestCpuFeature(features)) continue;
     for (const Layout& layout : kLayouts) {
+      // Both ends of the setter's sharpness (on words, the two ways of taking a tenth), with
+      // and without a table before, each on every other brightness of either sign.
       for (std::int32_t b : brightnessAll) {
-        for (std::int32_t s : {1, 30}) {
-          const std::int32_t c = b % 2 == 0 ? 0 : -90;
-          ASSERT_TRUE(Compare(layout, features, s, b, c))
-              << "features " << features << ", " << layout.pixelBytes << " bytes a pixel"
-              << ", sharpness " << s << ", brightness " << b << ", contrast " << c;
-        }
+        const std::int32_t s = (b & 2) != 0 ? 30 : 1;
+        const std::int32_t c = (b & 1) != 0 ? -90 : 0;
+        ASSERT_TRUE(Compare(layout, features, s, b, c))
+            << "features " << features << ", " << layout.pixelBytes << " bytes a pixel"
+            << ", sharpness " << s << ", brightness " << b << ", contrast " << c;
       }
       for (std::int32_t s : sharpnessAll) {
-        for (std::int32_t b : {-255, -198, -60, -1, 1, 17, 30, 255}) {
+        for (std::int32_t b : {-255, -198, -1, 1, 30, 255}) {
           const std::int32_t c = s % 2 == 0 ? 0 : 40;
           ASSERT_TRUE(Compare(layout, features, s, b, c))
               << "features " << features << ", " << layout.pixelBytes << " bytes a pixel"
