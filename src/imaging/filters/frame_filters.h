@@ -41,9 +41,9 @@ class FrameFilters {
   // Hue and saturation and the table stages up to sharpness (all of them when nothing
   // sharpens), in place on a row of `pixels` pixels.
   void BeforeSharpness(std::uint8_t* row, std::int32_t pixels) const;
-  // The same stages for a row that Sharpen will write, their results put in `copy` instead: the
-  // row keeps its fourth elements as those stages leave them (they keep them), and its samples
-  // wait for Sharpen, which writes each of them. Copy's fourth elements are left undefined.
+  // The same stages for a row that Sharpen will write, their results put in `copy` instead of
+  // the row: its samples wait for Sharpen, which writes each of them, and its fourth elements,
+  // which those stages keep, stay as they are. Copy's fourth elements are left undefined.
   void BeforeSharpenedRow(std::uint8_t* row, std::int32_t pixels, std::uint8_t* copy) const;
   // Sharpness and the table stages after it for output row r: `window` holds rows r - 2 .. r + 1
   // as they were before sharpness, `out` row r, whose every sample is written (columns

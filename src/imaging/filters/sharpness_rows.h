@@ -114,8 +114,9 @@ inline void Sharpen_C(const RowJob& job, const SharpenTable& table, int begin, i
     if (e == 4 && (p & 3) == 3) continue;
     const int b = (v[p - 2 * e] + v[p - e] + v[p] + v[p + e]) >> 4;
     const int o = ReadSample<kWide>(job.source + size * p);
-    const int v = table.Apply(o, b);
-    WriteSample<kWide>(job.destination + size * p, job.scale ? job.scale->Apply(v) : v);
+    const int sharpened = table.Apply(o, b);
+    WriteSample<kWide>(job.destination + size * p,
+                       job.scale ? job.scale->Apply(sharpened) : sharpened);
   }
 }
 
