@@ -2,9 +2,10 @@
 //
 // Each row goes through every stage while it is in the cache. Sharpness reads the four rows
 // r - 2 .. r + 1 around an output row as the stages before it left them, so each band keeps
-// those values of its last rows in a ring, and copies of its first and last three rows for the
-// bands beside it: a row whose window reaches into another band is sharpened once every band
-// has made its rows.
+// those values of its last rows in a ring (a row that sharpness rewrites gets them there
+// alone, its own samples waiting for the sharpened ones), and copies of its first and last three
+// rows for the bands beside it: a row whose window reaches into another band is sharpened once
+// every band has made its rows.
 
 #include "imaging/frame_rows.h"
 
@@ -38,10 +39,14 @@ std::int32_t BandStart(std::int32_t band, std::int32_t bands, std::int32_t heigh
 // The rows one band keeps of the values before sharpness.
 struct BandRows {
   std::int32_t first = 0, end = 0;
-  std::uint8_t* ring[4] = {};  // row r in ring[r % 4]
+  // Row r in ring[r % kRing]: the four rows a sharpened row reads and the one before them,
+  // whose values leave the vertical sums when they move on a row.
+  static constexpr std::int32_t kRing = 5;
+  std::uint8_t* ring[kRing] = {};
   std::uint8_t* head[3] = {};  // rows first .. first + 2
   std::uint8_t* tail[3] = {};  // rows end - 3 .. end - 1
   std::uint16_t* sums = nullptr;
+  std::int32_t summed = -1;  // the output row whose vertical sums `sums` hold, or -1
 };
 
 class FrameRun {
@@ -62,7 +67,7 @@ class FrameRun {
 
   bool Allocate() {
     if (!filters_.Sharpens()) return true;
-    const std::size_t rowsEach = 10;
+    const std::size_t rowsEach = BandRows::kRing + 6;
     const std::size_t sumBytes =
         sizeof(std::uint16_t) * static_cast<std::size_t>(width_) * filters_.ElementsPerPixel();
     const std::size_t each = rowsEach * rowBytes_ + sumBytes + 16;
@@ -88,18 +93,27 @@ class FrameRun {
     for (std::int32_t r = band.first; r < band.end; ++r) {
       std::uint8_t* row = image_.pixels + static_cast<std::size_t>(r) * image_.stride;
       if (rows_.convert != nullptr) rows_.convert(rows_.convertContext, r, r + 1);
-      filters_.BeforeSharpness(row, width_);
-      if (!filters_.Sharpens()) continue;
-      std::memcpy(band.ring[r % 4], row, rowBytes_);
-      if (r - band.first < 3) std::memcpy(band.head[r - band.first], row, rowBytes_);
-      if (band.end - r <= 3) std::memcpy(band.tail[r - (band.end - 3)], row, rowBytes_);
-      if (!Sharpened(r)) filters_.AfterSharpness(row, width_);
+      if (!filters_.Sharpens()) {
+        filters_.BeforeSharpness(row, width_);
+        continue;
+      }
+      // A row that sharpness rewrites gets the stages before it in the ring alone.
+      std::uint8_t* before = band.ring[r % BandRows::kRing];
+      if (Sharpened(r)) {
+        filters_.BeforeSharpenedRow(row, width_, before);
+      } else {
+        filters_.BeforeSharpness(row, width_);
+        std::memcpy(before, row, rowBytes_);
+        filters_.AfterSharpness(row, width_);
+      }
+      if (r - band.first < 3) std::memcpy(band.head[r - band.first], before, rowBytes_);
+      if (band.end - r <= 3) std::memcpy(band.tail[r - (band.end - 3)], before, rowBytes_);
       // Row r - 1 now has its window when that lies wholly in this band.
       const std::int32_t s = r - 1;
       if (Sharpened(s) && s - 2 >= band.first) {
-        const std::uint8_t* window[4] = {band.ring[(s - 2) % 4], band.ring[(s - 1) % 4],
-                                         band.ring[s % 4], band.ring[(s + 1) % 4]};
-        Finish(band, s, window);
+        const auto ring = [&](std::int32_t k) { return band.ring[k % BandRows::kRing]; };
+        const std::uint8_t* window[4] = {ring(s - 2), ring(s - 1), ring(s), ring(s + 1)};
+        Finish(band, s, window, band.summed == s - 1 ? ring(s - 3) : nullptr, true);
       }
     }
   }
@@ -113,7 +127,7 @@ class FrameRun {
       if (s - 2 >= band.first && s + 1 < band.end) continue;  // done with the band
       const std::uint8_t* window[4];
       for (int k = 0; k < 4; ++k) window[k] = Before(b, s - 2 + k);
-      Finish(band, s, window);
+      Finish(band, s, window, nullptr, false);
     }
   }
 
@@ -138,10 +152,13 @@ class FrameRun {
     return band.tail[r - (band.end - 3)];
   }
 
-  void Finish(BandRows& band, std::int32_t s, const std::uint8_t* const window[4]) {
+  // Sharpens row s; `dropped` as FrameFilters::Sharpen takes it. The sums are kept for the
+  // next row only where they are of the ring's rows.
+  void Finish(BandRows& band, std::int32_t s, const std::uint8_t* const window[4],
+              const std::uint8_t* dropped, bool fromRing) {
     std::uint8_t* row = image_.pixels + static_cast<std::size_t>(s) * image_.stride;
-    filters_.Sharpen(window, row, width_, band.sums);
-    filters_.AfterSharpness(row, width_);
+    filters_.Sharpen(window, row, width_, band.sums, dropped);
+    band.summed = fromRing ? s : -1;
   }
 
   const FrameRows& rows_;

@@ -1,6 +1,8 @@
 #include "imaging/filters/frame_filters.h"
 
 #include <cstdint>
+#include <cstring>
+#include <initializer_list>
 
 #include "imaging/filters/filter_common.h"
 #include "imaging/filters/filter_kernels.h"
@@ -67,46 +69,88 @@ void FrameFilters::Prepare(FilterVariant variant, std::int32_t pixelBytes, const
     }
     after_ = sharpens_ && brightness;
     wordsAfterBrightness_ = after_;
-    if (after_) brightnessAfter_.Prepare(s.brightness);
+    if (after_) {
+      brightnessAfter_.Prepare(s.brightness);
+      filters::BuildBrightnessTable16(s.brightness, table);
+      scalesAfter_ = filters::FindSampleScale(table, filters::kMax16, &afterScale_);
+    }
   } else {
     std::uint8_t table[256];
     before_ = ComposeTables<std::uint8_t, 255>(s, gamma, contrast, brightness && !sharpens_, table);
     if (before_) bytesBefore_.Prepare(table);
     after_ = sharpens_ && ComposeTables<std::uint8_t, 255>(s, false, false, brightness, table);
-    if (after_) bytesAfter_.Prepare(table);
+    if (after_) {
+      bytesAfter_.Prepare(table);
+      std::uint16_t entries[256];
+      for (int v = 0; v <= 255; ++v) entries[v] = table[v];
+      scalesAfter_ = filters::FindSampleScale(entries, 255, &afterScale_);
+    }
   }
 }
 
-void FrameFilters::MapRow(bool before, std::uint8_t* row, std::int32_t pixels) const {
+void FrameFilters::MapRow(bool before, std::uint8_t* out, const std::uint8_t* row,
+                          std::int32_t pixels) const {
   if (wide_) {
     if (before ? wordsBeforeBrightness_ : wordsAfterBrightness_) {
-      (before ? brightnessBefore_ : brightnessAfter_).MapRow(row, row, pixels, pixelBytes_);
+      (before ? brightnessBefore_ : brightnessAfter_).MapRow(out, row, pixels, pixelBytes_);
     } else {
-      (before ? wordsBefore_ : wordsAfter_).MapRow(row, row, pixels, pixelBytes_);
+      (before ? wordsBefore_ : wordsAfter_).MapRow(out, row, pixels, pixelBytes_);
     }
   } else {
-    (before ? bytesBefore_ : bytesAfter_).MapRow(row, row, pixels, pixelBytes_);
+    (before ? bytesBefore_ : bytesAfter_).MapRow(out, row, pixels, pixelBytes_);
   }
 }
 
 void FrameFilters::BeforeSharpness(std::uint8_t* row, std::int32_t pixels) const {
   if (hueSaturation_) filters::HueSaturationRow(row, pixels, pixelBytes_, wide_, offsets_);
-  if (before_) MapRow(true, row, pixels);
+  if (before_) MapRow(true, row, row, pixels);
+}
+
+void FrameFilters::BeforeSharpenedRow(std::uint8_t* row, std::int32_t pixels,
+                                      std::uint8_t* copy) const {
+  if (hueSaturation_) filters::HueSaturationRow(row, pixels, pixelBytes_, wide_, offsets_);
+  if (before_) {
+    MapRow(true, copy, row, pixels);
+  } else {
+    std::memcpy(copy, row, static_cast<std::size_t>(pixels) * pixelBytes_);
+  }
 }
 
 void FrameFilters::Sharpen(const std::uint8_t* const window[4], std::uint8_t* out,
-                           std::int32_t pixels, std::uint16_t* sums) const {
+                           std::int32_t pixels, std::uint16_t* sums,
+                           const std::uint8_t* dropped) const {
   const filters::RowJob job{{window[0], window[1], window[2], window[3]},
                             window[2],
                             out,
                             pixels * elements_,
                             elements_,
-                            sums};
+                            sums,
+                            scalesAfter_ ? &afterScale_ : nullptr,
+                            dropped};
   sharpenRow_(job, sharpenTable_);
+  CopyEdges(window[2], out, pixels, scalesAfter_);
+  if (!scalesAfter_) AfterSharpness(out, pixels);
+}
+
+void FrameFilters::CopyEdges(const std::uint8_t* from, std::uint8_t* out, std::int32_t pixels,
+                             bool scale) const {
+  const int e = elements_;
+  for (const int first : {0, (pixels - 2) * e}) {
+    for (int p = first; p < first + 2 * e; ++p) {
+      if (e == 4 && (p & 3) == 3) continue;
+      if (wide_) {
+        const int v = scale ? afterScale_.Apply(filters::Load10(from + 2 * p))
+                            : filters::Load16(from + 2 * p);
+        filters::Store16(out + 2 * p, static_cast<std::uint16_t>(v));
+      } else {
+        out[p] = static_cast<std::uint8_t>(scale ? afterScale_.Apply(from[p]) : from[p]);
+      }
+    }
+  }
 }
 
 void FrameFilters::AfterSharpness(std::uint8_t* row, std::int32_t pixels) const {
-  if (after_) MapRow(false, row, pixels);
+  if (after_) MapRow(false, row, row, pixels);
 }
 
 }  // namespace orvex

@@ -41,19 +41,29 @@ class FrameFilters {
   // Hue and saturation and the table stages up to sharpness (all of them when nothing
   // sharpens), in place on a row of `pixels` pixels.
   void BeforeSharpness(std::uint8_t* row, std::int32_t pixels) const;
-  // Sharpness for output row r: `window` holds rows r - 2 .. r + 1 as they were before the
-  // stage, `out` row r (its columns 2 .. pixels - 3 are written). `sums` has room for a row's
-  // samples (pixels x the samples a pixel).
+  // The same stages for a row that Sharpen will write, their results put in `copy` instead of
+  // the row: its samples wait for Sharpen, which writes each of them, and its fourth elements,
+  // which those stages keep, stay as they are. Copy's fourth elements are left undefined.
+  void BeforeSharpenedRow(std::uint8_t* row, std::int32_t pixels, std::uint8_t* copy) const;
+  // Sharpness and the table stages after it for output row r: `window` holds rows r - 2 .. r + 1
+  // as they were before sharpness, `out` row r, whose every sample is written (columns
+  // 2 .. pixels - 3 sharpened, the others from window[2]); its fourth elements are kept.
+  // `sums` has room for a row's samples (pixels x the samples a pixel); `dropped`, when not
+  // null, is row r - 3 before sharpness, and `sums` then hold what this call left in them for
+  // row r - 1, which it updates instead of summing four rows again.
   void Sharpen(const std::uint8_t* const window[4], std::uint8_t* out, std::int32_t pixels,
-               std::uint16_t* sums) const;
-  // The table stages after sharpness, in place.
+               std::uint16_t* sums, const std::uint8_t* dropped = nullptr) const;
+  // The table stages after sharpness, in place, for a row that sharpness leaves as it is.
   void AfterSharpness(std::uint8_t* row, std::int32_t pixels) const;
 
   // Samples (bytes or words) a pixel takes in a row, the unit of `sums`.
   std::int32_t ElementsPerPixel() const { return elements_; }
 
  private:
-  void MapRow(bool before, std::uint8_t* row, std::int32_t pixels) const;
+  void MapRow(bool before, std::uint8_t* out, const std::uint8_t* row, std::int32_t pixels) const;
+  // The columns sharpness leaves, from `from` to `out`: as they are, or through `afterScale_`.
+  void CopyEdges(const std::uint8_t* from, std::uint8_t* out, std::int32_t pixels,
+                 bool scale) const;
 
   bool wide_ = false;
   std::int32_t pixelBytes_ = 0;
@@ -73,6 +83,10 @@ class FrameFilters {
   bool wordsBeforeBrightness_ = false, wordsAfterBrightness_ = false;
   filters::WordBrightnessMap brightnessBefore_, brightnessAfter_;
   filters::SharpenTable sharpenTable_{0, 255};
+  // The stage after sharpness as arithmetic the sharpness rows apply to what they write, when
+  // it has such a form; the rest of the row then takes it from CopyEdges.
+  bool scalesAfter_ = false;
+  filters::SampleScale afterScale_{};
 };
 
 }  // namespace orvex

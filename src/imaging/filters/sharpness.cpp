@@ -1,6 +1,7 @@
 // Sharpness: an unsharp mask against a 4 x 4 box blur that reaches two rows and columns back
 // and one forward, read from the untouched copy of the image.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -113,7 +114,9 @@ std::int32_t RunSharpnessRows(int channels, KernelCall call) {
         call.DestinationRow(r),
         elements,
         e,
-        sums.get()};
+        sums.get(),
+        nullptr,
+        r > 2 ? call.SourceRow(r - 3) : nullptr};
     row(job, table);
   }
   return 1;
@@ -133,6 +136,37 @@ SharpnessRowForm FastestRow(const SharpenTable& table) {
 }
 
 }  // namespace
+
+// For each total shift k = 16 + down - up, every entry bounds the multiplier M from both sides:
+// t x 2^k <= v x M < (t + 1) x 2^k, the upper bound falling away where t is full scale and the
+// clamp gives it. The least M within all bounds is then checked entry by entry, as the row forms
+// compute it.
+bool FindSampleScale(const std::uint16_t* table, int full, SampleScale* scale) {
+  int maxUp = 0;
+  while ((full << (maxUp + 1)) < 65536) ++maxUp;
+  for (int k = 16 - maxUp; k <= 31; ++k) {
+    std::uint64_t lo = 0, hi = 65535;
+    for (int v = 1; v <= full && lo <= hi; ++v) {
+      const std::uint64_t t = table[v];
+      lo = std::max(lo, ((t << k) + v - 1) / v);
+      if (t < static_cast<std::uint64_t>(full)) hi = std::min(hi, (((t + 1) << k) - 1) / v);
+    }
+    if (lo > hi) continue;
+    SampleScale candidate;
+    candidate.multiplier = static_cast<std::uint32_t>(lo);
+    candidate.up = k < 16 ? 16 - k : 0;
+    candidate.down = k > 16 ? k - 16 : 0;
+    candidate.full = full;
+    const std::uint64_t largest = ((static_cast<std::uint64_t>(full) << candidate.up) * lo) >> k;
+    bool exact = largest < 32768;
+    for (int v = 0; v <= full && exact; ++v) exact = candidate.Apply(v) == table[v];
+    if (exact) {
+      *scale = candidate;
+      return true;
+    }
+  }
+  return false;
+}
 
 SharpnessRowForm FastestSharpnessRow(bool wide, const SharpenTable& table) {
   return wide ? FastestRow<true>(table) : FastestRow<false>(table);

@@ -50,6 +50,29 @@ inline void WriteSample(std::uint8_t* p, int v) {
   }
 }
 
+// A table stage after sharpness in the form the sharpness rows can apply to the samples they
+// have just computed, still in 16-bit lanes, instead of in a pass of its own over the row:
+// v -> min(((v << up) x multiplier) >> (16 + down), full), for v in 0..full. Brightness,
+// trunc(v x f) clamped, has such a form for most factors; FindSampleScale finds it and checks it
+// against every entry of the stage's table.
+struct SampleScale {
+  std::uint32_t multiplier = 0;  // below 65536
+  int up = 0;                    // full << up stays below 65536
+  int down = 0;
+  int full = 0;
+
+  int Apply(int v) const {
+    const auto r =
+        static_cast<int>((((static_cast<std::uint32_t>(v) << up) * multiplier) >> 16) >> down);
+    return r > full ? full : r;
+  }
+};
+
+// The form of `table` (entries 0..full of a stage that maps each sample by its value) as a
+// SampleScale, false when none gives every entry exactly. Before the clamp to full its values
+// stay below 32768, so that lanes saturate as signed 16-bit ones: a pack to bytes clamps them.
+bool FindSampleScale(const std::uint16_t* table, int full, SampleScale* scale);
+
 // ---- Row forms ---------------------------------------------------------------------------
 //
 // A row is a run of elements (bytes, or 16-bit words), `e` of them a pixel. The fast forms sum
@@ -63,15 +86,22 @@ struct RowJob {
   int elements;                 // a row, width x e
   int e;
   std::uint16_t* sums;  // the vertical sums, `elements` of them
+  // The stage after sharpness applied to the written samples as well; null for none.
+  const SampleScale* scale = nullptr;
+  // Null, or source row r - 3 when `sums` hold the vertical sums of rows r - 3 .. r (those of
+  // the row before): the new sums are then those plus row r + 1 less this row.
+  const std::uint8_t* dropped = nullptr;
 };
 
 template <bool kWide>
 inline void VerticalSum_C(const RowJob& job, int begin, int end) {
   const int size = kWide ? 2 : 1;
   for (int p = begin; p < end; ++p) {
-    job.sums[p] = static_cast<std::uint16_t>(
-        ReadSample<kWide>(job.rows[0] + size * p) + ReadSample<kWide>(job.rows[1] + size * p) +
-        ReadSample<kWide>(job.rows[2] + size * p) + ReadSample<kWide>(job.rows[3] + size * p));
+    const auto at = [&](const std::uint8_t* row) { return ReadSample<kWide>(row + size * p); };
+    const int sum = job.dropped != nullptr
+                        ? job.sums[p] + at(job.rows[3]) - at(job.dropped)
+                        : at(job.rows[0]) + at(job.rows[1]) + at(job.rows[2]) + at(job.rows[3]);
+    job.sums[p] = static_cast<std::uint16_t>(sum);
   }
 }
 
@@ -84,24 +114,35 @@ inline void Sharpen_C(const RowJob& job, const SharpenTable& table, int begin, i
     if (e == 4 && (p & 3) == 3) continue;
     const int b = (v[p - 2 * e] + v[p - e] + v[p] + v[p + e]) >> 4;
     const int o = ReadSample<kWide>(job.source + size * p);
-    WriteSample<kWide>(job.destination + size * p, table.Apply(o, b));
+    const int sharpened = table.Apply(o, b);
+    WriteSample<kWide>(job.destination + size * p,
+                       job.scale ? job.scale->Apply(sharpened) : sharpened);
   }
 }
 
 // The vector forms compute T[k] = (s x d) / 10 instead of looking it up: |s x d| fits 16 bits,
-// and for 0 <= a < 65536, a / 10 = (a x 52429) >> 19 exactly.
-inline constexpr int kTenthMultiplier = 52429;
+// and for |x| < 32768 trunc(x / 10) is the signed (x x 26215) >> 18, plus one where x is
+// negative; for |x| < 16384 (x x 6554) >> 16 does instead, one shift fewer. Both hold over
+// their whole ranges.
+inline constexpr int kTenthMultiplier = 26215;
+inline constexpr int kShortTenthMultiplier = 6554;
+inline bool ShortTenth(const SharpenTable& table) {
+  return (table.s < 0 ? -table.s : table.s) * table.full < 16384;
+}
 constexpr int VectorSharpnessLimit(int full) {
   return 32767 / full;
 }
 
 // Vector rows run in chunks starting at begin, begin + chunk, ... and, for the rest, once more
-// ending exactly at `end`: each element is computed from the source alone, so the overlap
-// writes the same values again. Spans shorter than a chunk take the plain form.
-inline int NextChunk(int p, int end, int chunk) {
-  p += chunk;
-  return (p < end && p + chunk > end) ? end - chunk : p;
-}
+// for the chunk ending exactly at `end`: each element is computed from the source alone, so the
+// overlap writes the same values again. Spans shorter than a chunk take the plain form. Each
+// vector file has its own ForEachChunk(begin, end, step) built for its instruction set, so that
+// the steps, marked ORVEX_INLINE_STEP, are inlined into it.
+#if defined(__GNUC__)
+#define ORVEX_INLINE_STEP __attribute__((always_inline))
+#else
+#define ORVEX_INLINE_STEP
+#endif
 
 // One output row r from the rows around it: the vertical sums, then the sharpened samples of
 // columns 2 .. width - 3. The vector forms take settings within +-VectorSharpnessLimit only.
