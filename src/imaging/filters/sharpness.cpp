@@ -12,6 +12,7 @@
 #include "imaging/filters/filter_common.h"
 #include "imaging/filters/filter_kernels.h"
 #include "imaging/filters/sharpness_rows.h"
+#include "imaging/filters/table_map.h"
 
 namespace orvex::filters {
 namespace {
@@ -145,19 +146,15 @@ bool FindSampleScale(const std::uint16_t* table, int full, SampleScale* scale) {
   int maxUp = 0;
   while ((full << (maxUp + 1)) < 65536) ++maxUp;
   for (int k = 16 - maxUp; k <= 31; ++k) {
-    std::uint64_t lo = 0, hi = 65535;
-    for (int v = 1; v <= full && lo <= hi; ++v) {
-      const std::uint64_t t = table[v];
-      lo = std::max(lo, ((t << k) + v - 1) / v);
-      if (t < static_cast<std::uint64_t>(full)) hi = std::min(hi, (((t + 1) << k) - 1) / v);
-    }
-    if (lo > hi) continue;
+    const std::int64_t lo = LeastLineMultiplier(table, full + 1, full, 0, k, 65535);
+    if (lo < 0) continue;
     SampleScale candidate;
     candidate.multiplier = static_cast<std::uint32_t>(lo);
     candidate.up = k < 16 ? 16 - k : 0;
     candidate.down = k > 16 ? k - 16 : 0;
     candidate.full = full;
-    const std::uint64_t largest = ((static_cast<std::uint64_t>(full) << candidate.up) * lo) >> k;
+    const std::uint64_t largest =
+        ((static_cast<std::uint64_t>(full) << candidate.up) * static_cast<std::uint64_t>(lo)) >> k;
     bool exact = largest < 32768;
     for (int v = 0; v <= full && exact; ++v) exact = candidate.Apply(v) == table[v];
     if (exact) {

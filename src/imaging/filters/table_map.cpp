@@ -61,11 +61,9 @@ int LineEntry(const LineForm& f, int v, int full) {
 
 namespace {
 
-// The least multiplier M <= maxM with min(full, floor(max(v - c, 0) x M / 2^q)) equal to every
-// entry from v = c + 1 on (those below are zero, checked once), or -1: each entry bounds M from
-// below, and from above unless it is full.
 template <class Entry>
-std::int64_t LeastMultiplier(const Entry* table, int n, int full, int c, int q, std::int64_t maxM) {
+std::int64_t LeastMultiplierOf(const Entry* table, int n, int full, int c, int q,
+                               std::int64_t maxM) {
   std::int64_t lo = 0, hi = maxM;
   for (int v = std::max(c + 1, 0); v < n; ++v) {
     const std::int64_t moved = v - c;
@@ -76,6 +74,20 @@ std::int64_t LeastMultiplier(const Entry* table, int n, int full, int c, int q, 
   }
   return lo;
 }
+
+}  // namespace
+
+std::int64_t LeastLineMultiplier(const std::uint8_t* table, int n, int full, int c, int q,
+                                 std::int64_t maxM) {
+  return LeastMultiplierOf(table, n, full, c, q, maxM);
+}
+
+std::int64_t LeastLineMultiplier(const std::uint16_t* table, int n, int full, int c, int q,
+                                 std::int64_t maxM) {
+  return LeastMultiplierOf(table, n, full, c, q, maxM);
+}
+
+namespace {
 
 // Where the line may leave zero: 0 (brightness); one before the end of the leading zeros (a
 // contrast steeper than 1, whose first step is at least 1); or, for a line that starts above
@@ -127,7 +139,7 @@ bool FitLine(const Entry* table, int n, int full, int c, int qLow, int qHigh, st
     break;
   }
   for (int tries = 0; tries < 2 && q >= qLow; ++tries, --q) {
-    const std::int64_t m = LeastMultiplier(table, n, full, c, q, maxM);
+    const std::int64_t m = LeastLineMultiplier(table, n, full, c, q, maxM);
     if (m < 0) continue;
     form->add = static_cast<std::uint16_t>(c < 0 ? -c : 0);
     form->sub = static_cast<std::uint16_t>(c > 0 ? c : 0);

@@ -57,6 +57,13 @@ struct LineForm {
   bool wideLanes = false;  // words whose line needs 32-bit lanes
 };
 int LineEntry(const LineForm& f, int v, int full);
+// The least multiplier M <= maxM with min(full, floor(max(v - c, 0) x M / 2^q)) equal to
+// every entry of the n-entry table from v = c + 1 on, or -1: each entry bounds M from below,
+// and from above unless it is full. Entries up to c are not looked at.
+std::int64_t LeastLineMultiplier(const std::uint8_t* table, int n, int full, int c, int q,
+                                 std::int64_t maxM);
+std::int64_t LeastLineMultiplier(const std::uint16_t* table, int n, int full, int c, int q,
+                                 std::int64_t maxM);
 // The line runs in 16-bit lanes (multiplier below 2^16, v' x 2^(16 - shift) below 2^15 for
 // bytes, 2^16 for words), or for words that need more in 32-bit lanes (v' x multiplier below
 // 2^31). False when no line gives every entry.
