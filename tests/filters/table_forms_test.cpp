@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -63,7 +64,7 @@ template <class Map>
 void ExpectWords(const Map& map, const std::uint16_t* table, const std::vector<std::uint8_t>& row,
                  const char* what) {
   std::vector<std::uint8_t> got(row.size()), want(row.size());
-  for (int pixelBytes : {2, 8}) {
+  for (int pixelBytes : {2, 6, 8}) {
     const std::size_t pixels = row.size() / pixelBytes;
     std::memset(got.data(), 0x5A, got.size());
     std::memset(want.data(), 0x5A, want.size());
@@ -71,7 +72,7 @@ void ExpectWords(const Map& map, const std::uint16_t* table, const std::vector<s
     if (pixelBytes == 8) {
       Lookup16Bgrx_C(want.data(), row.data(), pixels, table);
     } else {
-      Lookup16Run_C(want.data(), row.data(), pixels, table);
+      Lookup16Run_C(want.data(), row.data(), pixels * pixelBytes / 2, table);
     }
     ASSERT_EQ(got, want) << what << ", " << pixelBytes << " bytes a pixel";
   }
@@ -100,6 +101,28 @@ TEST(TableForms, EveryStageSettingAndInputEqualsItsTable) {
       }
       if (HasFatalFailure()) return;
     }
+  }
+}
+
+// Runs of words go in blocks of several sizes and a plain tail: every length up to past two of
+// the largest blocks, from words around the limit of 1023, mapped apart and in place.
+TEST(TableForms, WordRunsOfEveryLengthEqualTheirTable) {
+  std::uint16_t table[kMax16 + 1];
+  GammaTable16(60, table);
+  WordTableMap map;
+  map.Prepare(table);
+  std::vector<std::uint8_t> source(2 * 300);
+  for (std::size_t i = 0; i < source.size() / 2; ++i)
+    Store16(&source[2 * i], static_cast<std::uint16_t>(900 + 7 * i));
+  for (std::size_t words = 0; words <= source.size() / 2; ++words) {
+    std::vector<std::uint8_t> want(source.size(), 0x5A), apart(want), inPlace(source);
+    Lookup16Run_C(want.data(), source.data(), words, table);
+    map.MapRow(apart.data(), source.data(), words, 2);
+    map.MapRow(inPlace.data(), inPlace.data(), words, 2);
+    std::copy(source.begin() + 2 * words, source.end(), want.begin() + 2 * words);
+    EXPECT_EQ(inPlace, want) << words << " words in place";
+    std::fill(want.begin() + 2 * words, want.end(), 0x5A);
+    ASSERT_EQ(apart, want) << words << " words";
   }
 }
 
