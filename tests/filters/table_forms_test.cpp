@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -104,9 +103,9 @@ TEST(TableForms, EveryStageSettingAndInputEqualsItsTable) {
   }
 }
 
-// Runs of words go in blocks of several sizes and a plain tail: every length up to past two of
-// the largest blocks, from words around the limit of 1023, mapped apart and in place.
-TEST(TableForms, WordRunsOfEveryLengthEqualTheirTable) {
+// Rows of words go in blocks of several sizes and a plain tail: every length up to past two of
+// the largest blocks, of words around the limit of 1023, mapped apart and in place.
+TEST(TableForms, WordRowsOfEveryLengthEqualTheirTable) {
   std::uint16_t table[kMax16 + 1];
   GammaTable16(60, table);
   WordTableMap map;
@@ -114,15 +113,22 @@ TEST(TableForms, WordRunsOfEveryLengthEqualTheirTable) {
   std::vector<std::uint8_t> source(2 * 300);
   for (std::size_t i = 0; i < source.size() / 2; ++i)
     Store16(&source[2 * i], static_cast<std::uint16_t>(900 + 7 * i));
-  for (std::size_t words = 0; words <= source.size() / 2; ++words) {
-    std::vector<std::uint8_t> want(source.size(), 0x5A), apart(want), inPlace(source);
-    Lookup16Run_C(want.data(), source.data(), words, table);
-    map.MapRow(apart.data(), source.data(), words, 2);
-    map.MapRow(inPlace.data(), inPlace.data(), words, 2);
-    std::copy(source.begin() + 2 * words, source.end(), want.begin() + 2 * words);
-    EXPECT_EQ(inPlace, want) << words << " words in place";
-    std::fill(want.begin() + 2 * words, want.end(), 0x5A);
-    ASSERT_EQ(apart, want) << words << " words";
+  for (int pixelBytes : {2, 8}) {
+    for (std::size_t pixels = 0; pixels <= source.size() / pixelBytes; ++pixels) {
+      std::vector<std::uint8_t> want(source.size(), 0x5A), apart(want), wantInPlace(source),
+          inPlace(source);
+      for (std::uint8_t* out : {want.data(), wantInPlace.data()}) {
+        if (pixelBytes == 8) {
+          Lookup16Bgrx_C(out, source.data(), pixels, table);
+        } else {
+          Lookup16Run_C(out, source.data(), pixels, table);
+        }
+      }
+      map.MapRow(apart.data(), source.data(), pixels, pixelBytes);
+      map.MapRow(inPlace.data(), inPlace.data(), pixels, pixelBytes);
+      ASSERT_EQ(apart, want) << pixels << " pixels of " << pixelBytes << " bytes";
+      ASSERT_EQ(inPlace, wantInPlace) << pixels << " pixels of " << pixelBytes << " bytes in place";
+    }
   }
 }
 

@@ -104,6 +104,28 @@ ORVEX_ALWAYS_INLINE void Lookup16Block(std::uint8_t* d, const std::uint8_t* s,
   }
 }
 
+// Pixels of four words the same way, a pixel's indices read in one 64-bit load; the fourth word
+// of each is left as it is (where gathers of the same words, the kept ones too, take longer).
+template <std::size_t kPixels>
+ORVEX_ALWAYS_INLINE void Lookup16BgrxBlock(std::uint8_t* d, const std::uint8_t* s,
+                                           const std::uint16_t* table) {
+  const __m256i limit = _mm256_set1_epi16(kMax16);
+  alignas(32) std::uint64_t pixel[kPixels];
+#pragma GCC unroll 8
+  for (std::size_t k = 0; k < kPixels / 4; ++k) {
+    _mm256_store_si256(
+        reinterpret_cast<__m256i*>(pixel + 4 * k),
+        _mm256_min_epu16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + 32 * k)), limit));
+  }
+#pragma GCC unroll 32
+  for (std::size_t p = 0; p < kPixels; ++p) {
+    const std::uint64_t x = pixel[p];
+    Store16(d + 8 * p, table[x & 0xFFFF]);
+    Store16(d + 8 * p + 2, table[(x >> 16) & 0xFFFF]);
+    Store16(d + 8 * p + 4, table[(x >> 32) & 0xFFFF]);
+  }
+}
+
 // A line's constants in registers: the move to its origin, the multiplier and the shift.
 struct LineRegisters {
   __m256i add, sub, multiplier;
@@ -250,24 +272,9 @@ void LookupBgrx_AVX2(std::uint8_t* d, const std::uint8_t* s, std::size_t pixels,
 
 void Lookup16Bgrx_AVX2(std::uint8_t* d, const std::uint8_t* s, std::size_t pixels,
                        const std::uint16_t* table) {
-  // The indices limited four pixels at a time in a vector, then looked up one by one: the loads
-  // and stores run beside each other, where gathers of the same words (the kept ones too) take
-  // longer, and the plain loop spends its time extracting and limiting.
-  const __m256i limit = _mm256_set1_epi16(kMax16);
-  alignas(32) std::uint16_t index[16];
   std::size_t i = 0;
-  for (; i + 4 <= pixels; i += 4) {
-    _mm256_store_si256(
-        reinterpret_cast<__m256i*>(index),
-        _mm256_min_epu16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + 8 * i)), limit));
-    std::uint8_t* out = d + 8 * i;
-#pragma GCC unroll 4
-    for (int p = 0; p < 4; ++p) {
-      Store16(out + 8 * p, table[index[4 * p]]);
-      Store16(out + 8 * p + 2, table[index[4 * p + 1]]);
-      Store16(out + 8 * p + 4, table[index[4 * p + 2]]);
-    }
-  }
+  for (; i + 32 <= pixels; i += 32) Lookup16BgrxBlock<32>(d + 8 * i, s + 8 * i, table);
+  for (; i + 4 <= pixels; i += 4) Lookup16BgrxBlock<4>(d + 8 * i, s + 8 * i, table);
   Lookup16Bgrx_C(d + 8 * i, s + 8 * i, pixels - i, table);
 }
 
