@@ -63,7 +63,7 @@ template <class Map>
 void ExpectWords(const Map& map, const std::uint16_t* table, const std::vector<std::uint8_t>& row,
                  const char* what) {
   std::vector<std::uint8_t> got(row.size()), want(row.size());
-  for (int pixelBytes : {2, 8}) {
+  for (int pixelBytes : {2, 6, 8}) {
     const std::size_t pixels = row.size() / pixelBytes;
     std::memset(got.data(), 0x5A, got.size());
     std::memset(want.data(), 0x5A, want.size());
@@ -71,7 +71,7 @@ void ExpectWords(const Map& map, const std::uint16_t* table, const std::vector<s
     if (pixelBytes == 8) {
       Lookup16Bgrx_C(want.data(), row.data(), pixels, table);
     } else {
-      Lookup16Run_C(want.data(), row.data(), pixels, table);
+      Lookup16Run_C(want.data(), row.data(), pixels * pixelBytes / 2, table);
     }
     ASSERT_EQ(got, want) << what << ", " << pixelBytes << " bytes a pixel";
   }
@@ -99,6 +99,35 @@ TEST(TableForms, EveryStageSettingAndInputEqualsItsTable) {
         ExpectWords(brightness, table16, words, "word brightness");
       }
       if (HasFatalFailure()) return;
+    }
+  }
+}
+
+// Rows of words go in blocks of several sizes and a plain tail: every length up to past two of
+// the largest blocks, of words around the limit of 1023, mapped apart and in place.
+TEST(TableForms, WordRowsOfEveryLengthEqualTheirTable) {
+  std::uint16_t table[kMax16 + 1];
+  GammaTable16(60, table);
+  WordTableMap map;
+  map.Prepare(table);
+  std::vector<std::uint8_t> source(2 * 300);
+  for (std::size_t i = 0; i < source.size() / 2; ++i)
+    Store16(&source[2 * i], static_cast<std::uint16_t>(900 + 7 * i));
+  for (int pixelBytes : {2, 8}) {
+    for (std::size_t pixels = 0; pixels <= source.size() / pixelBytes; ++pixels) {
+      std::vector<std::uint8_t> want(source.size(), 0x5A), apart(want), wantInPlace(source),
+          inPlace(source);
+      for (std::uint8_t* out : {want.data(), wantInPlace.data()}) {
+        if (pixelBytes == 8) {
+          Lookup16Bgrx_C(out, source.data(), pixels, table);
+        } else {
+          Lookup16Run_C(out, source.data(), pixels, table);
+        }
+      }
+      map.MapRow(apart.data(), source.data(), pixels, pixelBytes);
+      map.MapRow(inPlace.data(), inPlace.data(), pixels, pixelBytes);
+      ASSERT_EQ(apart, want) << pixels << " pixels of " << pixelBytes << " bytes";
+      ASSERT_EQ(inPlace, wantInPlace) << pixels << " pixels of " << pixelBytes << " bytes in place";
     }
   }
 }

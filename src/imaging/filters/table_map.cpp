@@ -238,9 +238,6 @@ void WordTableMap::Prepare(const std::uint16_t* table) {
   std::memcpy(table_, table, sizeof table_);
   avx2_ = ORVEX_X86 && TestCpuFeature(kCpuHasAvx2);
   line_ = avx2_ && FindLine16(table_, &form_);
-  if (avx2_ && !line_) {
-    for (int i = 0; i <= kMax16; ++i) wide_[i] = table_[i];
-  }
 }
 
 void WordTableMap::MapRow(std::uint8_t* d, const std::uint8_t* s, std::size_t pixels,
@@ -255,7 +252,7 @@ void WordTableMap::MapRow(std::uint8_t* d, const std::uint8_t* s, std::size_t pi
     if (bgrx) {
       Lookup16Bgrx_AVX2(d, s, pixels, table_);
     } else {
-      Lookup16Run_AVX2(d, s, pixels * static_cast<std::size_t>(pixelBytes / 2), table_, wide_);
+      Lookup16Run_AVX2(d, s, pixels * static_cast<std::size_t>(pixelBytes / 2), table_);
     }
     return;
   }

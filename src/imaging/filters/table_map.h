@@ -100,7 +100,6 @@ class WordTableMap {
   bool line_ = false;  // the table is a line (avx2_ only)
   LineForm form_;
   std::uint16_t table_[kMax16 + 1] = {};
-  std::uint32_t wide_[kMax16 + 1] = {};  // the entries widened, for 32-bit gathers
 };
 
 // Brightness of words by its arithmetic where that is faster than its table (which it equals
@@ -140,6 +139,6 @@ void LookupBgrx_AVX512(std::uint8_t* d, const std::uint8_t* s, std::size_t pixel
 void Lookup16Bgrx_AVX2(std::uint8_t* d, const std::uint8_t* s, std::size_t pixels,
                        const std::uint16_t* table);
 void Lookup16Run_AVX2(std::uint8_t* d, const std::uint8_t* s, std::size_t words,
-                      const std::uint16_t* table, const std::uint32_t* wide);
+                      const std::uint16_t* table);
 
 }  // namespace orvex::filters

@@ -1,4 +1,5 @@
-// Table mapping with AVX2: 32 bytes a step through byte shuffles, 16 words through gathers.
+// Table mapping with AVX2: 32 bytes a step through byte shuffles, words through indices limited
+// in vectors and looked up one by one.
 
 #include <algorithm>
 #include <cstddef>
@@ -80,17 +81,49 @@ void LookupChunks(std::uint8_t* d, const std::uint8_t* s, std::size_t n, const S
   }
 }
 
-// Sixteen words a step through gathers from the table widened to 32 bits (so that no gather
-// reads past its entry); indices are clamped to 1023 first.
-inline __m256i Lookup16x16(const std::uint8_t* s, const std::uint32_t* wide) {
-  const __m256i v = _mm256_min_epu16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(s)),
-                                     _mm256_set1_epi16(kMax16));
-  const int* base = reinterpret_cast<const int*>(wide);
-  const __m256i lo =
-      _mm256_i32gather_epi32(base, _mm256_cvtepu16_epi32(_mm256_castsi256_si128(v)), 4);
-  const __m256i hi =
-      _mm256_i32gather_epi32(base, _mm256_cvtepu16_epi32(_mm256_extracti128_si256(v, 1)), 4);
-  return _mm256_permute4x64_epi64(_mm256_packus_epi32(lo, hi), 0xD8);
+// Words of a run looked up one by one from indices limited to 1023 in vectors: scalar loads
+// and stores keep the load and store units busier than gathers (or building vectors of the
+// entries) do, and a block of 128 words leaves enough independent lookups between its loop
+// steps. The indices are read two to a 32-bit load, which saves loads, the busiest unit here.
+template <std::size_t kWords>
+ORVEX_ALWAYS_INLINE void Lookup16Block(std::uint8_t* d, const std::uint8_t* s,
+                                       const std::uint16_t* table) {
+  const __m256i limit = _mm256_set1_epi16(kMax16);
+  alignas(32) std::uint32_t pairs[kWords / 2];
+#pragma GCC unroll 8
+  for (std::size_t k = 0; k < kWords / 16; ++k) {
+    _mm256_store_si256(
+        reinterpret_cast<__m256i*>(pairs + 8 * k),
+        _mm256_min_epu16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + 32 * k)), limit));
+  }
+#pragma GCC unroll 64
+  for (std::size_t k = 0; k < kWords / 2; ++k) {
+    const std::uint32_t pair = pairs[k];
+    Store16(d + 4 * k, table[pair & 0xFFFF]);
+    Store16(d + 4 * k + 2, table[pair >> 16]);
+  }
+}
+
+// Pixels of four words the same way, a pixel's indices read in one 64-bit load; the fourth word
+// of each is left as it is (where gathers of the same words, the kept ones too, take longer).
+template <std::size_t kPixels>
+ORVEX_ALWAYS_INLINE void Lookup16BgrxBlock(std::uint8_t* d, const std::uint8_t* s,
+                                           const std::uint16_t* table) {
+  const __m256i limit = _mm256_set1_epi16(kMax16);
+  alignas(32) std::uint64_t pixel[kPixels];
+#pragma GCC unroll 8
+  for (std::size_t k = 0; k < kPixels / 4; ++k) {
+    _mm256_store_si256(
+        reinterpret_cast<__m256i*>(pixel + 4 * k),
+        _mm256_min_epu16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + 32 * k)), limit));
+  }
+#pragma GCC unroll 32
+  for (std::size_t p = 0; p < kPixels; ++p) {
+    const std::uint64_t x = pixel[p];
+    Store16(d + 8 * p, table[x & 0xFFFF]);
+    Store16(d + 8 * p + 2, table[(x >> 16) & 0xFFFF]);
+    Store16(d + 8 * p + 4, table[(x >> 32) & 0xFFFF]);
+  }
 }
 
 // A line's constants in registers: the move to its origin, the multiplier and the shift.
@@ -239,33 +272,17 @@ void LookupBgrx_AVX2(std::uint8_t* d, const std::uint8_t* s, std::size_t pixels,
 
 void Lookup16Bgrx_AVX2(std::uint8_t* d, const std::uint8_t* s, std::size_t pixels,
                        const std::uint16_t* table) {
-  // The indices limited four pixels at a time in a vector, then looked up one by one: the loads
-  // and stores run beside each other, where gathers of the same words (the kept ones too) take
-  // longer, and the plain loop spends its time extracting and limiting.
-  const __m256i limit = _mm256_set1_epi16(kMax16);
-  alignas(32) std::uint16_t index[16];
   std::size_t i = 0;
-  for (; i + 4 <= pixels; i += 4) {
-    _mm256_store_si256(
-        reinterpret_cast<__m256i*>(index),
-        _mm256_min_epu16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + 8 * i)), limit));
-    std::uint8_t* out = d + 8 * i;
-#pragma GCC unroll 4
-    for (int p = 0; p < 4; ++p) {
-      Store16(out + 8 * p, table[index[4 * p]]);
-      Store16(out + 8 * p + 2, table[index[4 * p + 1]]);
-      Store16(out + 8 * p + 4, table[index[4 * p + 2]]);
-    }
-  }
+  for (; i + 32 <= pixels; i += 32) Lookup16BgrxBlock<32>(d + 8 * i, s + 8 * i, table);
+  for (; i + 4 <= pixels; i += 4) Lookup16BgrxBlock<4>(d + 8 * i, s + 8 * i, table);
   Lookup16Bgrx_C(d + 8 * i, s + 8 * i, pixels - i, table);
 }
 
 void Lookup16Run_AVX2(std::uint8_t* d, const std::uint8_t* s, std::size_t words,
-                      const std::uint16_t* table, const std::uint32_t* wide) {
+                      const std::uint16_t* table) {
   std::size_t i = 0;
-  for (; i + 16 <= words; i += 16) {
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + 2 * i), Lookup16x16(s + 2 * i, wide));
-  }
+  for (; i + 128 <= words; i += 128) Lookup16Block<128>(d + 2 * i, s + 2 * i, table);
+  for (; i + 16 <= words; i += 16) Lookup16Block<16>(d + 2 * i, s + 2 * i, table);
   Lookup16Run_C(d + 2 * i, s + 2 * i, words - i, table);
 }
 
