@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <mutex>
 #include <thread>
 
 #include "base/manual_reset_event.h"
@@ -100,7 +101,10 @@ class DeviceLink {
 
   // Shared with the stream reader thread. The reader is the only writer of `writePos`, `result`
   // and `failed`; the consumer the only writer of `readPos`. Both store `stopped`: the consumer
-  // to ask for a stop, the reader when it ends (after `result` and `failed`).
+  // to ask for a stop, the reader when it ends (after `result` and `failed`). The reader's choice
+  // of the next buffer (which skips the one the consumer holds) and the consumer's claim of the
+  // newest buffer are made under `positions`: decided apart, a claim landing between the
+  // reader's check and its move could hand the consumer the buffer the reader fills next.
   struct StreamBlock {
     std::uint32_t byteCount = 0;
     std::int32_t bufferCount = 0;
@@ -111,6 +115,7 @@ class DeviceLink {
     std::atomic<int> failed{0};
     std::atomic<std::int32_t> writePos{0};
     std::atomic<std::int32_t> readPos{0};
+    std::mutex positions;
   };
 
   // --- driver channel (driver_channel.cpp) ---

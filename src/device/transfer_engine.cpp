@@ -201,6 +201,7 @@ void DeviceLink::RunStreamReader() {
       }
 
       // Jump over the buffer the consumer reads; the release store publishes the frame.
+      std::lock_guard<std::mutex> lock(stream_.positions);
       std::int32_t next = position + 1 < count ? position + 1 : 0;
       if (next == stream_.readPos.load(std::memory_order_acquire)) {
         next = next + 1 < count ? next + 1 : 0;
@@ -222,6 +223,7 @@ int DeviceLink::PollStream() {
   if (stopped == 1) return 0;
 
   const std::int32_t count = stream_.bufferCount;
+  std::lock_guard<std::mutex> lock(stream_.positions);
   std::int32_t w = stream_.writePos.load(std::memory_order_acquire);
   const std::int32_t r = stream_.readPos.load(std::memory_order_relaxed);
   if (w < r) w += count;

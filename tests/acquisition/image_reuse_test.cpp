@@ -30,7 +30,8 @@ class ImageReuseTest : public AcquisitionTest {
     AcquisitionTest::SetUp();
     csvPath_ =
         (std::filesystem::temp_directory_path() /
-         ("orvex-reuse-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+         ("orvex-reuse-" +
+          std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "-" +
           std::to_string(reinterpret_cast<std::uintptr_t>(this)) + ".csv"))
             .string();
   }
