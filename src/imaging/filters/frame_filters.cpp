@@ -71,8 +71,8 @@ void FrameFilters::Prepare(FilterVariant variant, std::int32_t pixelBytes, const
     wordsAfterBrightness_ = after_;
     if (after_) {
       brightnessAfter_.Prepare(s.brightness);
-      filters::BuildBrightnessTable16(s.brightness, table);
-      scalesAfter_ = filters::FindSampleScale(table, filters::kMax16, &afterScale_);
+      scalesAfter_ =
+          filters::FindSampleScale(brightnessAfter_.Table(), filters::kMax16, &afterScale_);
     }
   } else {
     std::uint8_t table[256];
@@ -81,9 +81,7 @@ void FrameFilters::Prepare(FilterVariant variant, std::int32_t pixelBytes, const
     after_ = sharpens_ && ComposeTables<std::uint8_t, 255>(s, false, false, brightness, table);
     if (after_) {
       bytesAfter_.Prepare(table);
-      std::uint16_t entries[256];
-      for (int v = 0; v <= 255; ++v) entries[v] = table[v];
-      scalesAfter_ = filters::FindSampleScale(entries, 255, &afterScale_);
+      scalesAfter_ = filters::FindSampleScale(table, 255, &afterScale_);
     }
   }
 }

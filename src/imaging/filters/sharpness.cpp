@@ -136,13 +136,12 @@ SharpnessRowForm FastestRow(const SharpenTable& table) {
   return &SharpnessRow_C<kWide>;
 }
 
-}  // namespace
-
 // For each total shift k = 16 + down - up, every entry bounds the multiplier M from both sides:
 // t x 2^k <= v x M < (t + 1) x 2^k, the upper bound falling away where t is full scale and the
 // clamp gives it. The least M within all bounds is then checked entry by entry, as the row forms
 // compute it.
-bool FindSampleScale(const std::uint16_t* table, int full, SampleScale* scale) {
+template <class Entry>
+bool FindScale(const Entry* table, int full, SampleScale* scale) {
   int maxUp = 0;
   while ((full << (maxUp + 1)) < 65536) ++maxUp;
   for (int k = 16 - maxUp; k <= 31; ++k) {
@@ -163,6 +162,16 @@ bool FindSampleScale(const std::uint16_t* table, int full, SampleScale* scale) {
     }
   }
   return false;
+}
+
+}  // namespace
+
+bool FindSampleScale(const std::uint8_t* table, int full, SampleScale* scale) {
+  return FindScale(table, full, scale);
+}
+
+bool FindSampleScale(const std::uint16_t* table, int full, SampleScale* scale) {
+  return FindScale(table, full, scale);
 }
 
 SharpnessRowForm FastestSharpnessRow(bool wide, const SharpenTable& table) {

@@ -71,6 +71,7 @@ struct SampleScale {
 // The form of `table` (entries 0..full of a stage that maps each sample by its value) as a
 // SampleScale, false when none gives every entry exactly. Before the clamp to full its values
 // stay below 32768, so that lanes saturate as signed 16-bit ones: a pack to bytes clamps them.
+bool FindSampleScale(const std::uint8_t* table, int full, SampleScale* scale);
 bool FindSampleScale(const std::uint16_t* table, int full, SampleScale* scale);
 
 // ---- Row forms ---------------------------------------------------------------------------

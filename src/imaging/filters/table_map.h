@@ -110,6 +110,7 @@ class WordBrightnessMap {
   void Prepare(std::int32_t brightness);
   // As WordTableMap::MapRow.
   void MapRow(std::uint8_t* d, const std::uint8_t* s, std::size_t pixels, int pixelBytes) const;
+  const std::uint16_t* Table() const { return table_; }
 
  private:
   bool avx2_ = false;
