@@ -64,6 +64,12 @@ void FrameFilters::Prepare(FilterVariant variant, std::int32_t pixelBytes, const
     wordsBeforeBrightness_ = before_ && !gamma && !contrast;
     if (wordsBeforeBrightness_) {
       brightnessBefore_.Prepare(s.brightness);
+      // Off a line, brightness on the samples hue and saturation leave is faster looked up by
+      // quarters than computed.
+      if (hueSaturation_ && !brightnessBefore_.Computed()) {
+        wordsBeforeBrightness_ = false;
+        wordsBefore_.Prepare(brightnessBefore_.Table());
+      }
     } else if (before_) {
       wordsBefore_.Prepare(table);
     }

@@ -130,6 +130,8 @@ class WordBrightnessMap {
   // As WordTableMap::MapRow.
   void MapRow(std::uint8_t* d, const std::uint8_t* s, std::size_t pixels, int pixelBytes) const;
   const std::uint16_t* Table() const { return table_; }
+  // Whether rows go through a line in integers (in vectors) rather than the table or doubles.
+  bool Computed() const { return line_; }
 
  private:
   bool avx2_ = false;
