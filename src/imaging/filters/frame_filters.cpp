@@ -64,6 +64,12 @@ void FrameFilters::Prepare(FilterVariant variant, std::int32_t pixelBytes, const
     wordsBeforeBrightness_ = before_ && !gamma && !contrast;
     if (wordsBeforeBrightness_) {
       brightnessBefore_.Prepare(s.brightness);
+      // Off a line, brightness on the samples hue and saturation leave is faster looked up by
+      // quarters than computed.
+      if (hueSaturation_ && !brightnessBefore_.Computed()) {
+        wordsBeforeBrightness_ = false;
+        wordsBefore_.Prepare(brightnessBefore_.Table());
+      }
     } else if (before_) {
       wordsBefore_.Prepare(table);
     }
@@ -91,6 +97,9 @@ void FrameFilters::MapRow(bool before, std::uint8_t* out, const std::uint8_t* ro
   if (wide_) {
     if (before ? wordsBeforeBrightness_ : wordsAfterBrightness_) {
       (before ? brightnessBefore_ : brightnessAfter_).MapRow(out, row, pixels, pixelBytes_);
+    } else if (before && hueSaturation_) {
+      // Hue and saturation leave every sample a multiple of 4.
+      wordsBefore_.MapQuarterRow(out, row, pixels, pixelBytes_);
     } else {
       (before ? wordsBefore_ : wordsAfter_).MapRow(out, row, pixels, pixelBytes_);
     }

@@ -53,6 +53,24 @@ void MakeShuffleTable(const std::uint8_t* table, ShuffleTable* t) {
   }
 }
 
+bool MakeQuarterTable(const std::uint16_t* table, QuarterTable* q) {
+  std::uint8_t low[256];
+  int high = table[0] >> 8;
+  if (high > 3) return false;
+  q->base = static_cast<std::uint8_t>(high);
+  for (int k = 0; k < 3; ++k) q->steps[k] = 127;
+  for (int c = 0; c < 256; ++c) {
+    const int entry = table[4 * c];
+    low[c] = static_cast<std::uint8_t>(entry & 0xFF);
+    const int h = entry >> 8;
+    if (h < high || h > 3) return false;
+    // Quarter c is the first at high byte h: it passes the steps from high + 1 to h.
+    for (; high < h; ++high) q->steps[high - q->base] = static_cast<std::int8_t>(c - 129);
+  }
+  MakeShuffleTable(low, &q->low);
+  return true;
+}
+
 int LineEntry(const LineForm& f, int v, int full) {
   const std::int64_t moved = std::max(v + f.add - f.sub, 0);
   const std::int64_t r = (moved * f.multiplier) >> f.shift;
@@ -238,6 +256,19 @@ void WordTableMap::Prepare(const std::uint16_t* table) {
   std::memcpy(table_, table, sizeof table_);
   avx2_ = ORVEX_X86 && TestCpuFeature(kCpuHasAvx2);
   line_ = avx2_ && FindLine16(table_, &form_);
+  quarter_ = avx2_ && !line_ && MakeQuarterTable(table_, &quarterTable_);
+}
+
+void WordTableMap::MapQuarterRow(std::uint8_t* d, const std::uint8_t* s, std::size_t pixels,
+                                 int pixelBytes) const {
+#if ORVEX_X86
+  if (quarter_) {
+    QuarterWords_AVX2(d, s, pixels * static_cast<std::size_t>(pixelBytes / 2), pixelBytes == 8,
+                      quarterTable_, table_);
+    return;
+  }
+#endif
+  MapRow(d, s, pixels, pixelBytes);
 }
 
 void WordTableMap::MapRow(std::uint8_t* d, const std::uint8_t* s, std::size_t pixels,

@@ -44,6 +44,19 @@ struct ShuffleTable {
 };
 void MakeShuffleTable(const std::uint8_t* table, ShuffleTable* t);
 
+// A word table read only at multiples of 4 up to 1020 (the words hue and saturation leave), as
+// a table of the 256 quarters: the low byte of each entry by byte shuffles, the high byte (0..3)
+// as the first quarter's plus the number of steps at or below the quarter, which needs high
+// bytes that never fall along the table (as in every table the stages build).
+struct QuarterTable {
+  ShuffleTable low;
+  std::uint8_t base = 0;  // the high byte of quarter 0
+  // Quarter q is at or above step k when q - 128 > steps[k] as signed bytes; 127 for none.
+  std::int8_t steps[3] = {127, 127, 127};
+};
+// False, the table left to its plain lookup, when its high bytes at multiples of 4 fall or pass 3.
+bool MakeQuarterTable(const std::uint16_t* table, QuarterTable* q);
+
 // A table that is a clipped straight line, computed instead of looked up: the entry of v is
 // min(full, floor(v' x multiplier / 2^shift)) with v' = max(v + add - sub, 0). Brightness is
 // such a line through 0, contrast one through its setting c (add or sub moves it there). The
@@ -93,13 +106,19 @@ class WordTableMap {
   // `pixels` pixels of `pixelBytes` bytes: every word a sample for 2 or 6 bytes a pixel; blue,
   // green, red and a kept fourth word for 8.
   void MapRow(std::uint8_t* d, const std::uint8_t* s, std::size_t pixels, int pixelBytes) const;
+  // As MapRow, faster for rows whose samples are mostly multiples of 4 (as hue and saturation
+  // leave them): a stretch with any other sample goes through MapRow's lookup.
+  void MapQuarterRow(std::uint8_t* d, const std::uint8_t* s, std::size_t pixels,
+                     int pixelBytes) const;
   const std::uint16_t* Table() const { return table_; }
 
  private:
   bool avx2_ = false;
-  bool line_ = false;  // the table is a line (avx2_ only)
+  bool line_ = false;     // the table is a line (avx2_ only)
+  bool quarter_ = false;  // quarterTable_ is made (avx2_ and no line only)
   LineForm form_;
   std::uint16_t table_[kMax16 + 1] = {};
+  QuarterTable quarterTable_;
 };
 
 // Brightness of words by its arithmetic where that is faster than its table (which it equals
@@ -111,6 +130,8 @@ class WordBrightnessMap {
   // As WordTableMap::MapRow.
   void MapRow(std::uint8_t* d, const std::uint8_t* s, std::size_t pixels, int pixelBytes) const;
   const std::uint16_t* Table() const { return table_; }
+  // Whether rows go through a line in integers (in vectors) rather than the table or doubles.
+  bool Computed() const { return line_; }
 
  private:
   bool avx2_ = false;
@@ -141,5 +162,9 @@ void Lookup16Bgrx_AVX2(std::uint8_t* d, const std::uint8_t* s, std::size_t pixel
                        const std::uint16_t* table);
 void Lookup16Run_AVX2(std::uint8_t* d, const std::uint8_t* s, std::size_t words,
                       const std::uint16_t* table);
+// `words` words through the quarter table where a stretch holds only multiples of 4 up to 1020
+// (kept fourth words not looked at), else through `table`; every fourth kept with `keepFourth`.
+void QuarterWords_AVX2(std::uint8_t* d, const std::uint8_t* s, std::size_t words, bool keepFourth,
+                       const QuarterTable& q, const std::uint16_t* table);
 
 }  // namespace orvex::filters
