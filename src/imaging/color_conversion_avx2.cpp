@@ -82,15 +82,15 @@ inline __m256i PackTriples8(__m256i entries) {
   return _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(entries, squeeze), join);
 }
 
-// The entries of eight samples, four of them indexed from a word in registers and four by
-// loads of their own: the split keeps both the arithmetic units and the load ports busy (on
-// the processors measured, the gather instruction took twice as long as this).
 inline int Entry(const std::uint8_t (*colors)[4], unsigned v) {
   int entry;
   std::memcpy(&entry, colors[v], 4);
   return entry;
 }
 
+// The entries of eight samples, four of them indexed from a word in registers and four by
+// loads of their own: the split keeps both the arithmetic units and the load ports busy (on
+// the processors measured, the gather instruction took twice as long as this).
 inline __m256i Entries8(const std::uint8_t (*colors)[4], const std::uint8_t* samples) {
   std::uint64_t w;
   std::memcpy(&w, samples, 8);
