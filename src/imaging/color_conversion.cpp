@@ -196,11 +196,16 @@ void ConvertPseudoColorRows(const void* context, std::int32_t first, std::int32_
   ImageBuffer& color24 = *rows.color24;
   // Row by row at each image's stride: at widths that are a multiple of 4 this is the same as
   // walking both images as packed arrays, and at other widths the rows stay in line.
+  const bool avx2 = ORVEX_X86 && TestCpuFeature(kCpuHasAvx2);
   for (std::int32_t row = first; row < end; ++row) {
     std::uint8_t* to = color24.pixels + static_cast<std::size_t>(row) * color24.stride;
     const std::uint8_t* from = raw8.pixels + static_cast<std::size_t>(row) * raw8.stride;
     // The words of the pairs form are registers on 64-bit processors only.
-    if constexpr (sizeof(void*) >= 8) {
+    if (avx2) {
+#if ORVEX_X86
+      PseudoColorRow_AVX2(to, from, raw8.width, rows.colors);
+#endif
+    } else if constexpr (sizeof(void*) >= 8) {
       PseudoColorRow_Pairs(to, from, raw8.width, rows.pairs);
     } else {
       PseudoColorRow_C(to, from, raw8.width, rows.colors);

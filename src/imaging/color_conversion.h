@@ -53,7 +53,7 @@ void LuminanceRow_AVX2(std::uint8_t* gray, const std::uint8_t* colour, std::int3
 // One row of the pseudo-colour map: `pixels` samples of `from` through `colors` (blue, green,
 // red and a spare byte of every sample value) into 3-byte pixels of `to`, writing no byte past
 // the row's 3 x pixels. PseudoColorRow_C is the definition; PseudoColorRow_Pairs gives its
-// bytes from the tables below, and is what the conversion runs.
+// bytes from the tables below.
 void PseudoColorRow_C(std::uint8_t* to, const std::uint8_t* from, std::int32_t pixels,
                       const std::uint8_t (*colors)[4]);
 // Each sample value's entry as the first and as the second pixel of an 8-byte word (the second
@@ -65,6 +65,9 @@ struct PseudoColorPairs {
 };
 void PseudoColorRow_Pairs(std::uint8_t* to, const std::uint8_t* from, std::int32_t pixels,
                           const PseudoColorPairs& pairs);
+// The same bytes with AVX2, eight pixels a store; what the conversion runs where it may.
+void PseudoColorRow_AVX2(std::uint8_t* to, const std::uint8_t* from, std::int32_t pixels,
+                         const std::uint8_t (*colors)[4]);
 
 // The two conversions above for rows first .. end - 1 of images of one size, as the pipeline
 // runs them band by band: the same bytes as the whole-image forms.
