@@ -153,14 +153,26 @@ struct Planes {
   __m256i blue, green, red;
 };
 
+// A block of 32 output pixels before packing: blue and red scaled in 16-bit lanes (below 4096,
+// as the low and high halves the unpacks give: pixels 0-7 | 16-23 and 8-15 | 24-31), green as
+// bytes.
+struct Block8Sums {
+  __m256i blueLo, blueHi, redLo, redHi, green;
+};
+
+ORVEX_ALWAYS_INLINE Planes PlanesOf(const Block8Sums& b) {
+  return Planes{_mm256_packus_epi16(b.blueLo, b.blueHi), b.green,
+                _mm256_packus_epi16(b.redLo, b.redHi)};
+}
+
 // Output pixels x .. x + 31 of a row. `phase` is the column phase of column x, rowPhase the
 // row's. Per pixel, with m = column phase xor row phase: the row pair (r, r - 2) gives
 // 9 C[c - 1 + m] + 3 C[c + 1 - 3m] + 3 A[c - 1 + m] + A[c + 1 - 3m], the row pair (r - 1, r + 1)
 // 9 B[c - m] + 3 B[c - 2 + 3m] + 3 D[c - m] + D[c - 2 + 3m]; the first is blue on row phase 0
 // and red on row phase 1. Green: B[c - 1] + C[c] where m is 0, else C[c - 1] + B[c].
-template <Arithmetic kArithmetic>
-ORVEX_ALWAYS_INLINE Planes Block8(const Rows& s, int x, int phase, int rowPhase,
-                                  const Factors8& f) {
+template <Arithmetic kArithmetic, int kRowPhase>
+ORVEX_ALWAYS_INLINE Block8Sums Block8(const Rows& s, int x, int phase, const Factors8& f) {
+  constexpr int rowPhase = kRowPhase;
   const __m256i oddBytes = _mm256_set1_epi16(static_cast<short>(0xFF00));
   const __m256i m =
       (phase ^ rowPhase) == 0 ? oddBytes : _mm256_xor_si256(oddBytes, _mm256_set1_epi8(-1));
@@ -191,17 +203,19 @@ ORVEX_ALWAYS_INLINE Planes Block8(const Rows& s, int x, int phase, int rowPhase,
   const __m256i bdHi = _mm256_add_epi16(_mm256_maddubs_epi16(_mm256_unpackhi_epi8(bc, bo), w93),
                                         _mm256_maddubs_epi16(_mm256_unpackhi_epi8(dc, dd), w31));
 
-  Planes out;
+  Block8Sums out;
   // The unpacks split each lane into low and high halves; packing them again restores the
   // column order.
-  if (rowPhase == 0) {
-    out.blue =
-        _mm256_packus_epi16(Scale<kArithmetic>(caLo, f.blue), Scale<kArithmetic>(caHi, f.blue));
-    out.red = _mm256_packus_epi16(Scale<kArithmetic>(bdLo, f.red), Scale<kArithmetic>(bdHi, f.red));
+  if constexpr (kRowPhase == 0) {
+    out.blueLo = Scale<kArithmetic>(caLo, f.blue);
+    out.blueHi = Scale<kArithmetic>(caHi, f.blue);
+    out.redLo = Scale<kArithmetic>(bdLo, f.red);
+    out.redHi = Scale<kArithmetic>(bdHi, f.red);
   } else {
-    out.blue =
-        _mm256_packus_epi16(Scale<kArithmetic>(bdLo, f.blue), Scale<kArithmetic>(bdHi, f.blue));
-    out.red = _mm256_packus_epi16(Scale<kArithmetic>(caLo, f.red), Scale<kArithmetic>(caHi, f.red));
+    out.blueLo = Scale<kArithmetic>(bdLo, f.blue);
+    out.blueHi = Scale<kArithmetic>(bdHi, f.blue);
+    out.redLo = Scale<kArithmetic>(caLo, f.red);
+    out.redHi = Scale<kArithmetic>(caHi, f.red);
   }
   // Rounded-down mean of two bytes.
   out.green = _mm256_sub_epi8(_mm256_avg_epu8(g1, g2),
@@ -228,28 +242,42 @@ ORVEX_ALWAYS_INLINE void Pack4(const Planes& p, __m256i o[4]) {
 
 // Writes 32 pixels of 3 or 4 bytes; the fourth byte keeps its value.
 template <int kBytes>
-ORVEX_ALWAYS_INLINE void StorePixels8(const Planes& p, std::uint8_t* out) {
+ORVEX_ALWAYS_INLINE void StorePixels8(const Block8Sums& b, std::uint8_t* out) {
   if constexpr (kBytes == 3) {
+    const Planes p = PlanesOf(b);
     StorePacked3(kInterleave8, p.blue, p.green, p.red, out);
   } else {
-    __m256i o[4];
-    Pack4(p, o);
+    // The scaled values are below 32768, where limiting a lane to 255 is what the signed pack
+    // does; the halves then go to pixels without packing them to bytes first.
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i byteMax = _mm256_set1_epi16(255);
+    const __m256i bgLo =
+        _mm256_or_si256(_mm256_min_epu16(b.blueLo, byteMax), _mm256_unpacklo_epi8(zero, b.green));
+    const __m256i bgHi =
+        _mm256_or_si256(_mm256_min_epu16(b.blueHi, byteMax), _mm256_unpackhi_epi8(zero, b.green));
+    const __m256i rLo = _mm256_min_epu16(b.redLo, byteMax);
+    const __m256i rHi = _mm256_min_epu16(b.redHi, byteMax);
+    const __m256i q0 = _mm256_unpacklo_epi16(bgLo, rLo);  // pixels 0-3 | 16-19
+    const __m256i q1 = _mm256_unpackhi_epi16(bgLo, rLo);  // 4-7 | 20-23
+    const __m256i q2 = _mm256_unpacklo_epi16(bgHi, rHi);  // 8-11 | 24-27
+    const __m256i q3 = _mm256_unpackhi_epi16(bgHi, rHi);  // 12-15 | 28-31
     // Written out one by one: as a loop the compiler kept the four vectors on the stack.
     const __m256i keep = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
     const auto store = [out, keep](int i, __m256i v) {
       Store(out + 32 * i, _mm256_blendv_epi8(v, Load(out + 32 * i), keep));
     };
-    store(0, o[0]);
-    store(1, o[1]);
-    store(2, o[2]);
-    store(3, o[3]);
+    store(0, _mm256_permute2x128_si256(q0, q1, 0x20));
+    store(1, _mm256_permute2x128_si256(q2, q3, 0x20));
+    store(2, _mm256_permute2x128_si256(q0, q1, 0x31));
+    store(3, _mm256_permute2x128_si256(q2, q3, 0x31));
   }
 }
 
 // Writes pixels first .. last (0 .. 31) of the 32 at `out`.
 template <int kBytes>
-ORVEX_ALWAYS_INLINE void StorePixelsBetween8(const Planes& p, int first, int last,
+ORVEX_ALWAYS_INLINE void StorePixelsBetween8(const Block8Sums& b, int first, int last,
                                              std::uint8_t* out) {
+  const Planes p = PlanesOf(b);
   if constexpr (kBytes == 3) {
     const Packed3 y = Pack3(kInterleave8, p.blue, p.green, p.red);
     StoreBytesBetween(y.v, 3, 3 * first, 3 * last + 2, false, out);
@@ -258,6 +286,28 @@ ORVEX_ALWAYS_INLINE void StorePixelsBetween8(const Planes& p, int first, int las
     Pack4(p, o);
     StoreBytesBetween(o, 4, 4 * first, 4 * last + 3, true, out);
   }
+}
+
+// Range8's blocks, with the row phase fixed.
+template <Arithmetic kArithmetic, int kBytes, int kRowPhase>
+ORVEX_ALWAYS_INLINE void Blocks8(const Rows& s, int first, int last, int phase, int w,
+                                 const Factors8& f, std::uint8_t* out) {
+  if (last - first + 1 >= 32) {
+    int x = first;
+    for (; x + 31 <= last; x += 32) {
+      StorePixels8<kBytes>(Block8<kArithmetic, kRowPhase>(s, x, (phase + x) & 1, f),
+                           out + x * kBytes);
+    }
+    if (x <= last) {
+      x = last - 31;
+      StorePixels8<kBytes>(Block8<kArithmetic, kRowPhase>(s, x, (phase + x) & 1, f),
+                           out + x * kBytes);
+    }
+    return;
+  }
+  const int x = std::min(first, w - 2 - 31);
+  StorePixelsBetween8<kBytes>(Block8<kArithmetic, kRowPhase>(s, x, (phase + x) & 1, f), first - x,
+                              last - x, out + x * kBytes);
 }
 
 // Output columns first .. last of a row (first >= 2, last <= W - 2, so every sample read lies
@@ -283,22 +333,11 @@ void Range8(const DemosaicCall& call, int row, int first, int last, int phase) {
     return;
   }
   const Factors8 f = MakeFactors8<kArithmetic>(call);
-  if (last - first + 1 >= 32) {
-    int x = first;
-    for (; x + 31 <= last; x += 32) {
-      StorePixels8<kBytes>(Block8<kArithmetic>(s, x, (phase + x) & 1, rowPhase, f),
-                           out + x * kBytes);
-    }
-    if (x <= last) {
-      x = last - 31;
-      StorePixels8<kBytes>(Block8<kArithmetic>(s, x, (phase + x) & 1, rowPhase, f),
-                           out + x * kBytes);
-    }
-    return;
+  if (rowPhase == 0) {
+    Blocks8<kArithmetic, kBytes, 0>(s, first, last, phase, w, f, out);
+  } else {
+    Blocks8<kArithmetic, kBytes, 1>(s, first, last, phase, w, f, out);
   }
-  const int x = std::min(first, w - 2 - 31);
-  StorePixelsBetween8<kBytes>(Block8<kArithmetic>(s, x, (phase + x) & 1, rowPhase, f), first - x,
-                              last - x, out + x * kBytes);
 }
 
 template <int kBytes>
