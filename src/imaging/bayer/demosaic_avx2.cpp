@@ -278,7 +278,8 @@ ORVEX_ALWAYS_INLINE void StorePixelsBetween8(const Planes& p, int first, int las
   }
 }
 
-// Range8's blocks, with the row phase fixed; kM0Whole: m at column `first`.
+// The whole blocks of 32 from `first`, which all have the phase m of column `first` (kM0) at
+// their first column; returns the column after them.
 template <Arithmetic kArithmetic, int kBytes, int kRowPhase, int kM0>
 ORVEX_ALWAYS_INLINE int WholeBlocks8(const Rows& s, int first, int last, const Factors8& f,
                                      std::uint8_t* out) {
@@ -289,6 +290,7 @@ ORVEX_ALWAYS_INLINE int WholeBlocks8(const Rows& s, int first, int last, const F
   return x;
 }
 
+// Range8's blocks, with the row phase fixed.
 template <Arithmetic kArithmetic, int kBytes, int kRowPhase>
 ORVEX_ALWAYS_INLINE void Blocks8(const Rows& s, int first, int last, int phase, int w,
                                  const Factors8& f, std::uint8_t* out) {
