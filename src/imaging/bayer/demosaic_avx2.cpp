@@ -153,60 +153,78 @@ struct Planes {
   __m256i blue, green, red;
 };
 
-// Output pixels x .. x + 31 of a row. `phase` is the column phase of column x, rowPhase the
-// row's. Per pixel, with m = column phase xor row phase: the row pair (r, r - 2) gives
-// 9 C[c - 1 + m] + 3 C[c + 1 - 3m] + 3 A[c - 1 + m] + A[c + 1 - 3m], the row pair (r - 1, r + 1)
-// 9 B[c - m] + 3 B[c - 2 + 3m] + 3 D[c - m] + D[c - 2 + 3m]; the first is blue on row phase 0
+// The weighted sums of one sample row X for the even and the odd pixels of 32 output pixels
+// from x, as words: pixel c takes wc X[c - 1 + mu] + wo X[c + 1 - 3 mu], mu alternating from
+// kMu0 at column x. Two neighbouring pixels read the same two samples (with the weights
+// swapped) where mu is 0 on the even one, so one byte blend gives both their pairs and
+// multiply-adds give the sums in place, with no unpacking.
+struct EvenOdd {
+  __m256i even, odd;  // pixels x + 2j and x + 2j + 1 in word j
+};
+template <int kMu0>
+ORVEX_ALWAYS_INLINE EvenOdd RowSums8(const std::uint8_t* row, int x, __m256i oddBytes,
+                                     __m256i weights, __m256i swapped) {
+  if constexpr (kMu0 == 0) {
+    // Word j: X[x + 2j - 1], X[x + 2j + 1].
+    const __m256i pair = _mm256_blendv_epi8(Load(row + x - 1), Load(row + x), oddBytes);
+    return EvenOdd{_mm256_maddubs_epi16(pair, weights), _mm256_maddubs_epi16(pair, swapped)};
+  } else {
+    // Word j: X[x + 2j - 2], X[x + 2j] for the even pixel; X[x + 2j], X[x + 2j + 2] for the odd.
+    const __m256i even = _mm256_blendv_epi8(Load(row + x - 2), Load(row + x - 1), oddBytes);
+    const __m256i odd = _mm256_blendv_epi8(Load(row + x), Load(row + x + 1), oddBytes);
+    return EvenOdd{_mm256_maddubs_epi16(even, swapped), _mm256_maddubs_epi16(odd, weights)};
+  }
+}
+
+// Scaled even and odd words (below 32768) as bytes in pixel order, limited to 255 as a
+// saturating pack would.
+ORVEX_ALWAYS_INLINE __m256i BytesOf(__m256i even, __m256i odd) {
+  const __m256i byteMax = _mm256_set1_epi16(255);
+  return _mm256_or_si256(_mm256_min_epu16(even, byteMax),
+                         _mm256_slli_epi16(_mm256_min_epu16(odd, byteMax), 8));
+}
+
+// Output pixels x .. x + 31 of a row, kM0 the phase m (column phase xor row phase) of column
+// x. Per pixel: the row pair (r, r - 2) gives 9 C[c - 1 + m] + 3 C[c + 1 - 3m] +
+// 3 A[c - 1 + m] + A[c + 1 - 3m], the row pair (r - 1, r + 1) 9 B[c - m] + 3 B[c - 2 + 3m] +
+// 3 D[c - m] + D[c - 2 + 3m] (the same with the phase 1 - m); the first is blue on row phase 0
 // and red on row phase 1. Green: B[c - 1] + C[c] where m is 0, else C[c - 1] + B[c].
-template <Arithmetic kArithmetic>
-ORVEX_ALWAYS_INLINE Planes Block8(const Rows& s, int x, int phase, int rowPhase,
-                                  const Factors8& f) {
+template <Arithmetic kArithmetic, int kRowPhase, int kM0>
+ORVEX_ALWAYS_INLINE Planes Block8(const Rows& s, int x, const Factors8& f) {
   const __m256i oddBytes = _mm256_set1_epi16(static_cast<short>(0xFF00));
-  const __m256i m =
-      (phase ^ rowPhase) == 0 ? oddBytes : _mm256_xor_si256(oddBytes, _mm256_set1_epi8(-1));
-  const __m256i mg = _mm256_xor_si256(m, _mm256_set1_epi8(-1));
-
-  const __m256i cm2 = Load(s.c + x - 2), cm1 = Load(s.c + x - 1), c0 = Load(s.c + x),
-                cp1 = Load(s.c + x + 1);
-  const __m256i am2 = Load(s.a + x - 2), am1 = Load(s.a + x - 1), a0 = Load(s.a + x),
-                ap1 = Load(s.a + x + 1);
-  const __m256i bm2 = Load(s.b + x - 2), bm1 = Load(s.b + x - 1), b0 = Load(s.b + x),
-                bp1 = Load(s.b + x + 1);
-  const __m256i dm2 = Load(s.d + x - 2), dm1 = Load(s.d + x - 1), d0 = Load(s.d + x),
-                dp1 = Load(s.d + x + 1);
-
-  const __m256i cc = _mm256_blendv_epi8(cm1, c0, m), co = _mm256_blendv_epi8(cp1, cm2, m);
-  const __m256i ac = _mm256_blendv_epi8(am1, a0, m), ao = _mm256_blendv_epi8(ap1, am2, m);
-  const __m256i bc = _mm256_blendv_epi8(b0, bm1, m), bo = _mm256_blendv_epi8(bm2, bp1, m);
-  const __m256i dc = _mm256_blendv_epi8(d0, dm1, m), dd = _mm256_blendv_epi8(dm2, dp1, m);
-  const __m256i g1 = _mm256_blendv_epi8(cm1, bm1, mg), g2 = _mm256_blendv_epi8(b0, c0, mg);
-
-  const __m256i w93 = _mm256_set1_epi16(0x0309), w31 = _mm256_set1_epi16(0x0103);
-  const __m256i caLo = _mm256_add_epi16(_mm256_maddubs_epi16(_mm256_unpacklo_epi8(cc, co), w93),
-                                        _mm256_maddubs_epi16(_mm256_unpacklo_epi8(ac, ao), w31));
-  const __m256i caHi = _mm256_add_epi16(_mm256_maddubs_epi16(_mm256_unpackhi_epi8(cc, co), w93),
-                                        _mm256_maddubs_epi16(_mm256_unpackhi_epi8(ac, ao), w31));
-  const __m256i bdLo = _mm256_add_epi16(_mm256_maddubs_epi16(_mm256_unpacklo_epi8(bc, bo), w93),
-                                        _mm256_maddubs_epi16(_mm256_unpacklo_epi8(dc, dd), w31));
-  const __m256i bdHi = _mm256_add_epi16(_mm256_maddubs_epi16(_mm256_unpackhi_epi8(bc, bo), w93),
-                                        _mm256_maddubs_epi16(_mm256_unpackhi_epi8(dc, dd), w31));
+  const __m256i w93 = _mm256_set1_epi16(0x0309), w39 = _mm256_set1_epi16(0x0903);
+  const __m256i w31 = _mm256_set1_epi16(0x0103), w13 = _mm256_set1_epi16(0x0301);
+  const EvenOdd c = RowSums8<kM0>(s.c, x, oddBytes, w93, w39);
+  const EvenOdd a = RowSums8<kM0>(s.a, x, oddBytes, w31, w13);
+  const EvenOdd b = RowSums8<1 - kM0>(s.b, x, oddBytes, w93, w39);
+  const EvenOdd d = RowSums8<1 - kM0>(s.d, x, oddBytes, w31, w13);
+  const __m256i caEven = _mm256_add_epi16(c.even, a.even), caOdd = _mm256_add_epi16(c.odd, a.odd);
+  const __m256i bdEven = _mm256_add_epi16(b.even, d.even), bdOdd = _mm256_add_epi16(b.odd, d.odd);
 
   Planes out;
-  // The unpacks split each lane into low and high halves; packing them again restores the
-  // column order.
-  if (rowPhase == 0) {
-    out.blue =
-        _mm256_packus_epi16(Scale<kArithmetic>(caLo, f.blue), Scale<kArithmetic>(caHi, f.blue));
-    out.red = _mm256_packus_epi16(Scale<kArithmetic>(bdLo, f.red), Scale<kArithmetic>(bdHi, f.red));
+  if constexpr (kRowPhase == 0) {
+    out.blue = BytesOf(Scale<kArithmetic>(caEven, f.blue), Scale<kArithmetic>(caOdd, f.blue));
+    out.red = BytesOf(Scale<kArithmetic>(bdEven, f.red), Scale<kArithmetic>(bdOdd, f.red));
   } else {
-    out.blue =
-        _mm256_packus_epi16(Scale<kArithmetic>(bdLo, f.blue), Scale<kArithmetic>(bdHi, f.blue));
-    out.red = _mm256_packus_epi16(Scale<kArithmetic>(caLo, f.red), Scale<kArithmetic>(caHi, f.red));
+    out.blue = BytesOf(Scale<kArithmetic>(bdEven, f.blue), Scale<kArithmetic>(bdOdd, f.blue));
+    out.red = BytesOf(Scale<kArithmetic>(caEven, f.red), Scale<kArithmetic>(caOdd, f.red));
   }
+  // Bytes where m is 0: odd bytes when m is 1 at column x.
+  const __m256i mg = kM0 == 0 ? _mm256_xor_si256(oddBytes, _mm256_set1_epi8(-1)) : oddBytes;
+  const __m256i cm1 = Load(s.c + x - 1), c0 = Load(s.c + x);
+  const __m256i bm1 = Load(s.b + x - 1), b0 = Load(s.b + x);
+  const __m256i g1 = _mm256_blendv_epi8(cm1, bm1, mg), g2 = _mm256_blendv_epi8(b0, c0, mg);
   // Rounded-down mean of two bytes.
   out.green = _mm256_sub_epi8(_mm256_avg_epu8(g1, g2),
                               _mm256_and_si256(_mm256_xor_si256(g1, g2), _mm256_set1_epi8(1)));
   return out;
+}
+
+// Block8 with m at column x known only when it runs.
+template <Arithmetic kArithmetic, int kRowPhase>
+ORVEX_ALWAYS_INLINE Planes Block8At(const Rows& s, int x, int m0, const Factors8& f) {
+  return m0 == 0 ? Block8<kArithmetic, kRowPhase, 0>(s, x, f)
+                 : Block8<kArithmetic, kRowPhase, 1>(s, x, f);
 }
 
 // 32 pixels B G R 0 in four vectors of 8.
@@ -260,6 +278,38 @@ ORVEX_ALWAYS_INLINE void StorePixelsBetween8(const Planes& p, int first, int las
   }
 }
 
+// The whole blocks of 32 from `first`, which all have the phase m of column `first` (kM0) at
+// their first column; returns the column after them.
+template <Arithmetic kArithmetic, int kBytes, int kRowPhase, int kM0>
+ORVEX_ALWAYS_INLINE int WholeBlocks8(const Rows& s, int first, int last, const Factors8& f,
+                                     std::uint8_t* out) {
+  int x = first;
+  for (; x + 31 <= last; x += 32) {
+    StorePixels8<kBytes>(Block8<kArithmetic, kRowPhase, kM0>(s, x, f), out + x * kBytes);
+  }
+  return x;
+}
+
+// Range8's blocks, with the row phase fixed.
+template <Arithmetic kArithmetic, int kBytes, int kRowPhase>
+ORVEX_ALWAYS_INLINE void Blocks8(const Rows& s, int first, int last, int phase, int w,
+                                 const Factors8& f, std::uint8_t* out) {
+  const auto m0 = [phase](int x) { return (phase + x + kRowPhase) & 1; };
+  if (last - first + 1 >= 32) {
+    int x = m0(first) == 0
+                ? WholeBlocks8<kArithmetic, kBytes, kRowPhase, 0>(s, first, last, f, out)
+                : WholeBlocks8<kArithmetic, kBytes, kRowPhase, 1>(s, first, last, f, out);
+    if (x <= last) {
+      x = last - 31;
+      StorePixels8<kBytes>(Block8At<kArithmetic, kRowPhase>(s, x, m0(x), f), out + x * kBytes);
+    }
+    return;
+  }
+  const int x = std::min(first, w - 2 - 31);
+  StorePixelsBetween8<kBytes>(Block8At<kArithmetic, kRowPhase>(s, x, m0(x), f), first - x, last - x,
+                              out + x * kBytes);
+}
+
 // Output columns first .. last of a row (first >= 2, last <= W - 2, so every sample read lies
 // in the region), with `phase` the column phase of the row's column 0. Blocks stay inside
 // columns 2 .. W - 2; a range narrower than a block is computed in one block placed over it
@@ -283,22 +333,11 @@ void Range8(const DemosaicCall& call, int row, int first, int last, int phase) {
     return;
   }
   const Factors8 f = MakeFactors8<kArithmetic>(call);
-  if (last - first + 1 >= 32) {
-    int x = first;
-    for (; x + 31 <= last; x += 32) {
-      StorePixels8<kBytes>(Block8<kArithmetic>(s, x, (phase + x) & 1, rowPhase, f),
-                           out + x * kBytes);
-    }
-    if (x <= last) {
-      x = last - 31;
-      StorePixels8<kBytes>(Block8<kArithmetic>(s, x, (phase + x) & 1, rowPhase, f),
-                           out + x * kBytes);
-    }
-    return;
+  if (rowPhase == 0) {
+    Blocks8<kArithmetic, kBytes, 0>(s, first, last, phase, w, f, out);
+  } else {
+    Blocks8<kArithmetic, kBytes, 1>(s, first, last, phase, w, f, out);
   }
-  const int x = std::min(first, w - 2 - 31);
-  StorePixelsBetween8<kBytes>(Block8<kArithmetic>(s, x, (phase + x) & 1, rowPhase, f), first - x,
-                              last - x, out + x * kBytes);
 }
 
 template <int kBytes>
