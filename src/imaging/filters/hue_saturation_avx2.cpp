@@ -248,8 +248,8 @@ ORVEX_ALWAYS_INLINE Channels Core_AVX2(const Channels& in, const Constants& k) {
     // The third of the turn H' lies in, and x, its place in that third.
     const __m256i past120 = _mm256_cmpgt_epi16(h, k.c959);
     const __m256i past240 = _mm256_cmpgt_epi16(h, k.c1919);
-    const __m256i x =
-        _mm256_add_epi16(h, SelectShared(past240, k.cMinus1920, _mm256_and_si256(past120, k.cMinus960)));
+    const __m256i x = _mm256_add_epi16(
+        h, SelectShared(past240, k.cMinus1920, _mm256_and_si256(past120, k.cMinus960)));
     // The channel at angle x has weight x below 60 degrees and 64 from there; the one at x + 120
     // has 64 below 180 and 240 - (x + 120) from there; the one at x + 240 has 0. So one of the
     // first two is m2 and the other m1 + the interpolation at min(x, 120 - x).
