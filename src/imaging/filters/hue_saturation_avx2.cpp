@@ -5,6 +5,7 @@
 // and a quotient that is not an integer lies at least 1/255 below the next one, far more than
 // the division's rounding error of at most 2^-17; an integer quotient is exact.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -37,6 +38,11 @@ struct Constants {
 
 struct Channels {
   __m256i blue, green, red;  // 16-bit lanes
+};
+
+// S and the hue's quotient |numerator| x 64 / d of sixteen pixels.
+struct Quotients {
+  __m256i saturation, hue;
 };
 
 ORVEX_ALWAYS_INLINE __m256i Select(__m256i mask, __m256i ifTrue, __m256i ifFalse) {
@@ -186,8 +192,7 @@ ORVEX_ALWAYS_INLINE __m256i Truncate(__m256 n, __m256 d) {
 // 128 on, e = S' - ((S' x L) >> 8) = ceil(S' x (256 - L) / 256) = (S' x (256 - L) + 255) >> 8.
 // Both are (S'' x M + K) >> 8 with M = min(L, 256 - L), S'' = S' - 1 or S', K = 0 or 255;
 // S'' clamped at 0 gives e = 0 where S' <= 0, when every channel is L.
-template <bool kTurn>
-ORVEX_ALWAYS_INLINE Channels Core_AVX2(const Channels& in, const Constants& k) {
+ORVEX_ALWAYS_INLINE Quotients Divide_AVX2(const Channels& in) {
   const __m256i red = in.red, green = in.green, blue = in.blue;
   const __m256i zero = _mm256_setzero_si256();
 
@@ -195,7 +200,6 @@ ORVEX_ALWAYS_INLINE Channels Core_AVX2(const Channels& in, const Constants& k) {
   const __m256i mx = _mm256_max_epi16(maxRG, blue), mn = _mm256_min_epi16(minRG, blue);
   const __m256i middle = _mm256_max_epi16(minRG, _mm256_min_epi16(maxRG, blue));
   const __m256i sum = _mm256_add_epi16(mx, mn);
-  const __m256i lightness = _mm256_srli_epi16(sum, 1);
   const __m256i d = _mm256_sub_epi16(mx, mn);
   // L < 128 exactly when the sum is below 256, where min picks it.
   const __m256i denominator =
@@ -217,6 +221,20 @@ ORVEX_ALWAYS_INLINE Channels Core_AVX2(const Channels& in, const Constants& k) {
       Truncate(_mm256_cvtepi32_ps(_mm256_unpacklo_epi16(numerator, zero)), _mm256_max_ps(dLo, one)),
       Truncate(_mm256_cvtepi32_ps(_mm256_unpackhi_epi16(numerator, zero)),
                _mm256_max_ps(dHi, one)));
+  return {saturation, quotient};
+}
+
+// The rest of the stage from the quotients of the same pixels.
+template <bool kTurn>
+ORVEX_ALWAYS_INLINE Channels Finish_AVX2(const Channels& in, const Quotients& q,
+                                         const Constants& k) {
+  const __m256i red = in.red, green = in.green, blue = in.blue;
+  const __m256i zero = _mm256_setzero_si256();
+  const __m256i mx = _mm256_max_epi16(_mm256_max_epi16(red, green), blue);
+  const __m256i mn = _mm256_min_epi16(_mm256_min_epi16(red, green), blue);
+  const __m256i sum = _mm256_add_epi16(mx, mn);
+  const __m256i lightness = _mm256_srli_epi16(sum, 1);
+  const __m256i saturation = q.saturation, quotient = q.hue;
 
   const __m256i g1 = _mm256_cmpgt_epi16(green, red), g2 = _mm256_cmpgt_epi16(blue, green),
                 g3 = _mm256_cmpgt_epi16(blue, red);
@@ -280,15 +298,6 @@ ORVEX_ALWAYS_INLINE Channels Core_AVX2(const Channels& in, const Constants& k) {
 // more, where every channel's angle can be taken modulo a turn (a negative one is then at
 // least -120 degrees, which gives m1 as the angles of 240 to 359 do).
 enum class Form { kLightness, kAngles, kTurn };
-
-template <Form kForm>
-ORVEX_ALWAYS_INLINE Channels Stage_AVX2(const Channels& in, const Constants& k) {
-  if constexpr (kForm == Form::kLightness) {
-    return CoreWithLightness_AVX2(in, k);
-  } else {
-    return Core_AVX2<kForm == Form::kTurn>(in, k);
-  }
-}
 
 ORVEX_ALWAYS_INLINE __m256i Load256(const std::uint8_t* p) {
   return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
@@ -360,67 +369,94 @@ ORVEX_ALWAYS_INLINE void QuadsToTriples(__m256i p0, __m256i p1, __m256i* first, 
       _mm256_permutevar8x32_epi32(y, _mm256_setr_epi32(2, 4, 5, 6, 0, 0, 0, 0)));
 }
 
-// Sixteen pixels from s to d, for each pixel size.
-template <Form kForm>
-ORVEX_ALWAYS_INLINE void Step3_AVX2(std::uint8_t* d, const std::uint8_t* s, const Constants& k) {
-  __m256i p0, p1;
-  TriplesToQuads(LoadLanes(s, s + 12), LoadLanes(s + 24, s + 32), &p0, &p1);
-  JoinQuads(Stage_AVX2<kForm>(SplitQuads(p0, p1), k), &p0, &p1);
-  __m256i first;
-  __m128i last;
-  QuadsToTriples(p0, p1, &first, &last);
-  Store256(d, first);
-  Store128(d + 32, last);
-}
-
-// Packing words 0..7 with 8..15 and 12..19 with 20..27 gives the bytes TriplesToQuads takes
-// from pixels 0..7, words 24..31 with 32..39 and 32..39 with 40..47 those of pixels 8..15.
-template <Form kForm>
-ORVEX_ALWAYS_INLINE void Step6_AVX2(std::uint8_t* d, const std::uint8_t* s, const Constants& k) {
-  __m256i p0, p1;
-  TriplesToQuads(NarrowPack(LoadLanes(s, s + 24), LoadLanes(s + 16, s + 40)),
-                 NarrowPack(LoadLanes(s + 48, s + 64), LoadLanes(s + 64, s + 80)), &p0, &p1);
-  JoinQuads(Stage_AVX2<kForm>(SplitQuads(p0, p1), k), &p0, &p1);
-  __m256i first;
-  __m128i last;
-  QuadsToTriples(p0, p1, &first, &last);
-  Store256(d, _mm256_slli_epi16(_mm256_cvtepu8_epi16(_mm256_castsi256_si128(first)), 2));
-  Store256(d + 32, _mm256_slli_epi16(_mm256_cvtepu8_epi16(_mm256_extracti128_si256(first, 1)), 2));
-  Store256(d + 64, _mm256_slli_epi16(_mm256_cvtepu8_epi16(last), 2));
-}
-
-template <Form kForm>
-ORVEX_ALWAYS_INLINE void Step4_AVX2(std::uint8_t* d, const std::uint8_t* s, const Constants& k) {
-  __m256i p0, p1;
-  JoinQuads(Stage_AVX2<kForm>(SplitQuads(Load256(s), Load256(s + 32)), k), &p0, &p1);
-  const __m256i fourth = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
-  Store256(d, _mm256_blendv_epi8(p0, Load256(d), fourth));
-  Store256(d + 32, _mm256_blendv_epi8(p1, Load256(d + 32), fourth));
-}
-
 // Four pixels of 8-bit values in words, as ten-bit words, keeping the fourth words at d.
 ORVEX_ALWAYS_INLINE void StoreWords(std::uint8_t* d, __m256i bytes) {
   Store256(d, _mm256_blend_epi16(_mm256_slli_epi16(bytes, 2), Load256(d), 0x88));
 }
 
-// Packing two registers of narrowed words gives pixels of four bytes (in an order of their
-// own, which unpacking the results with zeros undoes).
-template <Form kForm>
-ORVEX_ALWAYS_INLINE void Step8_AVX2(std::uint8_t* d, const std::uint8_t* s, const Constants& k) {
-  const __m256i p0 = NarrowPack(Load256(s), Load256(s + 32));
-  const __m256i p1 = NarrowPack(Load256(s + 64), Load256(s + 96));
-  __m256i q0, q1;
-  JoinQuads(Stage_AVX2<kForm>(SplitQuads(p0, p1), k), &q0, &q1);
-  const __m256i zero = _mm256_setzero_si256();
-  StoreWords(d, _mm256_unpacklo_epi8(q0, zero));
-  StoreWords(d + 32, _mm256_unpackhi_epi8(q0, zero));
-  StoreWords(d + 64, _mm256_unpacklo_epi8(q1, zero));
-  StoreWords(d + 96, _mm256_unpackhi_epi8(q1, zero));
+// Sixteen pixels of kBytes bytes at s as 16-bit lanes of 8-bit values.
+//
+// Six bytes: packing words 0..7 with 8..15 and 12..19 with 20..27 gives the bytes
+// TriplesToQuads takes from pixels 0..7, words 24..31 with 32..39 and 32..39 with 40..47 those
+// of pixels 8..15. Eight bytes: packing two registers of narrowed words gives pixels of four
+// bytes (in an order of their own, which Write undoes by unpacking the results with zeros).
+template <int kBytes>
+ORVEX_ALWAYS_INLINE Channels Read_AVX2(const std::uint8_t* s) {
+  __m256i p0, p1;
+  if constexpr (kBytes == 3) {
+    TriplesToQuads(LoadLanes(s, s + 12), LoadLanes(s + 24, s + 32), &p0, &p1);
+  } else if constexpr (kBytes == 4) {
+    p0 = Load256(s);
+    p1 = Load256(s + 32);
+  } else if constexpr (kBytes == 6) {
+    TriplesToQuads(NarrowPack(LoadLanes(s, s + 24), LoadLanes(s + 16, s + 40)),
+                   NarrowPack(LoadLanes(s + 48, s + 64), LoadLanes(s + 64, s + 80)), &p0, &p1);
+  } else {
+    p0 = NarrowPack(Load256(s), Load256(s + 32));
+    p1 = NarrowPack(Load256(s + 64), Load256(s + 96));
+  }
+  return SplitQuads(p0, p1);
 }
 
-using Step = void (*)(std::uint8_t*, const std::uint8_t*, const Constants&);
+// The results of sixteen pixels read by Read_AVX2<kBytes> to d, leaving the fourth bytes or
+// words there as they are.
+template <int kBytes>
+ORVEX_ALWAYS_INLINE void Write_AVX2(std::uint8_t* d, const Channels& v) {
+  __m256i p0, p1;
+  JoinQuads(v, &p0, &p1);
+  if constexpr (kBytes == 3 || kBytes == 6) {
+    __m256i first;
+    __m128i last;
+    QuadsToTriples(p0, p1, &first, &last);
+    if constexpr (kBytes == 3) {
+      Store256(d, first);
+      Store128(d + 32, last);
+    } else {
+      Store256(d, _mm256_slli_epi16(_mm256_cvtepu8_epi16(_mm256_castsi256_si128(first)), 2));
+      Store256(d + 32,
+               _mm256_slli_epi16(_mm256_cvtepu8_epi16(_mm256_extracti128_si256(first, 1)), 2));
+      Store256(d + 64, _mm256_slli_epi16(_mm256_cvtepu8_epi16(last), 2));
+    }
+  } else if constexpr (kBytes == 4) {
+    const __m256i fourth = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
+    Store256(d, _mm256_blendv_epi8(p0, Load256(d), fourth));
+    Store256(d + 32, _mm256_blendv_epi8(p1, Load256(d + 32), fourth));
+  } else {
+    const __m256i zero = _mm256_setzero_si256();
+    StoreWords(d, _mm256_unpacklo_epi8(p0, zero));
+    StoreWords(d + 32, _mm256_unpackhi_epi8(p0, zero));
+    StoreWords(d + 64, _mm256_unpacklo_epi8(p1, zero));
+    StoreWords(d + 96, _mm256_unpackhi_epi8(p1, zero));
+  }
+}
 
-template <Step kStep>
+// Groups of sixteen pixels handled together, at most.
+constexpr std::size_t kGroupsAtOnce = 8;
+
+// `groups` groups of sixteen pixels from s to d. Without a lightness offset, the divisions of
+// every group first and the rest after, reading the pixels again: one pass through both would
+// keep the processor's queue full of work waiting on the divisions, with the next group's
+// independent work stuck behind it.
+template <int kBytes, Form kForm>
+ORVEX_ALWAYS_INLINE void Groups_AVX2(std::uint8_t* d, const std::uint8_t* s, std::size_t groups,
+                                     const Constants& k) {
+  constexpr std::size_t kGroup = 16 * kBytes;
+  if constexpr (kForm == Form::kLightness) {
+    for (std::size_t g = 0; g < groups; ++g) {
+      Write_AVX2<kBytes>(d + g * kGroup,
+                         CoreWithLightness_AVX2(Read_AVX2<kBytes>(s + g * kGroup), k));
+    }
+  } else {
+    Quotients q[kGroupsAtOnce];
+    for (std::size_t g = 0; g < groups; ++g) q[g] = Divide_AVX2(Read_AVX2<kBytes>(s + g * kGroup));
+    for (std::size_t g = 0; g < groups; ++g) {
+      Write_AVX2<kBytes>(d + g * kGroup, Finish_AVX2<kForm == Form::kTurn>(
+                                             Read_AVX2<kBytes>(s + g * kGroup), q[g], k));
+    }
+  }
+}
+
+template <int kBytes, Form kForm>
 void Rows_AVX2(const KernelCall& call, const HueSaturationOffsets& offsets) {
   Constants k;
   const int angle[3] = {offsets.hue + 120, offsets.hue, offsets.hue - 120};
@@ -439,20 +475,24 @@ void Rows_AVX2(const KernelCall& call, const HueSaturationOffsets& offsets) {
   k.cMinus1920 = Opaque(Set16(-1920));
   k.lightness = Set16(offsets.lightness);
   k.saturation = Set16(offsets.saturation);
-  const std::size_t bytes = static_cast<std::size_t>(call.sourceBytes);
-  const std::size_t rowBytes = bytes * static_cast<std::size_t>(call.width);
+  constexpr std::size_t kGroup = 16 * kBytes;
+  const std::size_t rowBytes = kBytes * static_cast<std::size_t>(call.width);
   for (std::int32_t j = 0; j < call.height; ++j) {
     const std::uint8_t* s = call.SourceRow(j);
     std::uint8_t* d = call.DestinationRow(j);
     std::size_t i = 0;
-    for (; i + 16 * bytes <= rowBytes; i += 16 * bytes) kStep(d + i, s + i, k);
+    while (i + kGroup <= rowBytes) {
+      const std::size_t groups = std::min(kGroupsAtOnce, (rowBytes - i) / kGroup);
+      Groups_AVX2<kBytes, kForm>(d + i, s + i, groups, k);
+      i += groups * kGroup;
+    }
     if (i < rowBytes) {
       // The last pixels through a buffer of sixteen, so that nothing past the row is touched.
-      alignas(32) std::uint8_t source[128] = {};
-      alignas(32) std::uint8_t destination[128] = {};
+      alignas(32) std::uint8_t source[kGroup] = {};
+      alignas(32) std::uint8_t destination[kGroup] = {};
       std::memcpy(source, s + i, rowBytes - i);
       std::memcpy(destination, d + i, rowBytes - i);
-      kStep(destination, source, k);
+      Groups_AVX2<kBytes, kForm>(destination, source, 1, k);
       std::memcpy(d + i, destination, rowBytes - i);
     }
   }
@@ -469,8 +509,8 @@ bool HueSaturationRows_AVX2(const KernelCall& call, const HueSaturationOffsets& 
     Rows bytes3, bytes4, bytes6, bytes8;
   };
   auto forms = []<Form kForm>() {
-    return Forms{&Rows_AVX2<Step3_AVX2<kForm>>, &Rows_AVX2<Step4_AVX2<kForm>>,
-                 &Rows_AVX2<Step6_AVX2<kForm>>, &Rows_AVX2<Step8_AVX2<kForm>>};
+    return Forms{&Rows_AVX2<3, kForm>, &Rows_AVX2<4, kForm>, &Rows_AVX2<6, kForm>,
+                 &Rows_AVX2<8, kForm>};
   };
   const Forms f = offsets.lightness != 0 ? forms.operator()<Form::kLightness>()
                   : offsets.hue >= 0     ? forms.operator()<Form::kTurn>()
