@@ -99,7 +99,7 @@ ORVEX_ALWAYS_INLINE __m256i Quotient(__m256i n, __m256i d) {
   return _mm256_permute4x64_epi64(_mm256_packs_epi32(q0, q1), 0xD8);
 }
 
-// m1 + (((m2 - m1) x w) >> 6) with w the weight in 64ths at the channel's angle: the past60,
+// m1 + (((m2 - m1) x w) >> 6) with w the weight in 64ths at the channel's angle: the rising,
 // flat and falling pieces of the rule as one interpolation (64/64 is m2 exactly, 0 is m1). A
 // negative angle gets weight 0.
 ORVEX_ALWAYS_INLINE __m256i ChannelWithLightness(__m256i hue, __m256i offset, __m256i m1,
@@ -161,7 +161,7 @@ ORVEX_ALWAYS_INLINE Channels CoreWithLightness_AVX2(const Channels& in, const Co
 // One channel without a lightness offset: m1 + ((2e x w) >> 6) = m1 + ((e x w) >> 5), with the
 // hue and the weight w in eighths (w8 = 8w), so that one high-half product (e << 8) x w8 >> 16
 // gives it. The angle h is brought to 0..2879 by an unsigned minimum with h less a full turn
-// (a negative angle stays negative either way, and is "large" unsigned). The past60 and falling
+// (a negative angle stays negative either way, and is "large" unsigned). The rising and falling
 // pieces are min(h, 1920 - h) with the subtraction saturating at 0, which also gives 0 for a
 // negative h; the flat piece 480 <= h < 1440 (60 to 179 degrees) is tested as one unsigned
 // comparison, by moving h - 480 into the signed range.
@@ -180,7 +180,8 @@ ORVEX_ALWAYS_INLINE __m256i Truncate(__m256 n, __m256 d) {
   return _mm256_cvttps_epi32(_mm256_div_ps(n, d));
 }
 
-// The stage on sixteen pixels of 8-bit channels without a lightness offset. Results are 0..256
+// The stage on sixteen pixels of 8-bit channels without a lightness offset, in two parts: the
+// divisions (Divide_AVX2), and the rest from their quotients (Finish_AVX2). Results are 0..256
 // (m2 reaches 256 at S' = L = 255), still to be clamped.
 //
 // The hue needs only |numerator| = middle - smallest channel, its sign and the sector: with
