@@ -435,9 +435,10 @@ ORVEX_ALWAYS_INLINE void Write_AVX2(std::uint8_t* d, const Channels& v) {
 constexpr std::size_t kGroupsAtOnce = 8;
 
 // `groups` groups of sixteen pixels from s to d. Without a lightness offset, the divisions of
-// every group first and the rest after, reading the pixels again: one pass through both would
-// keep the processor's queue full of work waiting on the divisions, with the next group's
-// independent work stuck behind it.
+// every group first and the rest after, from the channels kept on the stack: one pass through
+// both would keep the processor's queue full of work waiting on the divisions, with the next
+// group's independent work stuck behind it. Every group is read before any is written, so in
+// place is safe.
 template <int kBytes, Form kForm>
 ORVEX_ALWAYS_INLINE void Groups_AVX2(std::uint8_t* d, const std::uint8_t* s, std::size_t groups,
                                      const Constants& k) {
@@ -448,11 +449,14 @@ ORVEX_ALWAYS_INLINE void Groups_AVX2(std::uint8_t* d, const std::uint8_t* s, std
                          CoreWithLightness_AVX2(Read_AVX2<kBytes>(s + g * kGroup), k));
     }
   } else {
+    Channels c[kGroupsAtOnce];
     Quotients q[kGroupsAtOnce];
-    for (std::size_t g = 0; g < groups; ++g) q[g] = Divide_AVX2(Read_AVX2<kBytes>(s + g * kGroup));
     for (std::size_t g = 0; g < groups; ++g) {
-      Write_AVX2<kBytes>(d + g * kGroup, Finish_AVX2<kForm == Form::kTurn>(
-                                             Read_AVX2<kBytes>(s + g * kGroup), q[g], k));
+      c[g] = Read_AVX2<kBytes>(s + g * kGroup);
+      q[g] = Divide_AVX2(c[g]);
+    }
+    for (std::size_t g = 0; g < groups; ++g) {
+      Write_AVX2<kBytes>(d + g * kGroup, Finish_AVX2<kForm == Form::kTurn>(c[g], q[g], k));
     }
   }
 }
