@@ -40,9 +40,10 @@ struct Channels {
   __m256i blue, green, red;  // 16-bit lanes
 };
 
-// S and the hue's quotient |numerator| x 64 / d of sixteen pixels.
+// S and the hue's quotient |numerator| x 64 / d of sixteen pixels, with the sum of their
+// largest and smallest channels.
 struct Quotients {
-  __m256i saturation, hue;
+  __m256i saturation, hue, sum;
 };
 
 ORVEX_ALWAYS_INLINE __m256i Select(__m256i mask, __m256i ifTrue, __m256i ifFalse) {
@@ -222,7 +223,7 @@ ORVEX_ALWAYS_INLINE Quotients Divide_AVX2(const Channels& in) {
       Truncate(_mm256_cvtepi32_ps(_mm256_unpacklo_epi16(numerator, zero)), _mm256_max_ps(dLo, one)),
       Truncate(_mm256_cvtepi32_ps(_mm256_unpackhi_epi16(numerator, zero)),
                _mm256_max_ps(dHi, one)));
-  return {saturation, quotient};
+  return {saturation, quotient, sum};
 }
 
 // The rest of the stage from the quotients of the same pixels.
@@ -231,9 +232,7 @@ ORVEX_ALWAYS_INLINE Channels Finish_AVX2(const Channels& in, const Quotients& q,
                                          const Constants& k) {
   const __m256i red = in.red, green = in.green, blue = in.blue;
   const __m256i zero = _mm256_setzero_si256();
-  const __m256i mx = _mm256_max_epi16(_mm256_max_epi16(red, green), blue);
-  const __m256i mn = _mm256_min_epi16(_mm256_min_epi16(red, green), blue);
-  const __m256i sum = _mm256_add_epi16(mx, mn);
+  const __m256i sum = q.sum;
   const __m256i lightness = _mm256_srli_epi16(sum, 1);
   const __m256i saturation = q.saturation, quotient = q.hue;
 
