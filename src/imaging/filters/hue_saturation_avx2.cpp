@@ -40,10 +40,11 @@ struct Channels {
   __m256i blue, green, red;  // 16-bit lanes
 };
 
-// S and the hue's quotient |numerator| x 64 / d of sixteen pixels, with the sum of their
-// largest and smallest channels.
+// What the second part of the stage needs of sixteen pixels: S and the hue's quotient
+// |numerator| x 64 / d, the sum of the largest and smallest channel, the start of the hue's
+// sector in eighths (with the hue offset, for a turn's form) and the numerator's sign as +-1.
 struct Quotients {
-  __m256i saturation, hue, sum;
+  __m256i saturation, hue, sum, sector, sign;
 };
 
 ORVEX_ALWAYS_INLINE __m256i Select(__m256i mask, __m256i ifTrue, __m256i ifFalse) {
@@ -194,7 +195,8 @@ ORVEX_ALWAYS_INLINE __m256i Truncate(__m256 n, __m256 d) {
 // 128 on, e = S' - ((S' x L) >> 8) = ceil(S' x (256 - L) / 256) = (S' x (256 - L) + 255) >> 8.
 // Both are (S'' x M + K) >> 8 with M = min(L, 256 - L), S'' = S' - 1 or S', K = 0 or 255;
 // S'' clamped at 0 gives e = 0 where S' <= 0, when every channel is L.
-ORVEX_ALWAYS_INLINE Quotients Divide_AVX2(const Channels& in) {
+template <bool kTurn>
+ORVEX_ALWAYS_INLINE Quotients Divide_AVX2(const Channels& in, const Constants& k) {
   const __m256i red = in.red, green = in.green, blue = in.blue;
   const __m256i zero = _mm256_setzero_si256();
 
@@ -223,26 +225,30 @@ ORVEX_ALWAYS_INLINE Quotients Divide_AVX2(const Channels& in) {
       Truncate(_mm256_cvtepi32_ps(_mm256_unpacklo_epi16(numerator, zero)), _mm256_max_ps(dLo, one)),
       Truncate(_mm256_cvtepi32_ps(_mm256_unpackhi_epi16(numerator, zero)),
                _mm256_max_ps(dHi, one)));
-  return {saturation, quotient, sum};
+  const __m256i g1 = _mm256_cmpgt_epi16(green, red), g2 = _mm256_cmpgt_epi16(blue, green),
+                g3 = _mm256_cmpgt_epi16(blue, red);
+  const __m256i negative = _mm256_xor_si256(_mm256_xor_si256(g1, g2), g3);
+  const __m256i redNotLargest = _mm256_or_si256(g1, g3);
+  const __m256i greenLargest = _mm256_andnot_si256(g2, g1);
+  __m256i sector;
+  if constexpr (kTurn) {
+    sector = Select(redNotLargest, Select(greenLargest, k.sectorOffset8[1], k.sectorOffset8[2]),
+                    k.sectorOffset8[0]);
+  } else {
+    sector = _mm256_and_si256(redNotLargest, Select(greenLargest, Set16(120 * 8), Set16(240 * 8)));
+  }
+  return {saturation, quotient, sum, sector, _mm256_or_si256(negative, Set16(1))};
 }
 
-// The rest of the stage from the quotients of the same pixels.
+// The rest of the stage from what Divide_AVX2 found of the same pixels.
 template <bool kTurn>
-ORVEX_ALWAYS_INLINE Channels Finish_AVX2(const Channels& in, const Quotients& q,
-                                         const Constants& k) {
-  const __m256i red = in.red, green = in.green, blue = in.blue;
+ORVEX_ALWAYS_INLINE Channels Finish_AVX2(const Quotients& q, const Constants& k) {
   const __m256i zero = _mm256_setzero_si256();
   const __m256i sum = q.sum;
   const __m256i lightness = _mm256_srli_epi16(sum, 1);
   const __m256i saturation = q.saturation, quotient = q.hue;
 
-  const __m256i g1 = _mm256_cmpgt_epi16(green, red), g2 = _mm256_cmpgt_epi16(blue, green),
-                g3 = _mm256_cmpgt_epi16(blue, red);
-  const __m256i negative = _mm256_xor_si256(_mm256_xor_si256(g1, g2), g3);
-  const __m256i signedQuotient8 =
-      _mm256_sign_epi16(_mm256_slli_epi16(quotient, 3), _mm256_or_si256(negative, Set16(1)));
-  const __m256i redNotLargest = _mm256_or_si256(g1, g3);
-  const __m256i greenLargest = _mm256_andnot_si256(g2, g1);
+  const __m256i signedQuotient8 = _mm256_sign_epi16(_mm256_slli_epi16(quotient, 3), q.sign);
 
   const __m256i s3 = _mm256_min_epi16(_mm256_add_epi16(saturation, k.saturation), Set16(255));
   const __m256i below128 = _mm256_cmpgt_epi16(Set16(256), sum);
@@ -257,10 +263,7 @@ ORVEX_ALWAYS_INLINE Channels Finish_AVX2(const Channels& in, const Quotients& q,
     // H' = hue + offset taken modulo a turn, from -64..0..64 past the sector's start plus the
     // offset (at most 2880 + 1920 + 512 eighths): whichever of a, a + turn and a - turn is
     // smallest unsigned.
-    const __m256i a = _mm256_add_epi16(
-        Select(redNotLargest, Select(greenLargest, k.sectorOffset8[1], k.sectorOffset8[2]),
-               k.sectorOffset8[0]),
-        signedQuotient8);
+    const __m256i a = _mm256_add_epi16(q.sector, signedQuotient8);
     const __m256i h = _mm256_min_epu16(
         a, _mm256_min_epu16(_mm256_add_epi16(a, Set16(2880)), _mm256_sub_epi16(a, Set16(2880))));
     // The third of the turn H' lies in, and x, its place in that third.
@@ -284,9 +287,7 @@ ORVEX_ALWAYS_INLINE Channels Finish_AVX2(const Channels& in, const Quotients& q,
             SelectShared(past240, m1, SelectShared(past120, atX120, atX)),
             SelectShared(past240, atX, SelectShared(past120, m1, atX120))};
   } else {
-    const __m256i sector8 =
-        _mm256_and_si256(redNotLargest, Select(greenLargest, Set16(120 * 8), Set16(240 * 8)));
-    __m256i hue8 = _mm256_add_epi16(sector8, signedQuotient8);
+    __m256i hue8 = _mm256_add_epi16(q.sector, signedQuotient8);
     hue8 = _mm256_min_epu16(hue8, _mm256_add_epi16(hue8, Set16(360 * 8)));
     return {Channel(hue8, k.eighthsOffset[2], k.eighthsOffsetLessTurn[2], m1, e256),
             Channel(hue8, k.eighthsOffset[1], k.eighthsOffsetLessTurn[1], m1, e256),
@@ -434,10 +435,10 @@ ORVEX_ALWAYS_INLINE void Write_AVX2(std::uint8_t* d, const Channels& v) {
 constexpr std::size_t kGroupsAtOnce = 8;
 
 // `groups` groups of sixteen pixels from s to d. Without a lightness offset, the divisions of
-// every group first and the rest after, from the channels kept on the stack: one pass through
-// both would keep the processor's queue full of work waiting on the divisions, with the next
-// group's independent work stuck behind it. Every group is read before any is written, so in
-// place is safe.
+// every group first (with what else the pixels give before them) and the rest after, from what
+// the first part kept on the stack: one pass through both would keep the processor's queue full
+// of work waiting on the divisions, with the next group's independent work stuck behind it.
+// Every group is read before any is written, so in place is safe.
 template <int kBytes, Form kForm>
 ORVEX_ALWAYS_INLINE void Groups_AVX2(std::uint8_t* d, const std::uint8_t* s, std::size_t groups,
                                      const Constants& k) {
@@ -448,14 +449,13 @@ ORVEX_ALWAYS_INLINE void Groups_AVX2(std::uint8_t* d, const std::uint8_t* s, std
                          CoreWithLightness_AVX2(Read_AVX2<kBytes>(s + g * kGroup), k));
     }
   } else {
-    Channels c[kGroupsAtOnce];
+    constexpr bool kTurn = kForm == Form::kTurn;
     Quotients q[kGroupsAtOnce];
     for (std::size_t g = 0; g < groups; ++g) {
-      c[g] = Read_AVX2<kBytes>(s + g * kGroup);
-      q[g] = Divide_AVX2(c[g]);
+      q[g] = Divide_AVX2<kTurn>(Read_AVX2<kBytes>(s + g * kGroup), k);
     }
     for (std::size_t g = 0; g < groups; ++g) {
-      Write_AVX2<kBytes>(d + g * kGroup, Finish_AVX2<kForm == Form::kTurn>(c[g], q[g], k));
+      Write_AVX2<kBytes>(d + g * kGroup, Finish_AVX2<kTurn>(q[g], k));
     }
   }
 }
