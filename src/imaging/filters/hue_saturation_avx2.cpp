@@ -5,6 +5,7 @@
 // and a quotient that is not an integer lies at least 1/255 below the next one, far more than
 // the division's rounding error of at most 2^-17; an integer quotient is exact.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -30,14 +31,48 @@ struct Constants {
   // The same offsets in eighths of a degree, as they are and less a full turn.
   __m256i eighthsOffset[3], eighthsOffsetLessTurn[3];
   __m256i lightness, saturation;
+  // For hue offsets of 0 or more: that offset modulo 360, in eighths, plus each sector's start.
+  __m256i sectorOffset8[3];
+  __m256i c479, c959, c960, c1919, cMinus960, cMinus1920;
 };
 
 struct Channels {
   __m256i blue, green, red;  // 16-bit lanes
 };
 
+// What the second part of the stage needs of sixteen pixels: S and the hue's quotient
+// |numerator| x 64 / d, the sum of the largest and smallest channel, the start of the hue's
+// sector in eighths (with the hue offset, for a turn's form) and the numerator's sign as +-1.
+struct Quotients {
+  __m256i saturation, hue, sum, sector, sign;
+};
+
 ORVEX_ALWAYS_INLINE __m256i Select(__m256i mask, __m256i ifTrue, __m256i ifFalse) {
   return _mm256_blendv_epi8(ifFalse, ifTrue, mask);
+}
+
+// Select for a mask that several selects share. The compiler folds a blend into a select on
+// the mask's bytes and, for a mask with more than one use, tests their signs again each time
+// (a comparison more a mask); the instruction written out keeps it one operation.
+ORVEX_ALWAYS_INLINE __m256i SelectShared(__m256i mask, __m256i ifTrue, __m256i ifFalse) {
+#if defined(__GNUC__)
+  __m256i r;
+  __asm__("vpblendvb {%3, %2, %1, %0|%0, %1, %2, %3}"
+          : "=x"(r)
+          : "x"(ifFalse), "xm"(ifTrue), "x"(mask));
+  return r;
+#else
+  return _mm256_blendv_epi8(ifFalse, ifTrue, mask);
+#endif
+}
+
+// A value the compiler cannot see through, so that constants kept in the per-call block are
+// read from it rather than built again in the loop.
+ORVEX_ALWAYS_INLINE __m256i Opaque(__m256i v) {
+#if defined(__GNUC__)
+  __asm__("" : "+x"(v));
+#endif
+  return v;
 }
 
 ORVEX_ALWAYS_INLINE __m256i Set16(int v) {
@@ -147,7 +182,8 @@ ORVEX_ALWAYS_INLINE __m256i Truncate(__m256 n, __m256 d) {
   return _mm256_cvttps_epi32(_mm256_div_ps(n, d));
 }
 
-// The stage on sixteen pixels of 8-bit channels without a lightness offset. Results are 0..256
+// The stage on sixteen pixels of 8-bit channels without a lightness offset, in two parts: the
+// divisions (Divide_AVX2), and the rest from their quotients (Finish_AVX2). Results are 0..256
 // (m2 reaches 256 at S' = L = 255), still to be clamped.
 //
 // The hue needs only |numerator| = middle - smallest channel, its sign and the sector: with
@@ -159,7 +195,8 @@ ORVEX_ALWAYS_INLINE __m256i Truncate(__m256 n, __m256 d) {
 // 128 on, e = S' - ((S' x L) >> 8) = ceil(S' x (256 - L) / 256) = (S' x (256 - L) + 255) >> 8.
 // Both are (S'' x M + K) >> 8 with M = min(L, 256 - L), S'' = S' - 1 or S', K = 0 or 255;
 // S'' clamped at 0 gives e = 0 where S' <= 0, when every channel is L.
-ORVEX_ALWAYS_INLINE Channels Core_AVX2(const Channels& in, const Constants& k) {
+template <bool kTurn>
+ORVEX_ALWAYS_INLINE Quotients Divide_AVX2(const Channels& in, const Constants& k) {
   const __m256i red = in.red, green = in.green, blue = in.blue;
   const __m256i zero = _mm256_setzero_si256();
 
@@ -167,7 +204,6 @@ ORVEX_ALWAYS_INLINE Channels Core_AVX2(const Channels& in, const Constants& k) {
   const __m256i mx = _mm256_max_epi16(maxRG, blue), mn = _mm256_min_epi16(minRG, blue);
   const __m256i middle = _mm256_max_epi16(minRG, _mm256_min_epi16(maxRG, blue));
   const __m256i sum = _mm256_add_epi16(mx, mn);
-  const __m256i lightness = _mm256_srli_epi16(sum, 1);
   const __m256i d = _mm256_sub_epi16(mx, mn);
   // L < 128 exactly when the sum is below 256, where min picks it.
   const __m256i denominator =
@@ -189,15 +225,30 @@ ORVEX_ALWAYS_INLINE Channels Core_AVX2(const Channels& in, const Constants& k) {
       Truncate(_mm256_cvtepi32_ps(_mm256_unpacklo_epi16(numerator, zero)), _mm256_max_ps(dLo, one)),
       Truncate(_mm256_cvtepi32_ps(_mm256_unpackhi_epi16(numerator, zero)),
                _mm256_max_ps(dHi, one)));
-
   const __m256i g1 = _mm256_cmpgt_epi16(green, red), g2 = _mm256_cmpgt_epi16(blue, green),
                 g3 = _mm256_cmpgt_epi16(blue, red);
   const __m256i negative = _mm256_xor_si256(_mm256_xor_si256(g1, g2), g3);
-  const __m256i sector8 = _mm256_and_si256(
-      _mm256_or_si256(g1, g3), Select(_mm256_andnot_si256(g2, g1), Set16(120 * 8), Set16(240 * 8)));
-  __m256i hue8 = _mm256_add_epi16(sector8, _mm256_sign_epi16(_mm256_slli_epi16(quotient, 3),
-                                                             _mm256_or_si256(negative, Set16(1))));
-  hue8 = _mm256_min_epu16(hue8, _mm256_add_epi16(hue8, Set16(360 * 8)));
+  const __m256i redNotLargest = _mm256_or_si256(g1, g3);
+  const __m256i greenLargest = _mm256_andnot_si256(g2, g1);
+  __m256i sector;
+  if constexpr (kTurn) {
+    sector = Select(redNotLargest, Select(greenLargest, k.sectorOffset8[1], k.sectorOffset8[2]),
+                    k.sectorOffset8[0]);
+  } else {
+    sector = _mm256_and_si256(redNotLargest, Select(greenLargest, Set16(120 * 8), Set16(240 * 8)));
+  }
+  return {saturation, quotient, sum, sector, _mm256_or_si256(negative, Set16(1))};
+}
+
+// The rest of the stage from what Divide_AVX2 found of the same pixels.
+template <bool kTurn>
+ORVEX_ALWAYS_INLINE Channels Finish_AVX2(const Quotients& q, const Constants& k) {
+  const __m256i zero = _mm256_setzero_si256();
+  const __m256i sum = q.sum;
+  const __m256i lightness = _mm256_srli_epi16(sum, 1);
+  const __m256i saturation = q.saturation, quotient = q.hue;
+
+  const __m256i signedQuotient8 = _mm256_sign_epi16(_mm256_slli_epi16(quotient, 3), q.sign);
 
   const __m256i s3 = _mm256_min_epi16(_mm256_add_epi16(saturation, k.saturation), Set16(255));
   const __m256i below128 = _mm256_cmpgt_epi16(Set16(256), sum);
@@ -207,19 +258,47 @@ ORVEX_ALWAYS_INLINE Channels Core_AVX2(const Channels& in, const Constants& k) {
       _mm256_add_epi16(_mm256_mullo_epi16(s4, m), _mm256_andnot_si256(below128, Set16(255))), 8);
   const __m256i m1 = _mm256_sub_epi16(lightness, e);
   const __m256i e256 = _mm256_slli_epi16(e, 8);
-  return {Channel(hue8, k.eighthsOffset[2], k.eighthsOffsetLessTurn[2], m1, e256),
-          Channel(hue8, k.eighthsOffset[1], k.eighthsOffsetLessTurn[1], m1, e256),
-          Channel(hue8, k.eighthsOffset[0], k.eighthsOffsetLessTurn[0], m1, e256)};
-}
 
-template <bool kLightness>
-ORVEX_ALWAYS_INLINE Channels Stage_AVX2(const Channels& in, const Constants& k) {
-  if constexpr (kLightness) {
-    return CoreWithLightness_AVX2(in, k);
+  if constexpr (kTurn) {
+    // H' = hue + offset taken modulo a turn, from -64..0..64 past the sector's start plus the
+    // offset (at most 2880 + 1920 + 512 eighths): whichever of a, a + turn and a - turn is
+    // smallest unsigned.
+    const __m256i a = _mm256_add_epi16(q.sector, signedQuotient8);
+    const __m256i h = _mm256_min_epu16(
+        a, _mm256_min_epu16(_mm256_add_epi16(a, Set16(2880)), _mm256_sub_epi16(a, Set16(2880))));
+    // The third of the turn H' lies in, and x, its place in that third.
+    const __m256i past120 = _mm256_cmpgt_epi16(h, k.c959);
+    const __m256i past240 = _mm256_cmpgt_epi16(h, k.c1919);
+    const __m256i x = _mm256_add_epi16(
+        h, SelectShared(past240, k.cMinus1920, _mm256_and_si256(past120, k.cMinus960)));
+    // The channel at angle x has weight x below 60 degrees and 64 from there; the one at x + 120
+    // has 64 below 180 and 240 - (x + 120) from there; the one at x + 240 has 0. So one of the
+    // first two is m2 and the other m1 + the interpolation at min(x, 120 - x).
+    const __m256i between = _mm256_add_epi16(
+        m1, _mm256_mulhi_epu16(e256, _mm256_min_epi16(x, _mm256_sub_epi16(k.c960, x))));
+    const __m256i m2 = _mm256_add_epi16(lightness, e);
+    const __m256i past60 = _mm256_cmpgt_epi16(x, k.c479);
+    const __m256i atX = SelectShared(past60, m2, between);
+    const __m256i atX120 = SelectShared(past60, between, m2);
+    // Green is at H', red at H' + 120 and blue at H' - 120: in the first third green is at x,
+    // red at x + 120; in the second blue at x, green at x + 120; in the last red at x, blue at
+    // x + 120.
+    return {SelectShared(past240, atX120, SelectShared(past120, atX, m1)),
+            SelectShared(past240, m1, SelectShared(past120, atX120, atX)),
+            SelectShared(past240, atX, SelectShared(past120, m1, atX120))};
   } else {
-    return Core_AVX2(in, k);
+    __m256i hue8 = _mm256_add_epi16(q.sector, signedQuotient8);
+    hue8 = _mm256_min_epu16(hue8, _mm256_add_epi16(hue8, Set16(360 * 8)));
+    return {Channel(hue8, k.eighthsOffset[2], k.eighthsOffsetLessTurn[2], m1, e256),
+            Channel(hue8, k.eighthsOffset[1], k.eighthsOffsetLessTurn[1], m1, e256),
+            Channel(hue8, k.eighthsOffset[0], k.eighthsOffsetLessTurn[0], m1, e256)};
   }
 }
+
+// The cores: any offsets; no lightness offset; no lightness offset and a hue offset of 0 or
+// more, where every channel's angle can be taken modulo a turn (a negative one is then at
+// least -120 degrees, which gives m1 as the angles of 240 to 359 do).
+enum class Form { kLightness, kAngles, kTurn };
 
 ORVEX_ALWAYS_INLINE __m256i Load256(const std::uint8_t* p) {
   return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
@@ -291,67 +370,97 @@ ORVEX_ALWAYS_INLINE void QuadsToTriples(__m256i p0, __m256i p1, __m256i* first, 
       _mm256_permutevar8x32_epi32(y, _mm256_setr_epi32(2, 4, 5, 6, 0, 0, 0, 0)));
 }
 
-// Sixteen pixels from s to d, for each pixel size.
-template <bool kLightness>
-ORVEX_ALWAYS_INLINE void Step3_AVX2(std::uint8_t* d, const std::uint8_t* s, const Constants& k) {
-  __m256i p0, p1;
-  TriplesToQuads(LoadLanes(s, s + 12), LoadLanes(s + 24, s + 32), &p0, &p1);
-  JoinQuads(Stage_AVX2<kLightness>(SplitQuads(p0, p1), k), &p0, &p1);
-  __m256i first;
-  __m128i last;
-  QuadsToTriples(p0, p1, &first, &last);
-  Store256(d, first);
-  Store128(d + 32, last);
-}
-
-// Packing words 0..7 with 8..15 and 12..19 with 20..27 gives the bytes TriplesToQuads takes
-// from pixels 0..7, words 24..31 with 32..39 and 32..39 with 40..47 those of pixels 8..15.
-template <bool kLightness>
-ORVEX_ALWAYS_INLINE void Step6_AVX2(std::uint8_t* d, const std::uint8_t* s, const Constants& k) {
-  __m256i p0, p1;
-  TriplesToQuads(NarrowPack(LoadLanes(s, s + 24), LoadLanes(s + 16, s + 40)),
-                 NarrowPack(LoadLanes(s + 48, s + 64), LoadLanes(s + 64, s + 80)), &p0, &p1);
-  JoinQuads(Stage_AVX2<kLightness>(SplitQuads(p0, p1), k), &p0, &p1);
-  __m256i first;
-  __m128i last;
-  QuadsToTriples(p0, p1, &first, &last);
-  Store256(d, _mm256_slli_epi16(_mm256_cvtepu8_epi16(_mm256_castsi256_si128(first)), 2));
-  Store256(d + 32, _mm256_slli_epi16(_mm256_cvtepu8_epi16(_mm256_extracti128_si256(first, 1)), 2));
-  Store256(d + 64, _mm256_slli_epi16(_mm256_cvtepu8_epi16(last), 2));
-}
-
-template <bool kLightness>
-ORVEX_ALWAYS_INLINE void Step4_AVX2(std::uint8_t* d, const std::uint8_t* s, const Constants& k) {
-  __m256i p0, p1;
-  JoinQuads(Stage_AVX2<kLightness>(SplitQuads(Load256(s), Load256(s + 32)), k), &p0, &p1);
-  const __m256i fourth = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
-  Store256(d, _mm256_blendv_epi8(p0, Load256(d), fourth));
-  Store256(d + 32, _mm256_blendv_epi8(p1, Load256(d + 32), fourth));
-}
-
 // Four pixels of 8-bit values in words, as ten-bit words, keeping the fourth words at d.
 ORVEX_ALWAYS_INLINE void StoreWords(std::uint8_t* d, __m256i bytes) {
   Store256(d, _mm256_blend_epi16(_mm256_slli_epi16(bytes, 2), Load256(d), 0x88));
 }
 
-// Packing two registers of narrowed words gives pixels of four bytes (in an order of their
-// own, which unpacking the results with zeros undoes).
-template <bool kLightness>
-ORVEX_ALWAYS_INLINE void Step8_AVX2(std::uint8_t* d, const std::uint8_t* s, const Constants& k) {
-  const __m256i p0 = NarrowPack(Load256(s), Load256(s + 32));
-  const __m256i p1 = NarrowPack(Load256(s + 64), Load256(s + 96));
-  __m256i q0, q1;
-  JoinQuads(Stage_AVX2<kLightness>(SplitQuads(p0, p1), k), &q0, &q1);
-  const __m256i zero = _mm256_setzero_si256();
-  StoreWords(d, _mm256_unpacklo_epi8(q0, zero));
-  StoreWords(d + 32, _mm256_unpackhi_epi8(q0, zero));
-  StoreWords(d + 64, _mm256_unpacklo_epi8(q1, zero));
-  StoreWords(d + 96, _mm256_unpackhi_epi8(q1, zero));
+// Sixteen pixels of kBytes bytes at s as 16-bit lanes of 8-bit values.
+//
+// Six bytes: packing words 0..7 with 8..15 and 12..19 with 20..27 gives the bytes
+// TriplesToQuads takes from pixels 0..7, words 24..31 with 32..39 and 32..39 with 40..47 those
+// of pixels 8..15. Eight bytes: packing two registers of narrowed words gives pixels of four
+// bytes (in an order of their own, which Write undoes by unpacking the results with zeros).
+template <int kBytes>
+ORVEX_ALWAYS_INLINE Channels Read_AVX2(const std::uint8_t* s) {
+  __m256i p0, p1;
+  if constexpr (kBytes == 3) {
+    TriplesToQuads(LoadLanes(s, s + 12), LoadLanes(s + 24, s + 32), &p0, &p1);
+  } else if constexpr (kBytes == 4) {
+    p0 = Load256(s);
+    p1 = Load256(s + 32);
+  } else if constexpr (kBytes == 6) {
+    TriplesToQuads(NarrowPack(LoadLanes(s, s + 24), LoadLanes(s + 16, s + 40)),
+                   NarrowPack(LoadLanes(s + 48, s + 64), LoadLanes(s + 64, s + 80)), &p0, &p1);
+  } else {
+    p0 = NarrowPack(Load256(s), Load256(s + 32));
+    p1 = NarrowPack(Load256(s + 64), Load256(s + 96));
+  }
+  return SplitQuads(p0, p1);
 }
 
-using Step = void (*)(std::uint8_t*, const std::uint8_t*, const Constants&);
+// The results of sixteen pixels read by Read_AVX2<kBytes> to d, leaving the fourth bytes or
+// words there as they are.
+template <int kBytes>
+ORVEX_ALWAYS_INLINE void Write_AVX2(std::uint8_t* d, const Channels& v) {
+  __m256i p0, p1;
+  JoinQuads(v, &p0, &p1);
+  if constexpr (kBytes == 3 || kBytes == 6) {
+    __m256i first;
+    __m128i last;
+    QuadsToTriples(p0, p1, &first, &last);
+    if constexpr (kBytes == 3) {
+      Store256(d, first);
+      Store128(d + 32, last);
+    } else {
+      Store256(d, _mm256_slli_epi16(_mm256_cvtepu8_epi16(_mm256_castsi256_si128(first)), 2));
+      Store256(d + 32,
+               _mm256_slli_epi16(_mm256_cvtepu8_epi16(_mm256_extracti128_si256(first, 1)), 2));
+      Store256(d + 64, _mm256_slli_epi16(_mm256_cvtepu8_epi16(last), 2));
+    }
+  } else if constexpr (kBytes == 4) {
+    const __m256i fourth = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
+    Store256(d, _mm256_blendv_epi8(p0, Load256(d), fourth));
+    Store256(d + 32, _mm256_blendv_epi8(p1, Load256(d + 32), fourth));
+  } else {
+    const __m256i zero = _mm256_setzero_si256();
+    StoreWords(d, _mm256_unpacklo_epi8(p0, zero));
+    StoreWords(d + 32, _mm256_unpackhi_epi8(p0, zero));
+    StoreWords(d + 64, _mm256_unpacklo_epi8(p1, zero));
+    StoreWords(d + 96, _mm256_unpackhi_epi8(p1, zero));
+  }
+}
 
-template <Step kStep>
+// Groups of sixteen pixels handled together, at most.
+constexpr std::size_t kGroupsAtOnce = 8;
+
+// `groups` groups of sixteen pixels from s to d. Without a lightness offset, the divisions of
+// every group first (with what else the pixels give before them) and the rest after, from what
+// the first part kept on the stack: one pass through both would keep the processor's queue full
+// of work waiting on the divisions, with the next group's independent work stuck behind it.
+// Every group is read before any is written, so in place is safe.
+template <int kBytes, Form kForm>
+ORVEX_ALWAYS_INLINE void Groups_AVX2(std::uint8_t* d, const std::uint8_t* s, std::size_t groups,
+                                     const Constants& k) {
+  constexpr std::size_t kGroup = 16 * kBytes;
+  if constexpr (kForm == Form::kLightness) {
+    for (std::size_t g = 0; g < groups; ++g) {
+      Write_AVX2<kBytes>(d + g * kGroup,
+                         CoreWithLightness_AVX2(Read_AVX2<kBytes>(s + g * kGroup), k));
+    }
+  } else {
+    constexpr bool kTurn = kForm == Form::kTurn;
+    Quotients q[kGroupsAtOnce];
+    for (std::size_t g = 0; g < groups; ++g) {
+      q[g] = Divide_AVX2<kTurn>(Read_AVX2<kBytes>(s + g * kGroup), k);
+    }
+    for (std::size_t g = 0; g < groups; ++g) {
+      Write_AVX2<kBytes>(d + g * kGroup, Finish_AVX2<kTurn>(q[g], k));
+    }
+  }
+}
+
+template <int kBytes, Form kForm>
 void Rows_AVX2(const KernelCall& call, const HueSaturationOffsets& offsets) {
   Constants k;
   const int angle[3] = {offsets.hue + 120, offsets.hue, offsets.hue - 120};
@@ -361,22 +470,33 @@ void Rows_AVX2(const KernelCall& call, const HueSaturationOffsets& offsets) {
     k.eighthsOffset[c] = Set16(8 * offset);
     k.eighthsOffsetLessTurn[c] = Set16(8 * (offset - 360));
   }
+  for (int c = 0; c < 3; ++c) k.sectorOffset8[c] = Set16(8 * (offsets.hue % 360 + 120 * c));
+  k.c479 = Opaque(Set16(479));
+  k.c959 = Opaque(Set16(959));
+  k.c960 = Opaque(Set16(960));
+  k.c1919 = Opaque(Set16(1919));
+  k.cMinus960 = Opaque(Set16(-960));
+  k.cMinus1920 = Opaque(Set16(-1920));
   k.lightness = Set16(offsets.lightness);
   k.saturation = Set16(offsets.saturation);
-  const std::size_t bytes = static_cast<std::size_t>(call.sourceBytes);
-  const std::size_t rowBytes = bytes * static_cast<std::size_t>(call.width);
+  constexpr std::size_t kGroup = 16 * kBytes;
+  const std::size_t rowBytes = kBytes * static_cast<std::size_t>(call.width);
   for (std::int32_t j = 0; j < call.height; ++j) {
     const std::uint8_t* s = call.SourceRow(j);
     std::uint8_t* d = call.DestinationRow(j);
     std::size_t i = 0;
-    for (; i + 16 * bytes <= rowBytes; i += 16 * bytes) kStep(d + i, s + i, k);
+    while (i + kGroup <= rowBytes) {
+      const std::size_t groups = std::min(kGroupsAtOnce, (rowBytes - i) / kGroup);
+      Groups_AVX2<kBytes, kForm>(d + i, s + i, groups, k);
+      i += groups * kGroup;
+    }
     if (i < rowBytes) {
       // The last pixels through a buffer of sixteen, so that nothing past the row is touched.
-      alignas(32) std::uint8_t source[128] = {};
-      alignas(32) std::uint8_t destination[128] = {};
+      alignas(32) std::uint8_t source[kGroup] = {};
+      alignas(32) std::uint8_t destination[kGroup] = {};
       std::memcpy(source, s + i, rowBytes - i);
       std::memcpy(destination, d + i, rowBytes - i);
-      kStep(destination, source, k);
+      Groups_AVX2<kBytes, kForm>(destination, source, 1, k);
       std::memcpy(d + i, destination, rowBytes - i);
     }
   }
@@ -389,26 +509,22 @@ ORVEX_TARGET_END
 bool HueSaturationRows_AVX2(const KernelCall& call, const HueSaturationOffsets& offsets,
                             bool wide) {
   using Rows = void (*)(const KernelCall&, const HueSaturationOffsets&);
+  struct Forms {
+    Rows bytes3, bytes4, bytes6, bytes8;
+  };
+  auto forms = []<Form kForm>() {
+    return Forms{&Rows_AVX2<3, kForm>, &Rows_AVX2<4, kForm>, &Rows_AVX2<6, kForm>,
+                 &Rows_AVX2<8, kForm>};
+  };
+  const Forms f = offsets.lightness != 0 ? forms.operator()<Form::kLightness>()
+                  : offsets.hue >= 0     ? forms.operator()<Form::kTurn>()
+                                         : forms.operator()<Form::kAngles>();
   const std::int32_t bytes = call.sourceBytes;
   Rows rows = nullptr;
-  if (offsets.lightness == 0) {
-    if (wide) {
-      rows = bytes == 6   ? &Rows_AVX2<Step6_AVX2<false>>
-             : bytes == 8 ? &Rows_AVX2<Step8_AVX2<false>>
-                          : nullptr;
-    } else {
-      rows = bytes == 3   ? &Rows_AVX2<Step3_AVX2<false>>
-             : bytes == 4 ? &Rows_AVX2<Step4_AVX2<false>>
-                          : nullptr;
-    }
-  } else if (wide) {
-    rows = bytes == 6   ? &Rows_AVX2<Step6_AVX2<true>>
-           : bytes == 8 ? &Rows_AVX2<Step8_AVX2<true>>
-                        : nullptr;
+  if (wide) {
+    rows = bytes == 6 ? f.bytes6 : bytes == 8 ? f.bytes8 : nullptr;
   } else {
-    rows = bytes == 3   ? &Rows_AVX2<Step3_AVX2<true>>
-           : bytes == 4 ? &Rows_AVX2<Step4_AVX2<true>>
-                        : nullptr;
+    rows = bytes == 3 ? f.bytes3 : bytes == 4 ? f.bytes4 : nullptr;
   }
   if (rows == nullptr) return false;
   rows(call, offsets);
