@@ -295,36 +295,6 @@ TEST(FilterProofs, HueSaturationDivisionsForEveryPair) {
   }
 }
 
-// Brightness of words goes by its arithmetic in the vector form: the same as its table for
-// every setting and every word, in rows of whole samples and of pixels with a kept fourth word.
-TEST(FilterProofs, WordBrightnessArithmeticEqualsItsTable) {
-  std::vector<std::uint16_t> words;
-  for (int v = 0; v <= 1100; ++v) words.push_back(static_cast<std::uint16_t>(v));
-  for (int v : {2047, 4096, 40000, 65535}) words.push_back(static_cast<std::uint16_t>(v));
-  while (words.size() % 16 != 0) words.push_back(1023);
-  std::vector<std::uint8_t> row(words.size() * 2), got(row.size()), want(row.size());
-  std::memcpy(row.data(), words.data(), row.size());
-  for (std::int32_t b = -256; b <= 256; ++b) {
-    const std::int32_t brightness = b == -256 ? INT_MIN : b == 256 ? INT_MAX : b;
-    std::uint16_t table[kMax16 + 1];
-    BuildBrightnessTable16(brightness, table);
-    WordBrightnessMap map;
-    map.Prepare(brightness);
-    for (int pixelBytes : {2, 8}) {
-      const std::size_t pixels = row.size() / pixelBytes;
-      std::memset(got.data(), 0x5A, got.size());
-      std::memset(want.data(), 0x5A, want.size());
-      map.MapRow(got.data(), row.data(), pixels, pixelBytes);
-      if (pixelBytes == 8) {
-        Lookup16Bgrx_C(want.data(), row.data(), pixels, table);
-      } else {
-        Lookup16Run_C(want.data(), row.data(), words.size(), table);
-      }
-      ASSERT_EQ(got, want) << "brightness " << brightness << ", " << pixelBytes << " bytes";
-    }
-  }
-}
-
 TEST(FilterProofs, NormalisedOffsetsStayInTheirRanges) {
   for (std::int32_t v : {INT_MIN, -721, -720, -1, 0, 359, 719, 720, 1079, INT_MAX}) {
     const HueSaturationOffsets o = NormaliseOffsets({v, v, v});

@@ -203,49 +203,48 @@ TEST(QuarterTable, FrameFiltersAfterHueAndSaturationGiveThePlainStages) {
     for (std::int32_t c : {-127, -40, 0, 40, 127}) cases.push_back({g, c, c == 0 ? 30 : 0});
   }
   const std::int32_t region[4] = {0, 0, kPixels, 1};
-  for (const FilterVariant variant : {FilterVariant::kColor16}) {
-    for (const std::int32_t pixelBytes : {6, 8}) {
-      std::vector<std::uint8_t> source(static_cast<std::size_t>(kPixels) * pixelBytes);
-      for (std::size_t i = 0; i < source.size() / 2; ++i)
-        Store16(&source[2 * i], static_cast<std::uint16_t>((i * 389 + i / 7) % 1100));
-      for (const Case& c : cases) {
-        for (const bool sharpen : {false, true}) {
-          FilterSettings settings;
-          settings.hue = 30;
-          settings.saturation = 40;
-          settings.gamma = c.gamma;
-          settings.contrast = c.contrast;
-          settings.brightness = sharpen ? 0 : c.brightness;
-          settings.sharpness = sharpen ? 5 : 0;
-          FrameFilters filters;
-          filters.Prepare(variant, pixelBytes, settings, true);
+  const FilterVariant variant = FilterVariant::kColor16;
+  for (const std::int32_t pixelBytes : {6, 8}) {
+    std::vector<std::uint8_t> source(static_cast<std::size_t>(kPixels) * pixelBytes);
+    for (std::size_t i = 0; i < source.size() / 2; ++i)
+      Store16(&source[2 * i], static_cast<std::uint16_t>((i * 389 + i / 7) % 1100));
+    for (const Case& c : cases) {
+      for (const bool sharpen : {false, true}) {
+        FilterSettings settings;
+        settings.hue = 30;
+        settings.saturation = 40;
+        settings.gamma = c.gamma;
+        settings.contrast = c.contrast;
+        settings.brightness = sharpen ? 0 : c.brightness;
+        settings.sharpness = sharpen ? 5 : 0;
+        FrameFilters filters;
+        filters.Prepare(variant, pixelBytes, settings, true);
 
-          std::vector<std::uint8_t> want(source);
-          const auto run = [&](FilterStage stage, void* parameter) {
-            ReferenceFilterKernel(stage, variant)(
-                want.data(), want.data(), region, 0, 0, pixelBytes, pixelBytes,
-                static_cast<std::int32_t>(want.size()), static_cast<std::int32_t>(want.size()),
-                &parameter, 0);
-          };
-          HueSaturationRecord record{settings.hue, 0, settings.saturation};
-          run(FilterStage::kHueSaturation, &record);
-          if (settings.gamma != 100) run(FilterStage::kGamma, &settings.gamma);
-          if (settings.contrast != 0) run(FilterStage::kContrast, &settings.contrast);
-          if (settings.brightness != 0) run(FilterStage::kBrightness, &settings.brightness);
+        std::vector<std::uint8_t> want(source);
+        const auto run = [&](FilterStage stage, void* parameter) {
+          ReferenceFilterKernel(stage, variant)(want.data(), want.data(), region, 0, 0, pixelBytes,
+                                                pixelBytes, static_cast<std::int32_t>(want.size()),
+                                                static_cast<std::int32_t>(want.size()), &parameter,
+                                                0);
+        };
+        HueSaturationRecord record{settings.hue, 0, settings.saturation};
+        run(FilterStage::kHueSaturation, &record);
+        if (settings.gamma != 100) run(FilterStage::kGamma, &settings.gamma);
+        if (settings.contrast != 0) run(FilterStage::kContrast, &settings.contrast);
+        if (settings.brightness != 0) run(FilterStage::kBrightness, &settings.brightness);
 
-          std::vector<std::uint8_t> got(source), copy(source.size(), 0x5A);
-          if (sharpen) {
-            filters.BeforeSharpenedRow(got.data(), kPixels, copy.data());
-            // The copy's fourth words are left undefined.
-            for (std::size_t i = 0; pixelBytes == 8 && i < copy.size(); i += 8)
-              std::memcpy(&copy[i + 6], &want[i + 6], 2);
-          } else {
-            filters.BeforeSharpness(got.data(), kPixels);
-          }
-          ASSERT_EQ(sharpen ? copy : got, want)
-              << pixelBytes << " bytes a pixel, gamma " << c.gamma << ", contrast " << c.contrast
-              << ", brightness " << settings.brightness << (sharpen ? ", sharpened" : "");
+        std::vector<std::uint8_t> got(source), copy(source.size(), 0x5A);
+        if (sharpen) {
+          filters.BeforeSharpenedRow(got.data(), kPixels, copy.data());
+          // The copy's fourth words are left undefined.
+          for (std::size_t i = 0; pixelBytes == 8 && i < copy.size(); i += 8)
+            std::memcpy(&copy[i + 6], &want[i + 6], 2);
+        } else {
+          filters.BeforeSharpness(got.data(), kPixels);
         }
+        ASSERT_EQ(sharpen ? copy : got, want)
+            << pixelBytes << " bytes a pixel, gamma " << c.gamma << ", contrast " << c.contrast
+            << ", brightness " << settings.brightness << (sharpen ? ", sharpened" : "");
       }
     }
   }

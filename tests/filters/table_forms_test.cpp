@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -100,6 +101,14 @@ TEST(TableForms, EveryStageSettingAndInputEqualsItsTable) {
       }
       if (HasFatalFailure()) return;
     }
+  }
+  // Brightness beyond its range clamps as its table does.
+  for (const std::int32_t setting : {INT_MIN, INT_MAX}) {
+    std::uint16_t table16[kMax16 + 1];
+    BuildBrightnessTable16(setting, table16);
+    WordBrightnessMap brightness;
+    brightness.Prepare(setting);
+    ExpectWords(brightness, table16, words, "word brightness beyond its range");
   }
 }
 
