@@ -78,6 +78,10 @@ const Interference kInterferences[] = {
          Orvex_CallBackPreview(h, window, nullptr, 0, 0);
        } else {
          Orvex_Close(h);
+         // Snapshots fail while the preview runs: leave them a moment with it closed, which a
+         // loaded machine (or a sanitizer's scheduling) may otherwise never give them before
+         // the preview opens again.
+         std::this_thread::sleep_for(std::chrono::milliseconds(1));
        }
      }},
     {"settings and registers",
