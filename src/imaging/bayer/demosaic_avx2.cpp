@@ -176,12 +176,18 @@ ORVEX_ALWAYS_INLINE EvenOdd RowSums8(const std::uint8_t* row, int x, __m256i odd
   }
 }
 
-// Scaled even and odd words (below 32768) as bytes in pixel order, limited to 255 as a
-// saturating pack would.
-ORVEX_ALWAYS_INLINE __m256i BytesOf(__m256i even, __m256i odd) {
-  const __m256i byteMax = _mm256_set1_epi16(255);
-  return _mm256_or_si256(_mm256_min_epu16(even, byteMax),
-                         _mm256_slli_epi16(_mm256_min_epu16(odd, byteMax), 8));
+// Two channels' scaled even and odd words (all below 32768, so the signed saturating pack limits
+// them to 255 exactly as the plain forms do) as bytes in pixel order: each pack puts one lane's
+// even (or odd) pixels of the first channel before those of the second, and interleaving the two
+// packs' bytes restores the pixel order of both at once.
+struct TwoChannels {
+  __m256i first, second;
+};
+ORVEX_ALWAYS_INLINE TwoChannels BytesOf(__m256i firstEven, __m256i firstOdd, __m256i secondEven,
+                                        __m256i secondOdd) {
+  const __m256i even = _mm256_packus_epi16(firstEven, secondEven);
+  const __m256i odd = _mm256_packus_epi16(firstOdd, secondOdd);
+  return TwoChannels{_mm256_unpacklo_epi8(even, odd), _mm256_unpackhi_epi8(even, odd)};
 }
 
 // Output pixels x .. x + 31 of a row, kM0 the phase m (column phase xor row phase) of column
@@ -201,14 +207,16 @@ ORVEX_ALWAYS_INLINE Planes Block8(const Rows& s, int x, const Factors8& f) {
   const __m256i caEven = _mm256_add_epi16(c.even, a.even), caOdd = _mm256_add_epi16(c.odd, a.odd);
   const __m256i bdEven = _mm256_add_epi16(b.even, d.even), bdOdd = _mm256_add_epi16(b.odd, d.odd);
 
+  const __m256i& blueEven = kRowPhase == 0 ? caEven : bdEven;
+  const __m256i& blueOdd = kRowPhase == 0 ? caOdd : bdOdd;
+  const __m256i& redEven = kRowPhase == 0 ? bdEven : caEven;
+  const __m256i& redOdd = kRowPhase == 0 ? bdOdd : caOdd;
+  const TwoChannels blueRed =
+      BytesOf(Scale<kArithmetic>(blueEven, f.blue), Scale<kArithmetic>(blueOdd, f.blue),
+              Scale<kArithmetic>(redEven, f.red), Scale<kArithmetic>(redOdd, f.red));
   Planes out;
-  if constexpr (kRowPhase == 0) {
-    out.blue = BytesOf(Scale<kArithmetic>(caEven, f.blue), Scale<kArithmetic>(caOdd, f.blue));
-    out.red = BytesOf(Scale<kArithmetic>(bdEven, f.red), Scale<kArithmetic>(bdOdd, f.red));
-  } else {
-    out.blue = BytesOf(Scale<kArithmetic>(bdEven, f.blue), Scale<kArithmetic>(bdOdd, f.blue));
-    out.red = BytesOf(Scale<kArithmetic>(caEven, f.red), Scale<kArithmetic>(caOdd, f.red));
-  }
+  out.blue = blueRed.first;
+  out.red = blueRed.second;
   // Bytes where m is 0: odd bytes when m is 1 at column x.
   const __m256i mg = kM0 == 0 ? _mm256_xor_si256(oddBytes, _mm256_set1_epi8(-1)) : oddBytes;
   const __m256i cm1 = Load(s.c + x - 1), c0 = Load(s.c + x);
