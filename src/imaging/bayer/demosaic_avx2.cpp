@@ -195,15 +195,31 @@ ORVEX_ALWAYS_INLINE TwoChannels BytesOf(__m256i firstEven, __m256i firstOdd, __m
 // 3 A[c - 1 + m] + A[c + 1 - 3m], the row pair (r - 1, r + 1) 9 B[c - m] + 3 B[c - 2 + 3m] +
 // 3 D[c - m] + D[c - 2 + 3m] (the same with the phase 1 - m); the first is blue on row phase 0
 // and red on row phase 1. Green: B[c - 1] + C[c] where m is 0, else C[c - 1] + B[c].
+// The weights of the rows' sums as multiply-add byte pairs: 9, 3 for the output row and the row
+// above it, 3, 1 for the rows two above and one below.
+struct Weights8 {
+  __m256i oddBytes, w93, w39, w31, w13;
+};
+ORVEX_ALWAYS_INLINE Weights8 MakeWeights8() {
+  return Weights8{_mm256_set1_epi16(static_cast<short>(0xFF00)), _mm256_set1_epi16(0x0309),
+                  _mm256_set1_epi16(0x0903), _mm256_set1_epi16(0x0103), _mm256_set1_epi16(0x0301)};
+}
+
+template <int kMu0>
+ORVEX_ALWAYS_INLINE EvenOdd Sums93(const Weights8& k, const std::uint8_t* row, int x) {
+  return RowSums8<kMu0>(row, x, k.oddBytes, k.w93, k.w39);
+}
+template <int kMu0>
+ORVEX_ALWAYS_INLINE EvenOdd Sums31(const Weights8& k, const std::uint8_t* row, int x) {
+  return RowSums8<kMu0>(row, x, k.oddBytes, k.w31, k.w13);
+}
+
+// One output row's pixels from its rows' sums (c and b with weights 9, 3; a and d with 3, 1)
+// and its green from rows r (cRow) and r - 1 (bRow).
 template <Arithmetic kArithmetic, int kRowPhase, int kM0>
-ORVEX_ALWAYS_INLINE Planes Block8(const Rows& s, int x, const Factors8& f) {
-  const __m256i oddBytes = _mm256_set1_epi16(static_cast<short>(0xFF00));
-  const __m256i w93 = _mm256_set1_epi16(0x0309), w39 = _mm256_set1_epi16(0x0903);
-  const __m256i w31 = _mm256_set1_epi16(0x0103), w13 = _mm256_set1_epi16(0x0301);
-  const EvenOdd c = RowSums8<kM0>(s.c, x, oddBytes, w93, w39);
-  const EvenOdd a = RowSums8<kM0>(s.a, x, oddBytes, w31, w13);
-  const EvenOdd b = RowSums8<1 - kM0>(s.b, x, oddBytes, w93, w39);
-  const EvenOdd d = RowSums8<1 - kM0>(s.d, x, oddBytes, w31, w13);
+ORVEX_ALWAYS_INLINE Planes PlanesOf8(const EvenOdd& c, const EvenOdd& a, const EvenOdd& b,
+                                     const EvenOdd& d, const std::uint8_t* cRow,
+                                     const std::uint8_t* bRow, int x, const Factors8& f) {
   const __m256i caEven = _mm256_add_epi16(c.even, a.even), caOdd = _mm256_add_epi16(c.odd, a.odd);
   const __m256i bdEven = _mm256_add_epi16(b.even, d.even), bdOdd = _mm256_add_epi16(b.odd, d.odd);
 
@@ -218,14 +234,53 @@ ORVEX_ALWAYS_INLINE Planes Block8(const Rows& s, int x, const Factors8& f) {
   out.blue = blueRed.first;
   out.red = blueRed.second;
   // Bytes where m is 0: odd bytes when m is 1 at column x.
+  const __m256i oddBytes = _mm256_set1_epi16(static_cast<short>(0xFF00));
   const __m256i mg = kM0 == 0 ? _mm256_xor_si256(oddBytes, _mm256_set1_epi8(-1)) : oddBytes;
-  const __m256i cm1 = Load(s.c + x - 1), c0 = Load(s.c + x);
-  const __m256i bm1 = Load(s.b + x - 1), b0 = Load(s.b + x);
+  const __m256i cm1 = Load(cRow + x - 1), c0 = Load(cRow + x);
+  const __m256i bm1 = Load(bRow + x - 1), b0 = Load(bRow + x);
   const __m256i g1 = _mm256_blendv_epi8(cm1, bm1, mg), g2 = _mm256_blendv_epi8(b0, c0, mg);
   // Rounded-down mean of two bytes.
   out.green = _mm256_sub_epi8(_mm256_avg_epu8(g1, g2),
                               _mm256_and_si256(_mm256_xor_si256(g1, g2), _mm256_set1_epi8(1)));
   return out;
+}
+
+// Output pixels x .. x + 31 of a row, kM0 the phase m (column phase xor row phase) of column
+// x. Per pixel: the row pair (r, r - 2) gives 9 C[c - 1 + m] + 3 C[c + 1 - 3m] +
+// 3 A[c - 1 + m] + A[c + 1 - 3m], the row pair (r - 1, r + 1) 9 B[c - m] + 3 B[c - 2 + 3m] +
+// 3 D[c - m] + D[c - 2 + 3m] (the same with the phase 1 - m); the first is blue on row phase 0
+// and red on row phase 1. Green: B[c - 1] + C[c] where m is 0, else C[c - 1] + B[c].
+template <Arithmetic kArithmetic, int kRowPhase, int kM0>
+ORVEX_ALWAYS_INLINE Planes Block8(const Rows& s, int x, const Factors8& f) {
+  const Weights8 k = MakeWeights8();
+  return PlanesOf8<kArithmetic, kRowPhase, kM0>(Sums93<kM0>(k, s.c, x), Sums31<kM0>(k, s.a, x),
+                                                Sums93<1 - kM0>(k, s.b, x),
+                                                Sums31<1 - kM0>(k, s.d, x), s.c, s.b, x, f);
+}
+
+// Rows r - 2 .. r + 2 of two output rows r and r + 1 whose column phases are the same (the
+// region's width is even), at region column 0.
+struct RowsOfPair {
+  const std::uint8_t* rows[5];
+};
+
+// Output pixels x .. x + 31 of rows r and r + 1, kRowPhase and kM0 those of row r. Row r + 1
+// has the other row phase and, with the same column phase, the other m, so every sample row
+// is summed at one phase for both output rows: row r's own sums with weights 9, 3 are also
+// row r + 1's sums of the row above, and each row's samples are loaded and blended once.
+template <Arithmetic kArithmetic, int kRowPhase, int kM0>
+ORVEX_ALWAYS_INLINE void Block8Pair(const RowsOfPair& s, int x, const Factors8& f, Planes* first,
+                                    Planes* second) {
+  const Weights8 k = MakeWeights8();
+  const EvenOdd up31 = Sums31<1 - kM0>(k, s.rows[1], x);
+  const EvenOdd up93 = Sums93<1 - kM0>(k, s.rows[1], x);
+  const EvenOdd own93 = Sums93<kM0>(k, s.rows[2], x);
+  const EvenOdd down31 = Sums31<1 - kM0>(k, s.rows[3], x);
+  const EvenOdd down93 = Sums93<1 - kM0>(k, s.rows[3], x);
+  *first = PlanesOf8<kArithmetic, kRowPhase, kM0>(own93, Sums31<kM0>(k, s.rows[0], x), up93,
+                                                  down31, s.rows[2], s.rows[1], x, f);
+  *second = PlanesOf8<kArithmetic, 1 - kRowPhase, 1 - kM0>(
+      down93, up31, own93, Sums31<kM0>(k, s.rows[4], x), s.rows[3], s.rows[2], x, f);
 }
 
 // Block8 with m at column x known only when it runs.
@@ -348,10 +403,62 @@ void Range8(const DemosaicCall& call, int row, int first, int last, int phase) {
   }
 }
 
+// Whole blocks of 32 of two rows from `first`; returns the column after them.
+template <int kBytes, int kRowPhase, int kM0>
+ORVEX_ALWAYS_INLINE int WholeBlockPairs8(const RowsOfPair& s, int first, int last,
+                                         const Factors8& f, std::uint8_t* out0,
+                                         std::uint8_t* out1) {
+  int x = first;
+  for (; x + 31 <= last; x += 32) {
+    Planes p0, p1;
+    Block8Pair<Arithmetic::kExact, kRowPhase, kM0>(s, x, f, &p0, &p1);
+    StorePixels8<kBytes>(p0, out0 + x * kBytes);
+    StorePixels8<kBytes>(p1, out1 + x * kBytes);
+  }
+  return x;
+}
+
+// Rows `row` and row + 1 of the exact form, columns 2 .. W - 3, for a region of even width
+// of at least 36 (so that a row holds a whole block and both rows have one column phase).
+template <int kBytes, int kRowPhase>
+void RowPair8(const DemosaicCall& call, int row, const Factors8& f) {
+  const RowsOfPair s{{call.SourceRow(row - 2), call.SourceRow(row - 1), call.SourceRow(row),
+                      call.SourceRow(row + 1), call.SourceRow(row + 2)}};
+  std::uint8_t* out0 = call.DestinationRow(row);
+  std::uint8_t* out1 = call.DestinationRow(row + 1);
+  const int first = 2, last = call.width - 3;
+  const int phase = call.ColumnPhaseOfRow(row);
+  const int x = ((phase + first + kRowPhase) & 1) == 0
+                    ? WholeBlockPairs8<kBytes, kRowPhase, 0>(s, first, last, f, out0, out1)
+                    : WholeBlockPairs8<kBytes, kRowPhase, 1>(s, first, last, f, out0, out1);
+  if (x <= last) {
+    // The last block, placed to end at the last column, overlaps the others.
+    const int tail = last - 31;
+    const int m0 = (phase + tail + kRowPhase) & 1;
+    StorePixels8<kBytes>(Block8At<Arithmetic::kExact, kRowPhase>(RowsOf(call, row), tail, m0, f),
+                         out0 + tail * kBytes);
+    StorePixels8<kBytes>(
+        Block8At<Arithmetic::kExact, 1 - kRowPhase>(RowsOf(call, row + 1), tail, 1 - m0, f),
+        out1 + tail * kBytes);
+  }
+}
+
 template <int kBytes>
 void Demosaic8Exact(const DemosaicCall& call) {
   if (call.width <= 4 || call.height <= 4) return;
-  for (int row = call.FirstInteriorRow(); row <= call.LastInteriorRow(); ++row) {
+  int row = call.FirstInteriorRow();
+  const int lastRow = call.LastInteriorRow();
+  if (call.width >= 36 && call.width % 2 == 0) {
+    const Factors8 f = MakeFactors8<Arithmetic::kExact>(call);
+    for (; row + 1 <= lastRow; row += 2) {
+      if (call.RowPhaseOfRow(row) == 0) {
+        RowPair8<kBytes, 0>(call, row, f);
+      } else {
+        RowPair8<kBytes, 1>(call, row, f);
+      }
+    }
+  }
+  for (; row <= lastRow; ++row) {
     Range8<Arithmetic::kExact, kBytes>(call, row, 2, call.width - 3, call.ColumnPhaseOfRow(row));
   }
 }
