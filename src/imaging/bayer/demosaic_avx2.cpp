@@ -510,30 +510,34 @@ ORVEX_ALWAYS_INLINE __m256i Weighted16(__m256i a, __m256i b, __m256i c, __m256i 
   return _mm256_adds_epu16(Times3(inner), d);
 }
 
-// As Block8, on words; false when a weighted sum does not fit 16 bits, which takes samples of
-// 4096 or more (the caller then computes those pixels one by one). kOddPhase: column x has column
-// phase 1 xor row phase 1.
-template <bool kOddPhase, bool kRowPhase>
-ORVEX_ALWAYS_INLINE bool Block16(const Rows& s, int x, __m256i fBlue, __m256i fRed, Planes* out) {
-  const __m256i cm2 = Load16(s.c, x - 2), cm1 = Load16(s.c, x - 1), c0 = Load16(s.c, x),
-                cp1 = Load16(s.c, x + 1);
-  const __m256i am2 = Load16(s.a, x - 2), am1 = Load16(s.a, x - 1), a0 = Load16(s.a, x),
-                ap1 = Load16(s.a, x + 1);
-  const __m256i bm2 = Load16(s.b, x - 2), bm1 = Load16(s.b, x - 1), b0 = Load16(s.b, x),
-                bp1 = Load16(s.b, x + 1);
-  const __m256i dm2 = Load16(s.d, x - 2), dm1 = Load16(s.d, x - 1), d0 = Load16(s.d, x),
-                dp1 = Load16(s.d, x + 1);
-  // Words where m is 1 come from the second operand.
-  constexpr int kM = kOddPhase ? 0x55 : 0xAA;
-  constexpr int kG = ~kM & 0xFF;
-  const __m256i cc = _mm256_blend_epi16(cm1, c0, kM), co = _mm256_blend_epi16(cp1, cm2, kM);
-  const __m256i ac = _mm256_blend_epi16(am1, a0, kM), ao = _mm256_blend_epi16(ap1, am2, kM);
-  const __m256i bc = _mm256_blend_epi16(b0, bm1, kM), bo = _mm256_blend_epi16(bm2, bp1, kM);
-  const __m256i dc = _mm256_blend_epi16(d0, dm1, kM), dd = _mm256_blend_epi16(dm2, dp1, kM);
-  const __m256i g1 = _mm256_blend_epi16(cm1, bm1, kG), g2 = _mm256_blend_epi16(b0, c0, kG);
+// One sample row's words of a block, blended for its phase: `near` has weight 3 and `far`
+// weight 1 in the row's own sum (the output row's and the row above's sums take 3 of it).
+// Words where kMask is set are the pixels whose samples lie on the other side.
+struct RowWords16 {
+  __m256i near, far;
+};
+template <int kMask>
+ORVEX_ALWAYS_INLINE RowWords16 RowWordsOf16(const std::uint8_t* row, int x) {
+  return RowWords16{_mm256_blend_epi16(Load16(row, x - 1), Load16(row, x), kMask),
+                    _mm256_blend_epi16(Load16(row, x + 1), Load16(row, x - 2), kMask)};
+}
 
-  const __m256i ca = Weighted16(cc, co, ac, ao);
-  const __m256i bd = Weighted16(bc, bo, dc, dd);
+// 3 near + far of the row weighted 9, 3, and with it the whole weighted sum
+// 3 (3 near + far + other.near) + other.far of that row and its row weighted 3, 1, or 65535
+// where that is 65535 or more (Weighted16's form).
+ORVEX_ALWAYS_INLINE __m256i Inner16(const RowWords16& w) {
+  return _mm256_adds_epu16(Times3(w.near), w.far);
+}
+ORVEX_ALWAYS_INLINE __m256i Outer16(__m256i inner, const RowWords16& other) {
+  return _mm256_adds_epu16(Times3(_mm256_adds_epu16(inner, other.near)), other.far);
+}
+
+// One output row's words from its two weighted sums (ca of rows r, r - 2; bd of rows r - 1,
+// r + 1) and its green pair; false when a sum does not fit 16 bits, which takes samples of
+// 4096 or more (the caller then computes those pixels one by one).
+template <bool kRowPhase>
+ORVEX_ALWAYS_INLINE bool Finish16(__m256i ca, __m256i bd, __m256i g1, __m256i g2, __m256i fBlue,
+                                  __m256i fRed, Planes* out) {
   const __m256i full = _mm256_set1_epi16(-1);
   if (!_mm256_testz_si256(_mm256_cmpeq_epi16(_mm256_max_epu16(ca, bd), full), full)) return false;
   const __m256i limit = _mm256_set1_epi16(1023);
@@ -545,6 +549,24 @@ ORVEX_ALWAYS_INLINE bool Block16(const Rows& s, int x, __m256i fBlue, __m256i fR
       _mm256_avg_epu16(g1, g2), _mm256_and_si256(_mm256_xor_si256(g1, g2), _mm256_set1_epi16(1)));
   out->green = _mm256_min_epu16(green, limit);
   return true;
+}
+
+// Words where m is 1 at a block starting with m = 1 (kOddPhase) or 0.
+constexpr int MaskOf16(bool kOddPhase) {
+  return kOddPhase ? 0x55 : 0xAA;
+}
+
+// As Block8, on words (see Finish16 for false). kOddPhase: column x has column phase 1 xor row
+// phase 1.
+template <bool kOddPhase, bool kRowPhase>
+ORVEX_ALWAYS_INLINE bool Block16(const Rows& s, int x, __m256i fBlue, __m256i fRed, Planes* out) {
+  constexpr int kM = MaskOf16(kOddPhase);
+  constexpr int kG = ~kM & 0xFF;
+  const __m256i ca = Outer16(Inner16(RowWordsOf16<kM>(s.c, x)), RowWordsOf16<kM>(s.a, x));
+  const __m256i bd = Outer16(Inner16(RowWordsOf16<kG>(s.b, x)), RowWordsOf16<kG>(s.d, x));
+  const __m256i g1 = _mm256_blend_epi16(Load16(s.c, x - 1), Load16(s.b, x - 1), kG);
+  const __m256i g2 = _mm256_blend_epi16(Load16(s.b, x), Load16(s.c, x), kG);
+  return Finish16<kRowPhase>(ca, bd, g1, g2, fBlue, fRed, out);
 }
 
 template <int kBytes>
@@ -632,6 +654,107 @@ void Row16(const DemosaicCall& call, int row) {
   if (whole < last - first + 1) blocks(last - 15, last);
 }
 
+
+// The plain arithmetic for pixels x .. x + 15 of a row whose block does not fit 16-bit sums.
+template <int kBytes>
+void PlainBlock16(const DemosaicCall& call, int row, int x) {
+  const PixelArithmetic arithmetic = ArithmeticOf(call);
+  const int rowPhase = call.RowPhaseOfRow(row);
+  const int phase = call.ColumnPhaseOfRow(row);
+  const std::uint8_t* s = call.SourceRow(row);
+  std::uint8_t* out = call.DestinationRow(row);
+  for (int c = x; c <= x + 15; ++c) {
+    PlainPixel16(arithmetic, s + 2 * c, out + c * kBytes, rowPhase, (phase + c) & 1);
+  }
+}
+
+// Whole blocks of 16 of rows `row` and row + 1 (kOddPhase and kRowPhase those of row r) where
+// both rows have one column phase: row r + 1 has the other m, so each sample row is blended
+// once for both, and row r's 3 near + far serves as row r + 1's too. Row r + 1's values are
+// made before row r is written, as the stores could overwrite the samples for all the compiler
+// knows.
+template <int kBytes, bool kOddPhase, bool kRowPhase>
+void BlockPairs16(const DemosaicCall& call, int row, int first, int last) {
+  const RowsOfPair s{{call.SourceRow(row - 2), call.SourceRow(row - 1), call.SourceRow(row),
+                      call.SourceRow(row + 1), call.SourceRow(row + 2)}};
+  std::uint8_t* out0 = call.DestinationRow(row);
+  std::uint8_t* out1 = call.DestinationRow(row + 1);
+  const __m256i fBlue = _mm256_set1_epi16(static_cast<short>(call.fBlue << 5));
+  const __m256i fRed = _mm256_set1_epi16(static_cast<short>(call.fRed << 5));
+  constexpr int kM = MaskOf16(kOddPhase);
+  constexpr int kG = ~kM & 0xFF;
+  for (int x = first; x + 15 <= last; x += 16) {
+    const RowWords16 up = RowWordsOf16<kG>(s.rows[1], x);
+    const RowWords16 down = RowWordsOf16<kG>(s.rows[3], x);
+    const __m256i ownInner = Inner16(RowWordsOf16<kM>(s.rows[2], x));
+    const __m256i upM1 = Load16(s.rows[1], x - 1), up0 = Load16(s.rows[1], x);
+    const __m256i ownM1 = Load16(s.rows[2], x - 1), own0 = Load16(s.rows[2], x);
+    const __m256i downM1 = Load16(s.rows[3], x - 1), down0 = Load16(s.rows[3], x);
+    const __m256i ca1 = Outer16(Inner16(down), up);
+    const __m256i bd1 = Outer16(ownInner, RowWordsOf16<kM>(s.rows[4], x));
+    const __m256i g11 = _mm256_blend_epi16(downM1, ownM1, kM);
+    const __m256i g21 = _mm256_blend_epi16(own0, down0, kM);
+    Planes p;
+    if (Finish16<kRowPhase>(Outer16(ownInner, RowWordsOf16<kM>(s.rows[0], x)),
+                            Outer16(Inner16(up), down), _mm256_blend_epi16(ownM1, upM1, kG),
+                            _mm256_blend_epi16(up0, own0, kG), fBlue, fRed, &p)) {
+      StorePixels16<kBytes>(p, out0 + x * kBytes);
+    } else {
+      PlainBlock16<kBytes>(call, row, x);
+    }
+    if (Finish16<!kRowPhase>(ca1, bd1, g11, g21, fBlue, fRed, &p)) {
+      StorePixels16<kBytes>(p, out1 + x * kBytes);
+    } else {
+      PlainBlock16<kBytes>(call, row + 1, x);
+    }
+  }
+}
+
+// Rows `row` and row + 1 of a region of even width of at least 20: their whole blocks
+// together, the last overlapping block of each row on its own.
+template <int kBytes>
+void RowPair16(const DemosaicCall& call, int row) {
+  const int first = 2, last = call.width - 3;
+  const int whole = (last - first + 1) / 16 * 16;
+  const int rowPhase = call.RowPhaseOfRow(row);
+  const bool oddPhase = ((call.ColumnPhaseOfRow(row) + first) & 1) != rowPhase;
+  if (rowPhase != 0) {
+    if (oddPhase) {
+      BlockPairs16<kBytes, true, true>(call, row, first, first + whole - 1);
+    } else {
+      BlockPairs16<kBytes, false, true>(call, row, first, first + whole - 1);
+    }
+  } else if (oddPhase) {
+    BlockPairs16<kBytes, true, false>(call, row, first, first + whole - 1);
+  } else {
+    BlockPairs16<kBytes, false, false>(call, row, first, first + whole - 1);
+  }
+  if (whole < last - first + 1) {
+    for (int r : {row, row + 1}) {
+      const int rp = call.RowPhaseOfRow(r);
+      const Rows rows = RowsOf(call, r);
+      std::uint8_t* out = call.DestinationRow(r);
+      const int phase = call.ColumnPhaseOfRow(r);
+      if (rp != 0) {
+        PhasedBlocks16<kBytes, true>(call, rows, out, last - 15, last, rp, phase);
+      } else {
+        PhasedBlocks16<kBytes, false>(call, rows, out, last - 15, last, rp, phase);
+      }
+    }
+  }
+}
+
+template <int kBytes>
+void Demosaic16Exact(const DemosaicCall& call) {
+  if (call.width <= 4 || call.height <= 4) return;
+  int row = call.FirstInteriorRow();
+  const int lastRow = call.LastInteriorRow();
+  if (call.width >= 20 && call.width % 2 == 0) {
+    for (; row + 1 <= lastRow; row += 2) RowPair16<kBytes>(call, row);
+  }
+  for (; row <= lastRow; ++row) Row16<kBytes>(call, row);
+}
+
 ORVEX_TARGET_END
 
 }  // namespace
@@ -655,13 +778,10 @@ void Demosaic16Rows_AVX2(const DemosaicCall& call) {
     Demosaic16Rows_C(call);
     return;
   }
-  if (call.width <= 4 || call.height <= 4) return;
-  for (int row = call.FirstInteriorRow(); row <= call.LastInteriorRow(); ++row) {
-    if (call.destinationStep == 6) {
-      Row16<6>(call, row);
-    } else {
-      Row16<8>(call, row);
-    }
+  if (call.destinationStep == 6) {
+    Demosaic16Exact<6>(call);
+  } else {
+    Demosaic16Exact<8>(call);
   }
 }
 
