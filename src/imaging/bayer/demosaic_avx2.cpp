@@ -233,12 +233,15 @@ ORVEX_ALWAYS_INLINE Planes PlanesOf8(const EvenOdd& c, const EvenOdd& a, const E
   Planes out;
   out.blue = blueRed.first;
   out.red = blueRed.second;
-  // Bytes where m is 0: odd bytes when m is 1 at column x.
+  // Where m is 0 green reads B[c - 1] and C[c]: on the odd bytes when m is 1 at column x, else
+  // on the even ones (the blends take their second operand on the odd bytes).
   const __m256i oddBytes = _mm256_set1_epi16(static_cast<short>(0xFF00));
-  const __m256i mg = kM0 == 0 ? _mm256_xor_si256(oddBytes, _mm256_set1_epi8(-1)) : oddBytes;
   const __m256i cm1 = Load(cRow + x - 1), c0 = Load(cRow + x);
   const __m256i bm1 = Load(bRow + x - 1), b0 = Load(bRow + x);
-  const __m256i g1 = _mm256_blendv_epi8(cm1, bm1, mg), g2 = _mm256_blendv_epi8(b0, c0, mg);
+  const __m256i g1 = kM0 == 0 ? _mm256_blendv_epi8(bm1, cm1, oddBytes)
+                              : _mm256_blendv_epi8(cm1, bm1, oddBytes);
+  const __m256i g2 = kM0 == 0 ? _mm256_blendv_epi8(c0, b0, oddBytes)
+                              : _mm256_blendv_epi8(b0, c0, oddBytes);
   // Rounded-down mean of two bytes.
   out.green = _mm256_sub_epi8(_mm256_avg_epu8(g1, g2),
                               _mm256_and_si256(_mm256_xor_si256(g1, g2), _mm256_set1_epi8(1)));
@@ -290,13 +293,13 @@ ORVEX_ALWAYS_INLINE Planes Block8At(const Rows& s, int x, int m0, const Factors8
                  : Block8<kArithmetic, kRowPhase, 1>(s, x, f);
 }
 
-// 32 pixels B G R 0 in four vectors of 8.
+// 32 pixels B G R in four vectors of 8; the fourth bytes (which every store keeps) hold red
+// again, so that no register is given to zeros.
 ORVEX_ALWAYS_INLINE void Pack4(const Planes& p, __m256i o[4]) {
-  const __m256i zero = _mm256_setzero_si256();
   const __m256i bgLo = _mm256_unpacklo_epi8(p.blue, p.green);
   const __m256i bgHi = _mm256_unpackhi_epi8(p.blue, p.green);
-  const __m256i rLo = _mm256_unpacklo_epi8(p.red, zero);
-  const __m256i rHi = _mm256_unpackhi_epi8(p.red, zero);
+  const __m256i rLo = _mm256_unpacklo_epi8(p.red, p.red);
+  const __m256i rHi = _mm256_unpackhi_epi8(p.red, p.red);
   const __m256i q0 = _mm256_unpacklo_epi16(bgLo, rLo);  // pixels 0-3 | 16-19
   const __m256i q1 = _mm256_unpackhi_epi16(bgLo, rLo);  // 4-7 | 20-23
   const __m256i q2 = _mm256_unpacklo_epi16(bgHi, rHi);  // 8-11 | 24-27
@@ -574,11 +577,11 @@ ORVEX_ALWAYS_INLINE void StorePixels16(const Planes& p, std::uint8_t* out) {
   if constexpr (kBytes == 6) {
     StorePacked3(kInterleave16, p.blue, p.green, p.red, out);
   } else {
-    const __m256i zero = _mm256_setzero_si256();
+    // Word 3 of each pixel holds red again until the stores put back its own value.
     const __m256i bgLo = _mm256_unpacklo_epi16(p.blue, p.green);
     const __m256i bgHi = _mm256_unpackhi_epi16(p.blue, p.green);
-    const __m256i rLo = _mm256_unpacklo_epi16(p.red, zero);
-    const __m256i rHi = _mm256_unpackhi_epi16(p.red, zero);
+    const __m256i rLo = _mm256_unpacklo_epi16(p.red, p.red);
+    const __m256i rHi = _mm256_unpackhi_epi16(p.red, p.red);
     const __m256i q0 = _mm256_unpacklo_epi32(bgLo, rLo);  // pixels 0-1 | 8-9
     const __m256i q1 = _mm256_unpackhi_epi32(bgLo, rLo);  // 2-3 | 10-11
     const __m256i q2 = _mm256_unpacklo_epi32(bgHi, rHi);  // 4-5 | 12-13
