@@ -535,23 +535,28 @@ ORVEX_ALWAYS_INLINE __m256i Outer16(__m256i inner, const RowWords16& other) {
   return _mm256_adds_epu16(Times3(_mm256_adds_epu16(inner, other.near)), other.far);
 }
 
-// One output row's words from its two weighted sums (ca of rows r, r - 2; bd of rows r - 1,
-// r + 1) and its green pair; false when a sum does not fit 16 bits, which takes samples of
+// Whether weighted sums fit 16 bits: a sum of 65535 is one that did not, which takes samples of
 // 4096 or more (the caller then computes those pixels one by one).
-template <bool kRowPhase>
-ORVEX_ALWAYS_INLINE bool Finish16(__m256i ca, __m256i bd, __m256i g1, __m256i g2, __m256i fBlue,
-                                  __m256i fRed, Planes* out) {
+ORVEX_ALWAYS_INLINE bool Fit16(__m256i sums) {
   const __m256i full = _mm256_set1_epi16(-1);
-  if (!_mm256_testz_si256(_mm256_cmpeq_epi16(_mm256_max_epu16(ca, bd), full), full)) return false;
+  return _mm256_testz_si256(_mm256_cmpeq_epi16(sums, full), full);
+}
+
+// One output row's words from its two weighted sums (ca of rows r, r - 2; bd of rows r - 1,
+// r + 1), which fit 16 bits, and its green pair.
+template <bool kRowPhase>
+ORVEX_ALWAYS_INLINE Planes Words16(__m256i ca, __m256i bd, __m256i g1, __m256i g2, __m256i fBlue,
+                                   __m256i fRed) {
   const __m256i limit = _mm256_set1_epi16(1023);
   const __m256i blue = kRowPhase ? bd : ca;
   const __m256i red = kRowPhase ? ca : bd;
-  out->blue = _mm256_min_epu16(_mm256_mulhi_epu16(blue, fBlue), limit);
-  out->red = _mm256_min_epu16(_mm256_mulhi_epu16(red, fRed), limit);
+  Planes out;
+  out.blue = _mm256_min_epu16(_mm256_mulhi_epu16(blue, fBlue), limit);
+  out.red = _mm256_min_epu16(_mm256_mulhi_epu16(red, fRed), limit);
   const __m256i green = _mm256_sub_epi16(
       _mm256_avg_epu16(g1, g2), _mm256_and_si256(_mm256_xor_si256(g1, g2), _mm256_set1_epi16(1)));
-  out->green = _mm256_min_epu16(green, limit);
-  return true;
+  out.green = _mm256_min_epu16(green, limit);
+  return out;
 }
 
 // Words where m is 1 at a block starting with m = 1 (kOddPhase) or 0.
@@ -559,7 +564,7 @@ constexpr int MaskOf16(bool kOddPhase) {
   return kOddPhase ? 0x55 : 0xAA;
 }
 
-// As Block8, on words (see Finish16 for false). kOddPhase: column x has column phase 1 xor row
+// As Block8, on words; false when the sums do not fit 16 bits (Fit16). kOddPhase: column x has column phase 1 xor row
 // phase 1.
 template <bool kOddPhase, bool kRowPhase>
 ORVEX_ALWAYS_INLINE bool Block16(const Rows& s, int x, __m256i fBlue, __m256i fRed, Planes* out) {
@@ -569,7 +574,9 @@ ORVEX_ALWAYS_INLINE bool Block16(const Rows& s, int x, __m256i fBlue, __m256i fR
   const __m256i bd = Outer16(Inner16(RowWordsOf16<kG>(s.b, x)), RowWordsOf16<kG>(s.d, x));
   const __m256i g1 = _mm256_blend_epi16(Load16(s.c, x - 1), Load16(s.b, x - 1), kG);
   const __m256i g2 = _mm256_blend_epi16(Load16(s.b, x), Load16(s.c, x), kG);
-  return Finish16<kRowPhase>(ca, bd, g1, g2, fBlue, fRed, out);
+  if (!Fit16(_mm256_max_epu16(ca, bd))) return false;
+  *out = Words16<kRowPhase>(ca, bd, g1, g2, fBlue, fRed);
+  return true;
 }
 
 template <int kBytes>
@@ -693,21 +700,21 @@ void BlockPairs16(const DemosaicCall& call, int row, int first, int last) {
     const __m256i upM1 = Load16(s.rows[1], x - 1), up0 = Load16(s.rows[1], x);
     const __m256i ownM1 = Load16(s.rows[2], x - 1), own0 = Load16(s.rows[2], x);
     const __m256i downM1 = Load16(s.rows[3], x - 1), down0 = Load16(s.rows[3], x);
+    const __m256i ca0 = Outer16(ownInner, RowWordsOf16<kM>(s.rows[0], x));
+    const __m256i bd0 = Outer16(Inner16(up), down);
     const __m256i ca1 = Outer16(Inner16(down), up);
     const __m256i bd1 = Outer16(ownInner, RowWordsOf16<kM>(s.rows[4], x));
-    const __m256i g11 = _mm256_blend_epi16(downM1, ownM1, kM);
-    const __m256i g21 = _mm256_blend_epi16(own0, down0, kM);
-    Planes p;
-    if (Finish16<kRowPhase>(Outer16(ownInner, RowWordsOf16<kM>(s.rows[0], x)),
-                            Outer16(Inner16(up), down), _mm256_blend_epi16(ownM1, upM1, kG),
-                            _mm256_blend_epi16(up0, own0, kG), fBlue, fRed, &p)) {
-      StorePixels16<kBytes>(p, out0 + x * kBytes);
+    // One test for both rows: where either does not fit, both take the plain arithmetic.
+    if (Fit16(_mm256_max_epu16(_mm256_max_epu16(ca0, bd0), _mm256_max_epu16(ca1, bd1)))) {
+      const __m256i g11 = _mm256_blend_epi16(downM1, ownM1, kM);
+      const __m256i g21 = _mm256_blend_epi16(own0, down0, kM);
+      StorePixels16<kBytes>(Words16<kRowPhase>(ca0, bd0, _mm256_blend_epi16(ownM1, upM1, kG),
+                                               _mm256_blend_epi16(up0, own0, kG), fBlue, fRed),
+                            out0 + x * kBytes);
+      StorePixels16<kBytes>(Words16<!kRowPhase>(ca1, bd1, g11, g21, fBlue, fRed),
+                            out1 + x * kBytes);
     } else {
       PlainBlock16<kBytes>(call, row, x);
-    }
-    if (Finish16<!kRowPhase>(ca1, bd1, g11, g21, fBlue, fRed, &p)) {
-      StorePixels16<kBytes>(p, out1 + x * kBytes);
-    } else {
       PlainBlock16<kBytes>(call, row + 1, x);
     }
   }
