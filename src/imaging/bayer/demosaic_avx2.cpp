@@ -506,13 +506,6 @@ ORVEX_ALWAYS_INLINE __m256i Times3(__m256i v) {
   return _mm256_adds_epu16(v, _mm256_adds_epu16(v, v));
 }
 
-// 9a + 3b + 3c + d as 3 (3a + b + c) + d, or 65535 where that is 65535 or more: seven
-// saturating adds instead of nine.
-ORVEX_ALWAYS_INLINE __m256i Weighted16(__m256i a, __m256i b, __m256i c, __m256i d) {
-  const __m256i inner = _mm256_adds_epu16(_mm256_adds_epu16(Times3(a), b), c);
-  return _mm256_adds_epu16(Times3(inner), d);
-}
-
 // One sample row's words of a block, blended for its phase: `near` has weight 3 and `far`
 // weight 1 in the row's own sum (the output row's and the row above's sums take 3 of it).
 // Words where kMask is set are the pixels whose samples lie on the other side.
@@ -525,9 +518,9 @@ ORVEX_ALWAYS_INLINE RowWords16 RowWordsOf16(const std::uint8_t* row, int x) {
                     _mm256_blend_epi16(Load16(row, x + 1), Load16(row, x - 2), kMask)};
 }
 
-// 3 near + far of the row weighted 9, 3, and with it the whole weighted sum
-// 3 (3 near + far + other.near) + other.far of that row and its row weighted 3, 1, or 65535
-// where that is 65535 or more (Weighted16's form).
+// A weighted sum 9 n + 3 f + 3 n' + f' of a row (n, f) weighted 9, 3 and a row (n', f') weighted
+// 3, 1, or 65535 where that is 65535 or more, as 3 (3 n + f + n') + f': seven saturating adds
+// instead of nine, and 3 n + f (Inner16) serves both output rows that weight the row 9, 3.
 ORVEX_ALWAYS_INLINE __m256i Inner16(const RowWords16& w) {
   return _mm256_adds_epu16(Times3(w.near), w.far);
 }
