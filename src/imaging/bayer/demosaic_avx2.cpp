@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 
 #include "imaging/bayer/demosaic.h"
 
@@ -64,26 +65,47 @@ ORVEX_ALWAYS_INLINE __m256i Aligned(const std::uint8_t* p) {
   return _mm256_load_si256(reinterpret_cast<const __m256i*>(p));
 }
 
-// Three planes of 16 pixels a lane -> 96 packed bytes, as three vectors.
+// Interleave3's picks for values of two bytes as blend immediates (the same for both lanes of
+// every chunk), so that blending planes of words needs no mask registers.
+constexpr int PickWords(int chunk, int plane) {
+  int imm = 0;
+  for (int w = 0; w < 8; ++w) {
+    if ((chunk * 8 + w) % 3 == plane) imm |= 1 << w;
+  }
+  return imm;
+}
+
+// Three planes of values of kValueBytes bytes (16 / kValueBytes a lane) -> 96 packed bytes, as
+// three vectors.
 struct Packed3 {
   __m256i v[3];
 };
-ORVEX_ALWAYS_INLINE Packed3 Pack3(const Interleave3& t, __m256i p0, __m256i p1, __m256i p2) {
+template <int kValueBytes>
+ORVEX_ALWAYS_INLINE Packed3 Pack3(__m256i p0, __m256i p1, __m256i p2) {
+  const Interleave3& t = kValueBytes == 1 ? kInterleave8 : kInterleave16;
   const __m256i s0 = _mm256_shuffle_epi8(p0, Aligned(t.spread[0]));
   const __m256i s1 = _mm256_shuffle_epi8(p1, Aligned(t.spread[1]));
   const __m256i s2 = _mm256_shuffle_epi8(p2, Aligned(t.spread[2]));
-  const auto chunk = [&](int k) {
-    return _mm256_blendv_epi8(_mm256_blendv_epi8(s0, s1, Aligned(t.pick[k][0])), s2,
-                              Aligned(t.pick[k][1]));
+  const auto chunk = [&](auto k) {
+    constexpr int kChunk = decltype(k)::value;
+    if constexpr (kValueBytes == 1) {
+      return _mm256_blendv_epi8(_mm256_blendv_epi8(s0, s1, Aligned(t.pick[kChunk][0])), s2,
+                                Aligned(t.pick[kChunk][1]));
+    } else {
+      return _mm256_blend_epi16(_mm256_blend_epi16(s0, s1, PickWords(kChunk, 1)), s2,
+                                PickWords(kChunk, 2));
+    }
   };
-  const __m256i x0 = chunk(0), x1 = chunk(1), x2 = chunk(2);
+  const __m256i x0 = chunk(std::integral_constant<int, 0>{});
+  const __m256i x1 = chunk(std::integral_constant<int, 1>{});
+  const __m256i x2 = chunk(std::integral_constant<int, 2>{});
   return Packed3{{_mm256_permute2x128_si256(x0, x1, 0x20), _mm256_blend_epi32(x2, x0, 0xF0),
                   _mm256_permute2x128_si256(x1, x2, 0x31)}};
 }
 
-ORVEX_ALWAYS_INLINE void StorePacked3(const Interleave3& t, __m256i p0, __m256i p1, __m256i p2,
-                                      std::uint8_t* out) {
-  const Packed3 y = Pack3(t, p0, p1, p2);
+template <int kValueBytes>
+ORVEX_ALWAYS_INLINE void StorePacked3(__m256i p0, __m256i p1, __m256i p2, std::uint8_t* out) {
+  const Packed3 y = Pack3<kValueBytes>(p0, p1, p2);
   Store(out, y.v[0]);
   Store(out + 32, y.v[1]);
   Store(out + 64, y.v[2]);
@@ -314,7 +336,7 @@ ORVEX_ALWAYS_INLINE void Pack4(const Planes& p, __m256i o[4]) {
 template <int kBytes>
 ORVEX_ALWAYS_INLINE void StorePixels8(const Planes& p, std::uint8_t* out) {
   if constexpr (kBytes == 3) {
-    StorePacked3(kInterleave8, p.blue, p.green, p.red, out);
+    StorePacked3<1>(p.blue, p.green, p.red, out);
   } else {
     __m256i o[4];
     Pack4(p, o);
@@ -335,7 +357,7 @@ template <int kBytes>
 ORVEX_ALWAYS_INLINE void StorePixelsBetween8(const Planes& p, int first, int last,
                                              std::uint8_t* out) {
   if constexpr (kBytes == 3) {
-    const Packed3 y = Pack3(kInterleave8, p.blue, p.green, p.red);
+    const Packed3 y = Pack3<1>(p.blue, p.green, p.red);
     StoreBytesBetween(y.v, 3, 3 * first, 3 * last + 2, false, out);
   } else {
     __m256i o[4];
@@ -575,7 +597,7 @@ ORVEX_ALWAYS_INLINE bool Block16(const Rows& s, int x, __m256i fBlue, __m256i fR
 template <int kBytes>
 ORVEX_ALWAYS_INLINE void StorePixels16(const Planes& p, std::uint8_t* out) {
   if constexpr (kBytes == 6) {
-    StorePacked3(kInterleave16, p.blue, p.green, p.red, out);
+    StorePacked3<2>(p.blue, p.green, p.red, out);
   } else {
     // Word 3 of each pixel holds red again until the stores put back its own value.
     const __m256i bgLo = _mm256_unpacklo_epi16(p.blue, p.green);
