@@ -264,9 +264,9 @@ ORVEX_ALWAYS_INLINE Planes PlanesOf8(const EvenOdd& c, const EvenOdd& a, const E
                               : _mm256_blendv_epi8(cm1, bm1, oddBytes);
   const __m256i g2 = kM0 == 0 ? _mm256_blendv_epi8(c0, b0, oddBytes)
                               : _mm256_blendv_epi8(b0, c0, oddBytes);
-  // Rounded-down mean of two bytes.
-  out.green = _mm256_sub_epi8(_mm256_avg_epu8(g1, g2),
-                              _mm256_and_si256(_mm256_xor_si256(g1, g2), _mm256_set1_epi8(1)));
+  // Rounded-down mean of two bytes: g1 + g2 less the rounded-up mean, which the byte average
+  // gives; the result is a byte, so the wrapping byte arithmetic gives it exactly.
+  out.green = _mm256_sub_epi8(_mm256_add_epi8(g1, g2), _mm256_avg_epu8(g1, g2));
   return out;
 }
 
@@ -568,8 +568,8 @@ ORVEX_ALWAYS_INLINE Planes Words16(__m256i ca, __m256i bd, __m256i g1, __m256i g
   Planes out;
   out.blue = _mm256_min_epu16(_mm256_mulhi_epu16(blue, fBlue), limit);
   out.red = _mm256_min_epu16(_mm256_mulhi_epu16(red, fRed), limit);
-  const __m256i green = _mm256_sub_epi16(
-      _mm256_avg_epu16(g1, g2), _mm256_and_si256(_mm256_xor_si256(g1, g2), _mm256_set1_epi16(1)));
+  // Rounded-down mean as in PlanesOf8, in wrapping word arithmetic.
+  const __m256i green = _mm256_sub_epi16(_mm256_add_epi16(g1, g2), _mm256_avg_epu16(g1, g2));
   out.green = _mm256_min_epu16(green, limit);
   return out;
 }
