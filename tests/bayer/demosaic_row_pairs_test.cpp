@@ -35,13 +35,12 @@ void RunInBandsOfTwo(const PairForm& form, Frame& destination, const Frame& sour
   const std::int32_t region[4] = {0, 0, source.width, source.height};
   void* parameter = &record;
   bayer::DemosaicCall call;
-  ASSERT_EQ(bayer::DecodeDemosaicCall(destination.pixels(), source.pixels(), region, 0, 0,
-                                      destination.bytes, source.bytes,
-                                      static_cast<std::int32_t>(destination.stride),
-                                      static_cast<std::int32_t>(source.stride), &parameter,
-                                      form.sourceBytes == 2 ? bayer::kNeeds16 : bayer::kNeeds8,
-                                      &call),
-            CallState::kReady);
+  ASSERT_EQ(
+      bayer::DecodeDemosaicCall(
+          destination.pixels(), source.pixels(), region, 0, 0, destination.bytes, source.bytes,
+          static_cast<std::int32_t>(destination.stride), static_cast<std::int32_t>(source.stride),
+          &parameter, form.sourceBytes == 2 ? bayer::kNeeds16 : bayer::kNeeds8, &call),
+      CallState::kReady);
   for (int first = 0; first < source.height;) {
     const int end = std::min(source.height, first == 0 && start == 1 ? 1 : first + 2);
     call.rowBegin = first;
@@ -65,8 +64,7 @@ TEST(DemosaicRowPairsTest, EveryRowOfAPairGetsThePlainBytes) {
       const int h = 9;
       // For words, -1: ten-bit samples only; else sample row `big` holds words that put the
       // sums past 16 bits in one block's columns (65535) or just reach that limit (4096).
-      for (int big = form.sourceBytes == 2 ? 0 : -1; big < (form.sourceBytes == 2 ? h : 0);
-           ++big) {
+      for (int big = form.sourceBytes == 2 ? 0 : -1; big < (form.sourceBytes == 2 ? h : 0); ++big) {
         Frame source(w, h, form.sourceBytes);
         if (form.sourceBytes == 2) {
           source.RandomizeWords(rng, 1024);
@@ -83,8 +81,8 @@ TEST(DemosaicRowPairsTest, EveryRowOfAPairGetsThePlainBytes) {
             want.Randomize(rng);
             Frame whole(want);
             RunKernel(form.plain, want, source, Record(mode, red, blue));
-            RunKernel(form.sourceBytes == 2 ? bayer::Demosaic16_AVX2 : bayer::Demosaic8_AVX2,
-                      whole, source, Record(mode, red, blue));
+            RunKernel(form.sourceBytes == 2 ? bayer::Demosaic16_AVX2 : bayer::Demosaic8_AVX2, whole,
+                      source, Record(mode, red, blue));
             ASSERT_TRUE(whole == want) << form.destinationBytes << " bytes, width " << w
                                        << ", big row " << big << ", mode " << mode;
             for (int start : {0, 1}) {
@@ -97,9 +95,9 @@ TEST(DemosaicRowPairsTest, EveryRowOfAPairGetsThePlainBytes) {
                 }
               }
               RunInBandsOfTwo(form, banded, source, Record(mode, red, blue), start);
-              ASSERT_TRUE(banded == want) << form.destinationBytes << " bytes, width " << w
-                                          << ", big row " << big << ", mode " << mode
-                                          << ", bands from row " << start;
+              ASSERT_TRUE(banded == want)
+                  << form.destinationBytes << " bytes, width " << w << ", big row " << big
+                  << ", mode " << mode << ", bands from row " << start;
             }
           }
         }

@@ -260,10 +260,10 @@ ORVEX_ALWAYS_INLINE Planes PlanesOf8(const EvenOdd& c, const EvenOdd& a, const E
   const __m256i oddBytes = _mm256_set1_epi16(static_cast<short>(0xFF00));
   const __m256i cm1 = Load(cRow + x - 1), c0 = Load(cRow + x);
   const __m256i bm1 = Load(bRow + x - 1), b0 = Load(bRow + x);
-  const __m256i g1 = kM0 == 0 ? _mm256_blendv_epi8(bm1, cm1, oddBytes)
-                              : _mm256_blendv_epi8(cm1, bm1, oddBytes);
-  const __m256i g2 = kM0 == 0 ? _mm256_blendv_epi8(c0, b0, oddBytes)
-                              : _mm256_blendv_epi8(b0, c0, oddBytes);
+  const __m256i g1 =
+      kM0 == 0 ? _mm256_blendv_epi8(bm1, cm1, oddBytes) : _mm256_blendv_epi8(cm1, bm1, oddBytes);
+  const __m256i g2 =
+      kM0 == 0 ? _mm256_blendv_epi8(c0, b0, oddBytes) : _mm256_blendv_epi8(b0, c0, oddBytes);
   // Rounded-down mean of two bytes: g1 + g2 less the rounded-up mean, which the byte average
   // gives; the result is a byte, so the wrapping byte arithmetic gives it exactly.
   out.green = _mm256_sub_epi8(_mm256_add_epi8(g1, g2), _mm256_avg_epu8(g1, g2));
@@ -302,8 +302,8 @@ ORVEX_ALWAYS_INLINE void Block8Pair(const RowsOfPair& s, int x, const Factors8& 
   const EvenOdd own93 = Sums93<kM0>(k, s.rows[2], x);
   const EvenOdd down31 = Sums31<1 - kM0>(k, s.rows[3], x);
   const EvenOdd down93 = Sums93<1 - kM0>(k, s.rows[3], x);
-  *first = PlanesOf8<kArithmetic, kRowPhase, kM0>(own93, Sums31<kM0>(k, s.rows[0], x), up93,
-                                                  down31, s.rows[2], s.rows[1], x, f);
+  *first = PlanesOf8<kArithmetic, kRowPhase, kM0>(own93, Sums31<kM0>(k, s.rows[0], x), up93, down31,
+                                                  s.rows[2], s.rows[1], x, f);
   *second = PlanesOf8<kArithmetic, 1 - kRowPhase, 1 - kM0>(
       down93, up31, own93, Sums31<kM0>(k, s.rows[4], x), s.rows[3], s.rows[2], x, f);
 }
@@ -579,8 +579,8 @@ constexpr int MaskOf16(bool kOddPhase) {
   return kOddPhase ? 0x55 : 0xAA;
 }
 
-// As Block8, on words; false when the sums do not fit 16 bits (Fit16). kOddPhase: column x has column phase 1 xor row
-// phase 1.
+// As Block8, on words; false when the sums do not fit 16 bits (Fit16). kOddPhase: column x has
+// column phase 1 xor row phase 1.
 template <bool kOddPhase, bool kRowPhase>
 ORVEX_ALWAYS_INLINE bool Block16(const Rows& s, int x, __m256i fBlue, __m256i fRed, Planes* out) {
   constexpr int kM = MaskOf16(kOddPhase);
@@ -678,7 +678,6 @@ void Row16(const DemosaicCall& call, int row) {
   // The last block, placed to end at the last column, overlaps the others.
   if (whole < last - first + 1) blocks(last - 15, last);
 }
-
 
 // The plain arithmetic for pixels x .. x + 15 of a row whose block does not fit 16-bit sums.
 template <int kBytes>
