@@ -734,38 +734,30 @@ void BlockPairs16(const DemosaicCall& call, int row, int first, int last) {
   }
 }
 
-// Rows `row` and row + 1 of a region of even width of at least 20: their whole blocks
-// together, the last overlapping block of each row on its own.
+// Rows `row` and row + 1 of a region of even width of at least 20, block by block together.
 template <int kBytes>
 void RowPair16(const DemosaicCall& call, int row) {
   const int first = 2, last = call.width - 3;
   const int whole = (last - first + 1) / 16 * 16;
   const int rowPhase = call.RowPhaseOfRow(row);
-  const bool oddPhase = ((call.ColumnPhaseOfRow(row) + first) & 1) != rowPhase;
-  if (rowPhase != 0) {
-    if (oddPhase) {
-      BlockPairs16<kBytes, true, true>(call, row, first, first + whole - 1);
-    } else {
-      BlockPairs16<kBytes, false, true>(call, row, first, first + whole - 1);
-    }
-  } else if (oddPhase) {
-    BlockPairs16<kBytes, true, false>(call, row, first, first + whole - 1);
-  } else {
-    BlockPairs16<kBytes, false, false>(call, row, first, first + whole - 1);
-  }
-  if (whole < last - first + 1) {
-    for (int r : {row, row + 1}) {
-      const int rp = call.RowPhaseOfRow(r);
-      const Rows rows = RowsOf(call, r);
-      std::uint8_t* out = call.DestinationRow(r);
-      const int phase = call.ColumnPhaseOfRow(r);
-      if (rp != 0) {
-        PhasedBlocks16<kBytes, true>(call, rows, out, last - 15, last, rp, phase);
+  const int phase = call.ColumnPhaseOfRow(row);
+  const auto blocks = [&](int from, int to) {
+    const bool oddPhase = ((phase + from) & 1) != rowPhase;
+    if (rowPhase != 0) {
+      if (oddPhase) {
+        BlockPairs16<kBytes, true, true>(call, row, from, to);
       } else {
-        PhasedBlocks16<kBytes, false>(call, rows, out, last - 15, last, rp, phase);
+        BlockPairs16<kBytes, false, true>(call, row, from, to);
       }
+    } else if (oddPhase) {
+      BlockPairs16<kBytes, true, false>(call, row, from, to);
+    } else {
+      BlockPairs16<kBytes, false, false>(call, row, from, to);
     }
-  }
+  };
+  blocks(first, first + whole - 1);
+  // The last block, placed to end at the last column, overlaps the others.
+  if (whole < last - first + 1) blocks(last - 15, last);
 }
 
 template <int kBytes>
