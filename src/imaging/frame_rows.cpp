@@ -92,7 +92,12 @@ class FrameRun {
     BandRows& band = bands_[b];
     for (std::int32_t r = band.first; r < band.end; ++r) {
       std::uint8_t* row = image_.pixels + static_cast<std::size_t>(r) * image_.stride;
-      if (rows_.convert != nullptr) rows_.convert(rows_.convertContext, r, r + 1);
+      // Rows are converted two a call: the Bayer forms share the sums of the sample rows two
+      // output rows read. A conversion reads only the source, so converting row r + 1 before
+      // row r is filtered gives the same bytes.
+      if (rows_.convert != nullptr && (r - band.first) % 2 == 0) {
+        rows_.convert(rows_.convertContext, r, std::min(r + 2, band.end));
+      }
       if (!filters_.Sharpens()) {
         filters_.BeforeSharpness(row, width_);
         continue;

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 
 #include "imaging/bayer/demosaic.h"
 
@@ -64,26 +65,47 @@ ORVEX_ALWAYS_INLINE __m256i Aligned(const std::uint8_t* p) {
   return _mm256_load_si256(reinterpret_cast<const __m256i*>(p));
 }
 
-// Three planes of 16 pixels a lane -> 96 packed bytes, as three vectors.
+// Interleave3's picks for values of two bytes as blend immediates (the same for both lanes of
+// every chunk), so that blending planes of words needs no mask registers.
+constexpr int PickWords(int chunk, int plane) {
+  int imm = 0;
+  for (int w = 0; w < 8; ++w) {
+    if ((chunk * 8 + w) % 3 == plane) imm |= 1 << w;
+  }
+  return imm;
+}
+
+// Three planes of values of kValueBytes bytes (16 / kValueBytes a lane) -> 96 packed bytes, as
+// three vectors.
 struct Packed3 {
   __m256i v[3];
 };
-ORVEX_ALWAYS_INLINE Packed3 Pack3(const Interleave3& t, __m256i p0, __m256i p1, __m256i p2) {
+template <int kValueBytes>
+ORVEX_ALWAYS_INLINE Packed3 Pack3(__m256i p0, __m256i p1, __m256i p2) {
+  const Interleave3& t = kValueBytes == 1 ? kInterleave8 : kInterleave16;
   const __m256i s0 = _mm256_shuffle_epi8(p0, Aligned(t.spread[0]));
   const __m256i s1 = _mm256_shuffle_epi8(p1, Aligned(t.spread[1]));
   const __m256i s2 = _mm256_shuffle_epi8(p2, Aligned(t.spread[2]));
-  const auto chunk = [&](int k) {
-    return _mm256_blendv_epi8(_mm256_blendv_epi8(s0, s1, Aligned(t.pick[k][0])), s2,
-                              Aligned(t.pick[k][1]));
+  const auto chunk = [&](auto k) {
+    constexpr int kChunk = decltype(k)::value;
+    if constexpr (kValueBytes == 1) {
+      return _mm256_blendv_epi8(_mm256_blendv_epi8(s0, s1, Aligned(t.pick[kChunk][0])), s2,
+                                Aligned(t.pick[kChunk][1]));
+    } else {
+      return _mm256_blend_epi16(_mm256_blend_epi16(s0, s1, PickWords(kChunk, 1)), s2,
+                                PickWords(kChunk, 2));
+    }
   };
-  const __m256i x0 = chunk(0), x1 = chunk(1), x2 = chunk(2);
+  const __m256i x0 = chunk(std::integral_constant<int, 0>{});
+  const __m256i x1 = chunk(std::integral_constant<int, 1>{});
+  const __m256i x2 = chunk(std::integral_constant<int, 2>{});
   return Packed3{{_mm256_permute2x128_si256(x0, x1, 0x20), _mm256_blend_epi32(x2, x0, 0xF0),
                   _mm256_permute2x128_si256(x1, x2, 0x31)}};
 }
 
-ORVEX_ALWAYS_INLINE void StorePacked3(const Interleave3& t, __m256i p0, __m256i p1, __m256i p2,
-                                      std::uint8_t* out) {
-  const Packed3 y = Pack3(t, p0, p1, p2);
+template <int kValueBytes>
+ORVEX_ALWAYS_INLINE void StorePacked3(__m256i p0, __m256i p1, __m256i p2, std::uint8_t* out) {
+  const Packed3 y = Pack3<kValueBytes>(p0, p1, p2);
   Store(out, y.v[0]);
   Store(out + 32, y.v[1]);
   Store(out + 64, y.v[2]);
@@ -176,12 +198,76 @@ ORVEX_ALWAYS_INLINE EvenOdd RowSums8(const std::uint8_t* row, int x, __m256i odd
   }
 }
 
-// Scaled even and odd words (below 32768) as bytes in pixel order, limited to 255 as a
-// saturating pack would.
-ORVEX_ALWAYS_INLINE __m256i BytesOf(__m256i even, __m256i odd) {
-  const __m256i byteMax = _mm256_set1_epi16(255);
-  return _mm256_or_si256(_mm256_min_epu16(even, byteMax),
-                         _mm256_slli_epi16(_mm256_min_epu16(odd, byteMax), 8));
+// Two channels' scaled even and odd words (all below 32768, so the signed saturating pack limits
+// them to 255 exactly as the plain forms do) as bytes in pixel order: each pack puts one lane's
+// even (or odd) pixels of the first channel before those of the second, and interleaving the two
+// packs' bytes restores the pixel order of both at once.
+struct TwoChannels {
+  __m256i first, second;
+};
+ORVEX_ALWAYS_INLINE TwoChannels BytesOf(__m256i firstEven, __m256i firstOdd, __m256i secondEven,
+                                        __m256i secondOdd) {
+  const __m256i even = _mm256_packus_epi16(firstEven, secondEven);
+  const __m256i odd = _mm256_packus_epi16(firstOdd, secondOdd);
+  return TwoChannels{_mm256_unpacklo_epi8(even, odd), _mm256_unpackhi_epi8(even, odd)};
+}
+
+// Output pixels x .. x + 31 of a row, kM0 the phase m (column phase xor row phase) of column
+// x. Per pixel: the row pair (r, r - 2) gives 9 C[c - 1 + m] + 3 C[c + 1 - 3m] +
+// 3 A[c - 1 + m] + A[c + 1 - 3m], the row pair (r - 1, r + 1) 9 B[c - m] + 3 B[c - 2 + 3m] +
+// 3 D[c - m] + D[c - 2 + 3m] (the same with the phase 1 - m); the first is blue on row phase 0
+// and red on row phase 1. Green: B[c - 1] + C[c] where m is 0, else C[c - 1] + B[c].
+// The weights of the rows' sums as multiply-add byte pairs: 9, 3 for the output row and the row
+// above it, 3, 1 for the rows two above and one below.
+struct Weights8 {
+  __m256i oddBytes, w93, w39, w31, w13;
+};
+ORVEX_ALWAYS_INLINE Weights8 MakeWeights8() {
+  return Weights8{_mm256_set1_epi16(static_cast<short>(0xFF00)), _mm256_set1_epi16(0x0309),
+                  _mm256_set1_epi16(0x0903), _mm256_set1_epi16(0x0103), _mm256_set1_epi16(0x0301)};
+}
+
+template <int kMu0>
+ORVEX_ALWAYS_INLINE EvenOdd Sums93(const Weights8& k, const std::uint8_t* row, int x) {
+  return RowSums8<kMu0>(row, x, k.oddBytes, k.w93, k.w39);
+}
+template <int kMu0>
+ORVEX_ALWAYS_INLINE EvenOdd Sums31(const Weights8& k, const std::uint8_t* row, int x) {
+  return RowSums8<kMu0>(row, x, k.oddBytes, k.w31, k.w13);
+}
+
+// One output row's pixels from its rows' sums (c and b with weights 9, 3; a and d with 3, 1)
+// and its green from rows r (cRow) and r - 1 (bRow).
+template <Arithmetic kArithmetic, int kRowPhase, int kM0>
+ORVEX_ALWAYS_INLINE Planes PlanesOf8(const EvenOdd& c, const EvenOdd& a, const EvenOdd& b,
+                                     const EvenOdd& d, const std::uint8_t* cRow,
+                                     const std::uint8_t* bRow, int x, const Factors8& f) {
+  const __m256i caEven = _mm256_add_epi16(c.even, a.even), caOdd = _mm256_add_epi16(c.odd, a.odd);
+  const __m256i bdEven = _mm256_add_epi16(b.even, d.even), bdOdd = _mm256_add_epi16(b.odd, d.odd);
+
+  const __m256i& blueEven = kRowPhase == 0 ? caEven : bdEven;
+  const __m256i& blueOdd = kRowPhase == 0 ? caOdd : bdOdd;
+  const __m256i& redEven = kRowPhase == 0 ? bdEven : caEven;
+  const __m256i& redOdd = kRowPhase == 0 ? bdOdd : caOdd;
+  const TwoChannels blueRed =
+      BytesOf(Scale<kArithmetic>(blueEven, f.blue), Scale<kArithmetic>(blueOdd, f.blue),
+              Scale<kArithmetic>(redEven, f.red), Scale<kArithmetic>(redOdd, f.red));
+  Planes out;
+  out.blue = blueRed.first;
+  out.red = blueRed.second;
+  // Where m is 0 green reads B[c - 1] and C[c]: on the odd bytes when m is 1 at column x, else
+  // on the even ones (the blends take their second operand on the odd bytes).
+  const __m256i oddBytes = _mm256_set1_epi16(static_cast<short>(0xFF00));
+  const __m256i cm1 = Load(cRow + x - 1), c0 = Load(cRow + x);
+  const __m256i bm1 = Load(bRow + x - 1), b0 = Load(bRow + x);
+  const __m256i g1 =
+      kM0 == 0 ? _mm256_blendv_epi8(bm1, cm1, oddBytes) : _mm256_blendv_epi8(cm1, bm1, oddBytes);
+  const __m256i g2 =
+      kM0 == 0 ? _mm256_blendv_epi8(c0, b0, oddBytes) : _mm256_blendv_epi8(b0, c0, oddBytes);
+  // Rounded-down mean of two bytes: g1 + g2 less the rounded-up mean, which the byte average
+  // gives; the result is a byte, so the wrapping byte arithmetic gives it exactly.
+  out.green = _mm256_sub_epi8(_mm256_add_epi8(g1, g2), _mm256_avg_epu8(g1, g2));
+  return out;
 }
 
 // Output pixels x .. x + 31 of a row, kM0 the phase m (column phase xor row phase) of column
@@ -191,33 +277,35 @@ ORVEX_ALWAYS_INLINE __m256i BytesOf(__m256i even, __m256i odd) {
 // and red on row phase 1. Green: B[c - 1] + C[c] where m is 0, else C[c - 1] + B[c].
 template <Arithmetic kArithmetic, int kRowPhase, int kM0>
 ORVEX_ALWAYS_INLINE Planes Block8(const Rows& s, int x, const Factors8& f) {
-  const __m256i oddBytes = _mm256_set1_epi16(static_cast<short>(0xFF00));
-  const __m256i w93 = _mm256_set1_epi16(0x0309), w39 = _mm256_set1_epi16(0x0903);
-  const __m256i w31 = _mm256_set1_epi16(0x0103), w13 = _mm256_set1_epi16(0x0301);
-  const EvenOdd c = RowSums8<kM0>(s.c, x, oddBytes, w93, w39);
-  const EvenOdd a = RowSums8<kM0>(s.a, x, oddBytes, w31, w13);
-  const EvenOdd b = RowSums8<1 - kM0>(s.b, x, oddBytes, w93, w39);
-  const EvenOdd d = RowSums8<1 - kM0>(s.d, x, oddBytes, w31, w13);
-  const __m256i caEven = _mm256_add_epi16(c.even, a.even), caOdd = _mm256_add_epi16(c.odd, a.odd);
-  const __m256i bdEven = _mm256_add_epi16(b.even, d.even), bdOdd = _mm256_add_epi16(b.odd, d.odd);
+  const Weights8 k = MakeWeights8();
+  return PlanesOf8<kArithmetic, kRowPhase, kM0>(Sums93<kM0>(k, s.c, x), Sums31<kM0>(k, s.a, x),
+                                                Sums93<1 - kM0>(k, s.b, x),
+                                                Sums31<1 - kM0>(k, s.d, x), s.c, s.b, x, f);
+}
 
-  Planes out;
-  if constexpr (kRowPhase == 0) {
-    out.blue = BytesOf(Scale<kArithmetic>(caEven, f.blue), Scale<kArithmetic>(caOdd, f.blue));
-    out.red = BytesOf(Scale<kArithmetic>(bdEven, f.red), Scale<kArithmetic>(bdOdd, f.red));
-  } else {
-    out.blue = BytesOf(Scale<kArithmetic>(bdEven, f.blue), Scale<kArithmetic>(bdOdd, f.blue));
-    out.red = BytesOf(Scale<kArithmetic>(caEven, f.red), Scale<kArithmetic>(caOdd, f.red));
-  }
-  // Bytes where m is 0: odd bytes when m is 1 at column x.
-  const __m256i mg = kM0 == 0 ? _mm256_xor_si256(oddBytes, _mm256_set1_epi8(-1)) : oddBytes;
-  const __m256i cm1 = Load(s.c + x - 1), c0 = Load(s.c + x);
-  const __m256i bm1 = Load(s.b + x - 1), b0 = Load(s.b + x);
-  const __m256i g1 = _mm256_blendv_epi8(cm1, bm1, mg), g2 = _mm256_blendv_epi8(b0, c0, mg);
-  // Rounded-down mean of two bytes.
-  out.green = _mm256_sub_epi8(_mm256_avg_epu8(g1, g2),
-                              _mm256_and_si256(_mm256_xor_si256(g1, g2), _mm256_set1_epi8(1)));
-  return out;
+// Rows r - 2 .. r + 2 of two output rows r and r + 1 whose column phases are the same (the
+// region's width is even), at region column 0.
+struct RowsOfPair {
+  const std::uint8_t* rows[5];
+};
+
+// Output pixels x .. x + 31 of rows r and r + 1, kRowPhase and kM0 those of row r. Row r + 1
+// has the other row phase and, with the same column phase, the other m, so every sample row
+// is summed at one phase for both output rows: row r's own sums with weights 9, 3 are also
+// row r + 1's sums of the row above, and each row's samples are loaded and blended once.
+template <Arithmetic kArithmetic, int kRowPhase, int kM0>
+ORVEX_ALWAYS_INLINE void Block8Pair(const RowsOfPair& s, int x, const Factors8& f, Planes* first,
+                                    Planes* second) {
+  const Weights8 k = MakeWeights8();
+  const EvenOdd up31 = Sums31<1 - kM0>(k, s.rows[1], x);
+  const EvenOdd up93 = Sums93<1 - kM0>(k, s.rows[1], x);
+  const EvenOdd own93 = Sums93<kM0>(k, s.rows[2], x);
+  const EvenOdd down31 = Sums31<1 - kM0>(k, s.rows[3], x);
+  const EvenOdd down93 = Sums93<1 - kM0>(k, s.rows[3], x);
+  *first = PlanesOf8<kArithmetic, kRowPhase, kM0>(own93, Sums31<kM0>(k, s.rows[0], x), up93, down31,
+                                                  s.rows[2], s.rows[1], x, f);
+  *second = PlanesOf8<kArithmetic, 1 - kRowPhase, 1 - kM0>(
+      down93, up31, own93, Sums31<kM0>(k, s.rows[4], x), s.rows[3], s.rows[2], x, f);
 }
 
 // Block8 with m at column x known only when it runs.
@@ -227,13 +315,13 @@ ORVEX_ALWAYS_INLINE Planes Block8At(const Rows& s, int x, int m0, const Factors8
                  : Block8<kArithmetic, kRowPhase, 1>(s, x, f);
 }
 
-// 32 pixels B G R 0 in four vectors of 8.
+// 32 pixels B G R in four vectors of 8; the fourth bytes (which every store keeps) hold red
+// again, so that no register is given to zeros.
 ORVEX_ALWAYS_INLINE void Pack4(const Planes& p, __m256i o[4]) {
-  const __m256i zero = _mm256_setzero_si256();
   const __m256i bgLo = _mm256_unpacklo_epi8(p.blue, p.green);
   const __m256i bgHi = _mm256_unpackhi_epi8(p.blue, p.green);
-  const __m256i rLo = _mm256_unpacklo_epi8(p.red, zero);
-  const __m256i rHi = _mm256_unpackhi_epi8(p.red, zero);
+  const __m256i rLo = _mm256_unpacklo_epi8(p.red, p.red);
+  const __m256i rHi = _mm256_unpackhi_epi8(p.red, p.red);
   const __m256i q0 = _mm256_unpacklo_epi16(bgLo, rLo);  // pixels 0-3 | 16-19
   const __m256i q1 = _mm256_unpackhi_epi16(bgLo, rLo);  // 4-7 | 20-23
   const __m256i q2 = _mm256_unpacklo_epi16(bgHi, rHi);  // 8-11 | 24-27
@@ -248,7 +336,7 @@ ORVEX_ALWAYS_INLINE void Pack4(const Planes& p, __m256i o[4]) {
 template <int kBytes>
 ORVEX_ALWAYS_INLINE void StorePixels8(const Planes& p, std::uint8_t* out) {
   if constexpr (kBytes == 3) {
-    StorePacked3(kInterleave8, p.blue, p.green, p.red, out);
+    StorePacked3<1>(p.blue, p.green, p.red, out);
   } else {
     __m256i o[4];
     Pack4(p, o);
@@ -269,7 +357,7 @@ template <int kBytes>
 ORVEX_ALWAYS_INLINE void StorePixelsBetween8(const Planes& p, int first, int last,
                                              std::uint8_t* out) {
   if constexpr (kBytes == 3) {
-    const Packed3 y = Pack3(kInterleave8, p.blue, p.green, p.red);
+    const Packed3 y = Pack3<1>(p.blue, p.green, p.red);
     StoreBytesBetween(y.v, 3, 3 * first, 3 * last + 2, false, out);
   } else {
     __m256i o[4];
@@ -340,10 +428,62 @@ void Range8(const DemosaicCall& call, int row, int first, int last, int phase) {
   }
 }
 
+// Whole blocks of 32 of two rows from `first`; returns the column after them.
+template <int kBytes, int kRowPhase, int kM0>
+ORVEX_ALWAYS_INLINE int WholeBlockPairs8(const RowsOfPair& s, int first, int last,
+                                         const Factors8& f, std::uint8_t* out0,
+                                         std::uint8_t* out1) {
+  int x = first;
+  for (; x + 31 <= last; x += 32) {
+    Planes p0, p1;
+    Block8Pair<Arithmetic::kExact, kRowPhase, kM0>(s, x, f, &p0, &p1);
+    StorePixels8<kBytes>(p0, out0 + x * kBytes);
+    StorePixels8<kBytes>(p1, out1 + x * kBytes);
+  }
+  return x;
+}
+
+// Rows `row` and row + 1 of the exact form, columns 2 .. W - 3, for a region of even width
+// of at least 36 (so that a row holds a whole block and both rows have one column phase).
+template <int kBytes, int kRowPhase>
+void RowPair8(const DemosaicCall& call, int row, const Factors8& f) {
+  const RowsOfPair s{{call.SourceRow(row - 2), call.SourceRow(row - 1), call.SourceRow(row),
+                      call.SourceRow(row + 1), call.SourceRow(row + 2)}};
+  std::uint8_t* out0 = call.DestinationRow(row);
+  std::uint8_t* out1 = call.DestinationRow(row + 1);
+  const int first = 2, last = call.width - 3;
+  const int phase = call.ColumnPhaseOfRow(row);
+  const int x = ((phase + first + kRowPhase) & 1) == 0
+                    ? WholeBlockPairs8<kBytes, kRowPhase, 0>(s, first, last, f, out0, out1)
+                    : WholeBlockPairs8<kBytes, kRowPhase, 1>(s, first, last, f, out0, out1);
+  if (x <= last) {
+    // The last block, placed to end at the last column, overlaps the others.
+    const int tail = last - 31;
+    const int m0 = (phase + tail + kRowPhase) & 1;
+    StorePixels8<kBytes>(Block8At<Arithmetic::kExact, kRowPhase>(RowsOf(call, row), tail, m0, f),
+                         out0 + tail * kBytes);
+    StorePixels8<kBytes>(
+        Block8At<Arithmetic::kExact, 1 - kRowPhase>(RowsOf(call, row + 1), tail, 1 - m0, f),
+        out1 + tail * kBytes);
+  }
+}
+
 template <int kBytes>
 void Demosaic8Exact(const DemosaicCall& call) {
   if (call.width <= 4 || call.height <= 4) return;
-  for (int row = call.FirstInteriorRow(); row <= call.LastInteriorRow(); ++row) {
+  int row = call.FirstInteriorRow();
+  const int lastRow = call.LastInteriorRow();
+  if (call.width >= 36 && call.width % 2 == 0) {
+    const Factors8 f = MakeFactors8<Arithmetic::kExact>(call);
+    for (; row + 1 <= lastRow; row += 2) {
+      if (call.RowPhaseOfRow(row) == 0) {
+        RowPair8<kBytes, 0>(call, row, f);
+      } else {
+        RowPair8<kBytes, 1>(call, row, f);
+      }
+    }
+  }
+  for (; row <= lastRow; ++row) {
     Range8<Arithmetic::kExact, kBytes>(call, row, 2, call.width - 3, call.ColumnPhaseOfRow(row));
   }
 }
@@ -388,59 +528,82 @@ ORVEX_ALWAYS_INLINE __m256i Times3(__m256i v) {
   return _mm256_adds_epu16(v, _mm256_adds_epu16(v, v));
 }
 
-// 9a + 3b + 3c + d, or 65535 where that is 65535 or more.
-ORVEX_ALWAYS_INLINE __m256i Weighted16(__m256i a, __m256i b, __m256i c, __m256i d) {
-  return _mm256_adds_epu16(Times3(_mm256_adds_epu16(Times3(a), c)),
-                           _mm256_adds_epu16(Times3(b), d));
+// One sample row's words of a block, blended for its phase: `near` has weight 3 and `far`
+// weight 1 in the row's own sum (the output row's and the row above's sums take 3 of it).
+// Words where kMask is set are the pixels whose samples lie on the other side.
+struct RowWords16 {
+  __m256i near, far;
+};
+template <int kMask>
+ORVEX_ALWAYS_INLINE RowWords16 RowWordsOf16(const std::uint8_t* row, int x) {
+  return RowWords16{_mm256_blend_epi16(Load16(row, x - 1), Load16(row, x), kMask),
+                    _mm256_blend_epi16(Load16(row, x + 1), Load16(row, x - 2), kMask)};
 }
 
-// As Block8, on words; false when a weighted sum does not fit 16 bits, which takes samples of
-// 4096 or more (the caller then computes those pixels one by one). kOddPhase: column x has column
-// phase 1 xor row phase 1.
-template <bool kOddPhase, bool kRowPhase>
-ORVEX_ALWAYS_INLINE bool Block16(const Rows& s, int x, __m256i fBlue, __m256i fRed, Planes* out) {
-  const __m256i cm2 = Load16(s.c, x - 2), cm1 = Load16(s.c, x - 1), c0 = Load16(s.c, x),
-                cp1 = Load16(s.c, x + 1);
-  const __m256i am2 = Load16(s.a, x - 2), am1 = Load16(s.a, x - 1), a0 = Load16(s.a, x),
-                ap1 = Load16(s.a, x + 1);
-  const __m256i bm2 = Load16(s.b, x - 2), bm1 = Load16(s.b, x - 1), b0 = Load16(s.b, x),
-                bp1 = Load16(s.b, x + 1);
-  const __m256i dm2 = Load16(s.d, x - 2), dm1 = Load16(s.d, x - 1), d0 = Load16(s.d, x),
-                dp1 = Load16(s.d, x + 1);
-  // Words where m is 1 come from the second operand.
-  constexpr int kM = kOddPhase ? 0x55 : 0xAA;
-  constexpr int kG = ~kM & 0xFF;
-  const __m256i cc = _mm256_blend_epi16(cm1, c0, kM), co = _mm256_blend_epi16(cp1, cm2, kM);
-  const __m256i ac = _mm256_blend_epi16(am1, a0, kM), ao = _mm256_blend_epi16(ap1, am2, kM);
-  const __m256i bc = _mm256_blend_epi16(b0, bm1, kM), bo = _mm256_blend_epi16(bm2, bp1, kM);
-  const __m256i dc = _mm256_blend_epi16(d0, dm1, kM), dd = _mm256_blend_epi16(dm2, dp1, kM);
-  const __m256i g1 = _mm256_blend_epi16(cm1, bm1, kG), g2 = _mm256_blend_epi16(b0, c0, kG);
+// A weighted sum 9 n + 3 f + 3 n' + f' of a row (n, f) weighted 9, 3 and a row (n', f') weighted
+// 3, 1, or 65535 where that is 65535 or more, as 3 (3 n + f + n') + f': seven saturating adds
+// instead of nine, and 3 n + f (Inner16) serves both output rows that weight the row 9, 3.
+ORVEX_ALWAYS_INLINE __m256i Inner16(const RowWords16& w) {
+  return _mm256_adds_epu16(Times3(w.near), w.far);
+}
+ORVEX_ALWAYS_INLINE __m256i Outer16(__m256i inner, const RowWords16& other) {
+  return _mm256_adds_epu16(Times3(_mm256_adds_epu16(inner, other.near)), other.far);
+}
 
-  const __m256i ca = Weighted16(cc, co, ac, ao);
-  const __m256i bd = Weighted16(bc, bo, dc, dd);
+// Whether weighted sums fit 16 bits: a sum of 65535 is one that did not, which takes samples of
+// 4096 or more (the caller then computes those pixels one by one).
+ORVEX_ALWAYS_INLINE bool Fit16(__m256i sums) {
   const __m256i full = _mm256_set1_epi16(-1);
-  if (!_mm256_testz_si256(_mm256_cmpeq_epi16(_mm256_max_epu16(ca, bd), full), full)) return false;
+  return _mm256_testz_si256(_mm256_cmpeq_epi16(sums, full), full);
+}
+
+// One output row's words from its two weighted sums (ca of rows r, r - 2; bd of rows r - 1,
+// r + 1), which fit 16 bits, and its green pair.
+template <bool kRowPhase>
+ORVEX_ALWAYS_INLINE Planes Words16(__m256i ca, __m256i bd, __m256i g1, __m256i g2, __m256i fBlue,
+                                   __m256i fRed) {
   const __m256i limit = _mm256_set1_epi16(1023);
   const __m256i blue = kRowPhase ? bd : ca;
   const __m256i red = kRowPhase ? ca : bd;
-  out->blue = _mm256_min_epu16(_mm256_mulhi_epu16(blue, fBlue), limit);
-  out->red = _mm256_min_epu16(_mm256_mulhi_epu16(red, fRed), limit);
-  const __m256i green = _mm256_sub_epi16(
-      _mm256_avg_epu16(g1, g2), _mm256_and_si256(_mm256_xor_si256(g1, g2), _mm256_set1_epi16(1)));
-  out->green = _mm256_min_epu16(green, limit);
+  Planes out;
+  out.blue = _mm256_min_epu16(_mm256_mulhi_epu16(blue, fBlue), limit);
+  out.red = _mm256_min_epu16(_mm256_mulhi_epu16(red, fRed), limit);
+  // Rounded-down mean as in PlanesOf8, in wrapping word arithmetic.
+  const __m256i green = _mm256_sub_epi16(_mm256_add_epi16(g1, g2), _mm256_avg_epu16(g1, g2));
+  out.green = _mm256_min_epu16(green, limit);
+  return out;
+}
+
+// Words where m is 1 at a block starting with m = 1 (kOddPhase) or 0.
+constexpr int MaskOf16(bool kOddPhase) {
+  return kOddPhase ? 0x55 : 0xAA;
+}
+
+// As Block8, on words; false when the sums do not fit 16 bits (Fit16). kOddPhase: column x has
+// column phase 1 xor row phase 1.
+template <bool kOddPhase, bool kRowPhase>
+ORVEX_ALWAYS_INLINE bool Block16(const Rows& s, int x, __m256i fBlue, __m256i fRed, Planes* out) {
+  constexpr int kM = MaskOf16(kOddPhase);
+  constexpr int kG = ~kM & 0xFF;
+  const __m256i ca = Outer16(Inner16(RowWordsOf16<kM>(s.c, x)), RowWordsOf16<kM>(s.a, x));
+  const __m256i bd = Outer16(Inner16(RowWordsOf16<kG>(s.b, x)), RowWordsOf16<kG>(s.d, x));
+  const __m256i g1 = _mm256_blend_epi16(Load16(s.c, x - 1), Load16(s.b, x - 1), kG);
+  const __m256i g2 = _mm256_blend_epi16(Load16(s.b, x), Load16(s.c, x), kG);
+  if (!Fit16(_mm256_max_epu16(ca, bd))) return false;
+  *out = Words16<kRowPhase>(ca, bd, g1, g2, fBlue, fRed);
   return true;
 }
 
 template <int kBytes>
 ORVEX_ALWAYS_INLINE void StorePixels16(const Planes& p, std::uint8_t* out) {
   if constexpr (kBytes == 6) {
-    StorePacked3(kInterleave16, p.blue, p.green, p.red, out);
+    StorePacked3<2>(p.blue, p.green, p.red, out);
   } else {
-    const __m256i zero = _mm256_setzero_si256();
+    // Word 3 of each pixel holds red again until the stores put back its own value.
     const __m256i bgLo = _mm256_unpacklo_epi16(p.blue, p.green);
     const __m256i bgHi = _mm256_unpackhi_epi16(p.blue, p.green);
-    const __m256i rLo = _mm256_unpacklo_epi16(p.red, zero);
-    const __m256i rHi = _mm256_unpackhi_epi16(p.red, zero);
+    const __m256i rLo = _mm256_unpacklo_epi16(p.red, p.red);
+    const __m256i rHi = _mm256_unpackhi_epi16(p.red, p.red);
     const __m256i q0 = _mm256_unpacklo_epi32(bgLo, rLo);  // pixels 0-1 | 8-9
     const __m256i q1 = _mm256_unpackhi_epi32(bgLo, rLo);  // 2-3 | 10-11
     const __m256i q2 = _mm256_unpacklo_epi32(bgHi, rHi);  // 4-5 | 12-13
@@ -516,6 +679,98 @@ void Row16(const DemosaicCall& call, int row) {
   if (whole < last - first + 1) blocks(last - 15, last);
 }
 
+// The plain arithmetic for pixels x .. x + 15 of a row whose block does not fit 16-bit sums.
+template <int kBytes>
+void PlainBlock16(const DemosaicCall& call, int row, int x) {
+  const PixelArithmetic arithmetic = ArithmeticOf(call);
+  const int rowPhase = call.RowPhaseOfRow(row);
+  const int phase = call.ColumnPhaseOfRow(row);
+  const std::uint8_t* s = call.SourceRow(row);
+  std::uint8_t* out = call.DestinationRow(row);
+  for (int c = x; c <= x + 15; ++c) {
+    PlainPixel16(arithmetic, s + 2 * c, out + c * kBytes, rowPhase, (phase + c) & 1);
+  }
+}
+
+// Whole blocks of 16 of rows `row` and row + 1 (kOddPhase and kRowPhase those of row r) where
+// both rows have one column phase: row r + 1 has the other m, so each sample row is blended
+// once for both, and row r's 3 near + far serves as row r + 1's too. Row r + 1's values are
+// made before row r is written, as the stores could overwrite the samples for all the compiler
+// knows.
+template <int kBytes, bool kOddPhase, bool kRowPhase>
+void BlockPairs16(const DemosaicCall& call, int row, int first, int last) {
+  const RowsOfPair s{{call.SourceRow(row - 2), call.SourceRow(row - 1), call.SourceRow(row),
+                      call.SourceRow(row + 1), call.SourceRow(row + 2)}};
+  std::uint8_t* out0 = call.DestinationRow(row);
+  std::uint8_t* out1 = call.DestinationRow(row + 1);
+  const __m256i fBlue = _mm256_set1_epi16(static_cast<short>(call.fBlue << 5));
+  const __m256i fRed = _mm256_set1_epi16(static_cast<short>(call.fRed << 5));
+  constexpr int kM = MaskOf16(kOddPhase);
+  constexpr int kG = ~kM & 0xFF;
+  for (int x = first; x + 15 <= last; x += 16) {
+    const RowWords16 up = RowWordsOf16<kG>(s.rows[1], x);
+    const RowWords16 down = RowWordsOf16<kG>(s.rows[3], x);
+    const __m256i ownInner = Inner16(RowWordsOf16<kM>(s.rows[2], x));
+    const __m256i upM1 = Load16(s.rows[1], x - 1), up0 = Load16(s.rows[1], x);
+    const __m256i ownM1 = Load16(s.rows[2], x - 1), own0 = Load16(s.rows[2], x);
+    const __m256i downM1 = Load16(s.rows[3], x - 1), down0 = Load16(s.rows[3], x);
+    const __m256i ca0 = Outer16(ownInner, RowWordsOf16<kM>(s.rows[0], x));
+    const __m256i bd0 = Outer16(Inner16(up), down);
+    const __m256i ca1 = Outer16(Inner16(down), up);
+    const __m256i bd1 = Outer16(ownInner, RowWordsOf16<kM>(s.rows[4], x));
+    // One test for both rows: where either does not fit, both take the plain arithmetic.
+    if (Fit16(_mm256_max_epu16(_mm256_max_epu16(ca0, bd0), _mm256_max_epu16(ca1, bd1)))) {
+      const __m256i g11 = _mm256_blend_epi16(downM1, ownM1, kM);
+      const __m256i g21 = _mm256_blend_epi16(own0, down0, kM);
+      StorePixels16<kBytes>(Words16<kRowPhase>(ca0, bd0, _mm256_blend_epi16(ownM1, upM1, kG),
+                                               _mm256_blend_epi16(up0, own0, kG), fBlue, fRed),
+                            out0 + x * kBytes);
+      StorePixels16<kBytes>(Words16<!kRowPhase>(ca1, bd1, g11, g21, fBlue, fRed),
+                            out1 + x * kBytes);
+    } else {
+      PlainBlock16<kBytes>(call, row, x);
+      PlainBlock16<kBytes>(call, row + 1, x);
+    }
+  }
+}
+
+// Rows `row` and row + 1 of a region of even width of at least 20, block by block together.
+template <int kBytes>
+void RowPair16(const DemosaicCall& call, int row) {
+  const int first = 2, last = call.width - 3;
+  const int whole = (last - first + 1) / 16 * 16;
+  const int rowPhase = call.RowPhaseOfRow(row);
+  const int phase = call.ColumnPhaseOfRow(row);
+  const auto blocks = [&](int from, int to) {
+    const bool oddPhase = ((phase + from) & 1) != rowPhase;
+    if (rowPhase != 0) {
+      if (oddPhase) {
+        BlockPairs16<kBytes, true, true>(call, row, from, to);
+      } else {
+        BlockPairs16<kBytes, false, true>(call, row, from, to);
+      }
+    } else if (oddPhase) {
+      BlockPairs16<kBytes, true, false>(call, row, from, to);
+    } else {
+      BlockPairs16<kBytes, false, false>(call, row, from, to);
+    }
+  };
+  blocks(first, first + whole - 1);
+  // The last block, placed to end at the last column, overlaps the others.
+  if (whole < last - first + 1) blocks(last - 15, last);
+}
+
+template <int kBytes>
+void Demosaic16Exact(const DemosaicCall& call) {
+  if (call.width <= 4 || call.height <= 4) return;
+  int row = call.FirstInteriorRow();
+  const int lastRow = call.LastInteriorRow();
+  if (call.width >= 20 && call.width % 2 == 0) {
+    for (; row + 1 <= lastRow; row += 2) RowPair16<kBytes>(call, row);
+  }
+  for (; row <= lastRow; ++row) Row16<kBytes>(call, row);
+}
+
 ORVEX_TARGET_END
 
 }  // namespace
@@ -539,13 +794,10 @@ void Demosaic16Rows_AVX2(const DemosaicCall& call) {
     Demosaic16Rows_C(call);
     return;
   }
-  if (call.width <= 4 || call.height <= 4) return;
-  for (int row = call.FirstInteriorRow(); row <= call.LastInteriorRow(); ++row) {
-    if (call.destinationStep == 6) {
-      Row16<6>(call, row);
-    } else {
-      Row16<8>(call, row);
-    }
+  if (call.destinationStep == 6) {
+    Demosaic16Exact<6>(call);
+  } else {
+    Demosaic16Exact<8>(call);
   }
 }
 
