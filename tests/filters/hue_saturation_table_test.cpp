@@ -120,11 +120,11 @@ Table StageTable(FilterStage stage, std::int32_t setting) {
 ::testing::AssertionResult KernelGivesThePlainStages(const Layout& l, HueSaturationRecord record,
                                                      const std::vector<std::uint8_t>& stage,
                                                      const Table& t) {
-  OnePassTable one;
+  SteppedTable one;
   if (Wide(l)) {
-    if (!MakeOnePassQuarterTable(t.words, &one)) return ::testing::AssertionSuccess();
+    if (!MakeSteppedQuarterTable(t.words, &one)) return ::testing::AssertionSuccess();
   } else {
-    MakeOnePassTable(t.bytes, &one);
+    MakeSteppedTable(t.bytes, &one);
   }
   const std::vector<std::uint8_t> source = SourceRow(l, 3);
   const std::vector<std::uint8_t> other = SourceRow(l, 4);

@@ -73,11 +73,11 @@ class FrameFilters {
   std::int32_t elements_ = 0;
   bool hueSaturation_ = false;
   filters::HueSaturationOffsets offsets_{};
-  // Hue and saturation and the table after them in one pass, the table looked up by byte
-  // shuffles (of quarters, for words) before the results are written: where the table would go
-  // by shuffles or quarters anyway.
+  // Hue and saturation and the table after them in one pass over the row, the table looked up
+  // by byte shuffles (of quarters, for words) before the results are written: where the table
+  // would go by shuffles or quarters anyway.
   bool onepass_ = false;
-  filters::OnePassTable oneTable_;
+  filters::SteppedTable steppedTable_;
   bool before_ = false;
   bool after_ = false;
   bool sharpens_ = false;

@@ -467,48 +467,68 @@ ORVEX_ALWAYS_INLINE void Write_AVX2(std::uint8_t* d, const Channels& v) {
   WriteQuads<kBytes>(d, p0, p1);
 }
 
-// A OnePassTable in vectors, made once a call: on the stack, where the compiler knows that no
-// store through the rows' pointers reaches it, so that it is not read again for every group.
-struct TableRegisters {
-  __m256i lower[8], upper[8];
-  __m256i base, steps[3];
+// Groups of sixteen pixels handled together, at most.
+constexpr std::size_t kGroupsAtOnce = 8;
+
+// One half of a SteppedTable, in registers while a batch is looked up in it.
+struct TableHalf {
+  __m256i segment[8];
 };
 
-ORVEX_ALWAYS_INLINE void LoadTable(const OnePassTable& t, TableRegisters* r) {
+ORVEX_ALWAYS_INLINE void LoadHalf(const std::uint8_t (*half)[32], TableHalf* h) {
+#pragma GCC unroll 8
   for (int k = 0; k < 8; ++k) {
-    r->lower[k] = _mm256_load_si256(reinterpret_cast<const __m256i*>(t.lower[k]));
-    r->upper[k] = _mm256_load_si256(reinterpret_cast<const __m256i*>(t.upper[k]));
+    h->segment[k] = _mm256_load_si256(reinterpret_cast<const __m256i*>(half[k]));
   }
-  r->base = _mm256_set1_epi8(static_cast<char>(t.base));
-  for (int k = 0; k < 3; ++k) r->steps[k] = _mm256_set1_epi8(t.steps[k]);
 }
 
-// The table after the stage, in one pass from indices x - 16k that both halves of a
-// OnePassTable share: the entries of thirty-two bytes x, and x - 128 in *moved.
-ORVEX_ALWAYS_INLINE __m256i LookupOnePass(const TableRegisters& t, __m256i x, __m256i* moved) {
+// The table after the stage for `n` vectors of indices x, in two passes, each with its half of
+// the table in registers (the table does not fit them whole beside the work): the lower half,
+// then the upper half from the same steps x - 16k, which x's top bit picks, and the high bytes
+// of quarters when `kHigh`. `lo` gets the entries' low bytes, `hi` their high bytes.
+template <bool kHigh>
+ORVEX_ALWAYS_INLINE void LookupBatch(const SteppedTable& t, const __m256i* x, std::size_t n,
+                                     __m256i* lo, __m256i* hi) {
   const __m256i sixteen = _mm256_set1_epi8(16);
-  __m256i index = _mm256_sub_epi8(x, sixteen);
-  __m256i lower =
-      _mm256_xor_si256(_mm256_shuffle_epi8(t.lower[0], x), _mm256_shuffle_epi8(t.lower[1], index));
-  __m256i upper = _mm256_shuffle_epi8(t.upper[0], index);
-#pragma GCC unroll 6
-  for (int k = 2; k < 8; ++k) {
-    index = _mm256_sub_epi8(index, sixteen);
-    lower = _mm256_xor_si256(lower, _mm256_shuffle_epi8(t.lower[k], index));
-    upper = _mm256_xor_si256(upper, _mm256_shuffle_epi8(t.upper[k - 1], index));
+  TableHalf h;
+  LoadHalf(t.lower, &h);
+  for (std::size_t v = 0; v < n; ++v) {
+    __m256i index = x[v];
+    __m256i sum = _mm256_shuffle_epi8(h.segment[0], index);
+#pragma GCC unroll 7
+    for (int k = 1; k < 8; ++k) {
+      index = _mm256_sub_epi8(index, sixteen);
+      sum = _mm256_xor_si256(sum, _mm256_shuffle_epi8(h.segment[k], index));
+    }
+    lo[v] = sum;
   }
-  index = _mm256_sub_epi8(index, sixteen);
-  upper = _mm256_xor_si256(upper, _mm256_shuffle_epi8(t.upper[7], index));
-  *moved = index;
-  return _mm256_blendv_epi8(lower, upper, x);
+  LoadHalf(t.upper, &h);
+  const __m256i base = _mm256_set1_epi8(static_cast<char>(t.base));
+  const __m256i step0 = _mm256_set1_epi8(t.steps[0]), step1 = _mm256_set1_epi8(t.steps[1]),
+                step2 = _mm256_set1_epi8(t.steps[2]);
+  for (std::size_t v = 0; v < n; ++v) {
+    __m256i index = _mm256_sub_epi8(x[v], sixteen);
+    __m256i sum = _mm256_shuffle_epi8(h.segment[0], index);
+#pragma GCC unroll 7
+    for (int k = 1; k < 8; ++k) {
+      index = _mm256_sub_epi8(index, sixteen);
+      sum = _mm256_xor_si256(sum, _mm256_shuffle_epi8(h.segment[k], index));
+    }
+    lo[v] = _mm256_blendv_epi8(lo[v], sum, x[v]);
+    if constexpr (kHigh) {
+      // The high bytes counted from x - 128 (index now), as the word table's quarter form does.
+      __m256i high = _mm256_sub_epi8(base, _mm256_cmpgt_epi8(index, step0));
+      high = _mm256_sub_epi8(high, _mm256_cmpgt_epi8(index, step1));
+      hi[v] = _mm256_sub_epi8(high, _mm256_cmpgt_epi8(index, step2));
+    }
+  }
 }
 
-// The high bytes of the entries of thirty-two quarters given as x - 128 in signed bytes, as
-// the word table's quarter form counts them.
-ORVEX_ALWAYS_INLINE __m256i HighBytes(__m256i moved, const TableRegisters& t) {
-  __m256i hi = _mm256_sub_epi8(t.base, _mm256_cmpgt_epi8(moved, t.steps[0]));
-  hi = _mm256_sub_epi8(hi, _mm256_cmpgt_epi8(moved, t.steps[1]));
-  return _mm256_sub_epi8(hi, _mm256_cmpgt_epi8(moved, t.steps[2]));
+// Each channel of two groups' results packed to bytes (the quarters of words), for the table.
+ORVEX_ALWAYS_INLINE void PackPair(const Channels& a, const Channels& b, __m256i* x) {
+  x[0] = _mm256_packus_epi16(a.blue, b.blue);
+  x[1] = _mm256_packus_epi16(a.green, b.green);
+  x[2] = _mm256_packus_epi16(a.red, b.red);
 }
 
 // Group g (0 or 1) of three channels of two groups packed to bytes, as JoinQuads gives them.
@@ -521,27 +541,21 @@ ORVEX_ALWAYS_INLINE void JoinGroupBytes(const __m256i v[3], int g, __m256i* p0, 
   }
 }
 
-// The results of two groups of sixteen pixels through the table to d and d + 16 x kBytes (b
-// only when `both`): each channel of the two packed to bytes (the quarters of words), looked
-// up once for both, and joined into pixels from the bytes.
+// `groups` groups whose results PackPair put in x (two to each three vectors) through the
+// table, to d.
 template <int kBytes>
-ORVEX_ALWAYS_INLINE void WriteTable_AVX2(std::uint8_t* d, const Channels& a, const Channels& b,
-                                         bool both, const TableRegisters& t) {
+ORVEX_ALWAYS_INLINE void WriteTable_AVX2(std::uint8_t* d, const __m256i* x, std::size_t groups,
+                                         const SteppedTable& t) {
   constexpr bool kWide = kBytes > 4;
-  __m256i lo[3], hi[3];
-  const __m256i in[3][2] = {{a.blue, b.blue}, {a.green, b.green}, {a.red, b.red}};
-#pragma GCC unroll 3
-  for (int c = 0; c < 3; ++c) {
-    __m256i moved;
-    lo[c] = LookupOnePass(t, _mm256_packus_epi16(in[c][0], in[c][1]), &moved);
-    if constexpr (kWide) hi[c] = HighBytes(moved, t);
-  }
-  for (int g = 0; g < (both ? 2 : 1); ++g) {
+  __m256i lo[kGroupsAtOnce / 2 * 3], hi[kGroupsAtOnce / 2 * 3];
+  LookupBatch<kWide>(t, x, (groups + 1) / 2 * 3, lo, hi);
+  for (std::size_t g = 0; g < groups; ++g) {
+    const std::size_t v = g / 2 * 3;
     __m256i p0, p1;
-    JoinGroupBytes(lo, g, &p0, &p1);
+    JoinGroupBytes(lo + v, static_cast<int>(g % 2), &p0, &p1);
     if constexpr (kWide) {
       __m256i h0, h1;
-      JoinGroupBytes(hi, g, &h0, &h1);
+      JoinGroupBytes(hi + v, static_cast<int>(g % 2), &h0, &h1);
       WriteQuads<kBytes, true>(d + g * 16 * kBytes, p0, p1, h0, h1);
     } else {
       WriteQuads<kBytes>(d + g * 16 * kBytes, p0, p1);
@@ -549,28 +563,27 @@ ORVEX_ALWAYS_INLINE void WriteTable_AVX2(std::uint8_t* d, const Channels& a, con
   }
 }
 
-// Groups of sixteen pixels handled together, at most.
-constexpr std::size_t kGroupsAtOnce = 8;
-
 // `groups` groups of sixteen pixels from s to d. Without a lightness offset, the divisions of
 // every group first (with what else the pixels give before them) and the rest after, from what
 // the first part kept on the stack: one pass through both would keep the processor's queue full
 // of work waiting on the divisions, with the next group's independent work stuck behind it.
 // Every group is read before any is written, so in place is safe.
-// With a table (`t` not null), the results go through it two groups at a time.
+// With a table (`t` not null), the results of each two groups are packed channel by channel
+// and the batch goes through the table before anything is written.
 template <int kBytes, Form kForm>
 ORVEX_ALWAYS_INLINE void Groups_AVX2(std::uint8_t* d, const std::uint8_t* s, std::size_t groups,
-                                     const Constants& k, const TableRegisters* t) {
+                                     const Constants& k, const SteppedTable* t) {
   constexpr std::size_t kGroup = 16 * kBytes;
+  __m256i x[kGroupsAtOnce / 2 * 3];
   if constexpr (kForm == Form::kLightness) {
     if (t != nullptr) {
       for (std::size_t g = 0; g < groups; g += 2) {
         const Channels a = CoreWithLightness_AVX2(Read_AVX2<kBytes>(s + g * kGroup), k);
         const bool both = g + 1 < groups;
-        const Channels b =
-            both ? CoreWithLightness_AVX2(Read_AVX2<kBytes>(s + (g + 1) * kGroup), k) : a;
-        WriteTable_AVX2<kBytes>(d + g * kGroup, a, b, both, *t);
+        PackPair(a, both ? CoreWithLightness_AVX2(Read_AVX2<kBytes>(s + (g + 1) * kGroup), k) : a,
+                 x + g / 2 * 3);
       }
+      WriteTable_AVX2<kBytes>(d, x, groups, *t);
       return;
     }
     for (std::size_t g = 0; g < groups; ++g) {
@@ -587,9 +600,9 @@ ORVEX_ALWAYS_INLINE void Groups_AVX2(std::uint8_t* d, const std::uint8_t* s, std
       for (std::size_t g = 0; g < groups; g += 2) {
         const Channels a = Finish_AVX2<kTurn>(q[g], k);
         const bool both = g + 1 < groups;
-        const Channels b = both ? Finish_AVX2<kTurn>(q[g + 1], k) : a;
-        WriteTable_AVX2<kBytes>(d + g * kGroup, a, b, both, *t);
+        PackPair(a, both ? Finish_AVX2<kTurn>(q[g + 1], k) : a, x + g / 2 * 3);
       }
+      WriteTable_AVX2<kBytes>(d, x, groups, *t);
       return;
     }
     for (std::size_t g = 0; g < groups; ++g) {
@@ -600,13 +613,8 @@ ORVEX_ALWAYS_INLINE void Groups_AVX2(std::uint8_t* d, const std::uint8_t* s, std
 
 template <int kBytes, Form kForm, bool kTable>
 void Rows_AVX2(const KernelCall& call, const HueSaturationOffsets& offsets,
-               const OnePassTable* table) {
-  TableRegisters registers;
-  const TableRegisters* t = nullptr;
-  if (kTable) {
-    LoadTable(*table, &registers);
-    t = &registers;
-  }
+               const SteppedTable* table) {
+  const SteppedTable* t = kTable ? table : nullptr;
   Constants k;
   const int angle[3] = {offsets.hue + 120, offsets.hue, offsets.hue - 120};
   for (int c = 0; c < 3; ++c) {
@@ -655,8 +663,8 @@ namespace {
 
 template <bool kTable>
 bool Dispatch(const KernelCall& call, const HueSaturationOffsets& offsets, bool wide,
-              const OnePassTable* table) {
-  using Rows = void (*)(const KernelCall&, const HueSaturationOffsets&, const OnePassTable*);
+              const SteppedTable* table) {
+  using Rows = void (*)(const KernelCall&, const HueSaturationOffsets&, const SteppedTable*);
   struct Forms {
     Rows bytes3, bytes4, bytes6, bytes8;
   };
@@ -687,7 +695,7 @@ bool HueSaturationRows_AVX2(const KernelCall& call, const HueSaturationOffsets& 
 }
 
 bool HueSaturationTableRows_AVX2(const KernelCall& call, const HueSaturationOffsets& offsets,
-                                 bool wide, const OnePassTable& table) {
+                                 bool wide, const SteppedTable& table) {
   return Dispatch<true>(call, offsets, wide, &table);
 }
 

@@ -83,7 +83,7 @@ bool MakeQuarterTable(const std::uint16_t* table, QuarterTable* q) {
   return true;
 }
 
-void MakeOnePassTable(const std::uint8_t* table, OnePassTable* t) {
+void MakeSteppedTable(const std::uint8_t* table, SteppedTable* t) {
   for (int k = 0; k < 8; ++k) {
     for (int b = 0; b < 16; ++b) {
       const std::uint8_t lo =
@@ -96,10 +96,10 @@ void MakeOnePassTable(const std::uint8_t* table, OnePassTable* t) {
   }
 }
 
-bool MakeOnePassQuarterTable(const std::uint16_t* table, OnePassTable* t) {
+bool MakeSteppedQuarterTable(const std::uint16_t* table, SteppedTable* t) {
   std::uint8_t low[256];
   if (!SplitQuarters(table, low, &t->base, t->steps)) return false;
-  MakeOnePassTable(low, t);
+  MakeSteppedTable(low, t);
   return true;
 }
 

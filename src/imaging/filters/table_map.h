@@ -57,22 +57,23 @@ struct QuarterTable {
 // False, the table left to its plain lookup, when its high bytes at multiples of 4 fall or pass 3.
 bool MakeQuarterTable(const std::uint16_t* table, QuarterTable* q);
 
-// A 256-entry byte table (or a word table's quarters, as QuarterTable) for a lookup in one pass
-// from the indices x - 16k, k = 0..8, which both halves share. The lower half is ShuffleTable's.
-// For x of 128 on, x - 16k has its top bit clear (the shuffle fires) exactly for k past x's
-// upper segment j = (x - 128) / 16: upper[k - 1] holds segment k - 1 XOR segment k of the upper
-// half for k = 1..7, and upper[7] (at x - 128, which fires for every such x) the last segment,
-// so that the fired terms telescope to segment j. x's top bit picks the half, and x - 128 is
-// what the high bytes of the quarters are counted from.
-struct OnePassTable {
+// A 256-entry byte table (or a word table's quarters, as QuarterTable) whose two halves are
+// looked up from the same indices x - 16k, k = 0..8, instead of the upper half stepping through
+// indices of its own. The lower half is ShuffleTable's. For x of 128 on, x - 16k has its top
+// bit clear (the shuffle fires) exactly for k past x's upper segment j = (x - 128) / 16:
+// upper[k - 1] holds segment k - 1 XOR segment k of the upper half for k = 1..7, and upper[7]
+// (at x - 128, which fires for every such x) the last segment, so that the fired terms
+// telescope to segment j. x's top bit picks the half, and x - 128 is what the high bytes of
+// the quarters are counted from.
+struct SteppedTable {
   alignas(32) std::uint8_t lower[8][32];
   alignas(32) std::uint8_t upper[8][32];
   std::uint8_t base = 0;  // as QuarterTable's, for quarters
   std::int8_t steps[3] = {127, 127, 127};
 };
-void MakeOnePassTable(const std::uint8_t* table, OnePassTable* t);
+void MakeSteppedTable(const std::uint8_t* table, SteppedTable* t);
 // False when the word table has no quarter table.
-bool MakeOnePassQuarterTable(const std::uint16_t* table, OnePassTable* t);
+bool MakeSteppedQuarterTable(const std::uint16_t* table, SteppedTable* t);
 
 // A table that is a clipped straight line, computed instead of looked up: the entry of v is
 // min(full, floor(v' x multiplier / 2^shift)) with v' = max(v + add - sub, 0). Brightness is
