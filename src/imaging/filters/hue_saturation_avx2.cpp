@@ -657,10 +657,6 @@ void Rows_AVX2(const KernelCall& call, const HueSaturationOffsets& offsets,
 
 ORVEX_TARGET_END
 
-}  // namespace
-
-namespace {
-
 template <bool kTable>
 bool Dispatch(const KernelCall& call, const HueSaturationOffsets& offsets, bool wide,
               const SteppedTable* table) {
