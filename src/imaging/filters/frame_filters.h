@@ -42,8 +42,9 @@ class FrameFilters {
   // sharpens), in place on a row of `pixels` pixels.
   void BeforeSharpness(std::uint8_t* row, std::int32_t pixels) const;
   // The same stages for a row that Sharpen will write, their results put in `copy` instead of
-  // the row: its samples wait for Sharpen, which writes each of them, and its fourth elements,
-  // which those stages keep, stay as they are. Copy's fourth elements are left undefined.
+  // the row: its samples wait for Sharpen, which writes each of them (they may be left as they
+  // were), and its fourth elements, which those stages keep, stay as they are. Copy's fourth
+  // elements are left undefined.
   void BeforeSharpenedRow(std::uint8_t* row, std::int32_t pixels, std::uint8_t* copy) const;
   // Sharpness and the table stages after it for output row r: `window` holds rows r - 2 .. r + 1
   // as they were before sharpness, `out` row r, whose every sample is written (columns
@@ -60,6 +61,8 @@ class FrameFilters {
   std::int32_t ElementsPerPixel() const { return elements_; }
 
  private:
+  // Hue and saturation and the table after them from `row` to `out` in one pass.
+  void HueSaturationTableRow(std::uint8_t* out, std::uint8_t* row, std::int32_t pixels) const;
   void MapRow(bool before, std::uint8_t* out, const std::uint8_t* row, std::int32_t pixels) const;
   // The columns sharpness leaves, from `from` to `out`: as they are, or through `afterScale_`.
   void CopyEdges(const std::uint8_t* from, std::uint8_t* out, std::int32_t pixels,
@@ -70,6 +73,11 @@ class FrameFilters {
   std::int32_t elements_ = 0;
   bool hueSaturation_ = false;
   filters::HueSaturationOffsets offsets_{};
+  // Hue and saturation and the table after them in one pass over the row, the table looked up
+  // by byte shuffles (of quarters, for words) before the results are written: where the table
+  // would go by shuffles or quarters anyway.
+  bool onepass_ = false;
+  filters::SteppedTable steppedTable_;
   bool before_ = false;
   bool after_ = false;
   bool sharpens_ = false;

@@ -37,4 +37,11 @@ void HueSaturationRow(std::uint8_t* row, std::int32_t pixels, std::int32_t pixel
 // in place of or apart from the source; false, with nothing done, for other pixel sizes.
 bool HueSaturationRows_AVX2(const KernelCall& call, const HueSaturationOffsets& offsets, bool wide);
 
+struct SteppedTable;
+// The same followed by a table, in one pass: each result looked up before it is written, a byte
+// table for bytes, and for `wide` a word table's quarters (hue and saturation leave every word
+// a multiple of 4) with their high bytes.
+bool HueSaturationTableRows_AVX2(const KernelCall& call, const HueSaturationOffsets& offsets,
+                                 bool wide, const SteppedTable& table);
+
 }  // namespace orvex::filters

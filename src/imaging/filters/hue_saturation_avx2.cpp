@@ -12,6 +12,7 @@
 
 #include "imaging/filters/filter_common.h"
 #include "imaging/filters/hue_saturation.h"
+#include "imaging/filters/table_map.h"
 
 #if ORVEX_X86
 #include <immintrin.h>
@@ -321,14 +322,19 @@ ORVEX_ALWAYS_INLINE Channels SplitQuads(__m256i p0, __m256i p1) {
           _mm256_and_si256(redFourth, low)};
 }
 
+// The inverse of SplitQuads from the bytes of eight pixels a lane: blue and green paired in
+// `blueGreen`, red with a zero byte in `redZero`; the fourth bytes are 0.
+ORVEX_ALWAYS_INLINE void JoinQuadBytes(__m256i blueGreen, __m256i redZero, __m256i* p0,
+                                       __m256i* p1) {
+  *p0 = _mm256_blend_epi16(blueGreen, _mm256_slli_epi32(redZero, 16), 0xAA);
+  *p1 = _mm256_blend_epi16(_mm256_srli_epi32(blueGreen, 16), redZero, 0xAA);
+}
+
 // The inverse of SplitQuads, clamping to 0..255 by saturating packs; the fourth bytes are 0.
 ORVEX_ALWAYS_INLINE void JoinQuads(const Channels& v, __m256i* p0, __m256i* p1) {
   const __m256i blueRed = _mm256_packus_epi16(v.blue, v.red);  // a lane: 8 blue, 8 red bytes
   const __m256i green = _mm256_packus_epi16(v.green, _mm256_setzero_si256());
-  const __m256i blueGreen = _mm256_unpacklo_epi8(blueRed, green);
-  const __m256i red = _mm256_unpackhi_epi8(blueRed, green);
-  *p0 = _mm256_blend_epi16(blueGreen, _mm256_slli_epi32(red, 16), 0xAA);
-  *p1 = _mm256_blend_epi16(_mm256_srli_epi32(blueGreen, 16), red, 0xAA);
+  JoinQuadBytes(_mm256_unpacklo_epi8(blueRed, green), _mm256_unpackhi_epi8(blueRed, green), p0, p1);
 }
 
 // Two registers of ten-bit words to bytes of the 8-bit values the arithmetic works on, in the
@@ -370,9 +376,14 @@ ORVEX_ALWAYS_INLINE void QuadsToTriples(__m256i p0, __m256i p1, __m256i* first, 
       _mm256_permutevar8x32_epi32(y, _mm256_setr_epi32(2, 4, 5, 6, 0, 0, 0, 0)));
 }
 
+// Four pixels of words, keeping the fourth words at d.
+ORVEX_ALWAYS_INLINE void StoreKeepingFourth(std::uint8_t* d, __m256i words) {
+  Store256(d, _mm256_blend_epi16(words, Load256(d), 0x88));
+}
+
 // Four pixels of 8-bit values in words, as ten-bit words, keeping the fourth words at d.
 ORVEX_ALWAYS_INLINE void StoreWords(std::uint8_t* d, __m256i bytes) {
-  Store256(d, _mm256_blend_epi16(_mm256_slli_epi16(bytes, 2), Load256(d), 0x88));
+  StoreKeepingFourth(d, _mm256_slli_epi16(bytes, 2));
 }
 
 // Sixteen pixels of kBytes bytes at s as 16-bit lanes of 8-bit values.
@@ -399,12 +410,13 @@ ORVEX_ALWAYS_INLINE Channels Read_AVX2(const std::uint8_t* s) {
   return SplitQuads(p0, p1);
 }
 
-// The results of sixteen pixels read by Read_AVX2<kBytes> to d, leaving the fourth bytes or
-// words there as they are.
-template <int kBytes>
-ORVEX_ALWAYS_INLINE void Write_AVX2(std::uint8_t* d, const Channels& v) {
-  __m256i p0, p1;
-  JoinQuads(v, &p0, &p1);
+// Sixteen pixels of 8-bit values as SplitQuads had them (high bytes beside them in hi0 and hi1
+// for words) to d in the layout Read_AVX2<kBytes> read them from, leaving the fourth bytes or
+// words there as they are. Without high bytes, words are the values x 4.
+template <int kBytes, bool kHigh = false>
+ORVEX_ALWAYS_INLINE void WriteQuads(std::uint8_t* d, __m256i p0, __m256i p1,
+                                    __m256i hi0 = _mm256_setzero_si256(),
+                                    __m256i hi1 = _mm256_setzero_si256()) {
   if constexpr (kBytes == 3 || kBytes == 6) {
     __m256i first;
     __m128i last;
@@ -412,6 +424,16 @@ ORVEX_ALWAYS_INLINE void Write_AVX2(std::uint8_t* d, const Channels& v) {
     if constexpr (kBytes == 3) {
       Store256(d, first);
       Store128(d + 32, last);
+    } else if constexpr (kHigh) {
+      __m256i highFirst;
+      __m128i highLast;
+      QuadsToTriples(hi0, hi1, &highFirst, &highLast);
+      const __m256i lo = _mm256_unpacklo_epi8(first, highFirst);
+      const __m256i hi = _mm256_unpackhi_epi8(first, highFirst);
+      Store256(d, _mm256_permute2x128_si256(lo, hi, 0x20));
+      Store256(d + 32, _mm256_permute2x128_si256(lo, hi, 0x31));
+      Store128(d + 64, _mm_unpacklo_epi8(last, highLast));
+      Store128(d + 80, _mm_unpackhi_epi8(last, highLast));
     } else {
       Store256(d, _mm256_slli_epi16(_mm256_cvtepu8_epi16(_mm256_castsi256_si128(first)), 2));
       Store256(d + 32,
@@ -422,6 +444,11 @@ ORVEX_ALWAYS_INLINE void Write_AVX2(std::uint8_t* d, const Channels& v) {
     const __m256i fourth = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
     Store256(d, _mm256_blendv_epi8(p0, Load256(d), fourth));
     Store256(d + 32, _mm256_blendv_epi8(p1, Load256(d + 32), fourth));
+  } else if constexpr (kHigh) {
+    StoreKeepingFourth(d, _mm256_unpacklo_epi8(p0, hi0));
+    StoreKeepingFourth(d + 32, _mm256_unpackhi_epi8(p0, hi0));
+    StoreKeepingFourth(d + 64, _mm256_unpacklo_epi8(p1, hi1));
+    StoreKeepingFourth(d + 96, _mm256_unpackhi_epi8(p1, hi1));
   } else {
     const __m256i zero = _mm256_setzero_si256();
     StoreWords(d, _mm256_unpacklo_epi8(p0, zero));
@@ -431,19 +458,134 @@ ORVEX_ALWAYS_INLINE void Write_AVX2(std::uint8_t* d, const Channels& v) {
   }
 }
 
+// The results of sixteen pixels read by Read_AVX2<kBytes> to d, leaving the fourth bytes or
+// words there as they are.
+template <int kBytes>
+ORVEX_ALWAYS_INLINE void Write_AVX2(std::uint8_t* d, const Channels& v) {
+  __m256i p0, p1;
+  JoinQuads(v, &p0, &p1);
+  WriteQuads<kBytes>(d, p0, p1);
+}
+
 // Groups of sixteen pixels handled together, at most.
 constexpr std::size_t kGroupsAtOnce = 8;
+
+// One half of a SteppedTable, in registers while a batch is looked up in it.
+struct TableHalf {
+  __m256i segment[8];
+};
+
+ORVEX_ALWAYS_INLINE void LoadHalf(const std::uint8_t (*half)[32], TableHalf* h) {
+#pragma GCC unroll 8
+  for (int k = 0; k < 8; ++k) {
+    h->segment[k] = _mm256_load_si256(reinterpret_cast<const __m256i*>(half[k]));
+  }
+}
+
+// The table after the stage for `n` vectors of indices x, in two passes, each with its half of
+// the table in registers (the table does not fit them whole beside the work): the lower half,
+// then the upper half from the same steps x - 16k, which x's top bit picks, and the high bytes
+// of quarters when `kHigh`. `lo` gets the entries' low bytes, `hi` their high bytes.
+template <bool kHigh>
+ORVEX_ALWAYS_INLINE void LookupBatch(const SteppedTable& t, const __m256i* x, std::size_t n,
+                                     __m256i* lo, __m256i* hi) {
+  const __m256i sixteen = _mm256_set1_epi8(16);
+  TableHalf h;
+  LoadHalf(t.lower, &h);
+  for (std::size_t v = 0; v < n; ++v) {
+    __m256i index = x[v];
+    __m256i sum = _mm256_shuffle_epi8(h.segment[0], index);
+#pragma GCC unroll 7
+    for (int k = 1; k < 8; ++k) {
+      index = _mm256_sub_epi8(index, sixteen);
+      sum = _mm256_xor_si256(sum, _mm256_shuffle_epi8(h.segment[k], index));
+    }
+    lo[v] = sum;
+  }
+  LoadHalf(t.upper, &h);
+  const __m256i base = _mm256_set1_epi8(static_cast<char>(t.base));
+  const __m256i step0 = _mm256_set1_epi8(t.steps[0]), step1 = _mm256_set1_epi8(t.steps[1]),
+                step2 = _mm256_set1_epi8(t.steps[2]);
+  for (std::size_t v = 0; v < n; ++v) {
+    __m256i index = _mm256_sub_epi8(x[v], sixteen);
+    __m256i sum = _mm256_shuffle_epi8(h.segment[0], index);
+#pragma GCC unroll 7
+    for (int k = 1; k < 8; ++k) {
+      index = _mm256_sub_epi8(index, sixteen);
+      sum = _mm256_xor_si256(sum, _mm256_shuffle_epi8(h.segment[k], index));
+    }
+    lo[v] = _mm256_blendv_epi8(lo[v], sum, x[v]);
+    if constexpr (kHigh) {
+      // The high bytes counted from x - 128 (index now), as the word table's quarter form does.
+      __m256i high = _mm256_sub_epi8(base, _mm256_cmpgt_epi8(index, step0));
+      high = _mm256_sub_epi8(high, _mm256_cmpgt_epi8(index, step1));
+      hi[v] = _mm256_sub_epi8(high, _mm256_cmpgt_epi8(index, step2));
+    }
+  }
+}
+
+// Each channel of two groups' results packed to bytes (the quarters of words), for the table.
+ORVEX_ALWAYS_INLINE void PackPair(const Channels& a, const Channels& b, __m256i* x) {
+  x[0] = _mm256_packus_epi16(a.blue, b.blue);
+  x[1] = _mm256_packus_epi16(a.green, b.green);
+  x[2] = _mm256_packus_epi16(a.red, b.red);
+}
+
+// Group g (0 or 1) of three channels of two groups packed to bytes, as JoinQuads gives them.
+ORVEX_ALWAYS_INLINE void JoinGroupBytes(const __m256i v[3], int g, __m256i* p0, __m256i* p1) {
+  const __m256i zero = _mm256_setzero_si256();
+  if (g == 0) {
+    JoinQuadBytes(_mm256_unpacklo_epi8(v[0], v[1]), _mm256_unpacklo_epi8(v[2], zero), p0, p1);
+  } else {
+    JoinQuadBytes(_mm256_unpackhi_epi8(v[0], v[1]), _mm256_unpackhi_epi8(v[2], zero), p0, p1);
+  }
+}
+
+// `groups` groups whose results PackPair put in x (two to each three vectors) through the
+// table, to d.
+template <int kBytes>
+ORVEX_ALWAYS_INLINE void WriteTable_AVX2(std::uint8_t* d, const __m256i* x, std::size_t groups,
+                                         const SteppedTable& t) {
+  constexpr bool kWide = kBytes > 4;
+  __m256i lo[kGroupsAtOnce / 2 * 3], hi[kGroupsAtOnce / 2 * 3];
+  LookupBatch<kWide>(t, x, (groups + 1) / 2 * 3, lo, hi);
+  for (std::size_t g = 0; g < groups; ++g) {
+    const std::size_t v = g / 2 * 3;
+    __m256i p0, p1;
+    JoinGroupBytes(lo + v, static_cast<int>(g % 2), &p0, &p1);
+    if constexpr (kWide) {
+      __m256i h0, h1;
+      JoinGroupBytes(hi + v, static_cast<int>(g % 2), &h0, &h1);
+      WriteQuads<kBytes, true>(d + g * 16 * kBytes, p0, p1, h0, h1);
+    } else {
+      WriteQuads<kBytes>(d + g * 16 * kBytes, p0, p1);
+    }
+  }
+}
 
 // `groups` groups of sixteen pixels from s to d. Without a lightness offset, the divisions of
 // every group first (with what else the pixels give before them) and the rest after, from what
 // the first part kept on the stack: one pass through both would keep the processor's queue full
 // of work waiting on the divisions, with the next group's independent work stuck behind it.
 // Every group is read before any is written, so in place is safe.
+// With a table (`t` not null), the results of each two groups are packed channel by channel
+// and the batch goes through the table before anything is written.
 template <int kBytes, Form kForm>
 ORVEX_ALWAYS_INLINE void Groups_AVX2(std::uint8_t* d, const std::uint8_t* s, std::size_t groups,
-                                     const Constants& k) {
+                                     const Constants& k, const SteppedTable* t) {
   constexpr std::size_t kGroup = 16 * kBytes;
+  __m256i x[kGroupsAtOnce / 2 * 3];
   if constexpr (kForm == Form::kLightness) {
+    if (t != nullptr) {
+      for (std::size_t g = 0; g < groups; g += 2) {
+        const Channels a = CoreWithLightness_AVX2(Read_AVX2<kBytes>(s + g * kGroup), k);
+        const bool both = g + 1 < groups;
+        PackPair(a, both ? CoreWithLightness_AVX2(Read_AVX2<kBytes>(s + (g + 1) * kGroup), k) : a,
+                 x + g / 2 * 3);
+      }
+      WriteTable_AVX2<kBytes>(d, x, groups, *t);
+      return;
+    }
     for (std::size_t g = 0; g < groups; ++g) {
       Write_AVX2<kBytes>(d + g * kGroup,
                          CoreWithLightness_AVX2(Read_AVX2<kBytes>(s + g * kGroup), k));
@@ -454,14 +596,25 @@ ORVEX_ALWAYS_INLINE void Groups_AVX2(std::uint8_t* d, const std::uint8_t* s, std
     for (std::size_t g = 0; g < groups; ++g) {
       q[g] = Divide_AVX2<kTurn>(Read_AVX2<kBytes>(s + g * kGroup), k);
     }
+    if (t != nullptr) {
+      for (std::size_t g = 0; g < groups; g += 2) {
+        const Channels a = Finish_AVX2<kTurn>(q[g], k);
+        const bool both = g + 1 < groups;
+        PackPair(a, both ? Finish_AVX2<kTurn>(q[g + 1], k) : a, x + g / 2 * 3);
+      }
+      WriteTable_AVX2<kBytes>(d, x, groups, *t);
+      return;
+    }
     for (std::size_t g = 0; g < groups; ++g) {
       Write_AVX2<kBytes>(d + g * kGroup, Finish_AVX2<kTurn>(q[g], k));
     }
   }
 }
 
-template <int kBytes, Form kForm>
-void Rows_AVX2(const KernelCall& call, const HueSaturationOffsets& offsets) {
+template <int kBytes, Form kForm, bool kTable>
+void Rows_AVX2(const KernelCall& call, const HueSaturationOffsets& offsets,
+               const SteppedTable* table) {
+  const SteppedTable* t = kTable ? table : nullptr;
   Constants k;
   const int angle[3] = {offsets.hue + 120, offsets.hue, offsets.hue - 120};
   for (int c = 0; c < 3; ++c) {
@@ -487,7 +640,7 @@ void Rows_AVX2(const KernelCall& call, const HueSaturationOffsets& offsets) {
     std::size_t i = 0;
     while (i + kGroup <= rowBytes) {
       const std::size_t groups = std::min(kGroupsAtOnce, (rowBytes - i) / kGroup);
-      Groups_AVX2<kBytes, kForm>(d + i, s + i, groups, k);
+      Groups_AVX2<kBytes, kForm>(d + i, s + i, groups, k, t);
       i += groups * kGroup;
     }
     if (i < rowBytes) {
@@ -496,7 +649,7 @@ void Rows_AVX2(const KernelCall& call, const HueSaturationOffsets& offsets) {
       alignas(32) std::uint8_t destination[kGroup] = {};
       std::memcpy(source, s + i, rowBytes - i);
       std::memcpy(destination, d + i, rowBytes - i);
-      Groups_AVX2<kBytes, kForm>(destination, source, 1, k);
+      Groups_AVX2<kBytes, kForm>(destination, source, 1, k, t);
       std::memcpy(d + i, destination, rowBytes - i);
     }
   }
@@ -504,21 +657,20 @@ void Rows_AVX2(const KernelCall& call, const HueSaturationOffsets& offsets) {
 
 ORVEX_TARGET_END
 
-}  // namespace
-
-bool HueSaturationRows_AVX2(const KernelCall& call, const HueSaturationOffsets& offsets,
-                            bool wide) {
-  using Rows = void (*)(const KernelCall&, const HueSaturationOffsets&);
+template <bool kTable>
+bool Dispatch(const KernelCall& call, const HueSaturationOffsets& offsets, bool wide,
+              const SteppedTable* table) {
+  using Rows = void (*)(const KernelCall&, const HueSaturationOffsets&, const SteppedTable*);
   struct Forms {
     Rows bytes3, bytes4, bytes6, bytes8;
   };
   auto forms = []<Form kForm>() {
-    return Forms{&Rows_AVX2<3, kForm>, &Rows_AVX2<4, kForm>, &Rows_AVX2<6, kForm>,
-                 &Rows_AVX2<8, kForm>};
+    return Forms{&Rows_AVX2<3, kForm, kTable>, &Rows_AVX2<4, kForm, kTable>,
+                 &Rows_AVX2<6, kForm, kTable>, &Rows_AVX2<8, kForm, kTable>};
   };
-  const Forms f = offsets.lightness != 0 ? forms.operator()<Form::kLightness>()
-                  : offsets.hue >= 0     ? forms.operator()<Form::kTurn>()
-                                         : forms.operator()<Form::kAngles>();
+  const Forms f = offsets.lightness != 0 ? forms.template operator()<Form::kLightness>()
+                  : offsets.hue >= 0     ? forms.template operator()<Form::kTurn>()
+                                         : forms.template operator()<Form::kAngles>();
   const std::int32_t bytes = call.sourceBytes;
   Rows rows = nullptr;
   if (wide) {
@@ -527,8 +679,20 @@ bool HueSaturationRows_AVX2(const KernelCall& call, const HueSaturationOffsets& 
     rows = bytes == 3 ? f.bytes3 : bytes == 4 ? f.bytes4 : nullptr;
   }
   if (rows == nullptr) return false;
-  rows(call, offsets);
+  rows(call, offsets, table);
   return true;
+}
+
+}  // namespace
+
+bool HueSaturationRows_AVX2(const KernelCall& call, const HueSaturationOffsets& offsets,
+                            bool wide) {
+  return Dispatch<false>(call, offsets, wide, nullptr);
+}
+
+bool HueSaturationTableRows_AVX2(const KernelCall& call, const HueSaturationOffsets& offsets,
+                                 bool wide, const SteppedTable& table) {
+  return Dispatch<true>(call, offsets, wide, &table);
 }
 
 }  // namespace orvex::filters

@@ -53,21 +53,53 @@ void MakeShuffleTable(const std::uint8_t* table, ShuffleTable* t) {
   }
 }
 
-bool MakeQuarterTable(const std::uint16_t* table, QuarterTable* q) {
-  std::uint8_t low[256];
+namespace {
+
+// A word table's entries at the multiples of 4 as low bytes, the high byte of quarter 0 and the
+// quarters where the high byte steps up; false when it falls or passes 3.
+bool SplitQuarters(const std::uint16_t* table, std::uint8_t low[256], std::uint8_t* base,
+                   std::int8_t steps[3]) {
   int high = table[0] >> 8;
   if (high > 3) return false;
-  q->base = static_cast<std::uint8_t>(high);
-  for (int k = 0; k < 3; ++k) q->steps[k] = 127;
+  *base = static_cast<std::uint8_t>(high);
+  for (int k = 0; k < 3; ++k) steps[k] = 127;
   for (int c = 0; c < 256; ++c) {
     const int entry = table[4 * c];
     low[c] = static_cast<std::uint8_t>(entry & 0xFF);
     const int h = entry >> 8;
     if (h < high || h > 3) return false;
     // Quarter c is the first at high byte h: it passes the steps from high + 1 to h.
-    for (; high < h; ++high) q->steps[high - q->base] = static_cast<std::int8_t>(c - 129);
+    for (; high < h; ++high) steps[high - *base] = static_cast<std::int8_t>(c - 129);
   }
+  return true;
+}
+
+}  // namespace
+
+bool MakeQuarterTable(const std::uint16_t* table, QuarterTable* q) {
+  std::uint8_t low[256];
+  if (!SplitQuarters(table, low, &q->base, q->steps)) return false;
   MakeShuffleTable(low, &q->low);
+  return true;
+}
+
+void MakeSteppedTable(const std::uint8_t* table, SteppedTable* t) {
+  for (int k = 0; k < 8; ++k) {
+    for (int b = 0; b < 16; ++b) {
+      const std::uint8_t lo =
+          static_cast<std::uint8_t>(table[16 * k + b] ^ (k > 0 ? table[16 * (k - 1) + b] : 0));
+      const std::uint8_t hi = static_cast<std::uint8_t>(
+          table[128 + 16 * k + b] ^ (k < 7 ? table[128 + 16 * (k + 1) + b] : 0));
+      t->lower[k][b] = t->lower[k][b + 16] = lo;
+      t->upper[k][b] = t->upper[k][b + 16] = hi;
+    }
+  }
+}
+
+bool MakeSteppedQuarterTable(const std::uint16_t* table, SteppedTable* t) {
+  std::uint8_t low[256];
+  if (!SplitQuarters(table, low, &t->base, t->steps)) return false;
+  MakeSteppedTable(low, t);
   return true;
 }
 

@@ -57,6 +57,24 @@ struct QuarterTable {
 // False, the table left to its plain lookup, when its high bytes at multiples of 4 fall or pass 3.
 bool MakeQuarterTable(const std::uint16_t* table, QuarterTable* q);
 
+// A 256-entry byte table (or a word table's quarters, as QuarterTable) whose two halves are
+// looked up from the same indices x - 16k, k = 0..8, instead of the upper half stepping through
+// indices of its own. The lower half is ShuffleTable's. For x of 128 on, x - 16k has its top
+// bit clear (the shuffle fires) exactly for k past x's upper segment j = (x - 128) / 16:
+// upper[k - 1] holds segment k - 1 XOR segment k of the upper half for k = 1..7, and upper[7]
+// (at x - 128, which fires for every such x) the last segment, so that the fired terms
+// telescope to segment j. x's top bit picks the half, and x - 128 is what the high bytes of
+// the quarters are counted from.
+struct SteppedTable {
+  alignas(32) std::uint8_t lower[8][32];
+  alignas(32) std::uint8_t upper[8][32];
+  std::uint8_t base = 0;  // as QuarterTable's, for quarters
+  std::int8_t steps[3] = {127, 127, 127};
+};
+void MakeSteppedTable(const std::uint8_t* table, SteppedTable* t);
+// False when the word table has no quarter table.
+bool MakeSteppedQuarterTable(const std::uint16_t* table, SteppedTable* t);
+
 // A table that is a clipped straight line, computed instead of looked up: the entry of v is
 // min(full, floor(v' x multiplier / 2^shift)) with v' = max(v + add - sub, 0). Brightness is
 // such a line through 0, contrast one through its setting c (add or sub moves it there). The
@@ -90,6 +108,9 @@ class ByteTableMap {
   // `pixels` pixels of `pixelBytes` bytes from s to d (the same row, or rows apart): every byte
   // a sample for 1 or 3 bytes a pixel; blue, green, red and a kept fourth byte for 4.
   void MapRow(std::uint8_t* d, const std::uint8_t* s, std::size_t pixels, int pixelBytes) const;
+  // Whether rows go through AVX2 byte shuffles (not a line, nor AVX-512).
+  bool ByShuffles() const { return form_ == Form::kAvx2; }
+  const std::uint8_t* Table() const { return table_; }
 
  private:
   enum class Form { kPlain, kAvx2, kAvx512, kLineAvx2 };
@@ -111,6 +132,8 @@ class WordTableMap {
   void MapQuarterRow(std::uint8_t* d, const std::uint8_t* s, std::size_t pixels,
                      int pixelBytes) const;
   const std::uint16_t* Table() const { return table_; }
+  // Whether MapQuarterRow looks up quarters (with AVX2, the table not a line).
+  bool ByQuarters() const { return quarter_; }
 
  private:
   bool avx2_ = false;
