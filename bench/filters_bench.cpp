@@ -161,7 +161,7 @@ void RunHueSaturationTable(benchmark::State& state, BenchShape shape, bool onePa
       }
       HueSaturationRow(row, kWidth, shape.bytes, wide, offsets);
       if (wide) {
-        words.MapQuarterRow(copy.data(), row, kWidth, shape.bytes);
+        words.MapRow(copy.data(), row, kWidth, shape.bytes);
       } else {
         bytes.MapRow(copy.data(), row, kWidth, shape.bytes);
       }

@@ -67,35 +67,6 @@ void BM_Words(benchmark::State& state) {
   RunBand(state, map, static_cast<int>(state.range(1)), true);
 }
 
-// The same tables on words as hue and saturation leave them, multiples of 4, through the
-// quarter form (1) and, to compare in one run, the word lookup (0); setting, bytes a pixel, form.
-void BM_QuarterWords(benchmark::State& state) {
-  const auto stage = static_cast<Stage>(state.range(0));
-  std::uint16_t table[kMax16 + 1];
-  if (stage == Stage::kGamma) GammaTable16(kSetting[0], table);
-  if (stage == Stage::kContrast) BuildContrastTable16(kSetting[1], table);
-  // Brightness at 40, which the doubles put off a line.
-  if (stage == Stage::kBrightness) BuildBrightnessTable16(40, table);
-  WordTableMap map;
-  map.Prepare(table);
-  const int pixelBytes = static_cast<int>(state.range(1));
-  std::vector<std::uint8_t> band = Band(pixelBytes, true);
-  for (std::size_t i = 0; i < band.size(); i += 2) band[i] &= 0xFC;
-  // Mapped into another band, as the mapped words are no longer multiples of 4.
-  std::vector<std::uint8_t> out(band.size());
-  for (auto _ : state) {
-    if (state.range(2) != 0) {
-      map.MapQuarterRow(out.data(), band.data(), kBandPixels, pixelBytes);
-    } else {
-      map.MapRow(out.data(), band.data(), kBandPixels, pixelBytes);
-    }
-    benchmark::ClobberMemory();
-  }
-  state.counters["ms/frame"] =
-      benchmark::Counter(1e-3 / kBandsAFrame, benchmark::Counter::kIsIterationInvariantRate |
-                                                  benchmark::Counter::kInvert);
-}
-
 // Brightness of words at a setting on a line (30) and at one the doubles put off it (40).
 void BM_WordBrightness(benchmark::State& state) {
   WordBrightnessMap map;
@@ -118,7 +89,6 @@ void BM_PrepareWords(benchmark::State& state) {
 // Stage (gamma 0, contrast 1, brightness 2) and bytes a pixel.
 BENCHMARK(BM_Bytes)->Name("TableMap/bytes")->ArgsProduct({{0, 1, 2}, {3, 4}});
 BENCHMARK(BM_Words)->Name("TableMap/words")->ArgsProduct({{0, 1, 2}, {6, 8}});
-BENCHMARK(BM_QuarterWords)->Name("TableMap/quarter_words")->ArgsProduct({{0, 2}, {6, 8}, {0, 1}});
 BENCHMARK(BM_WordBrightness)->Name("TableMap/word_brightness")->ArgsProduct({{30, 40}, {6, 8}});
 BENCHMARK(BM_PrepareWords)->Name("TableMap/prepare_words")->Arg(0)->Arg(2);
 

@@ -1,13 +1,12 @@
 // The quarter form of the word tables (words that are multiples of 4, as hue and saturation leave
-// them, looked up as bytes) against the plain word lookup: for every table the stages build
-// alone and composed, every quarter, rows of every length up to past a chunk with guard bytes
-// after them, whole samples and pixels with a kept fourth word, and rows that break the
-// multiple-of-4 rule, which must fall back to the word lookup and give its bytes all the same.
+// them, looked up as bytes in one pass with hue and saturation): which tables have one, and the
+// frame's filters after hue and saturation against the plain stages.
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "base/cpu_features.h"
@@ -18,158 +17,8 @@
 namespace orvex::filters::testing {
 namespace {
 
-// Two tables one after the other, as the frame's filters compose them.
-void Compose(const std::uint16_t* first, const std::uint16_t* second, std::uint16_t* out) {
-  for (int v = 0; v <= kMax16; ++v) out[v] = second[first[v]];
-}
-
-// A row of `words` words: every quarter at changing places (4 x the quarter), kept fourth words
-// of any value, and `stray` (when not 0) at word `at`.
-std::vector<std::uint8_t> QuarterRow(std::size_t words, std::size_t at = 0,
-                                     std::uint16_t stray = 0) {
-  std::vector<std::uint8_t> row(2 * words);
-  for (std::size_t i = 0; i < words; ++i) {
-    const std::uint16_t quarter = static_cast<std::uint16_t>((i * 37 + i / 256) % 256);
-    Store16(&row[2 * i], i % 4 == 3 ? static_cast<std::uint16_t>(i * 2654435761u) : 4 * quarter);
-  }
-  if (stray != 0 && at < words) Store16(&row[2 * at], stray);
-  return row;
-}
-
-// What the plain lookup gives for `pixels` pixels of s, written over `out`.
-void Want(std::uint8_t* out, const std::uint8_t* s, std::size_t pixels, int pixelBytes,
-          const std::uint16_t* table) {
-  if (pixelBytes == 8) {
-    Lookup16Bgrx_C(out, s, pixels, table);
-  } else {
-    Lookup16Run_C(out, s, pixels * static_cast<std::size_t>(pixelBytes / 2), table);
-  }
-}
-
-// The map's quarter form, and (with AVX2) the quarter kernel itself where the table has a
-// quarter table, the map preferring a line where it finds one, over the row apart (with guard
-// bytes after it) and in place.
-::testing::AssertionResult QuarterFormsEqualLookup(const WordTableMap& map,
-                                                   const std::vector<std::uint8_t>& row,
-                                                   int pixelBytes) {
-  const std::uint16_t* table = map.Table();
-  const std::size_t pixels = row.size() / pixelBytes;
-  const std::size_t used = pixels * pixelBytes;
-  QuarterTable quarter;
-  const bool kernel = TestCpuFeature(kCpuHasAvx2) && MakeQuarterTable(table, &quarter);
-  std::vector<std::uint8_t> want(row.size() + 8, 0x5A);
-  Want(want.data(), row.data(), pixels, pixelBytes, table);
-  std::vector<std::uint8_t> wantInPlace(row);
-  wantInPlace.resize(row.size() + 8, 0x5A);
-  Want(wantInPlace.data(), row.data(), pixels, pixelBytes, table);
-  for (int form = 0; form < (kernel ? 2 : 1); ++form) {
-    std::vector<std::uint8_t> apart(row.size() + 8, 0x5A), inPlace(row);
-    inPlace.resize(row.size() + 8, 0x5A);
-    for (std::uint8_t* d : {apart.data(), inPlace.data()}) {
-      const std::uint8_t* s = d == apart.data() ? row.data() : inPlace.data();
-      if (form == 0) {
-        map.MapQuarterRow(d, s, pixels, pixelBytes);
-      } else {
-#if ORVEX_X86
-        QuarterWords_AVX2(d, s, used / 2, pixelBytes == 8, quarter, table);
-#endif
-      }
-    }
-    const char* what = form == 0 ? "the map" : "the kernel";
-    if (apart != want) {
-      return ::testing::AssertionFailure()
-             << what << ", " << pixels << " pixels of " << pixelBytes << " bytes, apart";
-    }
-    if (inPlace != wantInPlace) {
-      return ::testing::AssertionFailure()
-             << what << ", " << pixels << " pixels of " << pixelBytes << " bytes, in place";
-    }
-  }
-  return ::testing::AssertionSuccess();
-}
-
-struct TableCase {
-  const char* name;
-  std::int32_t from, to;
-  void (*build)(std::int32_t, std::uint16_t*);
-};
-
-// Each stage over its whole range alone, where the kernel has its quarter table even when the
-// map computes a line; then gamma composed with contrast and brightness over a grid of both.
-TEST(QuarterTable, EveryStageSettingAndQuarterEqualsTheWordLookup) {
-  const TableCase cases[] = {{"gamma", 0, 200, GammaTable16},
-                             {"contrast", -127, 127, BuildContrastTable16},
-                             {"brightness", -255, 255, BuildBrightnessTable16}};
-  // A chunk and a half of every layout: 1536 words, 384 pixels of 4 words, 512 of 3.
-  const std::vector<std::uint8_t> row = QuarterRow(1536 + 4);
-  for (const TableCase& c : cases) {
-    for (std::int32_t setting = c.from; setting <= c.to; ++setting) {
-      std::uint16_t table[kMax16 + 1];
-      c.build(setting, table);
-      WordTableMap map;
-      map.Prepare(table);
-      for (int pixelBytes : {2, 6, 8}) {
-        ASSERT_TRUE(QuarterFormsEqualLookup(map, row, pixelBytes)) << c.name << " " << setting;
-      }
-    }
-  }
-  for (std::int32_t gamma = 0; gamma <= 200; gamma += 8) {
-    for (std::int32_t contrast = -127; contrast <= 127; contrast += 18) {
-      for (std::int32_t brightness : {0, -200, -30, 45, 255}) {
-        std::uint16_t g[kMax16 + 1], k[kMax16 + 1], b[kMax16 + 1], gk[kMax16 + 1],
-            table[kMax16 + 1];
-        GammaTable16(gamma, g);
-        BuildContrastTable16(contrast, k);
-        BuildBrightnessTable16(brightness, b);
-        Compose(g, k, gk);
-        Compose(gk, b, table);
-        WordTableMap map;
-        map.Prepare(table);
-        for (int pixelBytes : {6, 8}) {
-          ASSERT_TRUE(QuarterFormsEqualLookup(map, row, pixelBytes))
-              << "gamma " << gamma << ", contrast " << contrast << ", brightness " << brightness;
-        }
-      }
-    }
-  }
-}
-
-// The chunks, the groups of 32 pixels, the blocks of 32 words and the plain tail: every length
-// up to past two chunks.
-TEST(QuarterTable, RowsOfEveryLengthEqualTheWordLookup) {
-  std::uint16_t table[kMax16 + 1];
-  GammaTable16(60, table);
-  WordTableMap map;
-  map.Prepare(table);
-  for (int pixelBytes : {2, 6, 8}) {
-    for (std::size_t words = 0; words <= 2 * 1024 + 160; words += (words < 300 ? 1 : 13)) {
-      ASSERT_TRUE(QuarterFormsEqualLookup(map, QuarterRow(words), pixelBytes));
-    }
-  }
-}
-
-// A word that is not a multiple of 4, or above 1020 (reading as 1023 when above it), anywhere
-// in a row: its stretch goes through the word lookup. A stray in a kept fourth word changes
-// nothing.
-TEST(QuarterTable, WordsOffTheQuartersFallBackToTheWordLookup) {
-  std::uint16_t table[kMax16 + 1];
-  GammaTable16(140, table);
-  WordTableMap map;
-  map.Prepare(table);
-  const std::size_t words = 1024 + 128 + 32 + 8;
-  for (std::uint16_t stray : {1, 2, 3, 513, 1021, 1022, 1023, 1024, 4092, 0xFFFF}) {
-    for (std::size_t at : {0, 1, 2, 3, 31, 127, 128, 500, 1023, 1024, 1151, 1183, 1190, 1191}) {
-      for (int pixelBytes : {2, 6, 8}) {
-        ASSERT_TRUE(QuarterFormsEqualLookup(map, QuarterRow(words, at, stray), pixelBytes))
-            << "word " << stray << " at " << at;
-      }
-    }
-  }
-}
-
-// Tables whose high bytes fall along the multiples of 4, or pass 3, have no quarter table; the
-// map's quarter form still gives the lookup's bytes. Falling only between the multiples of 4
-// does not matter.
+// Tables whose high bytes fall along the multiples of 4, or pass 3, have no quarter form and
+// keep the word lookup; falling only between the multiples of 4 does not matter.
 TEST(QuarterTable, TablesWithoutQuarterFormKeepTheWordLookup) {
   std::uint16_t falling[kMax16 + 1], beyond[kMax16 + 1], between[kMax16 + 1];
   for (int v = 0; v <= kMax16; ++v) {
@@ -177,15 +26,16 @@ TEST(QuarterTable, TablesWithoutQuarterFormKeepTheWordLookup) {
     beyond[v] = static_cast<std::uint16_t>(v == 1020 ? 1024 : v);
     between[v] = static_cast<std::uint16_t>(v % 4 == 1 ? 0 : v);
   }
-  QuarterTable quarter;
-  EXPECT_FALSE(MakeQuarterTable(falling, &quarter));
-  EXPECT_FALSE(MakeQuarterTable(beyond, &quarter));
-  EXPECT_TRUE(MakeQuarterTable(between, &quarter));
-  const std::vector<std::uint8_t> row = QuarterRow(700);
-  for (const std::uint16_t* table : {falling, beyond, between}) {
+  SteppedTable stepped;
+  EXPECT_FALSE(MakeSteppedQuarterTable(falling, &stepped));
+  EXPECT_FALSE(MakeSteppedQuarterTable(beyond, &stepped));
+  EXPECT_TRUE(MakeSteppedQuarterTable(between, &stepped));
+  const bool avx2 = TestCpuFeature(kCpuHasAvx2);
+  for (const auto& [table, quarters] :
+       {std::pair{falling, false}, std::pair{beyond, false}, std::pair{between, avx2}}) {
     WordTableMap map;
     map.Prepare(table);
-    for (int pixelBytes : {2, 6, 8}) EXPECT_TRUE(QuarterFormsEqualLookup(map, row, pixelBytes));
+    EXPECT_EQ(map.ByQuarters(), quarters);
   }
 }
 

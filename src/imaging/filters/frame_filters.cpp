@@ -106,9 +106,6 @@ void FrameFilters::MapRow(bool before, std::uint8_t* out, const std::uint8_t* ro
   if (wide_) {
     if (before ? wordsBeforeBrightness_ : wordsAfterBrightness_) {
       (before ? brightnessBefore_ : brightnessAfter_).MapRow(out, row, pixels, pixelBytes_);
-    } else if (before && hueSaturation_) {
-      // Hue and saturation leave every sample a multiple of 4.
-      wordsBefore_.MapQuarterRow(out, row, pixels, pixelBytes_);
     } else {
       (before ? wordsBefore_ : wordsAfter_).MapRow(out, row, pixels, pixelBytes_);
     }

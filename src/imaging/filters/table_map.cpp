@@ -74,14 +74,13 @@ bool SplitQuarters(const std::uint16_t* table, std::uint8_t low[256], std::uint8
   return true;
 }
 
-}  // namespace
-
-bool MakeQuarterTable(const std::uint16_t* table, QuarterTable* q) {
-  std::uint8_t low[256];
-  if (!SplitQuarters(table, low, &q->base, q->steps)) return false;
-  MakeShuffleTable(low, &q->low);
-  return true;
+bool HasQuarterForm(const std::uint16_t* table) {
+  std::uint8_t low[256], base;
+  std::int8_t steps[3];
+  return SplitQuarters(table, low, &base, steps);
 }
+
+}  // namespace
 
 void MakeSteppedTable(const std::uint8_t* table, SteppedTable* t) {
   for (int k = 0; k < 8; ++k) {
@@ -288,19 +287,7 @@ void WordTableMap::Prepare(const std::uint16_t* table) {
   std::memcpy(table_, table, sizeof table_);
   avx2_ = ORVEX_X86 && TestCpuFeature(kCpuHasAvx2);
   line_ = avx2_ && FindLine16(table_, &form_);
-  quarter_ = avx2_ && !line_ && MakeQuarterTable(table_, &quarterTable_);
-}
-
-void WordTableMap::MapQuarterRow(std::uint8_t* d, const std::uint8_t* s, std::size_t pixels,
-                                 int pixelBytes) const {
-#if ORVEX_X86
-  if (quarter_) {
-    QuarterWords_AVX2(d, s, pixels * static_cast<std::size_t>(pixelBytes / 2), pixelBytes == 8,
-                      quarterTable_, table_);
-    return;
-  }
-#endif
-  MapRow(d, s, pixels, pixelBytes);
+  quarter_ = avx2_ && !line_ && HasQuarterForm(table_);
 }
 
 void WordTableMap::MapRow(std::uint8_t* d, const std::uint8_t* s, std::size_t pixels,

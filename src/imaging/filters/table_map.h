@@ -44,20 +44,7 @@ struct ShuffleTable {
 };
 void MakeShuffleTable(const std::uint8_t* table, ShuffleTable* t);
 
-// A word table read only at multiples of 4 up to 1020 (the words hue and saturation leave), as
-// a table of the 256 quarters: the low byte of each entry by byte shuffles, the high byte (0..3)
-// as the first quarter's plus the number of steps at or below the quarter, which needs high
-// bytes that never fall along the table (as in every table the stages build).
-struct QuarterTable {
-  ShuffleTable low;
-  std::uint8_t base = 0;  // the high byte of quarter 0
-  // Quarter q is at or above step k when q - 128 > steps[k] as signed bytes; 127 for none.
-  std::int8_t steps[3] = {127, 127, 127};
-};
-// False, the table left to its plain lookup, when its high bytes at multiples of 4 fall or pass 3.
-bool MakeQuarterTable(const std::uint16_t* table, QuarterTable* q);
-
-// A 256-entry byte table (or a word table's quarters, as QuarterTable) whose two halves are
+// A 256-entry byte table (or a word table's quarters) whose two halves are
 // looked up from the same indices x - 16k, k = 0..8, instead of the upper half stepping through
 // indices of its own. The lower half is ShuffleTable's. For x of 128 on, x - 16k has its top
 // bit clear (the shuffle fires) exactly for k past x's upper segment j = (x - 128) / 16:
@@ -68,11 +55,16 @@ bool MakeQuarterTable(const std::uint16_t* table, QuarterTable* q);
 struct SteppedTable {
   alignas(32) std::uint8_t lower[8][32];
   alignas(32) std::uint8_t upper[8][32];
-  std::uint8_t base = 0;  // as QuarterTable's, for quarters
+  // A word table read only at multiples of 4 up to 1020 (the words hue and saturation leave) is
+  // looked up as its 256 quarters: the low byte of each entry from the halves above, the high
+  // byte (0..3) as quarter 0's plus the number of steps at or below the quarter, which needs
+  // high bytes that never fall along the table (as in every table the stages build).
+  std::uint8_t base = 0;  // the high byte of quarter 0
+  // Quarter q is at or above step k when q - 128 > steps[k] as signed bytes; 127 for none.
   std::int8_t steps[3] = {127, 127, 127};
 };
 void MakeSteppedTable(const std::uint8_t* table, SteppedTable* t);
-// False when the word table has no quarter table.
+// False, the table left to its plain lookup, when its high bytes at multiples of 4 fall or pass 3.
 bool MakeSteppedQuarterTable(const std::uint16_t* table, SteppedTable* t);
 
 // A table that is a clipped straight line, computed instead of looked up: the entry of v is
@@ -127,21 +119,17 @@ class WordTableMap {
   // `pixels` pixels of `pixelBytes` bytes: every word a sample for 2 or 6 bytes a pixel; blue,
   // green, red and a kept fourth word for 8.
   void MapRow(std::uint8_t* d, const std::uint8_t* s, std::size_t pixels, int pixelBytes) const;
-  // As MapRow, faster for rows whose samples are mostly multiples of 4 (as hue and saturation
-  // leave them): a stretch with any other sample goes through MapRow's lookup.
-  void MapQuarterRow(std::uint8_t* d, const std::uint8_t* s, std::size_t pixels,
-                     int pixelBytes) const;
   const std::uint16_t* Table() const { return table_; }
-  // Whether MapQuarterRow looks up quarters (with AVX2, the table not a line).
+  // Whether the table has a quarter form (MakeSteppedQuarterTable) worth looking up after hue
+  // and saturation: with AVX2, the table not a line.
   bool ByQuarters() const { return quarter_; }
 
  private:
   bool avx2_ = false;
   bool line_ = false;     // the table is a line (avx2_ only)
-  bool quarter_ = false;  // quarterTable_ is made (avx2_ and no line only)
+  bool quarter_ = false;  // avx2_, no line, and a quarter form
   LineForm form_;
   std::uint16_t table_[kMax16 + 1] = {};
-  QuarterTable quarterTable_;
 };
 
 // Brightness of words by its arithmetic where that is faster than its table (which it equals
@@ -185,9 +173,5 @@ void Lookup16Bgrx_AVX2(std::uint8_t* d, const std::uint8_t* s, std::size_t pixel
                        const std::uint16_t* table);
 void Lookup16Run_AVX2(std::uint8_t* d, const std::uint8_t* s, std::size_t words,
                       const std::uint16_t* table);
-// `words` words through the quarter table where a stretch holds only multiples of 4 up to 1020
-// (kept fourth words not looked at), else through `table`; every fourth kept with `keepFourth`.
-void QuarterWords_AVX2(std::uint8_t* d, const std::uint8_t* s, std::size_t words, bool keepFourth,
-                       const QuarterTable& q, const std::uint16_t* table);
 
 }  // namespace orvex::filters
