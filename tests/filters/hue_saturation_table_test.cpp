@@ -202,62 +202,96 @@ TEST(HueSaturationTable, EveryOffsetAndTableGivesThePlainStages) {
 
 // The frame's filters, which run hue and saturation and the table in one pass where the table
 // goes by shuffles or quarters, and otherwise one after the other: the row in place, and into
-// the copy sharpness reads (brightness then waits for sharpness).
+// the copy sharpness reads (brightness then waits for sharpness). A grid of every setting, then
+// every brightness alone after hue and saturation (off a line it goes by quarters too) and gamma
+// with contrast.
 TEST(HueSaturationTable, FrameFiltersGiveThePlainStages) {
-  for (const Layout& l : kLayouts) {
-    const std::vector<std::uint8_t> source = SourceRow(l, 5);
-    for (std::int32_t hue : {-360, -30, 30, 360}) {
-      for (std::int32_t saturation : {-255, 0, 40, 255}) {
-        for (std::int32_t gamma : {0, 60, 100, 200}) {
-          for (std::int32_t contrast : {-127, 0, 40}) {
-            for (std::int32_t brightness : {-255, 0, 45}) {
-              for (const bool sharpen : {false, true}) {
-                FilterSettings settings;
-                settings.hue = hue;
-                settings.saturation = saturation;
-                settings.gamma = gamma;
-                settings.contrast = contrast;
-                settings.brightness = brightness;
-                settings.sharpness = sharpen ? 5 : 0;
-                FrameFilters filters;
-                filters.Prepare(l.variant, l.bytes, settings, true);
-
-                std::vector<std::uint8_t> want(source);
-                HueSaturationReference(want, l, {hue, 0, saturation});
-                Table t;
-                for (int v = 0; v < 256; ++v) t.bytes[v] = static_cast<std::uint8_t>(v);
-                for (int v = 0; v <= kMax16; ++v) t.words[v] = static_cast<std::uint16_t>(v);
-                if (gamma != 100) Compose(t, StageTable(FilterStage::kGamma, gamma), &t);
-                if (contrast != 0) Compose(t, StageTable(FilterStage::kContrast, contrast), &t);
-                if (brightness != 0 && !sharpen) {
-                  Compose(t, StageTable(FilterStage::kBrightness, brightness), &t);
-                }
-                const std::vector<std::uint8_t> stage(want);
-                LookupReference(want.data(), stage.data(), l, t);
-
-                std::vector<std::uint8_t> got(source), copy(source.size(), 0x5A);
-                if (sharpen) {
-                  filters.BeforeSharpenedRow(got.data(), kPixels, copy.data());
-                  // The copy's fourth samples are left undefined, and its guard bytes kept.
-                  const int e = l.bytes / 4;
-                  for (std::size_t p = 0; l.bytes % 4 == 0 && p < static_cast<std::size_t>(kPixels);
-                       ++p) {
-                    std::memcpy(&copy[p * l.bytes + 3 * e], &want[p * l.bytes + 3 * e], e);
-                  }
-                  std::memcpy(&copy[copy.size() - kGuard], &want[want.size() - kGuard], kGuard);
-                } else {
-                  filters.BeforeSharpness(got.data(), kPixels);
-                }
-                ASSERT_EQ(sharpen ? copy : got, want)
-                    << l.bytes << " bytes a pixel, hue " << hue << ", saturation " << saturation
-                    << ", gamma " << gamma << ", contrast " << contrast << ", brightness "
-                    << brightness << (sharpen ? ", sharpened" : "");
-              }
-            }
+  struct Case {
+    std::int32_t hue, saturation, gamma, contrast, brightness;
+  };
+  std::vector<Case> cases;
+  for (std::int32_t hue : {-360, -30, 30, 360}) {
+    for (std::int32_t saturation : {-255, 0, 40, 255}) {
+      for (std::int32_t gamma : {0, 60, 100, 200}) {
+        for (std::int32_t contrast : {-127, 0, 40}) {
+          for (std::int32_t brightness : {-255, 0, 45}) {
+            cases.push_back({hue, saturation, gamma, contrast, brightness});
           }
         }
       }
     }
+  }
+  for (std::int32_t b = -255; b <= 255; ++b) cases.push_back({30, 40, 100, 0, b});
+  for (std::int32_t g : {0, 37, 60, 140, 200}) {
+    for (std::int32_t c : {-127, -40, 0, 40, 127}) cases.push_back({30, 40, g, c, c == 0 ? 30 : 0});
+  }
+  for (const Layout& l : kLayouts) {
+    const std::vector<std::uint8_t> source = SourceRow(l, 5);
+    for (const Case& c : cases) {
+      for (const bool sharpen : {false, true}) {
+        FilterSettings settings;
+        settings.hue = c.hue;
+        settings.saturation = c.saturation;
+        settings.gamma = c.gamma;
+        settings.contrast = c.contrast;
+        settings.brightness = c.brightness;
+        settings.sharpness = sharpen ? 5 : 0;
+        FrameFilters filters;
+        filters.Prepare(l.variant, l.bytes, settings, true);
+
+        std::vector<std::uint8_t> want(source);
+        HueSaturationReference(want, l, {c.hue, 0, c.saturation});
+        Table t;
+        for (int v = 0; v < 256; ++v) t.bytes[v] = static_cast<std::uint8_t>(v);
+        for (int v = 0; v <= kMax16; ++v) t.words[v] = static_cast<std::uint16_t>(v);
+        if (c.gamma != 100) Compose(t, StageTable(FilterStage::kGamma, c.gamma), &t);
+        if (c.contrast != 0) Compose(t, StageTable(FilterStage::kContrast, c.contrast), &t);
+        if (c.brightness != 0 && !sharpen) {
+          Compose(t, StageTable(FilterStage::kBrightness, c.brightness), &t);
+        }
+        const std::vector<std::uint8_t> stage(want);
+        LookupReference(want.data(), stage.data(), l, t);
+
+        std::vector<std::uint8_t> got(source), copy(source.size(), 0x5A);
+        if (sharpen) {
+          filters.BeforeSharpenedRow(got.data(), kPixels, copy.data());
+          // The copy's fourth samples are left undefined, and its guard bytes kept.
+          const int e = l.bytes / 4;
+          for (std::size_t p = 0; l.bytes % 4 == 0 && p < static_cast<std::size_t>(kPixels); ++p) {
+            std::memcpy(&copy[p * l.bytes + 3 * e], &want[p * l.bytes + 3 * e], e);
+          }
+          std::memcpy(&copy[copy.size() - kGuard], &want[want.size() - kGuard], kGuard);
+        } else {
+          filters.BeforeSharpness(got.data(), kPixels);
+        }
+        ASSERT_EQ(sharpen ? copy : got, want)
+            << l.bytes << " bytes a pixel, hue " << c.hue << ", saturation " << c.saturation
+            << ", gamma " << c.gamma << ", contrast " << c.contrast << ", brightness "
+            << c.brightness << (sharpen ? ", sharpened" : "");
+      }
+    }
+  }
+}
+
+// Tables whose high bytes fall along the multiples of 4, or pass 3, have no quarter form and
+// keep the word lookup; falling only between the multiples of 4 does not matter.
+TEST(HueSaturationTable, TablesWithoutQuarterFormKeepTheWordLookup) {
+  std::uint16_t falling[kMax16 + 1], beyond[kMax16 + 1], between[kMax16 + 1];
+  for (int v = 0; v <= kMax16; ++v) {
+    falling[v] = static_cast<std::uint16_t>(kMax16 - v);
+    beyond[v] = static_cast<std::uint16_t>(v == 1020 ? 1024 : v);
+    between[v] = static_cast<std::uint16_t>(v % 4 == 1 ? 0 : v);
+  }
+  SteppedTable stepped;
+  EXPECT_FALSE(MakeSteppedQuarterTable(falling, &stepped));
+  EXPECT_FALSE(MakeSteppedQuarterTable(beyond, &stepped));
+  EXPECT_TRUE(MakeSteppedQuarterTable(between, &stepped));
+  const bool avx2 = TestCpuFeature(kCpuHasAvx2);
+  for (const auto& [table, quarters] :
+       {std::pair{falling, false}, std::pair{beyond, false}, std::pair{between, avx2}}) {
+    WordTableMap map;
+    map.Prepare(table);
+    EXPECT_EQ(map.ByQuarters(), quarters);
   }
 }
 
