@@ -7,6 +7,7 @@
 #include <random>
 #include <vector>
 
+#include "imaging/bayer/demosaic.h"
 #include "imaging/bayer_conversion.h"
 #include "imaging/pixel_kernel.h"
 
@@ -72,6 +73,18 @@ inline std::int32_t RunKernel(PixelKernel kernel, Frame& destination, const Fram
   return kernel(destination.pixels(), source.pixels(), region != nullptr ? region : whole, x, y,
                 destination.bytes, source.bytes, static_cast<std::int32_t>(destination.stride),
                 static_cast<std::int32_t>(source.stride), &parameter, 0);
+}
+
+// The rows call of a demosaic over the whole source, decoded as the frame pipeline decodes it
+// for its bands; the source's bytes a sample pick 8- or 16-bit samples.
+inline CallState DecodeWholeFrame(Frame& destination, const Frame& source, BayerRecord record,
+                                  bayer::DemosaicCall* call) {
+  const std::int32_t whole[4] = {0, 0, source.width, source.height};
+  void* parameter = &record;
+  return bayer::DecodeDemosaicCall(
+      destination.pixels(), source.pixels(), whole, 0, 0, destination.bytes, source.bytes,
+      static_cast<std::int32_t>(destination.stride), static_cast<std::int32_t>(source.stride),
+      &parameter, source.bytes == 2 ? bayer::kNeeds16 : bayer::kNeeds8, call);
 }
 
 inline BayerRecord Record(int mode, int red = 100, int blue = 100, int green = 100) {

@@ -176,15 +176,8 @@ TEST(RowsFormsTest, BandsWriteWhatTheWholeCallWrites) {
         BayerRecord record = Record(static_cast<int>(rng() % 4), 150, 90);
         RunKernel(form.whole, want, source, record);
 
-        const std::int32_t region[4] = {0, 0, w, h};
-        void* parameter = &record;
         bayer::DemosaicCall call;
-        ASSERT_EQ(
-            bayer::DecodeDemosaicCall(
-                got.pixels(), source.pixels(), region, 0, 0, got.bytes, source.bytes,
-                static_cast<std::int32_t>(got.stride), static_cast<std::int32_t>(source.stride),
-                &parameter, form.sourceBytes == 2 ? bayer::kNeeds16 : bayer::kNeeds8, &call),
-            CallState::kReady);
+        ASSERT_EQ(testing::DecodeWholeFrame(got, source, record, &call), CallState::kReady);
         for (int first = 0; first < h;) {
           const int end = std::min(h, first + 1 + static_cast<int>(rng() % 4));
           call.rowBegin = first;

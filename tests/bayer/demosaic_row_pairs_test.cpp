@@ -32,15 +32,8 @@ struct PairForm {
 // Writes rows in bands of two from `start` (0 or 1), as the frame pipeline calls the rows forms.
 void RunInBandsOfTwo(const PairForm& form, Frame& destination, const Frame& source,
                      BayerRecord record, int start) {
-  const std::int32_t region[4] = {0, 0, source.width, source.height};
-  void* parameter = &record;
   bayer::DemosaicCall call;
-  ASSERT_EQ(
-      bayer::DecodeDemosaicCall(
-          destination.pixels(), source.pixels(), region, 0, 0, destination.bytes, source.bytes,
-          static_cast<std::int32_t>(destination.stride), static_cast<std::int32_t>(source.stride),
-          &parameter, form.sourceBytes == 2 ? bayer::kNeeds16 : bayer::kNeeds8, &call),
-      CallState::kReady);
+  ASSERT_EQ(testing::DecodeWholeFrame(destination, source, record, &call), CallState::kReady);
   for (int first = 0; first < source.height;) {
     const int end = std::min(source.height, first == 0 && start == 1 ? 1 : first + 2);
     call.rowBegin = first;
