@@ -249,7 +249,9 @@ void ConvertPseudoColorRows(const void* context, std::int32_t first, std::int32_
     // The words of the pairs form are registers on 64-bit processors only.
     if (avx2) {
 #if ORVEX_X86
-      if (rows.ramps.exact) {
+      // The ramps want 16 vector registers: on 32-bit processors their eight lookup steps alone
+      // take all 8, and the table reads measured faster there.
+      if (sizeof(void*) >= 8 && rows.ramps.exact) {
         PseudoColorRow_RampsAVX2(to, from, raw8.width, rows.ramps, rows.colors);
       } else {
         PseudoColorRow_AVX2(to, from, raw8.width, rows.colors);
