@@ -69,6 +69,29 @@ void PseudoColorRow_Pairs(std::uint8_t* to, const std::uint8_t* from, std::int32
 void PseudoColorRow_AVX2(std::uint8_t* to, const std::uint8_t* from, std::int32_t pixels,
                          const std::uint8_t (*colors)[4]);
 
+// The hue table's colours as arithmetic on the sample v, for a form that reads no table entry
+// per pixel. From kPseudoColorRampStart to 254 each channel is Ramp(t) = floor(254 t / 60) of a
+// distance t clamped to 0 .. 60: for blue 179 - v, for red v - 179, for green the nearer of
+// v - 59 and 299 - v. Below the start, and at 255, blue and red are the ramps' values corrected
+// by a lookup (XOR) at u = v + 1 (mod 256), which is at most kPseudoColorRampStart there, and
+// green is the ramp's value (0 below the start, and 255 at 255).
+inline constexpr int kPseudoColorRampStart = 59;  // green rises from here
+inline constexpr int kPseudoColorRedStart = 179;  // blue has fallen to 0 and red rises
+inline constexpr int kPseudoColorGreenEnd = 299;  // where green would have fallen to 0
+struct PseudoColorRamps {
+  // The corrections of blue and red at u = w - 68 in four steps of 16 entries: step j holds
+  // those of w = 64 + 16 j + p at entry p, XORed with step j + 1's. The index of step j is
+  // w + 16 (3 - j), saturated, which stays below 128 (a byte shuffle gives 0 above) for the steps
+  // from w's own on: their XOR is w's entry. For u past the start w saturates and adds nothing.
+  std::uint8_t blueSteps[4][16] = {};
+  std::uint8_t redSteps[4][16] = {};
+  // Whether the ramps give every one of the 256 colours; the lookup forms run when not.
+  bool exact = false;
+};
+// PseudoColorRow_C's bytes from the ramps, 32 pixels a step, with AVX2; `colors` for the tail.
+void PseudoColorRow_RampsAVX2(std::uint8_t* to, const std::uint8_t* from, std::int32_t pixels,
+                              const PseudoColorRamps& ramps, const std::uint8_t (*colors)[4]);
+
 // The two conversions above for rows first .. end - 1 of images of one size, as the pipeline
 // runs them band by band: the same bytes as the whole-image forms.
 struct PseudoColorRows {
@@ -76,6 +99,7 @@ struct PseudoColorRows {
   ImageBuffer* color24 = nullptr;
   std::uint8_t colors[256][4] = {};  // blue, green, red and a spare byte of every sample value
   PseudoColorPairs pairs;
+  PseudoColorRamps ramps;
 };
 // False when PseudoColorMap would refuse the images.
 bool PreparePseudoColorRows(const ImageBuffer& raw8, ImageBuffer& color24, const HueTable& table,
