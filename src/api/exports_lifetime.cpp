@@ -25,22 +25,20 @@ extern "C" {
 CameraHandle ORVEX_CALL Orvex_Initialize(OrvexWindow notifyWindow) {
   platform::SystemClock& clock = platform::Clock();
   HandleRegistry& registry = Registry();
-  // Unseeded rand, the tick count and the number of live handles, added with wrap-around.
-  std::uint32_t value = static_cast<std::uint32_t>(clock.Rand()) + clock.TickCount() +
-                        static_cast<std::uint32_t>(registry.Count());
-  // 0 is this export's failure result: a sum that lands on it would hand the application a
-  // working camera it takes for a failure.
-  if (value == 0) value = 1;
-  const auto handle = static_cast<CameraHandle>(value);
+  // Unseeded rand, the tick count and the number of live handles, added with wrap-around; a
+  // value that is 0 (this export's failure result) or already in use moves on to the next free
+  // one, so that no two live cameras ever share a handle.
+  std::int32_t handle =
+      static_cast<std::int32_t>(static_cast<std::uint32_t>(clock.Rand()) + clock.TickCount() +
+                                static_cast<std::uint32_t>(registry.Count()));
 
   auto* context = new (std::nothrow) CameraContext;
   if (context == nullptr) return 0;
-  if (!registry.AddContext(handle, context)) {
+  if (!registry.AddContextAtFreeHandle(&handle, context)) {
     delete context;
     return 0;
   }
-  // The context itself, not a lookup of its value: another thread may have registered a handle
-  // of the same value meanwhile, and a lookup would start that one a second time.
+  // The context itself, not a lookup of its value: other threads may already be calling it.
   context->Initialize(ToWindowHandle(notifyWindow));
   return handle;
 }

@@ -10,6 +10,24 @@ bool HandleRegistry::AddContext(std::int32_t handle, CameraContext* context) {
   auto* node = new (std::nothrow) RegistryNode{handle, context, nullptr, nullptr};
   if (node == nullptr) return false;
   std::lock_guard lock(mutex_);
+  LinkLocked(node);
+  return true;
+}
+
+bool HandleRegistry::AddContextAtFreeHandle(std::int32_t* handle, CameraContext* context) {
+  auto* node = new (std::nothrow) RegistryNode{*handle, context, nullptr, nullptr};
+  if (node == nullptr) return false;
+  std::lock_guard lock(mutex_);
+  // Fewer values are taken than there are nodes, so this ends within count_ + 1 steps.
+  while (node->handle == 0 || HoldsLocked(node->handle)) {
+    node->handle = static_cast<std::int32_t>(static_cast<std::uint32_t>(node->handle) + 1u);
+  }
+  *handle = node->handle;
+  LinkLocked(node);
+  return true;
+}
+
+void HandleRegistry::LinkLocked(RegistryNode* node) {
   if (head_ == nullptr) {
     node->prev = node;
     node->next = node;
@@ -23,7 +41,16 @@ bool HandleRegistry::AddContext(std::int32_t handle, CameraContext* context) {
     ++count_;
   }
   head_ = node;
-  return true;
+}
+
+bool HandleRegistry::HoldsLocked(std::int32_t handle) const {
+  if (head_ == nullptr) return false;
+  const RegistryNode* node = head_;
+  do {
+    if (node->handle == handle) return true;
+    node = node->next;
+  } while (node != head_);
+  return false;
 }
 
 RegistryNode* HandleRegistry::FindNodeLocked(std::int32_t handle) {

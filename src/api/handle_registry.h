@@ -30,6 +30,12 @@ class HandleRegistry {
   // Links a new node at the tail end of the circle and makes it the head; false when the node
   // could not be allocated.
   virtual bool AddContext(std::int32_t handle, CameraContext* context);
+  // AddContext under *handle or, when no context may have that value (0, or one already
+  // registered), the next value after it that is free; *handle receives the value used. New
+  // handles go this way: two threads that start together can compute the same value (rand
+  // keeps its state per thread on some systems, and the tick count moves in steps of
+  // milliseconds), and two contexts under one value would take each other's calls.
+  bool AddContextAtFreeHandle(std::int32_t* handle, CameraContext* context);
   // Walks from the head, moving it, until the value matches; a miss leaves the head on the
   // node that was the tail when the search began.
   CameraContext* FindContext(std::int32_t handle);
@@ -58,6 +64,10 @@ class HandleRegistry {
  private:
   // The operations above, with mutex_ held.
   RegistryNode* FindNodeLocked(std::int32_t handle);
+  // Links a node in as AddContext describes.
+  void LinkLocked(RegistryNode* node);
+  // Whether any node has the value; the head stays where it is.
+  bool HoldsLocked(std::int32_t handle) const;
   int RemoveHeadLocked();
 
   mutable std::mutex mutex_;

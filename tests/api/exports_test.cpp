@@ -42,6 +42,25 @@ TEST_F(ExportsTest, HandleValueZeroIsNeverGiven) {
   EXPECT_EQ(Orvex_Release(handle), 1);
 }
 
+// Threads that start together compute the same sum where rand keeps its state per thread: the
+// later camera takes the next free value instead of sharing the handle.
+TEST_F(ExportsTest, HandleValueInUseMovesOnToTheNextFreeOne) {
+  clock.SetTickCount(0);
+  clock.SetRand(1000);
+  const CameraHandle first = Orvex_Initialize(0);  // 1000 + 0 live handles
+  clock.SetRand(999);
+  const CameraHandle second = Orvex_Initialize(0);  // 999 + 1 is taken
+  clock.SetRand(998);
+  const CameraHandle third = Orvex_Initialize(0);  // 998 + 2 and the next are taken
+  EXPECT_EQ(first, 1000);
+  EXPECT_EQ(second, 1001);
+  EXPECT_EQ(third, 1002);
+  for (CameraHandle handle : {first, second, third}) {
+    EXPECT_EQ(Orvex_Release(handle), 1) << handle;
+    EXPECT_EQ(Orvex_Release(handle), 0) << handle;
+  }
+}
+
 TEST_F(ExportsTest, ReleaseTwiceGivesOneThenZeroAndForgetsTheHandle) {
   const CameraHandle handle = Orvex_Initialize(0);
   ASSERT_NE(handle, 0);

@@ -116,6 +116,29 @@ TEST(HandleRegistry, TakeContextRemovesTheFirstMatchAndLeavesItsNextAsHead) {
   EXPECT_EQ(registry.TakeContext(1), nullptr);
 }
 
+TEST(HandleRegistry, AddAtFreeHandleSkipsValuesInUseAndZeroAndKeepsTheHead) {
+  HandleRegistry registry;
+  registry.AddContext(5, Fake(1));
+  registry.AddContext(6, Fake(2));
+  registry.AddContext(0, Fake(3));
+  registry.AddContext(-1, Fake(4));
+  registry.AddContext(1, Fake(5));  // head
+  struct Case {
+    std::int32_t asked, given;
+  };
+  for (const Case c : {Case{7, 7}, Case{5, 8}, Case{-1, 2}, Case{0, 3}}) {
+    const std::int32_t headBefore = registry.Head()->handle;
+    std::int32_t handle = c.asked;
+    ASSERT_TRUE(registry.AddContextAtFreeHandle(&handle, Fake(100 + c.asked)));
+    EXPECT_EQ(handle, c.given) << c.asked;
+    // Linked as AddContext links: the new node is the head, the old head its next.
+    EXPECT_EQ(registry.Head()->handle, c.given);
+    EXPECT_EQ(registry.Head()->next->handle, headBefore);
+    EXPECT_EQ(registry.FindContext(c.given), Fake(100 + c.asked));
+  }
+  EXPECT_EQ(registry.Count(), 9);
+}
+
 // One thread per handle, as an application with one thread per camera: every lookup finds its
 // own context, and every handle comes out exactly once.
 TEST(HandleRegistry, ThreadsWithTheirOwnHandlesNeverSeeEachOthersNodes) {
