@@ -46,8 +46,22 @@ if ((${#missing[@]} > 0)); then
   if [[ " ${missing[*]} " == *":i386 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
     "${sudo_cmd[@]}" dpkg --add-architecture i386
   fi
-  "${sudo_cmd[@]}" apt-get -o DPkg::Lock::Timeout=600 update -qq
-  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get -o DPkg::Lock::Timeout=600 install -y -qq \
-    --no-install-recommends \
-    "${missing[@]}"
+  # A mirror caught mid-sync serves an index of the wrong size for a while; apt then keeps the
+  # lists it had, which still serve the packages below, so a failed refresh is retried and then
+  # left to the install to judge.
+  for attempt in 1 2 3; do
+    "${sudo_cmd[@]}" apt-get -o DPkg::Lock::Timeout=600 update -qq && break
+    echo "apt-get update failed (attempt $attempt of 3)" >&2
+    ((attempt < 3)) && sleep 15
+  done
+  install=("${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get
+    -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends)
+  # The 32-bit and 64-bit copies of a shared library must be the same version. When the
+  # security suite's i386 index could not be had, its amd64 updates have no i386 twin, and only
+  # the release's own versions can be installed side by side.
+  if ! "${install[@]}" "${missing[@]}"; then
+    codename=$(. /etc/os-release && echo "$VERSION_CODENAME")
+    echo "Installing again from $codename's own versions" >&2
+    "${install[@]}" -t "$codename" "${missing[@]}"
+  fi
 fi
