@@ -21,10 +21,26 @@ else
   export WINEPATH=$(orvex_wine_path)
 fi
 
+# A fault in the program reaches Wine as a Windows exception and ends it with that exception's
+# code. Wine's own process dies by a signal only when Wine itself fails, which this Wine does
+# now and then in programs that end within milliseconds of starting, after their last line is
+# written. Such a run says nothing of the program, so it is run once more.
+run_wine() {
+  local attempt rc
+  for attempt in 1 2; do
+    wine "$@"
+    rc=$?
+    ((rc == 134 || rc == 135 || rc == 139)) || return "$rc"
+    echo "wine-run: Wine died of signal $((rc - 128)) running $1 (attempt $attempt of 2)" >&2
+  done
+  return "$rc"
+}
+
 if orvex_wine_running; then
-  exec wine "$@"
+  run_wine "$@"
+  exit
 fi
 
 trap orvex_wine_stop EXIT
 orvex_wine_start || exit 1
-wine "$@"
+run_wine "$@"
