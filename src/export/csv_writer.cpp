@@ -69,33 +69,39 @@ OutputFile::~OutputFile() {
 
 bool OutputFile::Open(const char* path) {
   Close();
+  failed_ = false;
   if (path == nullptr) return false;
   file_ = std::fopen(path, "wb");
   return file_ != nullptr;
 }
 
 void OutputFile::Write(const char* data, std::size_t length) {
-  if (file_ != nullptr) std::fwrite(data, 1, length, file_);
+  if (file_ == nullptr || failed_) return;
+  failed_ = std::fwrite(data, 1, length, file_) != length;
 }
 
-void OutputFile::Close() {
-  if (file_ != nullptr) std::fclose(file_);
+bool OutputFile::Close() {
+  if (file_ == nullptr) return false;
+  // The stream's buffer reaches the file only here, so a full disk may show only now.
+  const bool closed = std::fclose(file_) == 0;
   file_ = nullptr;
+  return closed && !failed_;
 }
 
 bool WriteCsvImage(const char* path, const std::uint8_t* pixels, std::int32_t width,
                    std::int32_t height, std::uint32_t stride) {
   OutputFile file;
   if (!file.Open(path)) return false;
-  if (pixels == nullptr || width <= 0 || height <= 0) return true;
-  TextSink sink(file);
-  for (std::int32_t row = 0; row < height; ++row) {
-    const std::uint8_t* samples = pixels + static_cast<std::size_t>(row) * stride;
-    for (std::int32_t column = 0; column + 1 < width; ++column) sink.Value(samples[column], ',');
-    sink.Value(samples[width - 1], ';');
-    sink.LineEnd();
+  if (pixels != nullptr && width > 0 && height > 0) {
+    TextSink sink(file);
+    for (std::int32_t row = 0; row < height; ++row) {
+      const std::uint8_t* samples = pixels + static_cast<std::size_t>(row) * stride;
+      for (std::int32_t column = 0; column + 1 < width; ++column) sink.Value(samples[column], ',');
+      sink.Value(samples[width - 1], ';');
+      sink.LineEnd();
+    }
   }
-  return true;
+  return file.Close();
 }
 
 }  // namespace orvex

@@ -97,6 +97,15 @@ TEST_F(CsvTest, FailuresRecordTheirCodes) {
   EXPECT_EQ(Errors(), std::vector<std::int32_t>{9});
   EXPECT_FALSE(std::filesystem::exists(missing));
 
+#ifndef _WIN32
+  // A device that takes no byte, as a full disk does: opened, but not written.
+  for (std::int32_t width : {3, 5000}) {
+    MakeRaw(width, 2);
+    EXPECT_EQ(context.Acquisition().SaveImage("/dev/full", 0), 0) << "width " << width;
+    EXPECT_EQ(Errors(), std::vector<std::int32_t>{9});
+  }
+#endif
+
   CameraContext unlinked;  // never initialized: no device link
   const std::string path = (directory_ / "unlinked.csv").string();
   EXPECT_EQ(unlinked.Acquisition().SaveImage(path.c_str(), 0), 0);
