@@ -34,7 +34,14 @@ CaptureSession::CaptureSession(const AcquisitionResources& resources) : resource
 
 CaptureSession::~CaptureSession() = default;
 
+CaptureSession::ImageFormat CaptureSession::CurrentImageFormat() const {
+  const CameraSettings& s = resources_.settings;
+  return ImageFormat{s.format.Color, s.format.SubSample, s.geometry.EH, s.geometry.EV};
+}
+
 int CaptureSession::PrepareCapture() {
+  // Whatever fails below may have left the images half made for the new values.
+  prepared_.reset();
   DeviceLink* link = resources_.link.get();
   CameraSettings& settings = resources_.settings;
   if (!link) {
@@ -95,6 +102,7 @@ int CaptureSession::PrepareCapture() {
     const int threads = BandWorkers::SuitableThreads(kMostThreads);
     if (threads > 1) workers_.reset(new (std::nothrow) BandWorkers(threads));
   }
+  prepared_ = CurrentImageFormat();
   return 1;
 }
 
@@ -131,7 +139,9 @@ int CaptureSession::SnapShot(std::uint8_t* buffer, std::int32_t size, std::int32
 
   std::lock_guard<std::mutex> lock(frameMutex_);
   const std::int32_t color = resources_.settings.format.Color;
-  if (ReadFrame(color, false) != 0) {
+  // A capture prepared before the format or the window's size changed has no images for the
+  // frame: it is refused as a frame that does not fit them.
+  if (ReadFrame(color, false) != 0 || prepared_ != CurrentImageFormat()) {
     PostFrameMessage(0, static_cast<std::intptr_t>(ErrorCode::kFrameRead));
     resources_.errors.RecordError(ErrorCode::kFrameRead);
     return 0;

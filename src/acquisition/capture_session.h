@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 #include "acquisition/dialog_views.h"
 #include "acquisition/raw_frame_reader.h"
@@ -90,6 +91,16 @@ class CaptureSession {
  private:
   AcquisitionResources resources_;
   RawFrameReader reader_;
+  // What the last successful preparation made the images for. A capture prepared once serves
+  // snapshots only while these stay as they were: after another format, the pipeline would find
+  // no image of it and the application's buffer nothing copied. (Where the window only moved,
+  // its setter has told the camera and the images still fit.)
+  struct ImageFormat {
+    std::int32_t color, subSample, width, height;
+    bool operator==(const ImageFormat&) const = default;
+  };
+  ImageFormat CurrentImageFormat() const;
+  std::optional<ImageFormat> prepared_;
   // The threads that share each frame's rows with the one running the pipeline, made by the
   // first preparation on a machine of several cores and kept, idle, between frames.
   std::unique_ptr<BandWorkers> workers_;

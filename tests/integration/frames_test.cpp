@@ -100,6 +100,40 @@ TEST_F(FramesTest, SnapShotReturnsTheRasterExactlyInBothRowOrders) {
   EXPECT_EQ(PostedErrors(), std::vector<intptr_t>{});
 }
 
+// A capture prepared once serves the snapshots after it only while the format and the window's
+// size stay: one taken after either changed is refused as a frame that does not fit, never a
+// success that left the buffer untouched or copied an image of another format; a window that
+// only moved is taken, and unprepared snapshots work again.
+TEST_F(FramesTest, SnapShotAfterCaptureRefusesANewFormatOrWindowSize) {
+  ASSERT_EQ(OrvexVirtualCamera_SetFramePeriod(0, 0), 1);
+  SetRaster(1);
+  struct Case {
+    int32_t fromBits, toBits, toEHS, toHeight;
+  };
+  const int32_t kWidth = 40, kHeight = 24;
+  for (const Case& c :
+       {Case{8, 32, 40, kHeight}, Case{24, 32, 40, kHeight}, Case{16, 48, 40, kHeight},
+        Case{48, 64, 40, kHeight}, Case{32, 8, 40, kHeight}, Case{24, 24, 40, kHeight + 8},
+        Case{32, 32, 44, kHeight}}) {
+    ASSERT_EQ(Orvex_SetColorMode(handle_, c.fromBits), 1);
+    ASSERT_EQ(Orvex_SetCaptureWindowEx(handle_, kLine, 40, kWidth, kLines, 2, kHeight), 1);
+    ASSERT_EQ(Orvex_Capture(handle_), 1);
+    ASSERT_EQ(Orvex_SetColorMode(handle_, c.toBits), 1);
+    ASSERT_EQ(Orvex_SetCaptureWindowEx(handle_, kLine, c.toEHS, kWidth, kLines, 2, c.toHeight), 1);
+    const size_t stride = (static_cast<size_t>(kWidth) * c.toBits / 8 + 3) & ~size_t{3};
+    std::vector<uint8_t> buffer(stride * c.toHeight, 0xA5);
+    const auto size = static_cast<int32_t>(buffer.size());
+    const bool moved = c.fromBits == c.toBits && c.toHeight == kHeight;
+    EXPECT_EQ(Orvex_SnapShot(handle_, buffer.data(), size, 1), moved ? 1 : 0)
+        << c.fromBits << " to " << c.toBits << ", " << c.toHeight << " lines";
+    EXPECT_EQ(Orvex_GetLastError(handle_), moved ? 0 : 8);
+    EXPECT_EQ(std::all_of(buffer.begin(), buffer.end(), [](uint8_t b) { return b == 0xA5; }),
+              !moved);
+    ASSERT_EQ(Orvex_StopPreview(handle_), 1);  // back to Idle: the next snapshot prepares
+    EXPECT_EQ(Orvex_SnapShot(handle_, buffer.data(), size, 1), 1);
+  }
+}
+
 TEST_F(FramesTest, PreviewDeliversTheRasterCountedAtTheCamera) {
   SetRaster(1);
   ASSERT_EQ(Orvex_SetColorMode(handle_, 8), 1);
