@@ -54,19 +54,23 @@ int CameraContext::OpenPreview(platform::WindowHandle frameWindow, std::uint8_t*
   // A second call replaces the window of the first, which would otherwise stay on the screen
   // with nobody left to close it.
   if (window_.InUse()) window_.RetirePreviewWindow();
-  const platform::WindowHandle window =
-      window_.CreatePreviewWindow(parent, rect.left, rect.top, rect.right, rect.bottom);
-  if (window == 0) {
+  // A preview already running would go on delivering into the buffer just given, which the
+  // caller, told the call failed, may free: it stops with the window that failed.
+  const auto refuse = [this] {
+    {
+      const auto lock = LockOperations();
+      if (acquisition_.state == AcquisitionState::Previewing) preview_.StopPreview();
+    }
     RecordError(ErrorCode::kWindow);
     return 0;
-  }
+  };
+  const platform::WindowHandle window =
+      window_.CreatePreviewWindow(parent, rect.left, rect.top, rect.right, rect.bottom);
+  if (window == 0) return refuse();
   const platform::GraphicsHandle dc = platform::Windows().GetWindowDc(window);
   window_.Attach(window, dc);
   // Without a device context the window stays until Close.
-  if (dc == 0) {
-    RecordError(ErrorCode::kWindow);
-    return 0;
-  }
+  if (dc == 0) return refuse();
   {
     const auto lock = LockOperations();
     if (preview_.StartPreview()) return 1;

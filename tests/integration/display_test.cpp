@@ -339,6 +339,25 @@ TEST_F(DisplayTest, CallBackPreviewRefusesABufferOneByteShort) {
   EXPECT_EQ(errors.front(), ErrorBuffer);
 }
 
+// A CallBackPreview whose window cannot be made returns 0 and leaves no preview running: the
+// frames of a preview already running would otherwise go on into the buffer of the call that
+// failed, which its caller may free.
+TEST_F(DisplayTest, CallBackPreviewThatFailsLeavesNoPreviewWritingItsBuffer) {
+  std::vector<uint8_t> first(static_cast<size_t>(kEH) * kEV), second(first.size(), 0xA5);
+  const auto size = static_cast<int32_t>(first.size());
+  ASSERT_EQ(Orvex_CallBackPreview(handle_, frames_, first.data(), size, 0), 1);
+  ASSERT_EQ(FrameMessages(1).size(), 1u);
+  const OrvexWindow gone = OrvexPlatform_CreateWindow(OrvexWindow{}, 0, 0, 50, 50);
+  OrvexPlatform_DestroyWindow(gone);
+  ASSERT_EQ(Orvex_SetPreviewWindow(handle_, gone, 0, 0, 40, 30), 1);
+  EXPECT_EQ(Orvex_CallBackPreview(handle_, frames_, second.data(), size, 0), 0);
+  EXPECT_EQ(Orvex_GetLastError(handle_), ErrorWindow);
+  const int32_t sent = OrvexVirtualCamera_FramesSent(0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_EQ(OrvexVirtualCamera_FramesSent(0), sent);
+  EXPECT_TRUE(std::all_of(second.begin(), second.end(), [](uint8_t b) { return b == 0xA5; }));
+}
+
 TEST_F(DisplayTest, CallBackPreviewWithoutABufferAnnouncesEveryFrame) {
   ASSERT_EQ(Orvex_CallBackPreview(handle_, frames_, nullptr, 0, 0), 1);
   const auto received = FrameMessages(3);
