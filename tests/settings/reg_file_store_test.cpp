@@ -254,6 +254,36 @@ TEST_F(RegFileStoreTest, UnusableFilesReadAsMissingAndAreReplacedOnWrite) {
   EXPECT_EQ(store.CreateKey(kMain), 0u);
 }
 
+// A file that cannot be read (here one its reader may not open) holds settings all the same: a
+// start reads none and what it saves fails, leaving the file as it was. Root opens any file,
+// so the store runs as nobody, in a folder that anyone may write.
+TEST_F(RegFileStoreTest, AnUnreadableFileIsLeftAlone) {
+  const std::string text = "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\" +
+                           kMain + "\\Filter]\r\n\"Gamma\"=dword:00000005\r\n\r\n";
+  WriteFileText(text);
+  for (fs::path p = fs::path(file).parent_path(); p != directory.parent_path();
+       p = p.parent_path()) {
+    fs::permissions(p, fs::perms::all);
+  }
+  fs::permissions(file, fs::perms::none);
+  const pid_t child = fork();
+  if (child == 0) {
+    if (geteuid() == 0 && setuid(65534) != 0) _exit(2);
+    RegFileStore store(file);
+    ImageSettings image;
+    const bool loaded = settings::LoadFilterSettings(store, &image);
+    image.Gamma = 6;
+    const bool saved = settings::SaveFilterSettings(store, &image);
+    _exit(loaded ? 3 : saved ? 4 : 0);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "2: no user to run as, 3: read, 4: replaced";
+  fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_EQ(FileText(), text);
+}
+
 // Damage of every kind at random places: every value on a line left whole reads as before, a
 // start and a release keep every one of them, and leave a clean file that the next release,
 // changing nothing, does not touch.

@@ -279,9 +279,11 @@ enum class ReadResult {
   kRead,
   kUnchanged,  // the file still has the identity given: not read
   kMissing,
-  kDamaged,   // unreadable or not a file: taken as empty and rewritten
-  kTooLarge,  // more than the store reads: taken as empty and left alone
-  kShortage,  // out of descriptors or memory: a later attempt may well read it
+  kDamaged,     // not a file, or no path to one: taken as empty and rewritten
+  kTooLarge,    // more than the store reads: taken as empty and left alone
+  kUnreadable,  // a file that cannot be read (denied, an input error): taken as empty and left
+                // alone, as replacing it would lose every setting it may hold
+  kShortage,    // out of descriptors or memory: a later attempt may well read it
 };
 
 RegFileIdentity IdentityOf(const struct stat& info) {
@@ -298,9 +300,21 @@ ReadResult ReadFile(const std::string& path, const RegFileIdentity* known, std::
   // Non-blocking, so that a FIFO put in the file's place cannot hang the caller.
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) {
-    if (errno == ENOENT) return ReadResult::kMissing;
-    return (errno == EMFILE || errno == ENFILE || errno == ENOMEM) ? ReadResult::kShortage
-                                                                   : ReadResult::kDamaged;
+    switch (errno) {
+      case ENOENT:
+        return ReadResult::kMissing;
+      case EMFILE:
+      case ENFILE:
+      case ENOMEM:
+        return ReadResult::kShortage;
+      case EACCES:
+      case EPERM:
+      case EIO:
+      case EOVERFLOW:
+        return ReadResult::kUnreadable;
+      default:  // a path that cannot name a file (a loop of links, say)
+        return ReadResult::kDamaged;
+    }
   }
   struct stat info {};
   ReadResult result = ReadResult::kRead;
@@ -315,7 +329,7 @@ ReadResult ReadFile(const std::string& path, const RegFileIdentity* known, std::
       const ssize_t got = read(fd, buffer, sizeof buffer);
       if (got < 0 && errno == EINTR) continue;
       if (got < 0) {
-        result = ReadResult::kDamaged;
+        result = ReadResult::kUnreadable;
         break;
       }
       if (bytes->size() + static_cast<std::size_t>(got) > RegFileStore::kMaxFileSize) {
@@ -510,7 +524,8 @@ RegFileStore::Load RegFileStore::LoadLocked(bool verify) {
       cache_ = RegistryKeyTree();
       cacheBytes_.clear();
       cacheValid_ = false;
-      return read == ReadResult::kTooLarge ? Load::kTooLarge : Load::kDone;
+      return read == ReadResult::kTooLarge || read == ReadResult::kUnreadable ? Load::kLeftAlone
+                                                                              : Load::kDone;
   }
 }
 

@@ -89,8 +89,10 @@ class RegFileStore final : public RegistryStore {
     std::thread::id owner;  // the thread that opened it, whose batch it sees
   };
 
-  enum class Load { kDone, kTooLarge, kShortage };
-  // Brings the cache up to the file (no keys for a missing, damaged or too large file).
+  // kLeftAlone: a file too large or unreadable, which no commit may replace.
+  enum class Load { kDone, kLeftAlone, kShortage };
+  // Brings the cache up to the file (no keys for a missing, damaged, too large or unreadable
+  // file).
   // `verify` compares the content itself rather than the file's identity.
   Load LoadLocked(bool verify);
   // The DWORD values of `path` as `thread` sees them: the file, then its open batch.
