@@ -159,12 +159,15 @@ ORVEX_API int32_t ORVEX_CALL Orvex_GetDllVersion(void);
 
 /** Opens the preview window (a child of the window set with Orvex_SetPreviewWindow, else a
     top-level window of the image's size) and starts the preview. No frame messages are
-    posted. A second call replaces the window of the first. */
+    posted. A second call replaces the window of the first. When the window cannot be made:
+    0 with ErrorWindow, and a preview that was running stops. */
 ORVEX_API int32_t ORVEX_CALL Orvex_Preview(CameraHandle handle);
 /** As Orvex_Preview; every frame is also copied into buffer (when not null and size > 0) and
     then announced to frameWindow by FrameMessage with the address of FrameInfo. buffer must
-    stay valid until the preview stops; the next frame may already be overwriting it (and
-    FrameInfo) while the message is handled. A buffer smaller than stride x height makes every
+    stay valid until the preview stops, and for as long as Orvex_StartPreview may start it
+    again: a restarted preview delivers where the last Orvex_CallBackPreview said (Orvex_Preview
+    clears that). The next frame may already be overwriting buffer (and FrameInfo) while the
+    message is handled. A buffer smaller than stride x height makes every
     frame fail with FrameMessage (0, ErrorBuffer). bottomUp as for Orvex_SnapShot.
     @param frameWindow receives FrameMessage (a message window, an X window, an HWND). */
 ORVEX_API int32_t ORVEX_CALL Orvex_CallBackPreview(CameraHandle handle, OrvexWindow frameWindow,
@@ -186,7 +189,9 @@ ORVEX_API int32_t ORVEX_CALL Orvex_Close(CameraHandle handle);
     bottomUp = 0 the bottom row first (@ref pixel_formats). The buffer needs stride x height
     bytes, stride = (width x bits a pixel / 8) rounded up to a multiple of 4.
     Returns 0 with nothing recorded when no frame arrived (the camera was unplugged, or the
-    transfer failed) and while a preview runs. */
+    transfer failed) and while a preview runs. After Orvex_Capture, a colour mode or window size
+    set since makes it return 0 with ErrorFrameRead: call Orvex_StopPreview, or Orvex_Capture
+    after it, to prepare for the new one. */
 ORVEX_API int32_t ORVEX_CALL Orvex_SnapShot(CameraHandle handle, uint8_t* buffer, int32_t size,
                                             int32_t bottomUp);
 /** Prepares the camera once so that following snapshots start at once; Orvex_StopPreview
