@@ -251,9 +251,14 @@ int RunSnap(const std::vector<std::string>& args) {
       if (format == FileFormat::kCsv) {
         // The file holds the 8-bit raw image, whose size only the 8-bit modes make known.
         const bool byteModes = bits == 8 || bits == 24 || bits == 32;
-        error = Orvex_SaveImage(handle, out.c_str(), 0) == 0
-                    ? CsvOpenError(out)
-                    : CheckCsvFile(out, byteModes ? size.width : 0, byteModes ? size.height : 0);
+        error = Orvex_SaveImage(handle, out.c_str(), 0) == 0 ? CsvOpenError(out) : 0;
+        // Written, or opened and left short: reading the file back tells what it lacks and why
+        // (a full disk, say).
+        if (error == 0 || error == kIncompleteFile) {
+          const int checked =
+              CheckCsvFile(out, byteModes ? size.width : 0, byteModes ? size.height : 0);
+          if (checked != 0) error = checked;
+        }
         if (!byteModes) {
           std::fprintf(stderr,
                        "orvex: note: %d-bit frames do not pass through the 8-bit image "
