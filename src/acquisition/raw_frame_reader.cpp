@@ -83,11 +83,13 @@ int RawFrameReader::ReadFrameIntoRaw(DeviceLink& link, ImageBuffer* raw, bool fr
   if (width <= 0 || height <= 0 || width / step != raw->width || height / step != raw->height) {
     return kWindowMismatch;
   }
+  // The copy takes only the window checked here, whatever another thread does to the link.
+  const DeviceLink::WindowSize checked{width, height, sampleBytes};
 
   if (step == 1) {
     ClearWhatTheCopyLeaves(*raw);
-    const int copied =
-        fromStream ? link.CopyStreamFrame(raw->pixels) : link.CopySingleFrame(raw->pixels);
+    const int copied = fromStream ? link.CopyStreamFrame(raw->pixels, &checked)
+                                  : link.CopySingleFrame(raw->pixels, &checked);
     RespaceRows(*raw);
     // A failed copy wrote nothing, and the image stays stale for whoever reads it next.
     if (copied == 0) raw->stale = false;
@@ -96,8 +98,8 @@ int RawFrameReader::ReadFrameIntoRaw(DeviceLink& link, ImageBuffer* raw, bool fr
 
   const std::size_t windowBytes = static_cast<std::size_t>(width) * height * sampleBytes;
   if (fullWindow_.size() < windowBytes) return kWindowMismatch;
-  const int copied = fromStream ? link.CopyStreamFrame(fullWindow_.data())
-                                : link.CopySingleFrame(fullWindow_.data());
+  const int copied = fromStream ? link.CopyStreamFrame(fullWindow_.data(), &checked)
+                                : link.CopySingleFrame(fullWindow_.data(), &checked);
   if (copied == 0) {
     ClearWhatTheCopyLeaves(*raw);
     ReduceBayerBlocks(fullWindow_.data(), width, step, *raw);

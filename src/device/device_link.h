@@ -34,9 +34,9 @@ class DeviceLink {
   int SendFrameSize();                                               // always 1
   int WriteFpgaRegister(std::uint8_t address, std::uint16_t value);  // 1 sent whole, else 0
   int ReadFpgaRegister(std::uint8_t address, std::uint16_t* value);  // 1 or 0
-  int WriteSromByte(std::uint8_t address, std::uint8_t value);    // 1 sent whole, else 0
-  int ReadSromByte(std::uint8_t address, std::uint8_t* value);    // 1 read, else 0 (value kept)
-  int WriteSromId(std::uint8_t index, std::uint8_t value);  // as above; 0 for index > 7
+  int WriteSromByte(std::uint8_t address, std::uint8_t value);       // 1 sent whole, else 0
+  int ReadSromByte(std::uint8_t address, std::uint8_t* value);       // 1 read, else 0 (value kept)
+  int WriteSromId(std::uint8_t index, std::uint8_t value);           // as above; 0 for index > 7
   int ReadSromId(std::uint8_t index, std::uint8_t* value);
 
   // --- devices and timing ---
@@ -59,8 +59,14 @@ class DeviceLink {
   int StopStream();
 
   // --- window extraction ---
-  int CopySingleFrame(void* destination);
-  int CopyStreamFrame(void* destination);
+  // The window of the last frame into `destination`. With `expected`, only a window of that
+  // size is copied (3 otherwise): the caller sized `destination` for it, and a device change on
+  // another thread may reset the timing between its own check and the copy.
+  struct WindowSize {
+    std::int32_t width, height, sampleBytes;
+  };
+  int CopySingleFrame(void* destination, const WindowSize* expected = nullptr);
+  int CopyStreamFrame(void* destination, const WindowSize* expected = nullptr);
 
   // --- read-only views for the context and tests ---
   std::int32_t TransferSamples() const;
@@ -142,7 +148,8 @@ class DeviceLink {
     std::int32_t lineLength, hStart, width, vStart, height;
     int sampleBytes;
   };
-  bool CurrentWindow(Window* window) const;  // false when it does not lie inside the buffers
+  // False when it does not lie inside the buffers, or is not the size `expected` (when given).
+  bool CurrentWindow(Window* window, const WindowSize* expected = nullptr) const;
   static void ExtractWindow(const Window& window, const std::uint8_t* source, void* destination);
 
   platform::DriverPort& port_;

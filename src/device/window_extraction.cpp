@@ -6,8 +6,12 @@
 
 namespace orvex {
 
-bool DeviceLink::CurrentWindow(Window* window) const {
+bool DeviceLink::CurrentWindow(Window* window, const WindowSize* expected) const {
   const Window w{lineLength_, hStart_, width_, vStart_, height_, sampleWidth16_ != 0 ? 2 : 1};
+  if (expected != nullptr && (w.width != expected->width || w.height != expected->height ||
+                              w.sampleBytes != expected->sampleBytes)) {
+    return false;
+  }
   // ConfigureFrame guarantees this; a timing reset since then (SelectDevice) may not.
   if (w.lineLength <= 0 || w.width <= 0 || w.height <= 0 || w.hStart < 0 || w.vStart < 0) {
     return false;
@@ -41,20 +45,20 @@ void DeviceLink::ExtractWindow(const Window& window, const std::uint8_t* source,
   }
 }
 
-int DeviceLink::CopySingleFrame(void* destination) {
+int DeviceLink::CopySingleFrame(void* destination, const WindowSize* expected) {
   if (destination == nullptr) return 14;
   if (!rawFrame_) return 7;
   Window window;
-  if (!CurrentWindow(&window)) return 3;
+  if (!CurrentWindow(&window, expected)) return 3;
   ExtractWindow(window, rawFrame_.get(), destination);
   return 0;
 }
 
-int DeviceLink::CopyStreamFrame(void* destination) {
+int DeviceLink::CopyStreamFrame(void* destination, const WindowSize* expected) {
   if (destination == nullptr) return 14;
   if (!ring_) return 7;
   Window window;
-  if (!CurrentWindow(&window)) return 3;
+  if (!CurrentWindow(&window, expected)) return 3;
   const std::int32_t position = stream_.readPos.load(std::memory_order_relaxed);
   if (position < 0 || position >= bufferCount_) return 7;
   ExtractWindow(window, ring_[position].get(), destination);

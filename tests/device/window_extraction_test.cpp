@@ -131,6 +131,20 @@ TEST_F(ExtractionTest, NullDestinationAndStaleTimingAreRefused) {
   std::vector<std::uint8_t> window(1339 * 1040);
   EXPECT_EQ(link->CopySingleFrame(window.data()), 3);
   EXPECT_EQ(link->CopyStreamFrame(window.data()), 3);
+
+  // Buffers large enough for the reset timing: its window fits them but not a destination
+  // sized for the window the caller checked, and is refused by size.
+  ASSERT_EQ(link->ConfigureFrame(1400, 0, 640, 1024, 0, 1024, 2), 0);
+  ASSERT_EQ(link->StartSingleFrame(), 0);
+  ASSERT_EQ(link->StartStream(), 0);
+  ASSERT_EQ(link->SelectDevice(0), 0);
+  const DeviceLink::WindowSize checked{640, 1024, 1};
+  std::vector<std::uint8_t> sized(640 * 1024 + 16, kGuard);
+  EXPECT_EQ(link->CopySingleFrame(sized.data(), &checked), 3);
+  EXPECT_EQ(link->CopyStreamFrame(sized.data(), &checked), 3);
+  EXPECT_TRUE(std::all_of(sized.begin(), sized.end(), [](std::uint8_t b) { return b == kGuard; }));
+  EXPECT_EQ(link->CopySingleFrame(window.data()), 0);  // unchecked: the reset window
+  EXPECT_EQ(link->StopStream(), 0);
 }
 
 }  // namespace
