@@ -1,5 +1,7 @@
 #include "linux/virtual_device.h"
 
+#include <new>
+
 namespace orvex::vcam {
 
 namespace {
@@ -85,12 +87,18 @@ bool VirtualDevice::ReadFrame(void* out, std::uint32_t length, std::uint32_t* mo
   if (!frame) return false;
 
   const std::uint32_t count = pacer_.Serve(length);
-  model_.RenderFrame(*frame, static_cast<std::uint8_t*>(out), count);
-  *moved = count;
+  // A frame the model could not render (out of memory) fails this read, as the driver's does;
+  // the next read's turn comes all the same, or every later read would wait for this one.
+  bool rendered = false;
+  try {
+    rendered = model_.RenderFrame(*frame, static_cast<std::uint8_t*>(out), count);
+  } catch (const std::bad_alloc&) {
+  }
+  if (rendered) *moved = count;
   ++nowServing_;
   lock.unlock();
   wake_.notify_all();
-  return true;
+  return rendered;
 }
 
 void VirtualDevice::Unplug() {

@@ -24,10 +24,12 @@ namespace orvex::vcam::kernel {
 // "OxVc" in a pool dump.
 inline constexpr ULONG kPoolTag = 'O' | 'x' << 8 | 'V' << 16 | 'c' << 24;
 
-// An object of T in the paged pool, or null when the pool is short.
+// An object of T in the non-paged pool, or null when the pool is short: objects of the driver
+// hold spin locks, events and lists that are touched at DISPATCH_LEVEL, where a paged-out page
+// cannot be brought back.
 template <typename T, typename... Args>
 T* NewInPool(Args... args) {
-  void* memory = ExAllocatePoolWithTag(PagedPool, sizeof(T), kPoolTag);
+  void* memory = ExAllocatePoolWithTag(NonPagedPoolNx, sizeof(T), kPoolTag);
   return memory == nullptr ? nullptr : new (memory) T(args...);
 }
 
