@@ -341,9 +341,9 @@ TEST_F(DisplayTest, CallBackPreviewRefusesABufferOneByteShort) {
 
 // A CallBackPreview whose window cannot be made returns 0 and leaves no preview running: the
 // frames of a preview already running would otherwise go on into the buffer of the call that
-// failed, which its caller may free.
+// failed, which its caller may free as soon as the call has returned.
 TEST_F(DisplayTest, CallBackPreviewThatFailsLeavesNoPreviewWritingItsBuffer) {
-  std::vector<uint8_t> first(static_cast<size_t>(kEH) * kEV), second(first.size(), 0xA5);
+  std::vector<uint8_t> first(static_cast<size_t>(kEH) * kEV), second(first.size());
   const auto size = static_cast<int32_t>(first.size());
   ASSERT_EQ(Orvex_CallBackPreview(handle_, frames_, first.data(), size, 0), 1);
   ASSERT_EQ(FrameMessages(1).size(), 1u);
@@ -352,6 +352,7 @@ TEST_F(DisplayTest, CallBackPreviewThatFailsLeavesNoPreviewWritingItsBuffer) {
   ASSERT_EQ(Orvex_SetPreviewWindow(handle_, gone, 0, 0, 40, 30), 1);
   EXPECT_EQ(Orvex_CallBackPreview(handle_, frames_, second.data(), size, 0), 0);
   EXPECT_EQ(Orvex_GetLastError(handle_), ErrorWindow);
+  std::fill(second.begin(), second.end(), 0xA5);
   const int32_t sent = OrvexVirtualCamera_FramesSent(0);
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   EXPECT_EQ(OrvexVirtualCamera_FramesSent(0), sent);
