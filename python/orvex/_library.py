@@ -59,6 +59,7 @@ _SDK = {
     "Orvex_GetCaptureWindowEx": (_i32, [_i32] + [_pi32] * 6),
     "Orvex_Width": (_i32, [_i32]),
     "Orvex_Height": (_i32, [_i32]),
+    "Orvex_GetSubSample": (_i32, [_i32]),
     "Orvex_SetWaitTime": (_i32, [_i32, _i32]),
     "Orvex_GetWaitTime": (_i32, [_i32]),
     "Orvex_SetAutoIris": (_i32, [_i32, _i32]),

@@ -1,8 +1,10 @@
 """orvex.Camera: one camera through a handle of the camera library."""
 
 import ctypes
+import operator
 import re
 import sys
+import time
 import warnings
 from collections import namedtuple
 
@@ -109,8 +111,8 @@ def stride_for(width, bits):
 
 
 def to_array(buffer, width, height, bits):
-    """The library's rows (top first, padded to the stride) as an ndarray: (height, width)
-    for gray, (height, width, channels) for colour, uint8 or uint16."""
+    """The library's rows (top first, padded to the stride) as a new ndarray that owns its
+    pixels: (height, width) for gray, (height, width, channels) for colour, uint8 or uint16."""
     dtype, channels = _LAYOUT[bits]
     stride = stride_for(width, bits)
     rows = np.frombuffer(buffer, dtype=np.uint8, count=stride * height).reshape(height, stride)
@@ -118,7 +120,9 @@ def to_array(buffer, width, height, bits):
     if dtype is np.uint16:
         pixels = pixels.view("<u2")
     shape = (height, width) if channels == 1 else (height, width, channels)
-    return np.ascontiguousarray(pixels.reshape(shape)).astype(dtype, copy=False)
+    # Always a copy: frames() reads every frame into the same buffer, and an array that only
+    # looked at it would change under the caller with the next frame.
+    return np.array(pixels.reshape(shape), dtype=dtype, order="C")
 
 
 def _setting_property(name, ident, low, high):
@@ -149,6 +153,7 @@ class Camera:
         self._sdk = _library.sdk()
         self._handle = 0
         self._previewing = False
+        self._capturing = False
         handle = self._sdk.Orvex_Initialize(notify_window)
         if handle == 0:
             raise OrvexError(5, "Orvex_Initialize")
@@ -174,6 +179,7 @@ class Camera:
         if self._handle:
             self._sdk.Orvex_Release(self._handle)
             self._handle = 0
+            self._capturing = False
 
     def __enter__(self):
         return self
@@ -191,9 +197,13 @@ class Camera:
         """The handle for calls of the C functions; 0 once closed."""
         return self._handle
 
-    def _h(self, where):
+    def _live(self, where):
         if not self._handle:
             raise OrvexError(ErrorNoDevice, where + ": the camera is closed")
+        return self._handle
+
+    def _h(self, where):
+        self._live(where)
         # Empty the queue, so that the code read after a failure is this call's.
         for _ in range(20):
             if self._sdk.Orvex_GetLastError(self._handle) == 0:
@@ -207,8 +217,10 @@ class Camera:
         raise_for(code or fallback, where)
 
     def last_error(self):
-        """Takes the newest recorded code off the library's queue (0 when none)."""
-        return self._sdk.Orvex_GetLastError(self._h("Orvex_GetLastError"))
+        """Takes the newest recorded code off the library's queue (0 when none): the reason
+        of a failed call made through handle. The methods of this class raise theirs."""
+        # Not through _h, which empties the queue this is to read.
+        return self._sdk.Orvex_GetLastError(self._live("Orvex_GetLastError"))
 
     # --- format and geometry ----------------------------------------------------------------
 
@@ -247,14 +259,24 @@ class Camera:
                     "Orvex_SetCaptureWindow %d x %d" % (width, height), ErrorNotInSizeTable)
 
     @property
+    def sub_sample(self):
+        """The stored sub-sampling, 0, 1 or 2: images are the geometry's EH x EV divided by 1,
+        2 or 4. Only the settings file sets it (Orvex_SetSubSample accepts 0 alone)."""
+        return self._sdk.Orvex_GetSubSample(self._h("Orvex_GetSubSample"))
+
+    def _divisor(self):
+        return {1: 2, 2: 4}.get(self.sub_sample, 1)
+
+    @property
     def width(self):
-        """Output width (the geometry's EH)."""
-        return self._sdk.Orvex_Width(self._h("Orvex_Width"))
+        """Width of the images: the geometry's EH divided by the sub-sampling (Orvex_Width
+        gives EH alone)."""
+        return self._sdk.Orvex_Width(self._h("Orvex_Width")) // self._divisor()
 
     @property
     def height(self):
-        """Output height (the geometry's EV)."""
-        return self._sdk.Orvex_Height(self._h("Orvex_Height"))
+        """Height of the images: the geometry's EV divided by the sub-sampling."""
+        return self._sdk.Orvex_Height(self._h("Orvex_Height")) // self._divisor()
 
     @property
     def stride(self):
@@ -288,12 +310,14 @@ class Camera:
 
     @staticmethod
     def _setting(key):
-        if isinstance(key, int):
+        if isinstance(key, str):
+            if key.lower() in _BY_NAME:
+                return _BY_NAME[key.lower()]
+        else:
+            ident = _integral(key)
             for entry in SETTINGS:
-                if entry[1] == key:
+                if entry[1] == ident:
                     return entry
-        elif isinstance(key, str) and key.lower() in _BY_NAME:
-            return _BY_NAME[key.lower()]
         raise_for(ErrorParameter, "no setting %r" % (key,))
 
     def get_setting(self, key):
@@ -308,11 +332,10 @@ class Camera:
     def set_setting(self, key, value):
         """Sets a setting by name or id; ParameterError outside its range."""
         name, ident, low, high = self._setting(key)
-        if isinstance(value, bool):
-            value = int(value)
-        if not isinstance(value, int) or not low <= value <= high:
+        number = _integral(value)
+        if number is None or not low <= number <= high:
             raise_for(ErrorParameter, "%s %r outside %d..%d" % (name, value, low, high))
-        self._check(self._sdk.Orvex_SetFilterValue(self._h("Orvex_Set" + name), ident, value),
+        self._check(self._sdk.Orvex_SetFilterValue(self._h("Orvex_Set" + name), ident, number),
                     "Orvex_Set" + name)
 
     # --- frames -----------------------------------------------------------------------------
@@ -349,13 +372,22 @@ class Camera:
         return to_array(buffer, width, height, bits)
 
     def capture(self):
-        """Prepares once so that following snapshots start at once; stop_capture() ends it."""
+        """Prepares once so that following snapshots start at once; stop_capture() ends it.
+        Until then frames() and start_preview() raise ErrorBusy."""
         self._check(self._sdk.Orvex_Capture(self._h("Orvex_Capture")), "Orvex_Capture",
                     ErrorBusy)
+        self._capturing = True
 
     def stop_capture(self):
         """Ends what capture() prepared."""
+        self._capturing = False
         self._check(self._sdk.Orvex_StopPreview(self._h("Orvex_StopPreview")), "Orvex_StopPreview")
+
+    def _refuse_preview_while_busy(self, where):
+        # The library, refusing a preview after a capture, also ends that capture: asking it is
+        # not harmless, so a capture prepared through this object is refused here.
+        if self._previewing or self._capturing:
+            raise OrvexError(ErrorBusy, where)
 
     def save_csv(self, path):
         """Writes the 8-bit raw image as comma-separated text."""
@@ -363,52 +395,57 @@ class Camera:
                     "Orvex_SaveImage %s" % path)
 
     def frames(self, count=None, timeout=5.0, parent=0, rect=(0, 0, 0, 0), with_info=False):
-        """Runs the live preview and yields its frames (shaped as snapshot()'s), the newest one
-        each time: frames that come while the loop body runs are skipped, never torn.
+        """Runs the live preview and yields its frames (shaped as snapshot()'s, each an array
+        of its own), the newest one each time: frames that come while the loop body runs are
+        skipped, never torn.
 
         count: stop after this many (None: until the loop ends). timeout: seconds to wait for
-        a frame before OrvexError ErrorNoFrame. parent, rect: place the library's preview
+        a frame before OrvexError ErrorNoFrame; a frame the library could not read gives a
+        RuntimeWarning and the wait goes on. parent, rect: place the library's preview
         window inside a window of the application at (x, y, width, height) (width 0: the
         image's size); by default it is a window of its own. with_info: yield (array,
         FrameInfo) pairs. An unplugged camera raises OrvexError ErrorStreamStopped. The
-        preview stops when the loop ends, also by break or an exception.
+        preview stops when the loop ends, also by break or an exception. ErrorBusy while a
+        preview runs or capture() holds the camera.
         """
         if sys.platform == "win32":
             raise NotImplementedError("frames() needs the OrvexPlatform library (Linux)")
-        if self._previewing:
-            raise OrvexError(ErrorBusy, "frames")
+        self._refuse_preview_while_busy("frames")
+        # Whatever can fail before the library starts anything fails here, with nothing made.
+        x, y, w, h = _rect(rect)
+        buffer, width, height, bits = self._frame_buffer()
+        handle = self._h("Orvex_CallBackPreview")
         platform = _library.platform()
         window = platform.OrvexPlatform_CreateMessageWindow()
         if not window:
             raise OrvexError(4, "OrvexPlatform_CreateMessageWindow")
-        buffer, width, height, bits = self._frame_buffer()
-        address = (ctypes.c_char * len(buffer)).from_buffer(buffer)
-        x, y, w, h = rect
-        handle = self._h("Orvex_CallBackPreview")
         try:
             self._check(self._sdk.Orvex_SetPreviewWindow(handle, parent, x, y, w or width,
                                                          h or height),
                         "Orvex_SetPreviewWindow")
+            # A refused preview has nothing to stop: the library undid its own part, and a
+            # preview or capture started elsewhere is not this call's to end.
             self._check(self._sdk.Orvex_CallBackPreview(handle, window, None, 0, 0),
                         "Orvex_CallBackPreview", ErrorBusy)
             self._previewing = True
-            delivered = 0
-            while count is None or delivered < count:
-                info = self._next_frame(platform, window, timeout)
-                self._check(self._sdk.Orvex_GetImage(handle, address, len(buffer), 1),
-                            "Orvex_GetImage")
-                image = to_array(buffer, width, height, bits)
-                # The posted record may already describe a newer frame: the size is this one's.
-                info.width, info.height, info.bitsPerPixel = width, height, bits
-                delivered += 1
-                yield (image, info) if with_info else image
+            address = (ctypes.c_char * len(buffer)).from_buffer(buffer)
+            try:
+                delivered = 0
+                while count is None or delivered < count:
+                    info = self._next_frame(platform, window, timeout)
+                    self._check(self._sdk.Orvex_GetImage(handle, address, len(buffer), 1),
+                                "Orvex_GetImage")
+                    image = to_array(buffer, width, height, bits)
+                    # The posted record may already describe a newer frame: the size is this
+                    # one's.
+                    info.width, info.height, info.bitsPerPixel = width, height, bits
+                    delivered += 1
+                    yield (image, info) if with_info else image
+            finally:
+                self._previewing = False
+                del address
+                self._end_preview()
         finally:
-            self._previewing = False
-            del address
-            if self._handle:
-                self._sdk.Orvex_StopPreview(self._handle)  # after a dead stream: 0, recorded 6
-                self._sdk.Orvex_Close(self._handle)
-                self.last_error()
             platform.OrvexPlatform_DestroyWindow(window)
 
     def start_preview(self, frame_window=0, parent=0, rect=(0, 0, 0, 0)):
@@ -417,7 +454,8 @@ class Camera:
         a child of parent at rect (x, y, width, height; width 0: the image's size) or a window
         of its own, and posts FrameMessage to frame_window (an X window id, or a message
         window). stop_preview() ends it. frames() does all this for you."""
-        x, y, w, h = rect
+        self._refuse_preview_while_busy("start_preview")
+        x, y, w, h = _rect(rect)
         handle = self._h("Orvex_SetPreviewWindow")
         self._check(self._sdk.Orvex_SetPreviewWindow(handle, parent, x, y, w or self.width,
                                                      h or self.height), "Orvex_SetPreviewWindow")
@@ -430,10 +468,16 @@ class Camera:
         """Stops the preview and removes its window. After the stream stopped on an error,
         the library's stop fails with ErrorTransfer; that is not raised here."""
         self._previewing = False
+        self._capturing = False
+        self._end_preview()
+
+    def _end_preview(self):
         if self._handle:
-            self._sdk.Orvex_StopPreview(self._handle)
+            if not self._sdk.Orvex_StopPreview(self._handle):
+                # After a dead stream: 0 with ErrorTransfer, which the stream's own error
+                # already told; the code is dropped so that it does not pass for a later one's.
+                self._sdk.Orvex_GetLastError(self._handle)
             self._sdk.Orvex_Close(self._handle)
-            self.last_error()
 
     def _next_frame(self, platform, window, timeout):
         """Waits for a frame message, then takes every message already queued so that the
@@ -442,15 +486,17 @@ class Camera:
         wparam = ctypes.c_size_t()
         lparam = ctypes.c_ssize_t()
         info = None
-        wait = int(timeout * 1000)
+        deadline = time.monotonic() + timeout
         while True:
+            # Until a frame came the wait goes on through other messages, failed frames among
+            # them (the preview carries on after those); then only what is queued is taken.
+            wait = 0 if info is not None else max(0, int((deadline - time.monotonic()) * 1000))
             got = platform.OrvexPlatform_GetMessage(window, wait, ctypes.byref(message),
                                                     ctypes.byref(wparam), ctypes.byref(lparam))
             if not got:
                 if info is not None:
                     return info
                 raise OrvexError(ErrorNoFrame, "no preview frame within %.1f s" % timeout)
-            wait = 0
             if message.value != FRAME_MESSAGE:
                 continue
             if wparam.value:
@@ -506,6 +552,25 @@ class Camera:
 for _entry in SETTINGS:
     setattr(Camera, _snake(_entry[0]), _setting_property(*_entry))
 del _entry
+
+
+def _integral(value):
+    """value as an int when it is an integer of any kind (a numpy one, a bool), else None."""
+    try:
+        return operator.index(value)
+    except TypeError:
+        return None
+
+
+def _rect(rect):
+    """(x, y, width, height) as four ints; ParameterError for anything else."""
+    try:
+        values = [_integral(v) for v in rect]
+    except TypeError:
+        values = []
+    if len(values) != 4 or None in values or not all(_ANY[0] <= v <= _ANY[1] for v in values):
+        raise_for(ErrorParameter, "rect %r is not (x, y, width, height)" % (rect,))
+    return values
 
 
 def frame_info_at(address):

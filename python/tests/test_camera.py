@@ -1,5 +1,6 @@
 """orvex.Camera against the virtual camera."""
 
+import os
 import subprocess
 import sys
 
@@ -7,6 +8,7 @@ import numpy as np
 import pytest
 
 import orvex
+from orvex.errors import ErrorFrameRead
 
 SHAPES = {8: ((20, 42), np.uint8), 16: ((20, 42), np.uint16), 24: ((20, 42, 3), np.uint8),
           32: ((20, 42, 4), np.uint8), 48: ((20, 42, 3), np.uint16), 64: ((20, 42, 4), np.uint16)}
@@ -16,6 +18,34 @@ def code_of(action):
     with pytest.raises(orvex.OrvexError) as raised:
         action()
     return raised.value.name
+
+
+class MessageWindows:
+    """The platform library as frames() sees it, keeping the message windows made and not yet
+    destroyed."""
+
+    def __init__(self, platform):
+        self._platform = platform
+        self.open = []
+
+    def __getattr__(self, name):
+        return getattr(self._platform, name)
+
+    def OrvexPlatform_CreateMessageWindow(self):
+        window = self._platform.OrvexPlatform_CreateMessageWindow()
+        self.open.append(window)
+        return window
+
+    def OrvexPlatform_DestroyWindow(self, window):
+        self.open.remove(window)
+        return self._platform.OrvexPlatform_DestroyWindow(window)
+
+
+@pytest.fixture
+def message_windows(monkeypatch):
+    windows = MessageWindows(orvex._library.platform())
+    monkeypatch.setattr(orvex._library, "platform", lambda: windows)
+    return windows
 
 
 def test_handle_lives_as_long_as_the_with_block():
@@ -87,6 +117,29 @@ def test_every_setting_is_a_property_with_its_range_checked():
         assert camera.bayer_gain_auto == 1
 
 
+def test_settings_take_integers_of_any_kind():
+    with orvex.Camera() as camera:
+        camera.gamma = np.int64(110)
+        assert camera.gamma == 110
+        camera.set_setting(np.int32(11), np.uint8(120))
+        assert camera.get_setting(np.int16(11)) == 120
+        camera.bayer_mode = True
+        assert camera.bayer_mode == 1
+        for bad in (110.0, np.float64(110), "110", None, np.int64(201)):
+            with pytest.raises(orvex.ParameterError):
+                camera.gamma = bad
+        assert camera.gamma == 120
+
+
+def test_last_error_takes_the_codes_of_calls_through_the_handle_newest_first():
+    sdk = orvex._library.sdk()
+    with orvex.Camera() as camera:
+        assert camera.last_error() == 0
+        sdk.Orvex_SetColorMode(camera.handle, 12)
+        sdk.Orvex_SetCaptureWindowEx(camera.handle, 1320, 39, 1282, 1024, 0, 1024)
+        assert [camera.last_error() for _ in range(3)] == [7, 9, 0]
+
+
 def test_larger_exposure_is_darker_and_auto_exposure_raises_it(fresh_camera):
     fresh_camera.scene = "gray"
     with orvex.Camera() as camera:
@@ -134,6 +187,78 @@ def test_frames_iterates_the_preview(fresh_camera):
         next(frames)
         fresh_camera.detach()
         assert code_of(lambda: [None for _ in frames]) == "ErrorStreamStopped"
+
+
+@pytest.mark.parametrize("width", [64, 42])  # rows without and with padding to the stride
+def test_frames_keep_their_pixels_when_later_ones_come(fresh_camera, width):
+    fresh_camera.scene = "moving"
+    with orvex.Camera() as camera:
+        camera.color_mode = 8
+        camera.geometry = orvex.Geometry.centered(width, 32)
+        frames = list(camera.frames(count=4))
+        kept = [frame.copy() for frame in frames]
+        camera.snapshot()
+        assert all(np.array_equal(frame, copy) for frame, copy in zip(frames, kept))
+        assert not all(np.array_equal(frames[0], frame) for frame in frames[1:])
+
+
+def test_frames_wait_on_after_a_failed_frame(message_windows):
+    with orvex.Camera() as camera:
+        camera.geometry = orvex.Geometry.centered(64, 32)
+        camera.wait_time = 200  # the next frame comes well after the failure posted below
+        frames = camera.frames(timeout=5.0)
+        next(frames)
+        (window,) = message_windows.open
+        # What the library posts for a frame it could not read, carrying on with the preview.
+        message_windows.OrvexPlatform_PostMessage(window, orvex.FRAME_MESSAGE, 0, ErrorFrameRead)
+        with pytest.warns(RuntimeWarning, match="ErrorFrameRead"):
+            assert next(frames).shape == (32, 64, 3)
+        frames.close()
+        assert message_windows.open == []
+
+
+@pytest.mark.parametrize("before, arguments, error", [
+    ("capture", {}, "ErrorBusy"),
+    ("capture through the handle", {"rect": (0, 0, 1.5, 0)}, "ErrorParameter"),
+    ("capture through the handle", {"rect": (0, 0, 64)}, "ErrorParameter"),
+    ("close", {}, "ErrorNoDevice"),
+])
+def test_frames_that_cannot_start_leave_everything_as_it_was(message_windows, before, arguments,
+                                                              error):
+    sdk = orvex._library.sdk()
+    camera = orvex.Camera()
+    camera.geometry = orvex.Geometry.centered(64, 32)
+    if before == "capture":
+        camera.capture()
+    elif before == "capture through the handle":
+        assert sdk.Orvex_Capture(camera.handle) == 1
+    else:
+        camera.close()
+    assert code_of(lambda: next(camera.frames(**arguments))) == error
+    assert message_windows.open == []
+    if camera.handle:
+        # Orvex_StartPreview refuses only while a capture is prepared.
+        assert sdk.Orvex_StartPreview(camera.handle) == 0
+    camera.close()
+
+
+@pytest.mark.parametrize("sub_sample, bits", [(1, 8), (2, 32)])
+def test_stored_sub_sampling_divides_the_image_size(sub_sample, bits):
+    orvex.Camera().close()  # writes the first-run settings
+    path = os.path.join(os.environ["XDG_CONFIG_HOME"], "Helvane", "OrvexQX218Sdk.reg")
+    with open(path, newline="") as f:
+        text = f.read()
+    with open(path, "w", newline="") as f:
+        f.write(text.replace('"SubSample"=dword:00000000', '"SubSample"=dword:%08x' % sub_sample))
+    divisor = 2**sub_sample
+    size = (64 // divisor, 128 // divisor)
+    with orvex.Camera() as camera:
+        camera.color_mode = bits
+        camera.geometry = orvex.Geometry.centered(128, 64)
+        assert camera.snapshot().shape[:2] == size
+        assert [frame.shape[:2] for frame in camera.frames(count=2)] == [size, size]
+        assert (camera.height, camera.width, camera.sub_sample) == size + (sub_sample,)
+        assert camera.stride == orvex.stride_for(size[1], bits)
 
 
 def test_missing_libraries_are_named(tmp_path):
