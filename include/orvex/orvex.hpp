@@ -436,8 +436,7 @@ class Camera {
   }
   /** Sets the output pixel format; takes effect at the next snapshot or preview. */
   void set_pixel_format(PixelFormat format) {
-    check(call("Orvex_SetColorMode", Orvex_SetColorMode, bits_per_pixel(format)),
-          "Orvex_SetColorMode");
+    checked("Orvex_SetColorMode", Orvex_SetColorMode, bits_per_pixel(format));
   }
 
   /** The capture geometry. */
@@ -450,20 +449,20 @@ class Camera {
   /** Sets the capture geometry (Orvex_SetCaptureWindowEx).
       @throws std::system_error Error::Geometry, and the library keeps the rejected values. */
   void set_geometry(const Geometry& g) {
-    check(call("Orvex_SetCaptureWindowEx", Orvex_SetCaptureWindowEx, g.TH, g.EHS, g.EH, g.TV, g.EVS,
-               g.EV),
-          "Orvex_SetCaptureWindowEx", Error::Unreported);
+    checked("Orvex_SetCaptureWindowEx", Orvex_SetCaptureWindowEx, g.TH, g.EHS, g.EH, g.TV, g.EVS,
+            g.EV);
   }
   /** Takes the geometry of the first size table entry of this size (Orvex_SetCaptureWindow).
       @throws std::system_error Error::NotInSizeTable when the table has none. */
   void set_capture_size(std::int32_t width, std::int32_t height) {
-    check(call("Orvex_SetCaptureWindow", Orvex_SetCaptureWindow, width, height),
-          "Orvex_SetCaptureWindow", Error::NotInSizeTable);
+    checked_as(Error::NotInSizeTable, "Orvex_SetCaptureWindow", Orvex_SetCaptureWindow, width,
+               height);
   }
-  /** Output width: the geometry's EH. */
-  std::int32_t width() const { return call("Orvex_Width", Orvex_Width); }
-  /** Output height: the geometry's EV. */
-  std::int32_t height() const { return call("Orvex_Height", Orvex_Height); }
+  /** Output width: the geometry's EH, halved or quartered by a stored sub-sampling (a SubSample
+      of 1 or 2 in the settings, as the camera dialog's 1/2 stores it). */
+  std::int32_t width() const { return output_size().width; }
+  /** Output height: the geometry's EV, halved or quartered by a stored sub-sampling. */
+  std::int32_t height() const { return output_size().height; }
 
   /** Milliseconds the preview sleeps before it looks for the next frame. */
   std::chrono::milliseconds wait_time() const {
@@ -474,8 +473,7 @@ class Camera {
     if (wait.count() < 0 || wait.count() > 0x7FFFFFFF) {
       detail::raise(Error::Parameter, "wait time " + std::to_string(wait.count()) + " ms");
     }
-    check(call("Orvex_SetWaitTime", Orvex_SetWaitTime, static_cast<std::int32_t>(wait.count())),
-          "Orvex_SetWaitTime");
+    checked("Orvex_SetWaitTime", Orvex_SetWaitTime, static_cast<std::int32_t>(wait.count()));
   }
 
   /** True while the automatic exposure runs. */
@@ -484,18 +482,13 @@ class Camera {
     return call("Orvex_GetAutoIris", Orvex_GetAutoIris, &ok) != 0;
   }
   /** Starts or stops the automatic exposure (it steers ExposureTime within 0..255). */
-  void set_auto_exposure(bool on) {
-    check(call("Orvex_SetAutoIris", Orvex_SetAutoIris, on ? 1 : 0), "Orvex_SetAutoIris");
-  }
+  void set_auto_exposure(bool on) { checked("Orvex_SetAutoIris", Orvex_SetAutoIris, on ? 1 : 0); }
 
   /** A setting's value. ExposureTime is read from the camera, and throws Error::Transfer when
       the camera does not answer. */
   std::int32_t get(Setting setting) const {
-    std::int32_t ok = 0;
-    const std::int32_t value =
-        call("Orvex_GetFilterValue", Orvex_GetFilterValue, static_cast<std::int32_t>(setting), &ok);
-    if (ok == 0) check(0, std::string("Orvex_Get") + setting_info(setting).name);
-    return value;
+    return checked_ok(std::string("Orvex_Get") + setting_info(setting).name, Orvex_GetFilterValue,
+                      static_cast<std::int32_t>(setting));
   }
   /** Sets a setting; it reaches the next frame (ExposureTime reaches the camera at once).
       @throws std::system_error Error::Parameter for a value outside the setting's range,
@@ -507,45 +500,49 @@ class Camera {
                                           " outside " + std::to_string(info.min) + ".." +
                                           std::to_string(info.max));
     }
-    check(call("Orvex_SetFilterValue", Orvex_SetFilterValue, static_cast<std::int32_t>(setting),
-               value),
-          std::string("Orvex_Set") + info.name);
+    checked(std::string("Orvex_Set") + info.name, Orvex_SetFilterValue,
+            static_cast<std::int32_t>(setting), value);
   }
 
   /** Takes one frame into a new Frame, top row first.
       @throws std::system_error Error::NoFrame when no frame arrived (unplugged camera),
       Error::Busy while a Preview runs, or the code the library recorded. */
   Frame snapshot() {
-    Frame frame(width(), height(), pixel_format());
+    // One hold of the lock: the frame fits the image the library makes.
+    std::lock_guard<std::recursive_mutex> lock(detail::library_mutex());
+    Frame frame = new_frame();
     snapshot_into(frame);
     return frame;
   }
   /** Takes one frame into frame, which is resized when the size or format changed. */
   void snapshot(Frame& frame) {
-    const std::int32_t w = width(), h = height();
+    std::lock_guard<std::recursive_mutex> lock(detail::library_mutex());
+    const OutputSize size = output_size();
     const PixelFormat f = pixel_format();
-    if (frame.width() != w || frame.height() != h || frame.format() != f) frame = Frame(w, h, f);
+    if (frame.width() != size.width || frame.height() != size.height || frame.format() != f) {
+      frame = Frame(size.width, size.height, f);
+    }
     snapshot_into(frame);
   }
   /** Prepares the camera once so that following snapshots start at once (Orvex_Capture);
       stop_capture() ends it. */
   void capture() {
     if (previewing()) detail::raise(Error::Busy, "Orvex_Capture");
-    check(call("Orvex_Capture", Orvex_Capture), "Orvex_Capture");
+    checked("Orvex_Capture", Orvex_Capture);
   }
   /** Ends a capture that capture() prepared. */
-  void stop_capture() { check(call("Orvex_StopPreview", Orvex_StopPreview), "Orvex_StopPreview"); }
+  void stop_capture() { checked("Orvex_StopPreview", Orvex_StopPreview); }
   /** The last image the pipeline made (Orvex_GetImage), top row first. */
   Frame last_image() {
-    Frame frame(width(), height(), pixel_format());
-    check(call("Orvex_GetImage", Orvex_GetImage, frame.data(),
-               static_cast<std::int32_t>(frame.size_bytes()), 1),
-          "Orvex_GetImage");
+    std::lock_guard<std::recursive_mutex> lock(detail::library_mutex());
+    Frame frame = new_frame();
+    checked("Orvex_GetImage", Orvex_GetImage, frame.data(),
+            static_cast<std::int32_t>(frame.size_bytes()), 1);
     return frame;
   }
   /** Writes the 8-bit raw image as comma-separated text (Orvex_SaveImage). */
   void save_csv(const std::string& path) {
-    check(call("Orvex_SaveImage", Orvex_SaveImage, path.c_str(), 0), "Orvex_SaveImage " + path);
+    checked("Orvex_SaveImage " + path, Orvex_SaveImage, path.c_str(), 0);
   }
 
   /** Names of the cameras present at start-up, in index order. */
@@ -557,34 +554,26 @@ class Camera {
   /** Drives the camera at another index (stop a Preview first). */
   void select_device(std::int32_t index) {
     if (previewing()) detail::raise(Error::Busy, "Orvex_SetDeviceNumber");
-    check(call("Orvex_SetDeviceNumber", Orvex_SetDeviceNumber, index), "Orvex_SetDeviceNumber");
+    checked("Orvex_SetDeviceNumber", Orvex_SetDeviceNumber, index);
   }
 
   /** Reads a register of the camera's FPGA (address 0..255). */
   std::uint16_t read_register(std::uint8_t address) const {
-    std::int32_t ok = 0;
-    const std::int32_t value =
-        call("Orvex_Fpga_ReadRegister", Orvex_Fpga_ReadRegister, std::int32_t{address}, &ok);
-    if (ok == 0) check(0, "Orvex_Fpga_ReadRegister");
-    return static_cast<std::uint16_t>(value);
+    return static_cast<std::uint16_t>(
+        checked_ok("Orvex_Fpga_ReadRegister", Orvex_Fpga_ReadRegister, std::int32_t{address}));
   }
   /** Writes a register of the camera's FPGA. */
   void write_register(std::uint8_t address, std::uint16_t value) {
-    check(call("Orvex_Fpga_WriteRegister", Orvex_Fpga_WriteRegister, std::int32_t{address},
-               std::int32_t{value}),
-          "Orvex_Fpga_WriteRegister");
+    checked("Orvex_Fpga_WriteRegister", Orvex_Fpga_WriteRegister, std::int32_t{address},
+            std::int32_t{value});
   }
   /** Reads identification byte 0..7 of the camera's serial ROM. */
   std::uint8_t read_rom_id(std::int32_t index) const {
-    std::int32_t ok = 0;
-    const std::int32_t value = call("Orvex_ReadSromID", Orvex_ReadSromID, index, &ok);
-    if (ok == 0) check(0, "Orvex_ReadSromID");
-    return static_cast<std::uint8_t>(value);
+    return static_cast<std::uint8_t>(checked_ok("Orvex_ReadSromID", Orvex_ReadSromID, index));
   }
   /** Writes identification byte 0..7 of the camera's serial ROM. */
   void write_rom_id(std::int32_t index, std::uint8_t value) {
-    check(call("Orvex_WriteSromID", Orvex_WriteSromID, index, std::int32_t{value}),
-          "Orvex_WriteSromID");
+    checked("Orvex_WriteSromID", Orvex_WriteSromID, index, std::int32_t{value});
   }
 
   /** True while a Preview of this camera runs. */
@@ -603,25 +592,65 @@ class Camera {
     return function(h, args...);
   }
 
-  // A result of 0 throws the code the call recorded, or `fallback` when it recorded none.
-  void check(std::int32_t result, const std::string& what,
-             Error fallback = Error::Unreported) const {
-    if (result != 0) return;
-    std::int32_t code = 0;
-    {
-      std::lock_guard<std::recursive_mutex> lock(detail::library_mutex());
-      if (handle() != 0) code = Orvex_GetLastError(handle());
-    }
+  // As call(), and a result of 0 throws the code the call recorded, or `fallback` when it
+  // recorded none. The code is read in the same hold of the lock as the call: in between,
+  // another thread's call would empty the queue before its own call (or a failure of its own
+  // would add its code on top), and the failure would be thrown with a code not its own.
+  template <typename Function, typename... Args>
+  std::int32_t checked_as(Error fallback, const std::string& what, Function function,
+                          Args... args) const {
+    std::lock_guard<std::recursive_mutex> lock(detail::library_mutex());
+    const std::int32_t result = call(what.c_str(), function, args...);
+    if (result == 0) raise_recorded(fallback, what);
+    return result;
+  }
+  template <typename Function, typename... Args>
+  std::int32_t checked(const std::string& what, Function function, Args... args) const {
+    return checked_as(Error::Unreported, what, function, args...);
+  }
+  // For the functions that report success through a last argument `ok`: its 0 throws as a
+  // result of 0 does in checked().
+  template <typename Function, typename... Args>
+  std::int32_t checked_ok(const std::string& what, Function function, Args... args) const {
+    std::lock_guard<std::recursive_mutex> lock(detail::library_mutex());
+    std::int32_t ok = 0;
+    const std::int32_t value = call(what.c_str(), function, args..., &ok);
+    if (ok == 0) raise_recorded(Error::Unreported, what);
+    return value;
+  }
+  // Throws the code the last call recorded; the caller holds the lock since before that call.
+  [[noreturn]] void raise_recorded(Error fallback, const std::string& what) const {
+    const std::int32_t code = Orvex_GetLastError(handle());
     detail::raise(code != 0 ? std::error_code(code, error_category()) : make_error_code(fallback),
                   what);
+  }
+
+  // The size of the images the library makes now: the window, divided as PrepareCapture divides
+  // it for a SubSample of 1 or 2 (Orvex_Width and Orvex_Height give the window undivided). One
+  // hold of the lock, so that a geometry set by another thread meanwhile is taken whole.
+  struct OutputSize {
+    std::int32_t width;
+    std::int32_t height;
+  };
+  OutputSize output_size() const {
+    std::lock_guard<std::recursive_mutex> lock(detail::library_mutex());
+    const std::int32_t sub_sample = call("Orvex_GetSubSample", Orvex_GetSubSample);
+    const std::int32_t divisor = sub_sample == 1 ? 2 : sub_sample == 2 ? 4 : 1;
+    return {call("Orvex_Width", Orvex_Width) / divisor,
+            call("Orvex_Height", Orvex_Height) / divisor};
+  }
+  // Room for the image the library makes now, in the current pixel format.
+  Frame new_frame() const {
+    std::lock_guard<std::recursive_mutex> lock(detail::library_mutex());
+    const OutputSize size = output_size();
+    return Frame(size.width, size.height, pixel_format());
   }
 
   void snapshot_into(Frame& frame) {
     if (previewing()) detail::raise(Error::Busy, "Orvex_SnapShot");
     // bottomUp 1 gives the camera's first line first: the top of the picture.
-    check(call("Orvex_SnapShot", Orvex_SnapShot, frame.data(),
-               static_cast<std::int32_t>(frame.size_bytes()), 1),
-          "Orvex_SnapShot", Error::NoFrame);
+    checked_as(Error::NoFrame, "Orvex_SnapShot", Orvex_SnapShot, frame.data(),
+               static_cast<std::int32_t>(frame.size_bytes()), 1);
   }
 
   std::shared_ptr<detail::CameraState> state_;
@@ -727,7 +756,7 @@ class Preview {
       : state_(camera.state_),
         on_frame_(std::move(on_frame)),
         on_error_(std::move(on_error)),
-        frame_(camera.width(), camera.height(), camera.pixel_format()) {
+        frame_(camera.new_frame()) {
     if (state_->previewing.exchange(true)) detail::raise(Error::Busy, "a preview runs");
     std::promise<OrvexWindow> made;
     std::future<OrvexWindow> pump = made.get_future();
@@ -846,7 +875,7 @@ class Preview {
   }
 
   void deliver(const FrameInfo* posted) {
-    std::int32_t copied = 0;
+    std::int32_t copied = 0, rate = 0;
     {
       std::lock_guard<std::recursive_mutex> lock(detail::library_mutex());
       const CameraHandle h = state_->handle;
@@ -855,17 +884,19 @@ class Preview {
         copied =
             Orvex_GetImage(h, frame_.data(), static_cast<std::int32_t>(frame_.size_bytes()), 1);
         if (!copied) Orvex_GetLastError(h);
+        // The posted record belongs to the handle: read while the lock keeps a close() on
+        // another thread from releasing it. The library may be rewriting it for the next frame
+        // already, so only its rate is taken, word-wise; the size is the frame's own.
+        if (copied) rate = detail::load_word(&posted->frameRate);
       }
     }
     if (!copied) return;
-    // The size is the frame's own; the library may be rewriting the posted record for the
-    // next frame already, so only its rate is taken, word-wise.
     FrameInfo info{};
     info.size = sizeof info;
     info.width = frame_.width();
     info.height = frame_.height();
     info.bitsPerPixel = bits_per_pixel(frame_.format());
-    info.frameRate = detail::load_word(&posted->frameRate);
+    info.frameRate = rate;
     try {
       ++frames_;
       if (on_frame_) on_frame_(frame_.view(), info);

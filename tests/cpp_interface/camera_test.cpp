@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 #include <orvex/virtual_camera.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <fstream>
 #include <numeric>
 #include <orvex/orvex.hpp>
 #include <string>
@@ -200,6 +202,85 @@ TEST_F(CameraTest, ExposureDirectionAndAutomaticExposure) {
   for (int i = 0; i < 30; ++i) camera.snapshot();
   EXPECT_GT(camera.get(orvex::Setting::ExposureTime), 100);
   EXPECT_LT(Mean(camera.snapshot()), 200);
+}
+
+// A failure throws the code its own call recorded, whatever the calls of another thread on
+// the same camera empty from the error queue or add to it meanwhile.
+TEST_F(CameraTest, EachFailureKeepsItsOwnCodeBesideAnotherThread) {
+  orvex::Camera camera;
+  const orvex::Geometry tooWide{kLine, 39, 1282, 1024, 0, 1024};
+  std::atomic<bool> done{false};
+  std::atomic<std::int32_t> otherWrong{0};
+  std::thread other([&] {
+    while (!done) {
+      camera.width();  // empties the queue before it calls
+      if (CodeOf([&] { camera.read_rom_id(9); }) != ErrorNoDevice) ++otherWrong;
+    }
+  });
+  std::int32_t wrong = 0;
+  for (int i = 0; i < 30000; ++i) {
+    if (CodeOf([&] { camera.set_geometry(tooWide); }) != ErrorGeometry) ++wrong;
+  }
+  done = true;
+  other.join();
+  EXPECT_EQ(wrong, 0);
+  EXPECT_EQ(otherWrong, 0);
+}
+
+// A stored SubSample of 1 or 2 (the camera dialog's 1/2, or a settings file) halves or
+// quarters every image: sizes, snapshots and preview frames follow it.
+TEST_F(CameraTest, FramesFollowTheStoredSubSampling) {
+  struct Case {
+    std::int32_t subSample;
+    std::int32_t width, height;
+  };
+  for (const Case c : {Case{0, 1280, 1024}, Case{1, 640, 512}, Case{2, 320, 256}}) {
+    SCOPED_TRACE(c.subSample);
+    // Written beside and renamed over: a new file, which the library reads again.
+    const std::filesystem::path dir = configDir_ / "Helvane";
+    std::filesystem::create_directories(dir);
+    {
+      std::ofstream file(dir / "new.reg", std::ios::binary | std::ios::trunc);
+      file << "Windows Registry Editor Version 5.00\r\n\r\n"
+              "[HKEY_CURRENT_USER\\Software\\Helvane\\OrvexQX218Sdk]\r\n"
+              "\"Size\"=dword:00000000\r\n\"Color\"=dword:00000002\r\n"
+           << "\"SubSample\"=dword:0000000" << c.subSample << "\r\n"
+           << "\r\n[HKEY_CURRENT_USER\\Software\\Helvane\\OrvexQX218Sdk\\Size_00]\r\n"
+              "\"TH\"=dword:00000528\r\n\"TV\"=dword:00000400\r\n\"EH\"=dword:00000500\r\n"
+              "\"EV\"=dword:00000400\r\n\"EHS\"=dword:00000027\r\n\"EVS\"=dword:00000000\r\n"
+              "\"Buf\"=dword:00000014\r\n";
+    }
+    std::filesystem::rename(dir / "new.reg", dir / "OrvexQX218Sdk.reg");
+    orvex::Camera camera;
+    ASSERT_EQ(Orvex_GetSubSample(camera.handle()), c.subSample);
+    camera.set_pixel_format(orvex::PixelFormat::Gray8);
+    EXPECT_EQ(camera.geometry().EH, 1280);
+    EXPECT_EQ(camera.width(), c.width);
+    EXPECT_EQ(camera.height(), c.height);
+    const orvex::Frame frame = camera.snapshot();
+    EXPECT_EQ(frame.width(), c.width);
+    EXPECT_EQ(frame.height(), c.height);
+    EXPECT_EQ(camera.last_image().width(), c.width);
+    // A frame with the room of the whole window is resized to the image.
+    orvex::Frame reused(1280, 1024, orvex::PixelFormat::Gray8);
+    camera.snapshot(reused);
+    EXPECT_EQ(reused.height(), c.height);
+
+    camera.set_wait_time(1ms);
+    std::atomic<std::int32_t> previewWidth{0}, previewHeight{0};
+    orvex::Preview preview(camera, [&](const orvex::FrameView& view, const FrameInfo& info) {
+      EXPECT_EQ(info.width, view.width());
+      previewHeight = view.height();
+      previewWidth = view.width();
+    });
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    while (preview.frames() < 1 && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(5ms);
+    }
+    preview.stop();
+    EXPECT_EQ(previewWidth, c.width);
+    EXPECT_EQ(previewHeight, c.height);
+  }
 }
 
 TEST_F(CameraTest, PreviewHandsWholeTopDownFramesToItsThread) {
