@@ -178,9 +178,12 @@ void ImageDialog::OnDialogEvent(WindowHandle window, DialogEvent event, std::int
     case DialogEvent::Clicked:
       if (control == kButtonOk) {
         filterPage_.StoreEdits(filterWindow_);
-        // With no radio checked (a stored mode outside 0 to 3), BayerMode stays as it is.
+        // With no radio checked (a stored mode outside 0 to 3), BayerMode stays as it is. The
+        // radios are those in use: the gray page's where it exists, as the filter page's are
+        // disabled then and do not follow a click on the gray page's.
+        const WindowHandle radios = grayWindow_ != 0 ? grayWindow_ : filterWindow_;
         for (std::size_t i = 0; i < kRadiosBayerMode.size(); ++i) {
-          if (host_.IsItemChecked(filterWindow_, kRadiosBayerMode[i])) {
+          if (host_.IsItemChecked(radios, kRadiosBayerMode[i])) {
             port_.SetImage(ImageSetting::BayerMode, static_cast<std::int32_t>(i));
             break;
           }

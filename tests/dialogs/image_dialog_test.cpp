@@ -134,9 +134,13 @@ TEST_F(ImageDialogTest, GrayPageTogglesGrayBalanceAndSetsItsModes) {
   EXPECT_EQ(camera.image.GrayMode, 2);
   ASSERT_EQ(OrvexPlatform_MoveTrackbar(grayPage, kGrayFilterRows[5].trackbar, -300), 1);
   EXPECT_EQ(camera.image.OffsetG1, -255);
+  // The Bayer Mode of a gray format is chosen on this page alone, and OK keeps it.
+  ASSERT_EQ(OrvexPlatform_ClickItem(grayPage, kRadiosBayerMode[2]), 1);
+  EXPECT_EQ(camera.image.BayerMode, 2);
   EXPECT_EQ(dialog.Close(kButtonOk), 1);
   EXPECT_EQ(camera.image.OffsetG1, -255);
   EXPECT_EQ(camera.image.GrayMode, 2);
+  EXPECT_EQ(camera.image.BayerMode, 2);
 }
 
 TEST_F(ImageDialogTest, BalanceMeasurementsRefreshThePagesWithoutClosing) {
