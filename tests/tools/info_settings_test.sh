@@ -3,17 +3,7 @@
 # whenever a handle leaves a camera or is released: info must leave every stored setting as it
 # was, printing the registers of each camera whose stored settings it can put back.
 set -u
-orvex=$1
-dir=$(mktemp -d)
-trap 'rm -rf "$dir"' EXIT
-export XDG_CONFIG_HOME=$dir/config
-unset DISPLAY
-failures=0
-
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
+source "$(dirname "$0")/tool_test_support.sh"
 
 key='[HKEY_CURRENT_USER\Software\Helvane\OrvexQX218Sdk'
 

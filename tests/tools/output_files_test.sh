@@ -2,17 +2,7 @@
 # orvex checks every file it writes: a snapshot that cannot be written (full disk, missing
 # directory) or output that cannot be printed ends with status 1, the error's name and the path.
 set -u
-orvex=$1
-dir=$(mktemp -d)
-trap 'rm -rf "$dir"' EXIT
-export XDG_CONFIG_HOME=$dir/config
-unset DISPLAY
-failures=0
-
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
+source "$(dirname "$0")/tool_test_support.sh"
 
 # expect_failure WHAT TEXT COMMAND...: the command exits 1 and says TEXT on stderr.
 expect_failure() {
