@@ -162,13 +162,13 @@ ORVEX_API int32_t ORVEX_CALL Orvex_GetDllVersion(void);
     posted. A second call replaces the window of the first. When the window cannot be made:
     0 with ErrorWindow, and a preview that was running stops. */
 ORVEX_API int32_t ORVEX_CALL Orvex_Preview(CameraHandle handle);
-/** As Orvex_Preview; every frame is also copied into buffer (when not null and size > 0) and
+/** As Orvex_Preview; every frame is also copied into buffer (when not null and size not 0) and
     then announced to frameWindow by FrameMessage with the address of FrameInfo. buffer must
     stay valid until the preview stops, and for as long as Orvex_StartPreview may start it
     again: a restarted preview delivers where the last Orvex_CallBackPreview said (Orvex_Preview
     clears that). The next frame may already be overwriting buffer (and FrameInfo) while the
-    message is handled. A buffer smaller than stride x height makes every
-    frame fail with FrameMessage (0, ErrorBuffer). bottomUp as for Orvex_SnapShot.
+    message is handled. A size below stride x height (a negative one too) makes every frame
+    fail with FrameMessage (0, ErrorBuffer). bottomUp as for Orvex_SnapShot.
     @param frameWindow receives FrameMessage (a message window, an X window, an HWND). */
 ORVEX_API int32_t ORVEX_CALL Orvex_CallBackPreview(CameraHandle handle, OrvexWindow frameWindow,
                                                    uint8_t* buffer, int32_t size, int32_t bottomUp);
