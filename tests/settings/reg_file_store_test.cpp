@@ -419,6 +419,16 @@ TEST_F(RegFileStoreTest, HandlesFollowTheRegistrysRules) {
   EXPECT_FALSE(store.ReadDword(created, "Hue", &value));
   EXPECT_EQ(store.OpenKey(kMain + "\\\\Filter"), 0u);
   EXPECT_EQ(store.CreateKey("\\Software"), 0u);
+
+  // A write of the value another process stored meanwhile changes nothing in the file, and the
+  // writer's open key still reads it back.
+  RegFileStore other(file);
+  const RegistryKey mine = store.CreateKey(kMain + "\\Filter");
+  ASSERT_TRUE(Write(other, kMain + "\\Filter", "Hue", 6));
+  EXPECT_TRUE(store.WriteDword(mine, "Hue", 6));
+  EXPECT_TRUE(store.ReadDword(mine, "Hue", &value));
+  EXPECT_EQ(value, 6);
+  store.CloseKey(mine);
 }
 
 TEST_F(RegFileStoreTest, ABatchReachesTheFileAsOneReplacement) {

@@ -554,7 +554,12 @@ bool RegFileStore::StoreLocked(const RegistryKeyTree& changes) {
   const FileLock lock(path_);
   if (!lock.held() || LoadLocked(true) != Load::kDone) return false;
   RemoveStaleTemporaryFiles(path_);
-  if (!cache_.Merge(changes)) return true;
+  if (!cache_.Merge(changes)) {
+    // The file already held every change (another process stored the same values), but it was
+    // read again just now: open keys take what it holds, as after a write that replaced it.
+    RefreshHandlesLocked();
+    return true;
+  }
   std::string text = Format(cache_);
   // The reader's limit, counted as the file is written (CRLF): a file the next start could
   // not read would lose every setting in it.
