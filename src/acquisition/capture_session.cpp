@@ -107,6 +107,7 @@ int CaptureSession::PrepareCapture() {
 }
 
 int CaptureSession::Capture() {
+  ++requests;
   if (!resources_.link) {
     resources_.errors.RecordError(ErrorCode::kNoDevice);
     return 0;

@@ -83,6 +83,9 @@ class CaptureSession {
   std::mutex& FrameMutex() { return frameMutex_; }
 
   RelaxedAtomic<AcquisitionState> state{AcquisitionState::Idle};
+  // Every start, stop and capture asked for, counted under the operations lock: a dialog that
+  // paused the acquisition restarts it only if nobody has asked for anything since.
+  std::uint32_t requests = 0;
   RelaxedAtomic<platform::WindowHandle> frameWindow{0};
   RelaxedAtomic<std::uint8_t*> frameBuffer{nullptr};
   RelaxedAtomic<std::int32_t> frameBufferSize{0};

@@ -17,6 +17,7 @@ PreviewSession::PreviewSession(const AcquisitionResources& resources, CaptureSes
     : rateStart(platform::Clock().MultimediaTime()), resources_(resources), capture_(capture) {}
 
 int PreviewSession::StartPreview() {
+  ++capture_.requests;
   DeviceLink* link = resources_.link.get();
   if (!link) {
     resources_.errors.RecordError(ErrorCode::kNoDevice);
@@ -52,6 +53,7 @@ int PreviewSession::StartPreview() {
 }
 
 int PreviewSession::StopPreview() {
+  ++capture_.requests;
   DeviceLink* link = resources_.link.get();
   if (!link) {
     resources_.errors.RecordError(ErrorCode::kNoDevice);

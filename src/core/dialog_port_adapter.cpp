@@ -36,16 +36,22 @@ std::int32_t DialogPortAdapter::AcquisitionState() {
 void DialogPortAdapter::StopPreview() {
   const auto lock = context_.LockOperations();
   context_.LivePreview().StopPreview();
+  paused_ = true;
+  pausedAt_ = context_.Acquisition().requests;
+}
+
+bool DialogPortAdapter::PauseUntouched() const {
+  return paused_ && context_.Acquisition().requests == pausedAt_;
 }
 
 void DialogPortAdapter::StartPreview() {
   const auto lock = context_.LockOperations();
-  context_.LivePreview().StartPreview();
+  if (PauseUntouched()) context_.LivePreview().StartPreview();
 }
 
 void DialogPortAdapter::Capture() {
   const auto lock = context_.LockOperations();
-  context_.Acquisition().Capture();
+  if (PauseUntouched()) context_.Acquisition().Capture();
 }
 
 bool DialogPortAdapter::ReadSizeTable(settings::SizeTable& table) {
@@ -56,14 +62,30 @@ bool DialogPortAdapter::WriteSizeTable(const settings::SizeTable& table) {
   return settings::WriteSizeTable(platform::Registry(), &table);
 }
 
-void DialogPortAdapter::LoadSizeSettings() {
+// An acquisition the application started while the dialog was open would go on with images
+// prepared for the old format, every frame refused: it stops for the load and starts again.
+void DialogPortAdapter::LoadStopped(bool (*load)(platform::RegistryStore&, CameraContext&)) {
   const auto lock = context_.LockOperations();
-  settings::LoadSizeSettings(platform::Registry(), context_.Settings().geometry);
+  const orvex::AcquisitionState running = context_.Acquisition().state;
+  if (running != orvex::AcquisitionState::Idle) context_.LivePreview().StopPreview();
+  load(platform::Registry(), context_);
+  if (running == orvex::AcquisitionState::Previewing) {
+    context_.LivePreview().StartPreview();
+  } else if (running == orvex::AcquisitionState::Capturing) {
+    context_.Acquisition().Capture();
+  }
+}
+
+void DialogPortAdapter::LoadSizeSettings() {
+  LoadStopped([](platform::RegistryStore& store, CameraContext& context) {
+    return settings::LoadSizeSettings(store, context.Settings().geometry);
+  });
 }
 
 void DialogPortAdapter::LoadFormatSettings() {
-  const auto lock = context_.LockOperations();
-  settings::LoadFormatSettings(platform::Registry(), context_.Settings().format);
+  LoadStopped([](platform::RegistryStore& store, CameraContext& context) {
+    return settings::LoadFormatSettings(store, context.Settings().format);
+  });
 }
 
 std::int32_t DialogPortAdapter::Analog(dialogs::AnalogSetting setting) {

@@ -48,8 +48,15 @@ class DialogPortAdapter final : public dialogs::CameraDialogPort,
  private:
   // Returns once no frame that began before the call is still in the pipeline.
   void WaitForFrameInProgress();
+  // Whether the acquisition this dialog paused may run again: nothing asked for a start, a stop
+  // or a capture since (the application may have stopped it and freed its buffer, or closed).
+  bool PauseUntouched() const;
+  // Takes a stored part of the format with no acquisition running on the old one.
+  void LoadStopped(bool (*load)(platform::RegistryStore&, CameraContext&));
 
   CameraContext& context_;
+  bool paused_ = false;
+  std::uint32_t pausedAt_ = 0;
 };
 
 }  // namespace orvex

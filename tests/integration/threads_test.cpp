@@ -42,6 +42,85 @@ bool WaitForFrames(OrvexWindow window, int count,
 
 class ThreadsTest : public IntegrationTest {};
 
+// The camera dialog pauses the acquisition while it is open. What the application does on
+// another thread meanwhile stands: a preview it stopped (and whose buffer it may have freed) or
+// closed stays stopped whatever closed the dialog, and one it started meanwhile goes on in the
+// format the dialog stored.
+TEST_F(ThreadsTest, TheCameraDialogRestartsOnlyAnAcquisitionNobodyChangedMeanwhile) {
+  enum class Meanwhile { kNothing, kStopPreview, kClose, kStartPreview };
+  constexpr int32_t kOk = 1, kCancel = 2, kColorList = 1009;
+  const struct {
+    const char* what;
+    Meanwhile meanwhile;
+    int32_t button;
+    bool framesAfter;
+  } cases[] = {
+      {"nothing, OK", Meanwhile::kNothing, kOk, true},
+      {"StopPreview, Cancel", Meanwhile::kStopPreview, kCancel, false},
+      {"StopPreview, OK", Meanwhile::kStopPreview, kOk, false},
+      {"Close, OK", Meanwhile::kClose, kOk, false},
+      {"a preview started, OK with another Color", Meanwhile::kStartPreview, kOk, true},
+  };
+  ASSERT_EQ(OrvexVirtualCamera_Attach(0), 1);
+  ASSERT_EQ(OrvexVirtualCamera_SetFramePeriod(0, 20'000), 1);
+  const OrvexWindow frames = OrvexPlatform_CreateMessageWindow();
+  std::vector<uint8_t> buffer(size_t{1280} * 1024 * 8);
+  const auto size = static_cast<int32_t>(buffer.size());
+  const auto drain = [&] {
+    uint32_t message = 0;
+    uintptr_t wParam = 0;
+    intptr_t lParam = 0;
+    while (OrvexPlatform_GetMessage(frames, 0, &message, &wParam, &lParam)) {
+    }
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const CameraHandle handle = Orvex_Initialize(window_);
+    ASSERT_TRUE(UseSmallWindow(handle, 0, 8));
+    const bool startFirst = c.meanwhile != Meanwhile::kStartPreview;
+    if (startFirst) {
+      ASSERT_EQ(Orvex_CallBackPreview(handle, frames, buffer.data(), size, 0), 1);
+      ASSERT_TRUE(WaitForFrames(frames, 1));
+    }
+    int32_t result = -1;
+    std::thread modal([&] { result = Orvex_SetCameraDlg(handle, 0); });
+    const OrvexWindow dialog = OrvexPlatform_WaitForDialog(10000);
+    if (dialog == OrvexWindow{}) {
+      modal.detach();  // a dialog that never showed cannot be closed
+      FAIL() << "no dialog opened";
+    }
+    if (c.meanwhile == Meanwhile::kStopPreview) {
+      EXPECT_EQ(Orvex_StopPreview(handle), 1);
+    } else if (c.meanwhile == Meanwhile::kClose) {
+      EXPECT_EQ(Orvex_Close(handle), 1);
+    } else if (c.meanwhile == Meanwhile::kStartPreview) {
+      EXPECT_EQ(Orvex_CallBackPreview(handle, frames, buffer.data(), size, 0), 1);
+      EXPECT_EQ(OrvexPlatform_SelectListItem(dialog, kColorList, 3), 1);
+    }
+    drain();
+    std::fill(buffer.begin(), buffer.end(), uint8_t{0xEE});  // as if freed and used again
+    EXPECT_EQ(OrvexPlatform_ClickItem(dialog, c.button), 1);
+    modal.join();
+    EXPECT_EQ(result, 1);
+    if (c.framesAfter) {
+      EXPECT_TRUE(WaitForFrames(frames, 3)) << "frames, none failed";
+    } else {
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+      uint32_t message = 0;
+      uintptr_t wParam = 0;
+      intptr_t lParam = 0;
+      EXPECT_FALSE(OrvexPlatform_GetMessage(frames, 0, &message, &wParam, &lParam));
+      EXPECT_EQ(std::count(buffer.begin(), buffer.end(), uint8_t{0xEE}), size);
+    }
+    if (c.meanwhile == Meanwhile::kStartPreview) {
+      EXPECT_EQ(Orvex_GetColorMode(handle), 32);
+    }
+    EXPECT_EQ(Orvex_Release(handle), 1);
+    drain();
+  }
+  OrvexPlatform_DestroyWindow(frames);
+}
+
 // The most common design of a multi-camera application: each camera has a thread of its own
 // that opens a handle, takes snapshots, previews, and releases, over and over; one handle is
 // released with its preview still running.
