@@ -46,7 +46,11 @@ void ApplyGrayBalance(const GrayBalanceResult& gains, ImageSettings& s, DialogVi
   s.GainB1 = gains.GainB1;
   RefreshImageDialog(views);
   // Counting on below the smallest value would wrap around; it measures every frame anyway.
-  if (gains.countBefore != INT32_MIN) s.GrayBalanceCount = gains.countBefore - 1;
+  // The count was read when the frame's measurement began: a dialog that switched the balance
+  // off (or asked for one more) since then keeps what it stored.
+  if (gains.countBefore != INT32_MIN) {
+    s.GrayBalanceCount.CompareExchange(gains.countBefore, gains.countBefore - 1);
+  }
 }
 
 void ApplyWhiteBalance(const WhiteBalanceResult& gains, ImageSettings& s, DialogViews& views) {

@@ -25,6 +25,10 @@ class RelaxedAtomic {
 
   T load() const noexcept { return value_.load(std::memory_order_relaxed); }
   void store(T value) noexcept { value_.store(value, std::memory_order_relaxed); }
+  // Stores `desired` only where the value is still `expected`; whether it did.
+  bool CompareExchange(T expected, T desired) noexcept {
+    return value_.compare_exchange_strong(expected, desired, std::memory_order_relaxed);
+  }
 
  private:
   std::atomic<T> value_;

@@ -102,6 +102,14 @@ TEST_F(GrayCorrectionStageTest, EqualMeansGiveNeutralGainsAndExtremesAreIgnored)
   RunStage();
   EXPECT_EQ(context.Settings().image.GrayBalanceCount, -3);
   EXPECT_EQ(dialog.count, 2);
+
+  // Switched off in the dialog while a frame was being measured: the frame's count does not
+  // bring the balance back.
+  FrameMeasurements measured;
+  GrayCorrectionStage(context.Settings().image, *context.Images().RawImage8, &measured);
+  context.Settings().image.GrayBalanceCount = 0;
+  ApplyBalanceGains(measured, context.Settings().image, context.Views());
+  EXPECT_EQ(context.Settings().image.GrayBalanceCount, 0);
 }
 
 TEST_F(GrayCorrectionStageTest, PositionsWithoutUsableSamplesKeepTheirGains) {
