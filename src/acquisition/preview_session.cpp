@@ -106,6 +106,8 @@ void PreviewSession::PreviewLoop() {
       std::lock_guard<std::mutex> lock(capture_.FrameMutex());
       const std::int32_t color = format.Color;
       if (capture_.ReadFrame(color, true) != 0) {
+        // Once a frame, not once a pass: the buffer stays polled until handed back.
+        link.SkipStreamFrame();
         capture_.PostFrameMessage(0, static_cast<std::intptr_t>(ErrorCode::kFrameRead));
         resources_.errors.RecordError(ErrorCode::kFrameRead);
         continue;

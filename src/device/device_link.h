@@ -67,6 +67,10 @@ class DeviceLink {
   };
   int CopySingleFrame(void* destination, const WindowSize* expected = nullptr);
   int CopyStreamFrame(void* destination, const WindowSize* expected = nullptr);
+  // Hands back the buffer PollStream found without copying it (a frame the caller could not
+  // take), so that the next poll waits for a newer one instead of finding the same; 7 without
+  // a stream.
+  int SkipStreamFrame();
 
   // --- read-only views for the context and tests ---
   std::int32_t TransferSamples() const;
@@ -150,6 +154,8 @@ class DeviceLink {
   };
   // False when it does not lie inside the buffers, or is not the size `expected` (when given).
   bool CurrentWindow(Window* window, const WindowSize* expected = nullptr) const;
+  // Lets the stream reader fill the buffer at `position` again; the consumer moves on past it.
+  void HandBackStreamBuffer(std::int32_t position);
   static void ExtractWindow(const Window& window, const std::uint8_t* source, void* destination);
 
   platform::DriverPort& port_;

@@ -63,9 +63,21 @@ int DeviceLink::CopyStreamFrame(void* destination, const WindowSize* expected) {
   if (position < 0 || position >= bufferCount_) return 7;
   ExtractWindow(window, ring_[position].get(), destination);
   // The release store hands the buffer back to the reader only after the copy.
+  HandBackStreamBuffer(position);
+  return 0;
+}
+
+int DeviceLink::SkipStreamFrame() {
+  if (!ring_) return 7;
+  const std::int32_t position = stream_.readPos.load(std::memory_order_relaxed);
+  if (position < 0 || position >= bufferCount_) return 7;
+  HandBackStreamBuffer(position);
+  return 0;
+}
+
+void DeviceLink::HandBackStreamBuffer(std::int32_t position) {
   const std::int32_t next = position + 1 < bufferCount_ ? position + 1 : 0;
   stream_.readPos.store(next, std::memory_order_release);
-  return 0;
 }
 
 }  // namespace orvex

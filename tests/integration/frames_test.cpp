@@ -164,6 +164,38 @@ TEST_F(FramesTest, PreviewDeliversTheRasterCountedAtTheCamera) {
   EXPECT_EQ(PostedErrors(), std::vector<intptr_t>{});
 }
 
+// A format changed under a running preview makes every frame fail until the application
+// restarts it: each camera frame fails once, announced once, and the thread waits for the next.
+TEST_F(FramesTest, AFrameThePreviewCannotTakeFailsOncePerCameraFrame) {
+  ASSERT_EQ(OrvexVirtualCamera_SetFramePeriod(0, 20'000), 1);
+  ASSERT_EQ(Orvex_SetWaitTime(handle_, 0), 1);
+  ASSERT_EQ(Orvex_SetCaptureWindowEx(handle_, kLine, 39, 64, kLines, 0, 32), 1);
+  ASSERT_EQ(Orvex_SetColorMode(handle_, 48), 1);
+  const OrvexWindow frames = OrvexPlatform_CreateMessageWindow();
+  std::vector<uint8_t> buffer(64 * 32 * 8);
+  ASSERT_EQ(
+      Orvex_CallBackPreview(handle_, frames, buffer.data(), static_cast<int32_t>(buffer.size()), 0),
+      1);
+  uint32_t message = 0;
+  uintptr_t wParam = 0;
+  intptr_t lParam = 0;
+  ASSERT_EQ(OrvexPlatform_GetMessage(frames, 10'000, &message, &wParam, &lParam), 1);
+  ASSERT_EQ(Orvex_SetColorMode(handle_, 8), 1);
+  const int32_t sentBefore = OrvexVirtualCamera_FramesSent(0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_EQ(Orvex_StopPreview(handle_), 1);
+  const int32_t sent = OrvexVirtualCamera_FramesSent(0) - sentBefore;
+  int failed = 0;
+  while (OrvexPlatform_GetMessage(frames, 0, &message, &wParam, &lParam)) {
+    if (message == FrameMessage && wParam == 0 && lParam == ErrorFrameRead) ++failed;
+  }
+  EXPECT_GE(failed, 1);
+  // The frames sent meanwhile, and the one or two already waiting in the ring.
+  EXPECT_LE(failed, sent + 2);
+  OrvexPlatform_DestroyWindow(frames);
+  Orvex_Close(handle_);
+}
+
 TEST_F(FramesTest, SaveImageWritesTheLastFrame) {
   ASSERT_EQ(OrvexVirtualCamera_SetFramePeriod(0, 0), 1);
   SetRaster(1);
