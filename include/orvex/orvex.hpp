@@ -696,6 +696,15 @@ class MessagePump {
     *lParam = static_cast<std::intptr_t>(msg.lParam);
     return true;
   }
+  // The next message already queued, without waiting; false when there is none.
+  bool peek(std::uint32_t* message, std::uintptr_t* wParam, std::intptr_t* lParam) {
+    MSG msg;
+    if (!PeekMessageW(&msg, window_, 0, 0, PM_REMOVE)) return false;
+    *message = msg.message;
+    *wParam = static_cast<std::uintptr_t>(msg.wParam);
+    *lParam = static_cast<std::intptr_t>(msg.lParam);
+    return true;
+  }
   static void post_quit(OrvexWindow window) { PostMessageW(window, kQuit, 0, 0); }
 
  private:
@@ -713,6 +722,9 @@ class MessagePump {
   OrvexWindow window() const { return window_; }
   bool get(std::uint32_t* message, std::uintptr_t* wParam, std::intptr_t* lParam) {
     return OrvexPlatform_GetMessage(window_, -1, message, wParam, lParam) != 0;
+  }
+  bool peek(std::uint32_t* message, std::uintptr_t* wParam, std::intptr_t* lParam) {
+    return OrvexPlatform_GetMessage(window_, 0, message, wParam, lParam) != 0;
   }
   static void post_quit(OrvexWindow window) { OrvexPlatform_PostMessage(window, kQuit, 0, 0); }
 
@@ -864,13 +876,22 @@ class Preview {
     std::uint32_t message = 0;
     std::uintptr_t wParam = 0;
     std::intptr_t lParam = 0;
-    while (pump.get(&message, &wParam, &lParam) && message != detail::MessagePump::kQuit) {
-      if (message != FrameMessage) continue;
-      if (wParam == 0) {
-        report(static_cast<std::int32_t>(lParam));
-      } else if (!handler_failure_) {
-        deliver(reinterpret_cast<const FrameInfo*>(wParam));
-      }
+    bool quit = false;
+    while (!quit && pump.get(&message, &wParam, &lParam)) {
+      // Frame messages queued behind this one announce newer frames, and one copy of the newest
+      // answers them all: a handler slower than the camera skips frames instead of falling
+      // further behind. Failed frames are each reported.
+      const FrameInfo* newest = nullptr;
+      do {
+        if (message == detail::MessagePump::kQuit) {
+          quit = true;
+        } else if (message == FrameMessage && wParam == 0) {
+          report(static_cast<std::int32_t>(lParam));
+        } else if (message == FrameMessage) {
+          newest = reinterpret_cast<const FrameInfo*>(wParam);
+        }
+      } while (!quit && pump.peek(&message, &wParam, &lParam));
+      if (!quit && newest != nullptr && !handler_failure_) deliver(newest);
     }
   }
 

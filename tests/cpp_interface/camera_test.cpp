@@ -327,6 +327,29 @@ TEST_F(CameraTest, PreviewHandsWholeTopDownFramesToItsThread) {
   EXPECT_EQ(camera.snapshot().height(), 32);  // snapshots work again
 }
 
+// Frames announced while on_frame runs are answered by one call with the newest, not by one
+// call each after it returns.
+TEST_F(CameraTest, ASlowFrameHandlerSkipsFramesInsteadOfFallingBehind) {
+  ASSERT_EQ(OrvexVirtualCamera_SetFramePeriod(0, 5'000), 1);
+  orvex::Camera camera;
+  camera.set_pixel_format(orvex::PixelFormat::Gray8);
+  camera.set_geometry({kLine, 39, 64, 1024, 0, 32});
+  camera.set_wait_time(1ms);
+  std::atomic<int> calls{0};
+  const std::int32_t sentBefore = OrvexVirtualCamera_FramesSent(0);
+  orvex::Preview preview(camera, [&](const orvex::FrameView&, const FrameInfo&) {
+    if (calls++ == 0) std::this_thread::sleep_for(300ms);
+  });
+  const auto deadline = std::chrono::steady_clock::now() + 20s;
+  while (calls < 2 && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(1ms);
+  ASSERT_GE(calls.load(), 2);
+  std::this_thread::sleep_for(100ms);
+  preview.stop();
+  const std::int32_t sent = OrvexVirtualCamera_FramesSent(0) - sentBefore;
+  // About one call for the 300 ms of the first, then one a frame: well under one a frame.
+  EXPECT_LT(2 * calls.load(), sent) << calls.load() << " calls, " << sent << " frames sent";
+}
+
 // Unplugging ends the preview with StreamStopped: to the error function when there is one,
 // else thrown by stop().
 TEST_F(CameraTest, UnplugEndsThePreviewWithAnError) {
