@@ -26,7 +26,11 @@ int main(int argc, char** argv) {
   /* The same window receives ErrorMessage for every error the library records. */
   const CameraHandle camera = Orvex_Initialize(window);
   int frames = 0, status = 1;
-  if (camera == 0 || window == 0) return 1;
+  if (camera == 0 || window == 0) {
+    if (camera != 0) Orvex_Release(camera);
+    if (window != 0) OrvexPlatform_DestroyWindow(window);
+    return 1;
+  }
 
   Orvex_SetColorMode(camera, 8); /* gray: one byte a pixel */
   const int32_t width = Orvex_Width(camera), height = Orvex_Height(camera);
@@ -37,6 +41,7 @@ int main(int argc, char** argv) {
     const int32_t code = Orvex_GetLastError(camera);
     fprintf(stderr, "callback_loop: no preview: %s (%d)\n", OrvexError_Name(code), (int)code);
     Orvex_Release(camera);
+    OrvexPlatform_DestroyWindow(window);
     free(buffer);
     return 1;
   }

@@ -31,7 +31,9 @@
  * - Orvex_Release makes the handle unknown to calls that start later, waits for the calls still
  *   running on other threads (a snapshot for its frame, a dialog for its user), and returns
  *   once no preview of the handle writes anything any more.
- * - While a preview runs, the colour mode, geometry and device stay as they are (@ref threads).
+ * - While a preview runs, leave the colour mode, geometry and device as they are: the library
+ *   takes a change, but every frame after it fails with ErrorFrameRead until the preview is
+ *   stopped and started again (@ref threads).
  *
  * Things that surprise a new user, each explained where it belongs:
  * - The default colour mode, 24 bits, is a false-colour map of the raw sensor samples; a
@@ -203,8 +205,9 @@ ORVEX_API int32_t ORVEX_CALL Orvex_Capture(CameraHandle handle);
 ORVEX_API int32_t ORVEX_CALL Orvex_GetImage(CameraHandle handle, uint8_t* buffer, int32_t size,
                                             int32_t bottomUp);
 /** Writes the 8-bit raw image as comma-separated text: one line a row in the camera's order,
-    values separated by ",", ";" and CR LF at each row's end. In the 16-, 48- and 64-bit
-    modes it holds whatever 8-bit frame came last. format is ignored. A file that cannot be
+    values separated by ",", ";" and CR LF at each row's end. In the 48- and 64-bit modes it
+    holds whatever 8-bit frame came last; in the 16-bit mode the last preview frame narrowed
+    to 8 bits, or zeros after a 16-bit snapshot. format is ignored. A file that cannot be
     written records ErrorParameter. */
 ORVEX_API int32_t ORVEX_CALL Orvex_SaveImage(CameraHandle handle, const char* fileName,
                                              int32_t format);
@@ -237,9 +240,11 @@ ORVEX_API int32_t ORVEX_CALL Orvex_SetCaptureWindowEx(CameraHandle handle, int32
 ORVEX_API int32_t ORVEX_CALL Orvex_GetCaptureWindowEx(CameraHandle handle, int32_t* TH,
                                                       int32_t* EHS, int32_t* EH, int32_t* TV,
                                                       int32_t* EVS, int32_t* EV);
-/** The effective width EH: the width of every image (not divided by sub-sampling). */
+/** The effective width EH, not divided by sub-sampling (with a stored sub-sampling of 1 or 2
+    the images are EH / 2 or EH / 4 wide). */
 ORVEX_API int32_t ORVEX_CALL Orvex_Width(CameraHandle handle);
-/** The effective height EV: the height of every image (not divided by sub-sampling). */
+/** The effective height EV, not divided by sub-sampling (the images are EV / 2 or EV / 4 high
+    with a stored sub-sampling of 1 or 2). */
 ORVEX_API int32_t ORVEX_CALL Orvex_Height(CameraHandle handle);
 /** Only 0 is accepted (anything else records ErrorParameter); a stored 1 or 2 halves or
     quarters the output size. */
@@ -376,7 +381,10 @@ ORVEX_API int32_t ORVEX_CALL Orvex_Fpga_ReadRegister(CameraHandle handle, int32_
     edits the stored settings only: Apply and OK write the format and the size table ("Custom"
     adds an entry, "Size_nn", above "Custom"), and after OK the handle takes the stored colour
     type, size and wait time. A running preview (or Orvex_Capture) is stopped while the dialog
-    is open and started again after it, whatever button closed it. */
+    is open and started again after it, whatever button closed it, unless the application
+    started, stopped or closed the preview (or called Orvex_Capture) meanwhile: the acquisition
+    then stays as the application left it, one it started being stopped and started again
+    around the taking of the format chosen with OK. */
 ORVEX_API int32_t ORVEX_CALL Orvex_SetCameraDlg(CameraHandle handle, OrvexWindow parent);
 /** The analog dialog: the exposure, the automatic exposure switch, and the analog gains (shown,
     not changeable on this camera). Opening it sets the five gains to 0 and reads the exposure

@@ -459,7 +459,7 @@ class Camera {
                height);
   }
   /** Output width: the geometry's EH, halved or quartered by a stored sub-sampling (a SubSample
-      of 1 or 2 in the settings, as the camera dialog's 1/2 stores it). */
+      of 1 or 2 in the settings file or registry; the camera dialog shows it, unchangeable). */
   std::int32_t width() const { return output_size().width; }
   /** Output height: the geometry's EV, halved or quartered by a stored sub-sampling. */
   std::int32_t height() const { return output_size().height; }
