@@ -39,8 +39,10 @@ struct Shape {
 };
 const Shape kShapes[] = {{0, 0}, {0, 1}, {0, 2}, {1, 0}, {2, 0}, {3, 0}, {4, 0}, {5, 0}};
 
-// Odd widths pad the rows of most depths; 70 x 41 and 131 x 67 leave room for bands.
-const std::pair<std::int32_t, std::int32_t> kSizes[] = {{5, 5}, {13, 6}, {70, 41}, {131, 67}};
+// Odd widths pad the rows of most depths; 70 x 41 and 131 x 67 leave room for bands. Sizes up
+// to 4 leave the sharpness nothing to write, and a wide frame the vector forms' tails.
+const std::pair<std::int32_t, std::int32_t> kSizes[] = {{1, 1},  {2, 7},   {4, 4},    {5, 5},
+                                                        {13, 6}, {70, 41}, {131, 67}, {1283, 5}};
 
 class FusedPipelineTest : public ::testing::Test {
  protected:
