@@ -32,12 +32,9 @@ TEST_F(DialogAutomationTest, DrivesTheAnalogDialogAsAPersonCouldAndRefusesWhatNo
   ASSERT_NE(camera, 0);
   ASSERT_EQ(Orvex_SetExposureTime(camera, 60), 1);
   int32_t result = -1;
-  std::thread modal([&] { result = Orvex_SetAnalogDlg(camera, 0); });
-  const OrvexWindow dialog = OrvexPlatform_WaitForDialog(10000);
-  if (dialog == OrvexWindow{}) {
-    modal.detach();  // a dialog that never showed cannot be closed
-    FAIL() << "no dialog opened";
-  }
+  std::thread modal;
+  const OrvexWindow dialog = OpenDialog(modal, [&] { result = Orvex_SetAnalogDlg(camera, 0); });
+  ASSERT_NE(dialog, OrvexWindow{}) << "no dialog opened";
   const OrvexWindow page = OrvexPlatform_GetDialogPage(dialog, 0);
   EXPECT_NE(page, OrvexWindow{});
 

@@ -7,6 +7,8 @@
 
 #include <filesystem>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "support/portable.h"
@@ -50,6 +52,16 @@ class IntegrationTest : public ::testing::Test {
       if (message == ErrorMessage) codes.push_back(lParam);
     }
     return codes;
+  }
+
+  // Starts `dialog` (a modal dialog export) on `thread` and waits for its window. A dialog that
+  // never showed cannot be closed: its thread is then left to itself, and no window returned.
+  template <class Dialog>
+  static OrvexWindow OpenDialog(std::thread& thread, Dialog dialog) {
+    thread = std::thread(std::move(dialog));
+    const OrvexWindow window = OrvexPlatform_WaitForDialog(10000);
+    if (window == OrvexWindow{}) thread.detach();
+    return window;
   }
 
   std::filesystem::path configDir_;

@@ -83,12 +83,9 @@ TEST_F(ThreadsTest, TheCameraDialogRestartsOnlyAnAcquisitionNobodyChangedMeanwhi
       ASSERT_TRUE(WaitForFrames(frames, 1));
     }
     int32_t result = -1;
-    std::thread modal([&] { result = Orvex_SetCameraDlg(handle, 0); });
-    const OrvexWindow dialog = OrvexPlatform_WaitForDialog(10000);
-    if (dialog == OrvexWindow{}) {
-      modal.detach();  // a dialog that never showed cannot be closed
-      FAIL() << "no dialog opened";
-    }
+    std::thread modal;
+    const OrvexWindow dialog = OpenDialog(modal, [&] { result = Orvex_SetCameraDlg(handle, 0); });
+    ASSERT_NE(dialog, OrvexWindow{}) << "no dialog opened";
     if (c.meanwhile == Meanwhile::kStopPreview) {
       EXPECT_EQ(Orvex_StopPreview(handle), 1);
     } else if (c.meanwhile == Meanwhile::kClose) {
