@@ -36,8 +36,10 @@ AcquisitionResources CameraContext::Resources() {
 CameraContext::~CameraContext() {
   // Settings first, while the link still knows which device is selected; the three groups
   // are one change of the store, so that a crash never keeps half of a release.
+  // A context that never started (Orvex_Initialize refused it) holds only the values it was made
+  // with: saving them would replace the user's stored groups.
   platform::RegistryStore& store = platform::Registry();
-  {
+  if (started_) {
     platform::RegistryBatch release(store);
     if (link_) settings::SaveAnalogSettings(store, link_->SelectedDevice(), &settings_.analog);
     settings::SaveFilterSettings(store, &settings_.image);
@@ -52,6 +54,7 @@ CameraContext::~CameraContext() {
 }
 
 int CameraContext::Initialize(platform::WindowHandle notify) {
+  started_ = true;
   IdentifyProcessor(&processorInfo_);
 
   try {

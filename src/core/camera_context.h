@@ -145,6 +145,8 @@ class CameraContext : public ErrorReporter {
   CaptureSession acquisition_;
   PreviewSession preview_;
 
+  // Set by Initialize: only a context that started saves its settings when it goes.
+  bool started_ = false;
   std::recursive_mutex operationMutex_;
   // Set while one application thread creates or destroys the preview window. Claimed, never
   // waited for: window creation may call back into the application (a parent's notification

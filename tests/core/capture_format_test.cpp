@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "base/camera_settings.h"
+#include "core/camera_context.h"
 #include "support/unit_platform.h"
 
 namespace orvex {
@@ -190,6 +191,18 @@ TEST_F(CaptureFormatTest, CameraInfoNeedsThirtySixBytes) {
   EXPECT_EQ(Orvex_GetCameraInfo(handle, nullptr), 0);
   EXPECT_EQ(Orvex_GetLastError(handle), ErrorParameter);
   Orvex_Release(handle);
+}
+
+// A handle that Orvex_Initialize refused (its registration failed) goes without saving: it never
+// loaded the user's groups, and its own values would replace them.
+TEST_F(CaptureFormatTest, AContextThatNeverStartedLeavesTheStoredGroups) {
+  registry.SetValue(kMain + "\\Filter", "Gamma", 150);
+  registry.SetValue(kMain + "\\Gray", "GainR1", 200);
+  const int commits = registry.CommitCount();
+  delete new CameraContext;
+  EXPECT_EQ(registry.CommitCount(), commits);
+  EXPECT_EQ(registry.Value(kMain + "\\Filter", "Gamma"), 150);
+  EXPECT_EQ(registry.Value(kMain + "\\Gray", "GainR1"), 200);
 }
 
 TEST_F(CaptureFormatTest, SetDeviceNumberSavesTheAnalogGroupEvenWhenItFails) {
