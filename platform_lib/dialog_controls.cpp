@@ -100,6 +100,7 @@ void SetTrackbarPosition(Control& trackbar, std::int32_t position) {
 void SetUpDownRange(Control& upDown, std::int32_t minimum, std::int32_t maximum) {
   upDown.minimum = minimum;
   upDown.maximum = maximum;
+  upDown.position = KeepInRange(upDown, upDown.position);
 }
 
 std::optional<ControlEvent> SetUpDownPosition(Controls& controls, Control& upDown,

@@ -151,7 +151,9 @@ std::intptr_t RunModalLoop(OrvexWindow handle, const std::shared_ptr<Window>& wi
   }
   dialog.open = false;
   table.Remove(handle);
-  if (Window* owner = table.Find(dialog.owner)) owner->enabled = dialog.ownerWasEnabled;
+  if (Window* owner = table.Find(dialog.owner); owner != nullptr && --owner->ownedDialogs == 0) {
+    owner->enabled = owner->enabledBeforeDialogs;
+  }
   // What is still queued when the thread's outermost dialog ends has nobody left to run it.
   std::deque<DialogThread::Task> dropped;
   if (--queue->loops == 0) dropped.swap(queue->tasks);
@@ -266,7 +268,7 @@ bool Reachable(WindowTable& table, OrvexWindow window, const Control& control) {
   if (shown == nullptr || shown->dialog == nullptr) return false;
   const Window* modal = table.Find(shown->dialog->modal);
   return control.enabled && control.visible && shown->visible && modal != nullptr &&
-         modal->visible && modal->enabled;
+         modal->visible && modal->enabled && modal->dialog != nullptr && !modal->dialog->ended;
 }
 
 std::condition_variable& DialogOpened() {
@@ -287,7 +289,11 @@ void Notify(OrvexWindow window, const ControlEvent& event) {
   {
     WindowTable& table = Table();
     std::lock_guard lock(table.Mutex());
-    if (Dialog* dialog = FindDialog(table, window)) {
+    // A dialog that has ended hears nothing more: events handled in the same turn after the
+    // one that ended it (a key pressed right after OK) must not change its result.
+    const Dialog* dialog = FindDialog(table, window);
+    const Window* modal = dialog != nullptr ? table.Find(dialog->modal) : nullptr;
+    if (modal != nullptr && modal->dialog != nullptr && !modal->dialog->ended) {
       procedure = dialog->procedure;
       context = dialog->context;
     }
@@ -326,7 +332,9 @@ intptr_t OrvexPlatform_DialogBox(const OrvexDialogTemplate* dialogTemplate, Orve
       ++dialog.queue->loops;
       if (Window* ownerWindow = table.Find(owner)) {
         dialog.owner = owner;
-        dialog.ownerWasEnabled = ownerWindow->enabled;
+        // Dialogs of one owner may end in any order: the last to end enables it as it was.
+        if (ownerWindow->ownedDialogs++ == 0)
+          ownerWindow->enabledBeforeDialogs = ownerWindow->enabled;
         ownerWindow->enabled = false;
       }
       ownerX = OwnerXWindow(table, owner, &ownerIsForeign);

@@ -57,7 +57,6 @@ struct Dialog {
   // Modal dialogs only.
   std::shared_ptr<DialogView> view;  // its picture on a screen; null for a headless dialog
   OrvexWindow owner = 0;
-  bool ownerWasEnabled = true;
   bool open = false;  // INIT handled, the loop runs: WaitForDialog may return it
   bool ended = false;
   std::intptr_t result = 0;

@@ -57,7 +57,9 @@ struct Window {
 
   // --- dialogs and their pages (dialog_manager.h); they have no picture ---
   std::shared_ptr<Dialog> dialog;
-  bool enabled = true;  // false while a modal dialog that it owns is open
+  bool enabled = true;               // false while a modal dialog that it owns is open
+  std::int32_t ownedDialogs = 0;     // modal dialogs open over it
+  bool enabledBeforeDialogs = true;  // `enabled` when the first of them opened
 };
 
 // Frame of a framed top-level window around its client area.

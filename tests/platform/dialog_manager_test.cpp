@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 #include <orvex/platform.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <functional>
 #include <future>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -147,7 +149,40 @@ TEST(DialogManagerTest, ModalDialogBlocksItsCallerAndDisablesTheOwnerUntilItEnds
   EXPECT_EQ(OrvexPlatform_WaitForDialog(0), 0u);
   EXPECT_EQ(OrvexPlatform_ClickItem(dialog.handle, kOk), 0);
   EXPECT_EQ(OrvexPlatform_GetTemplateId(dialog.handle), 0);
+
+  // Two dialogs over one owner, ending in either order: the owner is enabled once both ended.
+  for (const bool firstEndsFirst : {true, false}) {
+    SCOPED_TRACE(firstEndsFirst ? "first ends first" : "last ends first");
+    auto first = std::make_unique<RunningDialog>(nullptr, owner);
+    auto second = std::make_unique<RunningDialog>(nullptr, owner);
+    // Until the second has opened, the newest open dialog is the first.
+    for (int wait = 0; wait < 5000 && second->handle == first->handle; ++wait) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      second->handle = OrvexPlatform_WaitForDialog(0);
+    }
+    ASSERT_NE(second->handle, first->handle);
+    (firstEndsFirst ? first : second).reset();
+    EXPECT_EQ(OrvexPlatform_IsWindowEnabled(owner), 0);
+    (firstEndsFirst ? second : first).reset();
+    EXPECT_EQ(OrvexPlatform_IsWindowEnabled(owner), 1);
+  }
   OrvexPlatform_DestroyWindow(owner);
+}
+
+TEST(DialogManagerTest, ADialogThatEndedHearsNothingMore) {
+  int32_t clickAfterEnd = -1;
+  RunningDialog dialog([&](RunningDialog&, OrvexWindow window, int32_t event, int32_t id) {
+    if (event == ORVEX_DIALOG_CLICKED && id == kOk) {
+      OrvexPlatform_EndDialog(window, 1);
+      // A key handled in the same turn, after the one that ended it.
+      clickAfterEnd = OrvexPlatform_ClickItem(window, kRadioB);
+    }
+  });
+  ASSERT_NE(dialog.handle, 0u);
+  EXPECT_EQ(OrvexPlatform_ClickItem(dialog.handle, kOk), 1);
+  EXPECT_EQ(dialog.Result(), 1);
+  EXPECT_EQ(clickAfterEnd, 0);
+  EXPECT_EQ(dialog.Count(ORVEX_DIALOG_CLICKED, kRadioB), 0);
 }
 
 TEST(DialogManagerTest, EditsTrackbarsAndUpDownsBehaveAsTheCommonControls) {
@@ -284,6 +319,11 @@ TEST(DialogManagerTest, UpDownArrowsStepWithinTheRangeAndControlsLieInTheirDialo
   RunningDialog dialog;
   const OrvexWindow w = dialog.handle;
   ASSERT_NE(w, 0u);
+  // A new range takes the position into it.
+  OrvexPlatform_SetUpDownRange(w, kUpDown, 10, 20);
+  int32_t position = -1;
+  ASSERT_EQ(OrvexPlatform_GetUpDown(w, kUpDown, &position, nullptr, nullptr, nullptr), 1);
+  EXPECT_EQ(position, 10);
   OrvexPlatform_SetUpDownBuddy(w, kUpDown, kEdit);
   OrvexPlatform_SetUpDownRange(w, kUpDown, 0, 3);
   OrvexPlatform_SetUpDownPosition(w, kUpDown, 2);
