@@ -387,6 +387,8 @@ static void ImageDialog(void) {
 
   /* Colour: every row, one tab, and a one-shot white balance shown without closing. */
   OrvexVirtualCamera_SetSceneColor(0, 200, 100, 50);
+  /* Once measures the next frame the preview takes, which must be of the coloured scene. */
+  CHECK(Frames(3, 5000), "frames of the coloured scene");
   dialog = Open(&modal, Orvex_SetImageDlg, 0);
   page = OrvexPlatform_GetDialogPage(dialog, 0);
   CHECK(OrvexPlatform_GetTemplateId(dialog) == language->image &&
