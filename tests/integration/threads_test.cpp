@@ -95,7 +95,8 @@ TEST_F(ThreadsTest, TheCameraDialogRestartsOnlyAnAcquisitionNobodyChangedMeanwhi
       EXPECT_EQ(OrvexPlatform_SelectListItem(dialog, kColorList, 3), 1);
     }
     drain();
-    std::fill(buffer.begin(), buffer.end(), uint8_t{0xEE});  // as if freed and used again
+    // As if freed and used again; where a preview runs on, the buffer stays the library's.
+    if (!c.framesAfter) std::fill(buffer.begin(), buffer.end(), uint8_t{0xEE});
     EXPECT_EQ(OrvexPlatform_ClickItem(dialog, c.button), 1);
     modal.join();
     EXPECT_EQ(result, 1);
