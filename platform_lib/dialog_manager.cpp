@@ -263,12 +263,22 @@ Dialog* FindDialog(WindowTable& table, OrvexWindow window) {
   return found != nullptr ? found->dialog.get() : nullptr;
 }
 
+namespace {
+
+// The window of the modal dialog a dialog or page belongs to, while that dialog has not ended.
+const Window* OpenModalOf(WindowTable& table, const Dialog& dialog) {
+  const Window* modal = table.Find(dialog.modal);
+  return modal != nullptr && modal->dialog != nullptr && !modal->dialog->ended ? modal : nullptr;
+}
+
+}  // namespace
+
 bool Reachable(WindowTable& table, OrvexWindow window, const Control& control) {
   const Window* shown = table.Find(window);
   if (shown == nullptr || shown->dialog == nullptr) return false;
-  const Window* modal = table.Find(shown->dialog->modal);
+  const Window* modal = OpenModalOf(table, *shown->dialog);
   return control.enabled && control.visible && shown->visible && modal != nullptr &&
-         modal->visible && modal->enabled && modal->dialog != nullptr && !modal->dialog->ended;
+         modal->visible && modal->enabled;
 }
 
 std::condition_variable& DialogOpened() {
@@ -292,8 +302,7 @@ void Notify(OrvexWindow window, const ControlEvent& event) {
     // A dialog that has ended hears nothing more: events handled in the same turn after the
     // one that ended it (a key pressed right after OK) must not change its result.
     const Dialog* dialog = FindDialog(table, window);
-    const Window* modal = dialog != nullptr ? table.Find(dialog->modal) : nullptr;
-    if (modal != nullptr && modal->dialog != nullptr && !modal->dialog->ended) {
+    if (dialog != nullptr && OpenModalOf(table, *dialog) != nullptr) {
       procedure = dialog->procedure;
       context = dialog->context;
     }
