@@ -156,7 +156,7 @@ class OpenDialog {
  public:
   explicit OpenDialog(std::function<int()> run) {
     result_ = std::async(std::launch::async, std::move(run));
-    window = OrvexPlatform_WaitForDialog(5000);
+    window = OrvexPlatform_WaitForDialog(10000);
   }
   ~OpenDialog() {
     if (!result_.valid()) return;

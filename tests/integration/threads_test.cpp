@@ -209,15 +209,15 @@ TEST_F(SharedCameraTest, SnapshotsKeepPaceBesideThreePreviews) {
   }
   // A snapshot waits for the next frame due, one period at most, as if it were alone: the
   // median within two periods, a second for the library's own work. A starved snapshot waited
-  // for seconds; the bound on the slowest leaves room for a loaded machine (or Wine) taking
-  // the processor away from the test for a while, which is not what is tested here.
+  // for seconds; the bound on the slowest leaves room for a loaded machine (or a sanitizer, or
+  // Wine) taking the processor away from the test for a while, which is not what is tested here.
   const auto ms = [](Clock::duration time) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(time).count();
   };
   std::sort(times.begin(), times.end());
   EXPECT_LE(times[times.size() / 2], 2 * kPeriod)
       << "median " << ms(times[times.size() / 2]) << " ms";
-  EXPECT_LE(times.back(), 8 * kPeriod) << "slowest " << ms(times.back()) << " ms";
+  EXPECT_LE(times.back(), 20 * kPeriod) << "slowest " << ms(times.back()) << " ms";
   // The previews went on meanwhile.
   for (OrvexWindow window : windows_) EXPECT_TRUE(WaitForFrames(window, 1));
   EXPECT_EQ(Orvex_Release(handle), 1);

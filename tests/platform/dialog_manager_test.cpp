@@ -71,7 +71,7 @@ class RunningDialog {
       thread_ = std::this_thread::get_id();
       return OrvexPlatform_DialogBox(&kDialog, owner, &Procedure, this);
     });
-    handle = OrvexPlatform_WaitForDialog(5000);
+    handle = OrvexPlatform_WaitForDialog(10000);
   }
   ~RunningDialog() {
     if (result_.valid()) {
