@@ -375,9 +375,10 @@ class Camera {
    * Opens the camera at index 0..7.
    * @param device the device index (Orvex_SetDeviceNumber when not 0).
    * @param notify_window a window that receives ErrorMessage for every recorded error, or 0.
+   * A stored capture geometry out of range does not stop the camera opening: the library
+   * takes the full picture instead, as Orvex_Initialize does.
    * @throws std::system_error Error::DeviceNotFound when no camera is at the index, the code
-   *         start-up recorded (Error::Buffer, Error::Geometry), Error::Buffer when no handle
-   *         could be made.
+   *         start-up recorded (Error::Buffer), Error::Buffer when no handle could be made.
    */
   explicit Camera(std::int32_t device = 0, OrvexWindow notify_window = 0)
       : state_(std::make_shared<detail::CameraState>()) {
@@ -385,7 +386,10 @@ class Camera {
     const CameraHandle handle = Orvex_Initialize(notify_window);
     if (handle == 0) detail::raise(Error::Buffer, "Orvex_Initialize");
     state_->handle = handle;
-    const std::int32_t started = Orvex_GetLastError(handle);
+    std::int32_t started = Orvex_GetLastError(handle);
+    // The handle works with the default geometry; refusing it would leave the camera closed to
+    // this interface for good, since nothing here could correct the stored entry.
+    if (started == ErrorGeometry) started = 0;
     if (started == 0 && device == 0) {
       char name[64] = {};
       // The probe at start-up decides what is present; device 0 may be missing too.
@@ -530,9 +534,17 @@ class Camera {
     if (previewing()) detail::raise(Error::Busy, "Orvex_Capture");
     checked("Orvex_Capture", Orvex_Capture);
   }
-  /** Ends a capture that capture() prepared. */
-  void stop_capture() { checked("Orvex_StopPreview", Orvex_StopPreview); }
-  /** The last image the pipeline made (Orvex_GetImage), top row first. */
+  /** Ends a capture that capture() prepared.
+      @throws std::system_error Error::Busy while a Preview runs (its stream is not this call's
+      to stop). */
+  void stop_capture() {
+    if (previewing()) detail::raise(Error::Busy, "Orvex_StopPreview");
+    checked("Orvex_StopPreview", Orvex_StopPreview);
+  }
+  /** The last image the pipeline made (Orvex_GetImage), top row first, sized for the current
+      geometry and pixel format: call it after a frame taken in them. After a change of either,
+      the library's image no longer matches the frame: Error::Buffer when it is larger, and only
+      its own bytes, at its own row size, when it is smaller. */
   Frame last_image() {
     std::lock_guard<std::recursive_mutex> lock(detail::library_mutex());
     Frame frame = new_frame();
@@ -851,18 +863,20 @@ class Preview {
     if (code != 0) detail::raise(std::error_code(code, error_category()), "Orvex_StopPreview");
   }
 
-  /** False once stopped, or once the stream stopped on an error. */
-  bool running() const noexcept { return !stopped_ && !ended_.load(); }
+  /** False once stopped, once the stream stopped on an error, or once on_frame or on_error
+      threw (no frame is handed on after that; stop() rethrows it). */
+  bool running() const noexcept { return !stopped_ && !ended_.load() && !failed_.load(); }
 
   /** Error::StreamStopped once the stream stopped, else no error. */
   std::error_code error() const noexcept {
     return ended_.load() ? make_error_code(Error::StreamStopped) : std::error_code();
   }
 
-  /** Waits until the preview ended on an error or the time passed; true when it ended. */
+  /** Waits until the preview ended on an error (the stream stopped, or a handler threw) or the
+      time passed; true when it ended. */
   bool wait_for_end(std::chrono::milliseconds timeout) {
     std::unique_lock<std::mutex> lock(end_mutex_);
-    return end_.wait_for(lock, timeout, [this] { return ended_.load(); });
+    return end_.wait_for(lock, timeout, [this] { return ended_.load() || failed_.load(); });
   }
 
   /** Frames handed to on_frame so far. */
@@ -922,7 +936,7 @@ class Preview {
       ++frames_;
       if (on_frame_) on_frame_(frame_.view(), info);
     } catch (...) {
-      handler_failure_ = std::current_exception();
+      fail(std::current_exception());
     }
   }
 
@@ -937,8 +951,19 @@ class Preview {
     try {
       if (on_error_) on_error_(std::error_code(code, error_category()));
     } catch (...) {
-      handler_failure_ = std::current_exception();
+      fail(std::current_exception());
     }
+  }
+
+  // A handler that threw ends the delivery; the application learns of it through running(),
+  // wait_for_end() and stop().
+  void fail(std::exception_ptr failure) {
+    handler_failure_ = std::move(failure);
+    {
+      std::lock_guard<std::mutex> lock(end_mutex_);
+      failed_ = true;
+    }
+    end_.notify_all();
   }
 
   void finish_thread() {
@@ -955,6 +980,7 @@ class Preview {
   OrvexWindow pump_ = 0;
   std::atomic<bool> stopped_{false};
   std::atomic<bool> ended_{false};
+  std::atomic<bool> failed_{false};
   std::atomic<std::int64_t> frames_{0};
   std::exception_ptr handler_failure_;
   std::mutex end_mutex_;

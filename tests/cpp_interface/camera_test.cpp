@@ -10,6 +10,7 @@
 #include <fstream>
 #include <numeric>
 #include <orvex/orvex.hpp>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -229,13 +230,17 @@ TEST_F(CameraTest, EachFailureKeepsItsOwnCodeBesideAnotherThread) {
 
 // A stored SubSample of 1 or 2 (the camera dialog's 1/2, or a settings file) halves or
 // quarters every image: sizes, snapshots and preview frames follow it.
-TEST_F(CameraTest, FramesFollowTheStoredSubSampling) {
+// A stored window out of range (H Start 41 with width 1280) opens with the full picture, as the
+// library's start-up does, instead of refusing the camera for good.
+TEST_F(CameraTest, FramesFollowTheStoredSizeEntry) {
   struct Case {
     std::int32_t subSample;
+    const char* hStart;
     std::int32_t width, height;
   };
-  for (const Case c : {Case{0, 1280, 1024}, Case{1, 640, 512}, Case{2, 320, 256}}) {
-    SCOPED_TRACE(c.subSample);
+  for (const Case c : {Case{0, "27", 1280, 1024}, Case{1, "27", 640, 512}, Case{2, "27", 320, 256},
+                       Case{0, "29", 1280, 1024}}) {
+    SCOPED_TRACE(std::to_string(c.subSample) + " " + c.hStart);
     // Written beside and renamed over: a new file, which the library reads again.
     const std::filesystem::path dir = configDir_ / "Helvane";
     std::filesystem::create_directories(dir);
@@ -247,8 +252,9 @@ TEST_F(CameraTest, FramesFollowTheStoredSubSampling) {
            << "\"SubSample\"=dword:0000000" << c.subSample << "\r\n"
            << "\r\n[HKEY_CURRENT_USER\\Software\\Helvane\\OrvexQX218Sdk\\Size_00]\r\n"
               "\"TH\"=dword:00000528\r\n\"TV\"=dword:00000400\r\n\"EH\"=dword:00000500\r\n"
-              "\"EV\"=dword:00000400\r\n\"EHS\"=dword:00000027\r\n\"EVS\"=dword:00000000\r\n"
-              "\"Buf\"=dword:00000014\r\n";
+              "\"EV\"=dword:00000400\r\n"
+           << "\"EHS\"=dword:000000" << c.hStart << "\r\n"
+           << "\"EVS\"=dword:00000000\r\n\"Buf\"=dword:00000014\r\n";
     }
     std::filesystem::rename(dir / "new.reg", dir / "OrvexQX218Sdk.reg");
     orvex::Camera camera;
@@ -359,6 +365,24 @@ TEST_F(CameraTest, ASlowFrameHandlerSkipsFramesInsteadOfFallingBehind) {
   // that fell behind would make some twenty more.
   EXPECT_LE(calls.load() - 2, sentAfter + 2)
       << calls.load() << " calls, " << sentAfter << " frames sent after the first call";
+}
+
+// A capture stop that would end a running preview's stream is refused, and a handler that threw
+// ends the preview where the application can see it.
+TEST_F(CameraTest, APreviewEndsOnlyByItsOwnStopOrAFailure) {
+  orvex::Camera camera;
+  camera.set_pixel_format(orvex::PixelFormat::Gray8);
+  camera.set_geometry(orvex::Geometry::centered(64, 32));
+  camera.set_wait_time(1ms);
+  std::atomic<int> calls{0};
+  orvex::Preview preview(camera, [&](const orvex::FrameView&, const FrameInfo&) {
+    if (++calls == 3) throw std::runtime_error("handler failed");
+  });
+  EXPECT_EQ(CodeOf([&] { camera.stop_capture(); }), ErrorBusy);
+  ASSERT_TRUE(preview.wait_for_end(20s));
+  EXPECT_FALSE(preview.running());
+  EXPECT_EQ(calls.load(), 3);
+  EXPECT_THROW(preview.stop(), std::runtime_error);
 }
 
 // Unplugging ends the preview with StreamStopped: to the error function when there is one,
