@@ -14,6 +14,7 @@ from . import _library
 from .errors import (
     ErrorBusy,
     ErrorDeviceNotFound,
+    ErrorGeometry,
     ErrorNoDevice,
     ErrorNoFrame,
     ErrorNotInSizeTable,
@@ -144,9 +145,10 @@ class Camera:
     block (which also saves this user's settings).
 
     Camera(index=0) opens the camera at device index 0..7 and raises OrvexError
-    (ErrorDeviceNotFound) when none is there. Every failure raises OrvexError with the code
-    and its name; values out of range raise ParameterError (a ValueError) before the library
-    sees them.
+    (ErrorDeviceNotFound) when none is there. A stored capture geometry out of range is not
+    fatal: the library starts on the full picture, and this gives a RuntimeWarning
+    (ErrorGeometry). Every failure raises OrvexError with the code and its name; values out
+    of range raise ParameterError (a ValueError) before the library sees them.
     """
 
     def __init__(self, index=0, notify_window=0):
@@ -159,6 +161,12 @@ class Camera:
             raise OrvexError(5, "Orvex_Initialize")
         self._handle = handle
         code = self._sdk.Orvex_GetLastError(handle)
+        if code == ErrorGeometry:
+            # The handle works on the default geometry; the stored entry stays as it is (a
+            # release does not rewrite it), so refusing would refuse every later opening too.
+            warnings.warn(str(OrvexError(code, "stored capture geometry, using the full "
+                                               "picture")), RuntimeWarning, stacklevel=2)
+            code = 0
         if code == 0:
             if index == 0:
                 # The probe at start-up decides what is present; device 0 may be missing too.
@@ -175,11 +183,15 @@ class Camera:
     # --- lifetime ---------------------------------------------------------------------------
 
     def close(self):
-        """Releases the handle (stops any preview and saves the settings); safe twice."""
-        if self._handle:
-            self._sdk.Orvex_Release(self._handle)
-            self._handle = 0
+        """Releases the handle (stops any preview and saves the settings); safe twice, and
+        from another thread while frames() runs (its loop then raises ErrorNoDevice)."""
+        # Under the call lock, so that frames() never reads a frame record of the released
+        # handle: it checks the handle under the same lock before each read.
+        with _library._call_lock:
+            handle, self._handle = self._handle, 0
             self._capturing = False
+            if handle:
+                self._sdk.Orvex_Release(handle)
 
     def __enter__(self):
         return self
@@ -432,9 +444,11 @@ class Camera:
             try:
                 delivered = 0
                 while count is None or delivered < count:
-                    info = self._next_frame(platform, window, timeout)
-                    self._check(self._sdk.Orvex_GetImage(handle, address, len(buffer), 1),
-                                "Orvex_GetImage")
+                    info = self._next_frame(handle, platform, window, timeout)
+                    with _library._call_lock:
+                        self._still_open(handle)
+                        self._check(self._sdk.Orvex_GetImage(handle, address, len(buffer), 1),
+                                    "Orvex_GetImage")
                     image = to_array(buffer, width, height, bits)
                     # The posted record may already describe a newer frame: the size is this
                     # one's.
@@ -472,14 +486,24 @@ class Camera:
         self._end_preview()
 
     def _end_preview(self):
-        if self._handle:
-            if not self._sdk.Orvex_StopPreview(self._handle):
-                # After a dead stream: 0 with ErrorTransfer, which the stream's own error
-                # already told; the code is dropped so that it does not pass for a later one's.
-                self._sdk.Orvex_GetLastError(self._handle)
-            self._sdk.Orvex_Close(self._handle)
+        # A handle closed meanwhile took its preview with it.
+        with _library._call_lock:
+            handle = self._handle
+            if handle:
+                if not self._sdk.Orvex_StopPreview(handle):
+                    # After a dead stream: 0 with ErrorTransfer, which the stream's own error
+                    # already told; the code is dropped so that it does not pass for a later
+                    # one's.
+                    self._sdk.Orvex_GetLastError(handle)
+                self._sdk.Orvex_Close(handle)
 
-    def _next_frame(self, platform, window, timeout):
+    def _still_open(self, handle):
+        # Called under the call lock: a release frees the frame records that queued messages
+        # point at, so nothing of a preview's handle is read once close() ran.
+        if self._handle != handle:
+            raise OrvexError(ErrorNoDevice, "preview: the camera was closed")
+
+    def _next_frame(self, handle, platform, window, timeout):
         """Waits for a frame message, then takes every message already queued so that the
         newest frame counts; returns a copy of its FrameInfo."""
         message = ctypes.c_uint32()
@@ -487,6 +511,9 @@ class Camera:
         lparam = ctypes.c_ssize_t()
         info = None
         deadline = time.monotonic() + timeout
+        # A closed handle posts nothing more: without this, a loop body that closed the camera
+        # would wait out the timeout.
+        self._still_open(handle)
         while True:
             # Until a frame came the wait goes on through other messages, failed frames among
             # them (the preview carries on after those); then only what is queued is taken.
@@ -496,11 +523,14 @@ class Camera:
             if not got:
                 if info is not None:
                     return info
+                self._still_open(handle)  # closed by another thread during the wait
                 raise OrvexError(ErrorNoFrame, "no preview frame within %.1f s" % timeout)
             if message.value != FRAME_MESSAGE:
                 continue
             if wparam.value:
-                info = frame_info_at(wparam.value)
+                with _library._call_lock:
+                    self._still_open(handle)
+                    info = frame_info_at(wparam.value)
             elif lparam.value == ErrorStreamStopped:
                 raise OrvexError(ErrorStreamStopped, "preview")
             else:

@@ -20,6 +20,17 @@ def code_of(action):
     return raised.value.name
 
 
+def store_setting(line, replacement):
+    """Rewrites one line of the settings file that a first run writes."""
+    orvex.Camera().close()
+    path = os.path.join(os.environ["XDG_CONFIG_HOME"], "Helvane", "OrvexQX218Sdk.reg")
+    with open(path, newline="") as f:
+        text = f.read()
+    assert line in text
+    with open(path, "w", newline="") as f:
+        f.write(text.replace(line, replacement))
+
+
 class MessageWindows:
     """The platform library as frames() sees it, keeping the message windows made and not yet
     destroyed."""
@@ -183,10 +194,22 @@ def test_frames_iterates_the_preview(fresh_camera):
         assert seen == 5
         assert camera.snapshot().shape == (32, 64)  # the preview stopped with the loop
 
+
+@pytest.mark.parametrize("end, error", [("unplug", "ErrorStreamStopped"),
+                                        ("close", "ErrorNoDevice")])
+def test_frames_end_when_the_camera_goes(fresh_camera, message_windows, end, error):
+    with orvex.Camera() as camera:
+        camera.geometry = orvex.Geometry.centered(64, 32)
+        camera.wait_time = 0
         frames = camera.frames()
         next(frames)
-        fresh_camera.detach()
-        assert code_of(lambda: [None for _ in frames]) == "ErrorStreamStopped"
+        if end == "unplug":
+            fresh_camera.detach()
+        else:
+            # The frame messages still queued point into what the release frees.
+            camera.close()
+        assert code_of(lambda: [None for _ in frames]) == error
+        assert message_windows.open == []
 
 
 @pytest.mark.parametrize("width", [64, 42])  # rows without and with padding to the stride
@@ -244,12 +267,7 @@ def test_frames_that_cannot_start_leave_everything_as_it_was(message_windows, be
 
 @pytest.mark.parametrize("sub_sample, bits", [(1, 8), (2, 32)])
 def test_stored_sub_sampling_divides_the_image_size(sub_sample, bits):
-    orvex.Camera().close()  # writes the first-run settings
-    path = os.path.join(os.environ["XDG_CONFIG_HOME"], "Helvane", "OrvexQX218Sdk.reg")
-    with open(path, newline="") as f:
-        text = f.read()
-    with open(path, "w", newline="") as f:
-        f.write(text.replace('"SubSample"=dword:00000000', '"SubSample"=dword:%08x' % sub_sample))
+    store_setting('"SubSample"=dword:00000000', '"SubSample"=dword:%08x' % sub_sample)
     divisor = 2**sub_sample
     size = (64 // divisor, 128 // divisor)
     with orvex.Camera() as camera:
@@ -259,6 +277,18 @@ def test_stored_sub_sampling_divides_the_image_size(sub_sample, bits):
         assert [frame.shape[:2] for frame in camera.frames(count=2)] == [size, size]
         assert (camera.height, camera.width, camera.sub_sample) == size + (sub_sample,)
         assert camera.stride == orvex.stride_for(size[1], bits)
+
+
+def test_a_stored_geometry_out_of_range_warns_and_opens_on_the_full_picture():
+    # EHS 41 puts the window's end at 1321, one sample past the line.
+    store_setting('"EHS"=dword:00000027', '"EHS"=dword:00000029')
+    for _ in range(2):  # releasing does not rewrite the entry: every opening meets it
+        with pytest.warns(RuntimeWarning, match="ErrorGeometry"):
+            camera = orvex.Camera()
+        with camera:
+            assert camera.geometry == orvex.Geometry.full()
+            camera.color_mode = 8
+            assert camera.snapshot().shape == (1024, 1280)
 
 
 def test_missing_libraries_are_named(tmp_path):
