@@ -30,7 +30,7 @@ class AnalogDialogTest : public DialogTest {
 TEST_F(AnalogDialogTest, OpeningClearsTheGainsAndCancelPutsTheOpeningExposureBack) {
   OpenDialog dialog = Open();
   const OrvexWindow page = dialog.Page();
-  ASSERT_NE(page, 0u);
+  ASSERT_NE(page, OrvexWindow{});
   EXPECT_EQ(ItemText(page, kEditGlobalGain), "0");
   EXPECT_EQ(ItemText(page, kEditExposure), "123");
   EXPECT_EQ(TrackbarPosition(page, kTrackbarExposure), 123);
@@ -113,9 +113,10 @@ TEST_F(AnalogDialogTest, TheAutomaticExposureShowsItsValuesAsIfTyped) {
     view->SetItemInt(kEditGlobalGain, 9);
   });
   preview.join();
+  WaitForPostedTasks(dialog.window);
   EXPECT_EQ(ItemText(page, kEditExposure), "77");
   EXPECT_EQ(camera.analog.Exposure, 77);
-  EXPECT_EQ(camera.ExposureWrites().back(), 77);
+  EXPECT_EQ(camera.ExposureWrites(), (std::vector<std::uint16_t>{77}));
   EXPECT_EQ(TrackbarPosition(page, kTrackbarGlobal), 9);
   EXPECT_EQ(ItemText(page, kAnalogRows[4].edit), "9");  // the global gain sets the colour gains
   EXPECT_EQ(camera.analog.ColorG2, 9);

@@ -25,7 +25,7 @@ class CameraDialogTest : public DialogTest {
 TEST_F(CameraDialogTest, ShowsTheStoredTableAndFormatWithApplyDisabled) {
   camera.StoreSizeTable(2, /*size=*/1, /*color=*/3, 0, /*waitTime=*/25);
   OpenDialog dialog = Open();
-  ASSERT_NE(dialog.window, 0u);
+  ASSERT_NE(dialog.window, OrvexWindow{});
   EXPECT_EQ(ListItems(dialog.window, kListSize),
             (std::vector<std::string>{"100 x 50", "101 x 51", "Custom"}));
   EXPECT_EQ(OrvexPlatform_GetListSelection(dialog.window, kListSize), 1);

@@ -4,9 +4,11 @@
 #include <orvex/platform.h>
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <future>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <utility>
@@ -18,6 +20,10 @@
 #include "platform/testing/memory_registry_store.h"
 #include "settings/registry_settings.h"
 #include "settings/settings_keys.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+#endif
 
 namespace orvex::dialogs::testing {
 
@@ -150,6 +156,15 @@ class FakeCamera final : public CameraDialogPort, public AnalogDialogPort, publi
   std::vector<std::pair<std::uint8_t, std::uint16_t>> registerWrites_;
 };
 
+// Ends a modal dialog that a failed test left open, from any thread, as Cancel would.
+inline void Cancel(OrvexWindow dialog) {
+#if defined(_WIN32)
+  PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+#else
+  OrvexPlatform_EndDialog(dialog, 2);
+#endif
+}
+
 // One of the dialogs' opening functions running on a thread of its own, as on an application's
 // thread, and the modal dialog it opened.
 class OpenDialog {
@@ -161,7 +176,7 @@ class OpenDialog {
   ~OpenDialog() {
     if (!result_.valid()) return;
     // A test that failed half way must not leave the dialog waiting for a click.
-    OrvexPlatform_EndDialog(window, 2);
+    Cancel(window);
     result_.wait();
   }
   // Clicks a button of the dialog and waits for the opening function to return.
@@ -203,13 +218,144 @@ inline std::int32_t TrackbarPosition(OrvexWindow window, std::int32_t id) {
   return position;
 }
 
+#if defined(_WIN32)
+// Windows dialogs take their language from the system, which a process cannot change; this host
+// answers with the language a test chose (0: the system's) and leaves the rest to the platform's.
+class LanguageChoosingHost final : public platform::DialogHost {
+ public:
+  using WindowHandle = platform::WindowHandle;
+  using DialogTemplate = platform::DialogTemplate;
+  using DialogProcedure = platform::DialogProcedure;
+
+  std::int32_t SystemLanguage() override {
+    return language != 0 ? language.load() : base_.SystemLanguage();
+  }
+  std::intptr_t RunModal(const DialogTemplate& dialog, WindowHandle owner,
+                         DialogProcedure& procedure) override {
+    return base_.RunModal(dialog, owner, procedure);
+  }
+  WindowHandle CreatePage(const DialogTemplate& page, WindowHandle dialog, std::int32_t tabControl,
+                          std::int32_t tab, DialogProcedure& procedure) override {
+    return base_.CreatePage(page, dialog, tabControl, tab, procedure);
+  }
+  bool EndDialog(WindowHandle dialog, std::intptr_t result) override {
+    return base_.EndDialog(dialog, result);
+  }
+  bool SetWindowPosition(WindowHandle window, std::int32_t x, std::int32_t y) override {
+    return base_.SetWindowPosition(window, x, y);
+  }
+  bool ShowWindow(WindowHandle window, bool show) override {
+    return base_.ShowWindow(window, show);
+  }
+  bool Post(WindowHandle window, std::function<void()> task) override {
+    return base_.Post(window, std::move(task));
+  }
+  bool SetItemText(WindowHandle window, std::int32_t id, std::string_view text) override {
+    return base_.SetItemText(window, id, text);
+  }
+  std::string GetItemText(WindowHandle window, std::int32_t id) override {
+    return base_.GetItemText(window, id);
+  }
+  bool CheckItem(WindowHandle window, std::int32_t id, bool checked) override {
+    return base_.CheckItem(window, id, checked);
+  }
+  bool IsItemChecked(WindowHandle window, std::int32_t id) override {
+    return base_.IsItemChecked(window, id);
+  }
+  bool EnableItem(WindowHandle window, std::int32_t id, bool enable) override {
+    return base_.EnableItem(window, id, enable);
+  }
+  bool ShowItem(WindowHandle window, std::int32_t id, bool show) override {
+    return base_.ShowItem(window, id, show);
+  }
+  std::int32_t InsertListItem(WindowHandle window, std::int32_t id, std::int32_t index,
+                              std::string_view text) override {
+    return base_.InsertListItem(window, id, index, text);
+  }
+  bool DeleteListItem(WindowHandle window, std::int32_t id, std::int32_t index) override {
+    return base_.DeleteListItem(window, id, index);
+  }
+  bool SetListSelection(WindowHandle window, std::int32_t id, std::int32_t index) override {
+    return base_.SetListSelection(window, id, index);
+  }
+  std::int32_t GetListSelection(WindowHandle window, std::int32_t id) override {
+    return base_.GetListSelection(window, id);
+  }
+  bool SetTrackbarRange(WindowHandle window, std::int32_t id, std::int32_t minimum,
+                        std::int32_t maximum) override {
+    return base_.SetTrackbarRange(window, id, minimum, maximum);
+  }
+  bool SetTrackbarPosition(WindowHandle window, std::int32_t id, std::int32_t position) override {
+    return base_.SetTrackbarPosition(window, id, position);
+  }
+  bool SetTrackbarTickFrequency(WindowHandle window, std::int32_t id,
+                                std::int32_t frequency) override {
+    return base_.SetTrackbarTickFrequency(window, id, frequency);
+  }
+  std::int32_t GetTrackbarPosition(WindowHandle window, std::int32_t id) override {
+    return base_.GetTrackbarPosition(window, id);
+  }
+  bool SetUpDownRange(WindowHandle window, std::int32_t id, std::int32_t minimum,
+                      std::int32_t maximum) override {
+    return base_.SetUpDownRange(window, id, minimum, maximum);
+  }
+  bool SetUpDownPosition(WindowHandle window, std::int32_t id, std::int32_t position) override {
+    return base_.SetUpDownPosition(window, id, position);
+  }
+  bool SetUpDownBuddy(WindowHandle window, std::int32_t id, std::int32_t buddyId) override {
+    return base_.SetUpDownBuddy(window, id, buddyId);
+  }
+  std::int32_t InsertTab(WindowHandle window, std::int32_t id, std::int32_t index,
+                         std::string_view text) override {
+    return base_.InsertTab(window, id, index, text);
+  }
+  std::int32_t GetTabSelection(WindowHandle window, std::int32_t id) override {
+    return base_.GetTabSelection(window, id);
+  }
+
+  std::atomic<std::int32_t> language{0};
+
+ private:
+  platform::DialogHost& base_ = platform::Dialogs();
+};
+#endif
+
 // Every test starts in English, through the dialog host of the platform.
 class DialogTest : public ::testing::Test {
  protected:
-  DialogTest() { OrvexPlatform_SetSystemLanguage(1033); }
-  ~DialogTest() override { OrvexPlatform_SetSystemLanguage(0); }
+  DialogTest() { SetLanguage(1033); }
+  ~DialogTest() override { SetLanguage(0); }
 
+  // The language of the dialogs opened from now on: through the platform library, as an
+  // application's test sets it, where that library decides it.
+  // Returns once the dialog's thread has carried out every task posted to it so far: Windows
+  // handles a sent message, as the automation calls are, before the posted ones.
+  void WaitForPostedTasks(OrvexWindow dialog) {
+    auto ran = std::make_shared<std::promise<void>>();
+    std::future<void> done = ran->get_future();
+    ASSERT_TRUE(host.Post(reinterpret_cast<std::uintptr_t>(dialog), [ran] { ran->set_value(); }));
+    EXPECT_EQ(done.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+  }
+
+  void SetLanguage(std::int32_t languageId) {
+#if defined(_WIN32)
+    languageHost_.language = languageId;
+#else
+    OrvexPlatform_SetSystemLanguage(languageId);
+#endif
+  }
+
+ private:
+#if defined(_WIN32)
+  LanguageChoosingHost languageHost_;
+#endif
+
+ protected:
+#if defined(_WIN32)
+  platform::DialogHost& host = languageHost_;
+#else
   platform::DialogHost& host = platform::Dialogs();
+#endif
   FakeCamera camera;
 };
 

@@ -26,7 +26,7 @@ class DialogLanguageTest : public DialogTest, public ::testing::WithParamInterfa
 
 TEST_P(DialogLanguageTest, PicksTheTemplatesAndTextsOfTheSystemLanguage) {
   const LanguageCase& c = GetParam();
-  OrvexPlatform_SetSystemLanguage(c.languageId);
+  SetLanguage(c.languageId);
   camera.StoreSizeTable(1);
   char tab[64];
   {
@@ -86,7 +86,7 @@ TEST_F(DialogTest, WithoutADeviceLinkNoDialogOpensAndNothingChanges) {
   EXPECT_EQ(camera.Errors(), (std::vector<std::int32_t>{1, 1, 1}));
   EXPECT_TRUE(camera.Calls().empty());
   EXPECT_EQ(camera.analog.Global, 5);
-  EXPECT_EQ(OrvexPlatform_WaitForDialog(0), 0u);
+  EXPECT_EQ(OrvexPlatform_WaitForDialog(0), OrvexWindow{});
 }
 
 }  // namespace

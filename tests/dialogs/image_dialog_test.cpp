@@ -34,7 +34,7 @@ TEST_F(ImageDialogTest, TheColorTypeDecidesTheEnabledRowsAndTheGrayFilterTab) {
     const bool gray = colorType <= 1;
     OpenDialog dialog = Open(colorType);
     const OrvexWindow page = dialog.Page();
-    ASSERT_NE(page, 0u);
+    ASSERT_NE(page, OrvexWindow{});
     const bool rowsEnabledForGray[9] = {true, true, false, false, true, false, false, false, true};
     for (std::size_t i = 0; i < kImageFilterRows.size(); ++i) {
       const int expected = !gray || rowsEnabledForGray[i] ? 1 : 0;
@@ -116,7 +116,7 @@ TEST_F(ImageDialogTest, GrayPageTogglesGrayBalanceAndSetsItsModes) {
   camera.image.GrayBalanceCount = 0;
   OpenDialog dialog = Open(1);
   const OrvexWindow grayPage = dialog.Page(1);
-  ASSERT_NE(grayPage, 0u);
+  ASSERT_NE(grayPage, OrvexWindow{});
   // Hidden until its tab is chosen.
   EXPECT_EQ(OrvexPlatform_ClickItem(grayPage, kCheckAllFrames), 0);
   ASSERT_EQ(OrvexPlatform_SelectTab(dialog.window, kTabControl, 1), 1);
@@ -154,6 +154,7 @@ TEST_F(ImageDialogTest, BalanceMeasurementsRefreshThePagesWithoutClosing) {
     view->Refresh();
   });
   preview.join();
+  WaitForPostedTasks(dialog.window);
   EXPECT_EQ(ItemText(dialog.Page(), kRGain.edit), "180");
   EXPECT_EQ(TrackbarPosition(dialog.Page(), kRGain.trackbar), 180);
   EXPECT_EQ(ItemText(dialog.Page(1), kGrayRed.edit), "210");
