@@ -6,8 +6,6 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
 #include <numeric>
 #include <orvex/orvex.hpp>
 #include <stdexcept>
@@ -235,28 +233,21 @@ TEST_F(CameraTest, EachFailureKeepsItsOwnCodeBesideAnotherThread) {
 TEST_F(CameraTest, FramesFollowTheStoredSizeEntry) {
   struct Case {
     std::int32_t subSample;
-    const char* hStart;
+    std::int32_t hStart;
     std::int32_t width, height;
   };
-  for (const Case c : {Case{0, "27", 1280, 1024}, Case{1, "27", 640, 512}, Case{2, "27", 320, 256},
-                       Case{0, "29", 1280, 1024}}) {
-    SCOPED_TRACE(std::to_string(c.subSample) + " " + c.hStart);
-    // Written beside and renamed over: a new file, which the library reads again.
-    const std::filesystem::path dir = configDir_ / "Helvane";
-    std::filesystem::create_directories(dir);
-    {
-      std::ofstream file(dir / "new.reg", std::ios::binary | std::ios::trunc);
-      file << "Windows Registry Editor Version 5.00\r\n\r\n"
-              "[HKEY_CURRENT_USER\\Software\\Helvane\\OrvexQX218Sdk]\r\n"
-              "\"Size\"=dword:00000000\r\n\"Color\"=dword:00000002\r\n"
-           << "\"SubSample\"=dword:0000000" << c.subSample << "\r\n"
-           << "\r\n[HKEY_CURRENT_USER\\Software\\Helvane\\OrvexQX218Sdk\\Size_00]\r\n"
-              "\"TH\"=dword:00000528\r\n\"TV\"=dword:00000400\r\n\"EH\"=dword:00000500\r\n"
-              "\"EV\"=dword:00000400\r\n"
-           << "\"EHS\"=dword:000000" << c.hStart << "\r\n"
-           << "\"EVS\"=dword:00000000\r\n\"Buf\"=dword:00000014\r\n";
-    }
-    std::filesystem::rename(dir / "new.reg", dir / "OrvexQX218Sdk.reg");
+  for (const Case c : {Case{0, 39, 1280, 1024}, Case{1, 39, 640, 512}, Case{2, 39, 320, 256},
+                       Case{0, 41, 1280, 1024}}) {
+    SCOPED_TRACE(std::to_string(c.subSample) + " " + std::to_string(c.hStart));
+    StoreSettings({{"", {{"Size", 0}, {"Color", 2}, {"SubSample", c.subSample}}},
+                   {"Size_00",
+                    {{"TH", 1320},
+                     {"TV", 1024},
+                     {"EH", 1280},
+                     {"EV", 1024},
+                     {"EHS", c.hStart},
+                     {"EVS", 0},
+                     {"Buf", 20}}}});
     orvex::Camera camera;
     ASSERT_EQ(Orvex_GetSubSample(camera.handle()), c.subSample);
     camera.set_pixel_format(orvex::PixelFormat::Gray8);

@@ -3,7 +3,6 @@
 // overflow (the sanitizer builds stop on either); each call answers 1 or 0.
 #include <climits>
 #include <cstdio>
-#include <fstream>
 #include <initializer_list>
 #include <vector>
 
@@ -25,7 +24,7 @@ class GeometryExtremesTest : public IntegrationTest {
     ASSERT_EQ(OrvexVirtualCamera_Attach(0), 1);
     ASSERT_EQ(OrvexVirtualCamera_SetFramePeriod(0, 0), 1);
     parent_ = OrvexPlatform_CreateWindow(0, 0, 0, 640, 480);
-    ASSERT_NE(parent_, 0u);
+    ASSERT_NE(parent_, OrvexWindow{});
   }
   void TearDown() override {
     OrvexPlatform_DestroyWindow(parent_);
@@ -57,44 +56,34 @@ class GeometryExtremesTest : public IntegrationTest {
     PostedErrors();
   }
 
-  // A settings file whose stored entry and format hold these values, and whose filter, gray and
-  // analog groups hold `image` in every value when it is given.
+  // Stored settings whose entry and format hold these values, and whose filter, gray and analog
+  // groups hold `image` in every value when it is given.
   void StoreSettings(const Geometry& g, int32_t buf, int32_t subSample, int32_t color,
                      const int32_t* image = nullptr) {
-    const std::filesystem::path dir = configDir_ / "Helvane";
-    std::filesystem::create_directories(dir);
-    std::ofstream file(dir / "OrvexQX218Sdk.reg", std::ios::binary | std::ios::trunc);
-    const auto dword = [&](const char* name, int32_t value) {
-      char line[64];
-      std::snprintf(line, sizeof line, "\"%s\"=dword:%08x\r\n", name, static_cast<uint32_t>(value));
-      file << line;
-    };
-    file << "Windows Registry Editor Version 5.00\r\n\r\n"
-            "[HKEY_CURRENT_USER\\Software\\Helvane\\OrvexQX218Sdk]\r\n";
-    dword("Size", 0);
-    dword("Color", color);
-    dword("SubSample", subSample);
-    dword("WaitTime", 0);
-    dword("Clock", 0);
-    file << "\r\n[HKEY_CURRENT_USER\\Software\\Helvane\\OrvexQX218Sdk\\Size_00]\r\n";
-    dword("TH", g.TH);
-    dword("TV", g.TV);
-    dword("EH", g.EH);
-    dword("EV", g.EV);
-    dword("EHS", g.EHS);
-    dword("EVS", g.EVS);
-    dword("Buf", buf);
-    if (image == nullptr) return;
-    const auto group = [&](const char* key, std::initializer_list<const char*> names) {
-      file << "\r\n[HKEY_CURRENT_USER\\Software\\Helvane\\OrvexQX218Sdk\\" << key << "]\r\n";
-      for (const char* name : names) dword(name, *image);
-    };
-    group("Filter", {"Brightness", "Contrast", "Hue", "Saturation", "Sharpness", "R_Gain", "G_Gain",
-                     "B_Gain", "Gamma", "BayerMode"});
-    group("Gray",
-          {"GainR1", "GainG1", "GainG2", "GainB1", "OffsetR1", "OffsetG1", "OffsetG2", "OffsetB1"});
-    group("Gain_00",
-          {"Global", "ColorG1", "ColorR", "ColorB", "ColorG2", "Exposure", "V_Mirror", "AutoIris"});
+    std::vector<StoredKey> keys = {
+        {"",
+         {{"Size", 0}, {"Color", color}, {"SubSample", subSample}, {"WaitTime", 0}, {"Clock", 0}}},
+        {"Size_00",
+         {{"TH", g.TH},
+          {"TV", g.TV},
+          {"EH", g.EH},
+          {"EV", g.EV},
+          {"EHS", g.EHS},
+          {"EVS", g.EVS},
+          {"Buf", buf}}}};
+    if (image != nullptr) {
+      const auto group = [&](const char* key, std::initializer_list<const char*> names) {
+        StoredKey& stored = keys.emplace_back(StoredKey{key, {}});
+        for (const char* name : names) stored.values.emplace_back(name, *image);
+      };
+      group("Filter", {"Brightness", "Contrast", "Hue", "Saturation", "Sharpness", "R_Gain",
+                       "G_Gain", "B_Gain", "Gamma", "BayerMode"});
+      group("Gray", {"GainR1", "GainG1", "GainG2", "GainB1", "OffsetR1", "OffsetG1", "OffsetG2",
+                     "OffsetB1"});
+      group("Gain_00", {"Global", "ColorG1", "ColorR", "ColorB", "ColorG2", "Exposure", "V_Mirror",
+                        "AutoIris"});
+    }
+    IntegrationTest::StoreSettings(keys);
   }
 
   OrvexWindow parent_ = 0;

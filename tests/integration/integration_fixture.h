@@ -5,7 +5,10 @@
 #include <orvex/platform.h>
 #include <orvex/virtual_camera.h>
 
+#include <cstdint>
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <utility>
@@ -39,6 +42,54 @@ class IntegrationTest : public ::testing::Test {
   static void ClearStoredSettings() {
 #if defined(_WIN32)
     RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Helvane\\OrvexQX218Sdk");
+#endif
+  }
+
+  // Values as stored settings, key by key: the subkey below the library's key ("" for that key
+  // itself) and its DWORD values.
+  struct StoredKey {
+    std::string subkey;
+    std::vector<std::pair<std::string, std::int32_t>> values;
+  };
+
+  // Replaces every stored setting with these, as a settings file or the registry would hold them
+  // (on Linux a new file put in place of the old one, which the library then reads afresh).
+  void StoreSettings(const std::vector<StoredKey>& keys) {
+    const std::string root = "Software\\Helvane\\OrvexQX218Sdk";
+#if defined(_WIN32)
+    ClearStoredSettings();
+    for (const StoredKey& key : keys) {
+      const std::string path = key.subkey.empty() ? root : root + "\\" + key.subkey;
+      HKEY opened = nullptr;
+      ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE,
+                                nullptr, &opened, nullptr),
+                ERROR_SUCCESS);
+      for (const auto& [name, value] : key.values) {
+        const auto dword = static_cast<DWORD>(value);
+        EXPECT_EQ(RegSetValueExA(opened, name.c_str(), 0, REG_DWORD,
+                                 reinterpret_cast<const BYTE*>(&dword), sizeof dword),
+                  ERROR_SUCCESS);
+      }
+      RegCloseKey(opened);
+    }
+#else
+    const std::filesystem::path dir = configDir_ / "Helvane";
+    std::filesystem::create_directories(dir);
+    {
+      std::ofstream file(dir / "new.reg", std::ios::binary | std::ios::trunc);
+      file << "Windows Registry Editor Version 5.00\r\n";
+      for (const StoredKey& key : keys) {
+        file << "\r\n[HKEY_CURRENT_USER\\" << root << (key.subkey.empty() ? "" : "\\") << key.subkey
+             << "]\r\n";
+        for (const auto& [name, value] : key.values) {
+          char line[96];
+          std::snprintf(line, sizeof line, "\"%s\"=dword:%08x\r\n", name.c_str(),
+                        static_cast<std::uint32_t>(value));
+          file << line;
+        }
+      }
+    }
+    std::filesystem::rename(dir / "new.reg", dir / "OrvexQX218Sdk.reg");
 #endif
   }
 
