@@ -1,16 +1,23 @@
 // The fault soak: previews on several cameras while the cameras drop frames, send short frames
 // and are unplugged and plugged in again; another thread takes snapshots; handles are released
 // with their previews running. Afterwards no thread of the library is left, the frames the
-// application got agree with what the cameras sent, and the settings file reads back whole.
-// Leaks are LeakSanitizer's part, in the sanitizer build.
+// application got agree with what the cameras sent, and the stored settings (the settings file
+// on Linux, the registry on Windows) read back whole. Leaks are LeakSanitizer's part, in the
+// sanitizer build.
 //
 //   orvex_soak [--seconds N]      (20 by default)
 #include <OrvexSdk_QX218.h>
-#include <dirent.h>
 #include <orvex/platform.h>
 #include <orvex/virtual_camera.h>
 #include <stdlib.h>
+
+#if defined(_WIN32)
+#include <tlhelp32.h>
+#include <windows.h>
+#else
+#include <dirent.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <array>
@@ -59,10 +66,21 @@ struct Tally {
 
 int CountThreads() {
   int count = 0;
+#if defined(_WIN32)
+  const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return -1;
+  THREADENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+    count += entry.th32OwnerProcessID == GetCurrentProcessId();
+  }
+  CloseHandle(snapshot);
+#else
   if (DIR* dir = opendir("/proc/self/task")) {
     while (const dirent* entry = readdir(dir)) count += entry->d_name[0] != '.';
     closedir(dir);
   }
+#endif
   return count;
 }
 
@@ -235,9 +253,43 @@ void Faults(Clock::time_point end, Tally& tally) {
   }
 }
 
-// The settings file: the editor's header, then only keys, DWORD values and blank lines; and a
-// new handle reads the values back.
-bool SettingsFileValid(const std::filesystem::path& config, std::string* why) {
+#if defined(_WIN32)
+constexpr char kSettingsKey[] = "Software\\Helvane\\OrvexQX218Sdk";
+
+// The values of the library's key and of every key below it.
+int StoredValues(HKEY key) {
+  DWORD subkeys = 0, values = 0;
+  if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr,
+                       nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
+    return 0;
+  }
+  int count = static_cast<int>(values);
+  char name[256];
+  for (DWORD i = 0; i < subkeys; ++i) {
+    DWORD size = sizeof name;
+    HKEY subkey = nullptr;
+    if (RegEnumKeyExA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
+        RegOpenKeyExA(key, name, 0, KEY_READ, &subkey) == ERROR_SUCCESS) {
+      count += StoredValues(subkey);
+      RegCloseKey(subkey);
+    }
+  }
+  return count;
+}
+#endif
+
+// The stored settings: in the settings file the editor's header, then only keys, DWORD values
+// and blank lines; and a new handle reads the values back.
+bool SettingsValid(const std::filesystem::path& config, std::string* why) {
+  int values = 0;
+#if defined(_WIN32)
+  (void)config;
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, &key) == ERROR_SUCCESS) {
+    values = StoredValues(key);
+    RegCloseKey(key);
+  }
+#else
   std::ifstream file(config / "Helvane" / "OrvexQX218Sdk.reg", std::ios::binary);
   std::string line;
   if (!std::getline(file, line) || line != "Windows Registry Editor Version 5.00\r") {
@@ -260,7 +312,6 @@ bool SettingsFileValid(const std::filesystem::path& config, std::string* why) {
     return std::all_of(text.begin() + static_cast<std::ptrdiff_t>(digits), text.end() - 1,
                        [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
   };
-  int values = 0;
   while (std::getline(file, line)) {
     if (line == "\r" || isKey(line)) continue;
     if (!isValue(line)) {
@@ -269,6 +320,7 @@ bool SettingsFileValid(const std::filesystem::path& config, std::string* why) {
     }
     ++values;
   }
+#endif
   const CameraHandle handle = Orvex_Initialize(0);
   int32_t ok = 0;
   const int32_t gamma = Orvex_GetGamma(handle, &ok);
@@ -289,6 +341,11 @@ int main(int argc, char** argv) {
   for (int i = 1; i + 1 < argc; ++i) {
     if (std::strcmp(argv[i], "--seconds") == 0) seconds = std::max(1, std::atoi(argv[i + 1]));
   }
+#if defined(_WIN32)
+  // The settings start from nothing in the user's registry, and go again at the end.
+  const std::filesystem::path config;
+  RegDeleteTreeA(HKEY_CURRENT_USER, kSettingsKey);
+#else
   // Previews land on the headless screen, and the settings in a directory of the soak's own.
   unsetenv("DISPLAY");
   const std::filesystem::path base = access("/dev/shm", W_OK) == 0
@@ -298,10 +355,14 @@ int main(int argc, char** argv) {
   if (mkdtemp(pattern.data()) == nullptr) return 2;
   const std::filesystem::path config = pattern;
   setenv("XDG_CONFIG_HOME", pattern.c_str(), 1);
+#endif
 
   // A sanitizer may start a thread of its own with the first thread of the process; it is there
   // before the count.
   std::thread([] {}).join();
+  // So may the platform library: on Windows its window thread, made with the first window, runs
+  // for the rest of the process.
+  OrvexPlatform_DestroyWindow(OrvexPlatform_CreateMessageWindow());
   const int threadsBefore = CountThreads();
   for (int camera = 0; camera < 8; ++camera) OrvexVirtualCamera_Detach(camera);
   for (int camera = 0; camera < kCameras; ++camera) PlugIn(camera);
@@ -336,10 +397,14 @@ int main(int argc, char** argv) {
   }
   std::string why;
   for (int camera = 0; camera < kCameras; ++camera) PlugIn(camera);
-  if (!SettingsFileValid(config, &why)) tally.Problem("settings file: " + why);
+  if (!SettingsValid(config, &why)) tally.Problem("stored settings: " + why);
   for (int camera = 0; camera < kCameras; ++camera) OrvexVirtualCamera_Detach(camera);
+#if defined(_WIN32)
+  RegDeleteTreeA(HKEY_CURRENT_USER, kSettingsKey);
+#else
   std::error_code ignored;
   std::filesystem::remove_all(config, ignored);
+#endif
 
   std::printf(
       "soak: %.0f s, %lld sessions (%lld released previewing), %lld preview frames and %lld "
