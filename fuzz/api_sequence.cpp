@@ -15,7 +15,12 @@
 #include <orvex/platform.h>
 #include <orvex/virtual_camera.h>
 #include <stdlib.h>
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <array>
@@ -89,9 +94,29 @@ constexpr std::pair<Setter, Getter> kNamedFilters[] = {
 #undef ORVEX_PAIR
 
 struct Process {
-  std::filesystem::path dir;
+  bool prepared = false;
+  std::filesystem::path dir;    // the settings' folder (Linux)
   OrvexWindow application = 0;  // a window with a picture, for child previews
 };
+
+// Each sequence starts without stored settings: no file on Linux, no key on Windows.
+void ForgetStoredSettings(const std::filesystem::path& dir) {
+#if defined(_WIN32)
+  (void)dir;
+  RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Helvane\\OrvexQX218Sdk");
+#else
+  std::error_code ignored;
+  std::filesystem::remove(dir / "Helvane" / "OrvexQX218Sdk.reg", ignored);
+#endif
+}
+
+void SetVariable(const char* name, const char* value) {
+#if defined(_WIN32)
+  _putenv_s(name, value);
+#else
+  ::setenv(name, value, 1);
+#endif
+}
 
 Process& TheProcess() {
   static Process process;
@@ -102,9 +127,8 @@ class Sequence {
  public:
   explicit Sequence(Input& in) : in_(in) {
     messages_ = OrvexPlatform_CreateMessageWindow();
-    std::error_code ignored;
-    std::filesystem::remove(TheProcess().dir / "Helvane" / "OrvexQX218Sdk.reg", ignored);
-    ::setenv("ORVEX_VIRTUAL_CAMERAS", "3", 1);
+    ForgetStoredSettings(TheProcess().dir);
+    SetVariable("ORVEX_VIRTUAL_CAMERAS", "3");
     OrvexVirtualCamera_Reset();
     for (int i = 0; i < kCameras; ++i) QuickCamera(i);
   }
@@ -148,7 +172,7 @@ class Sequence {
       case 2:
         return TheProcess().application;
       default:
-        return 0x7EADBEEF;  // no window at all
+        return reinterpret_cast<OrvexWindow>(std::uintptr_t{0x7EADBEEF});  // no window at all
     }
   }
 
@@ -502,7 +526,12 @@ void Sequence::CameraFault() {
 
 void PrepareProcess() {
   Process& process = TheProcess();
-  if (!process.dir.empty()) return;
+  if (process.prepared) return;
+  process.prepared = true;
+#if defined(_WIN32)
+  // The settings are the user's registry key, cleared for each sequence and at the end.
+  std::atexit([] { ForgetStoredSettings({}); });
+#else
   // Previews land on the headless screen, whatever display the calling shell has.
   ::unsetenv("DISPLAY");
   const std::filesystem::path base = ::access("/dev/shm", W_OK) == 0
@@ -516,6 +545,7 @@ void PrepareProcess() {
     std::filesystem::remove_all(TheProcess().dir, ignored);
   });
   ::setenv("XDG_CONFIG_HOME", pattern.c_str(), 1);
+#endif
   process.application = OrvexPlatform_CreateWindow(0, 0, 0, 640, 480);
 }
 
