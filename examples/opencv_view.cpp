@@ -47,6 +47,11 @@ int main(int argc, char** argv) {
   } catch (const std::system_error& error) {
     std::fprintf(stderr, "opencv_view: %s\n", error.what());
     return 1;
+  } catch (const std::exception& error) {
+    // OpenCV's own failures (cv::Exception: no display for imshow, say), here or rethrown by
+    // stop() from the frame handler: unwinding stops the preview and releases the camera.
+    std::fprintf(stderr, "opencv_view: %s\n", error.what());
+    return 1;
   }
   return 0;
 }

@@ -524,7 +524,7 @@ class Camera {
     const OutputSize size = output_size();
     const PixelFormat f = pixel_format();
     if (frame.width() != size.width || frame.height() != size.height || frame.format() != f) {
-      frame = Frame(size.width, size.height, f);
+      frame = frame_of(size);
     }
     snapshot_into(frame);
   }
@@ -654,7 +654,15 @@ class Camera {
   // Room for the image the library makes now, in the current pixel format.
   Frame new_frame() const {
     std::lock_guard<std::recursive_mutex> lock(detail::library_mutex());
-    const OutputSize size = output_size();
+    return frame_of(output_size());
+  }
+  // A geometry the library refused stays stored, and a negative size from it is no room to
+  // make but the geometry's error.
+  Frame frame_of(const OutputSize& size) const {
+    if (size.width < 0 || size.height < 0) {
+      detail::raise(Error::Geometry, "image size " + std::to_string(size.width) + " x " +
+                                         std::to_string(size.height));
+    }
     return Frame(size.width, size.height, pixel_format());
   }
 

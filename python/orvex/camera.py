@@ -357,6 +357,9 @@ class Camera:
         width, height = self.width, self.height
         if bits not in _LAYOUT:
             raise_for(ErrorParameter, "stored colour mode %d" % bits)
+        # A geometry the library refused stays stored; a negative size from it is its error.
+        if width < 0 or height < 0:
+            raise_for(ErrorGeometry, "image size %d x %d" % (width, height))
         return bytearray(stride_for(width, bits) * height), width, height, bits
 
     def snapshot(self):
@@ -391,7 +394,10 @@ class Camera:
         self._capturing = True
 
     def stop_capture(self):
-        """Ends what capture() prepared."""
+        """Ends what capture() prepared. ErrorBusy while a preview runs: its stream is not this
+        call's to stop."""
+        if self._previewing:
+            raise OrvexError(ErrorBusy, "Orvex_StopPreview")
         self._capturing = False
         self._check(self._sdk.Orvex_StopPreview(self._h("Orvex_StopPreview")), "Orvex_StopPreview")
 

@@ -105,6 +105,11 @@ def test_geometry_and_the_size_table():
         with pytest.raises(orvex.OrvexError) as raised:
             camera.geometry = (1320, 39, 1282, 1024, 0, 1024)
         assert raised.value.name == "ErrorGeometry"
+        # A refused geometry stays stored: frames sized from a negative width fail as it did.
+        assert code_of(lambda: setattr(camera, "geometry", (1320, 39, -8, 1024, 0, 1024))) == \
+            "ErrorGeometry"
+        assert code_of(camera.snapshot) == "ErrorGeometry"
+        assert code_of(camera.last_image) == "ErrorGeometry"
         with pytest.raises(orvex.ParameterError):
             camera.color_mode = 12
 
@@ -190,6 +195,8 @@ def test_frames_iterates_the_preview(fresh_camera):
             assert image.shape == (32, 64) and image.dtype == np.uint16
             assert (info.width, info.height, info.bitsPerPixel) == (64, 32, 16)
             assert code_of(camera.snapshot) == "ErrorBusy"
+            # The preview's stream is not a capture to stop: the frames go on.
+            assert code_of(camera.stop_capture) == "ErrorBusy"
             seen += 1
         assert seen == 5
         assert camera.snapshot().shape == (32, 64)  # the preview stopped with the loop

@@ -163,6 +163,10 @@ TEST_F(CameraTest, SilentFailuresBecomeErrors) {
   orvex::Camera camera;
   EXPECT_EQ(CodeOf([&] { camera.set_capture_size(640, 480); }), ErrorNotInSizeTable);
   EXPECT_EQ(CodeOf([&] { camera.set_geometry({1320, 39, 1282, 1024, 0, 1024}); }), ErrorGeometry);
+  // A refused geometry stays stored: frames sized from a negative width fail as it did.
+  EXPECT_EQ(CodeOf([&] { camera.set_geometry({1320, 39, -8, 1024, 0, 1024}); }), ErrorGeometry);
+  EXPECT_EQ(CodeOf([&] { camera.snapshot(); }), ErrorGeometry);
+  EXPECT_EQ(CodeOf([&] { camera.last_image(); }), ErrorGeometry);
   camera.set_geometry({});
   EXPECT_EQ(CodeOf([&] { camera.set_wait_time(-1ms); }), ErrorParameter);
 
