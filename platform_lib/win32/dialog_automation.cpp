@@ -29,26 +29,6 @@ constexpr wchar_t kTickFrequencyProperty[] = L"OrvexTickFrequency";
 // The only tab control whose pages GetDialogPage finds.
 constexpr int kPageTabControl = 1001;
 
-std::string Narrow(const wchar_t* wide, int length) {
-  if (length <= 0) return {};
-  const int size = WideCharToMultiByte(CP_UTF8, 0, wide, length, nullptr, 0, nullptr, nullptr);
-  std::string text(static_cast<std::size_t>(std::max(size, 0)), '\0');
-  if (size > 0) WideCharToMultiByte(CP_UTF8, 0, wide, length, text.data(), size, nullptr, nullptr);
-  return text;
-}
-
-std::wstring Widen(std::string_view text) {
-  if (text.empty()) return {};
-  const int length =
-      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(std::max(length, 0)), L'\0');
-  if (length > 0) {
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(),
-                        length);
-  }
-  return wide;
-}
-
 // A window's text, read with WM_GETTEXT (handled by the window's thread).
 std::string TextOf(HWND window) {
   std::wstring wide(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');

@@ -239,11 +239,7 @@ OrvexWindow OrvexPlatform_GetParent(OrvexWindow window) {
 OrvexWindow OrvexPlatform_FindWindow(const char* title) {
   if (title == nullptr) return nullptr;
   orvex::win32::Search search;
-  const int length = MultiByteToWideChar(CP_ACP, 0, title, -1, nullptr, 0);
-  if (length <= 0) return nullptr;
-  search.title.resize(static_cast<std::size_t>(length));
-  MultiByteToWideChar(CP_ACP, 0, title, -1, search.title.data(), length);
-  search.title.resize(static_cast<std::size_t>(length - 1));
+  search.title = orvex::win32::Widen(title);
   EnumWindows(orvex::win32::MatchWithChildren, reinterpret_cast<LPARAM>(&search));
   // The newest: the one made last, as the window thread learnt (after taking in what it was
   // told so far); windows of other processes or made before, in stacking order after those.

@@ -6,7 +6,8 @@
 namespace orvex::win32 {
 namespace {
 
-constexpr char kWindowClass[] = "OrvexPlatformWindow";
+// A Unicode class: titles are kept as given, whatever the system's code page.
+constexpr wchar_t kWindowClass[] = L"OrvexPlatformWindow";
 constexpr UINT kRunTask = WM_APP + 0x100;  // lParam: the std::function to run
 
 HINSTANCE ThisModule() {
@@ -63,18 +64,18 @@ WindowThread::WindowThread() {
 DWORD WINAPI WindowThread::Main(void* context) {
   const auto* start = static_cast<const Start*>(context);
   WindowThread* self = start->self;
-  WNDCLASSEXA windowClass{};
+  WNDCLASSEXW windowClass{};
   windowClass.cbSize = sizeof windowClass;
   windowClass.lpfnWndProc = Procedure;
   windowClass.hInstance = ThisModule();
   windowClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
   windowClass.lpszClassName = kWindowClass;
-  RegisterClassExA(&windowClass);
+  RegisterClassExW(&windowClass);
   self->threadId_ = GetCurrentThreadId();
   // Every window of the process, whichever thread makes it, announced to this thread.
   SetWinEventHook(EVENT_OBJECT_CREATE, EVENT_OBJECT_CREATE, nullptr, Created, GetCurrentProcessId(),
                   0, WINEVENT_OUTOFCONTEXT);
-  self->control_ = CreateWindowExA(0, kWindowClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+  self->control_ = CreateWindowExW(0, kWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                    ThisModule(), nullptr);
   SetEvent(start->ready);  // start lives on the starting thread's stack only until here
   self->Pump();
@@ -133,7 +134,7 @@ std::shared_ptr<Window> WindowThread::Find(HWND handle) {
 HWND WindowThread::MakeMessageWindow() {
   HWND handle = nullptr;
   Run([&] {
-    handle = CreateWindowExA(0, kWindowClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+    handle = CreateWindowExW(0, kWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                              ThisModule(), nullptr);
     if (handle == nullptr) return;
     auto window = std::make_shared<Window>();
@@ -150,8 +151,9 @@ HWND WindowThread::MakeWindow(HWND parent, const char* title, DWORD style, int x
   HWND handle = nullptr;
   Run([&] {
     // Made hidden, shown once its picture exists, so that it never paints without one.
-    handle = CreateWindowExA(0, kWindowClass, title, style & ~WS_VISIBLE, x, y, width, height,
-                             parent, nullptr, ThisModule(), nullptr);
+    handle = CreateWindowExW(0, kWindowClass, Widen(title != nullptr ? title : "").c_str(),
+                             style & ~WS_VISIBLE, x, y, width, height, parent, nullptr,
+                             ThisModule(), nullptr);
     if (handle == nullptr) return;
     RECT client{};
     ::GetClientRect(handle, &client);
@@ -301,7 +303,7 @@ LRESULT CALLBACK WindowThread::Procedure(HWND handle, UINT message, WPARAM wPara
     default:
       break;
   }
-  return DefWindowProcA(handle, message, wParam, lParam);
+  return DefWindowProcW(handle, message, wParam, lParam);
 }
 
 void FillPicture(Window& window, std::uint32_t color) {

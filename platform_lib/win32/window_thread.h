@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -9,6 +10,8 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <string>
+#include <string_view>
 
 namespace orvex::win32 {
 
@@ -100,5 +103,26 @@ void DrawIntoPicture(Window& window, int x, int y, int width, int height,
                      const std::uint8_t* firstRow, std::intptr_t stride, int bitsPerPixel,
                      const std::uint8_t* palette);
 void FillPicture(Window& window, std::uint32_t color);
+
+// Texts of the C API are UTF-8; Windows' own are UTF-16.
+inline std::string Narrow(const wchar_t* wide, int length) {
+  if (length <= 0) return {};
+  const int size = WideCharToMultiByte(CP_UTF8, 0, wide, length, nullptr, 0, nullptr, nullptr);
+  std::string text(static_cast<std::size_t>(std::max(size, 0)), '\0');
+  if (size > 0) WideCharToMultiByte(CP_UTF8, 0, wide, length, text.data(), size, nullptr, nullptr);
+  return text;
+}
+
+inline std::wstring Widen(std::string_view text) {
+  if (text.empty()) return {};
+  const int length =
+      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(std::max(length, 0)), L'\0');
+  if (length > 0) {
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(),
+                        length);
+  }
+  return wide;
+}
 
 }  // namespace orvex::win32

@@ -191,6 +191,20 @@ class DisplayTest : public IntegrationTest {
 
 // The 8-bit image at its own size, half size, twice its size and in a 640 x 480 child: the
 // first line the camera sent is at the top on every path.
+// Window titles are UTF-8 both ways, whatever the system's code page: a title reads back as it
+// was given and finds its window.
+TEST_F(DisplayTest, WindowTitlesAreUtf8BothWays) {
+  const char title[] = "Vorschau \xC3\xA4 \xE3\x83\x97\xE3\x83\xAD";  // a umlaut, two kana
+  const OrvexWindow window = OrvexPlatform_CreateWindowEx(OrvexWindow{}, title, 0, 0, 0, 160, 120);
+  ASSERT_NE(window, OrvexWindow{});
+  made_.push_back(window);
+  char read[64] = {};
+  EXPECT_EQ(OrvexPlatform_GetWindowText(window, read, sizeof read),
+            static_cast<int32_t>(sizeof title - 1));
+  EXPECT_STREQ(read, title);
+  EXPECT_EQ(OrvexPlatform_FindWindow(title), window);
+}
+
 TEST_F(DisplayTest, GrayPreviewInAChildWindowOnBothPaths) {
   const OrvexWindow parent = AppWindow(100, 50, 800, 600);
   OrvexWindow child = PreviewChild(parent, 10, 20, 640, 480);

@@ -97,7 +97,6 @@ NTSTATUS CameraDevice::Receive(void* out, ULONG length) {
 
 NTSTATUS CameraDevice::ReadFrame(PIRP irp, void* out, ULONG length) {
   bool cancelled = false;
-  bool first = false;
   {
     SpinLock lock(stateLock_);
     if (unplugged_) return STATUS_DEVICE_REMOVED;
@@ -108,12 +107,13 @@ NTSTATUS CameraDevice::ReadFrame(PIRP irp, void* out, ULONG length) {
       cancelled = true;
     } else {
       IoMarkIrpPending(irp);
-      first = IsListEmpty(&reads_);
+      // Woken under the lock: once it is released the camera thread may complete the read, and
+      // that completion may take the last reference to this camera before this call goes on.
+      if (IsListEmpty(&reads_)) KeSetEvent(&wake_, IO_NO_INCREMENT, FALSE);
       InsertTailList(&reads_, &irp->Tail.Overlay.ListEntry);
     }
   }
   if (cancelled) return STATUS_CANCELLED;
-  if (first) KeSetEvent(&wake_, IO_NO_INCREMENT, FALSE);
   return STATUS_PENDING;
 }
 
