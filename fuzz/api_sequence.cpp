@@ -33,6 +33,8 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/portable.h"
+
 namespace orvex::fuzz {
 namespace {
 
@@ -110,14 +112,6 @@ void ForgetStoredSettings(const std::filesystem::path& dir) {
 #endif
 }
 
-void SetVariable(const char* name, const char* value) {
-#if defined(_WIN32)
-  _putenv_s(name, value);
-#else
-  ::setenv(name, value, 1);
-#endif
-}
-
 Process& TheProcess() {
   static Process process;
   return process;
@@ -128,7 +122,7 @@ class Sequence {
   explicit Sequence(Input& in) : in_(in) {
     messages_ = OrvexPlatform_CreateMessageWindow();
     ForgetStoredSettings(TheProcess().dir);
-    SetVariable("ORVEX_VIRTUAL_CAMERAS", "3");
+    testing::SetEnvironment("ORVEX_VIRTUAL_CAMERAS", "3");
     OrvexVirtualCamera_Reset();
     for (int i = 0; i < kCameras; ++i) QuickCamera(i);
   }
