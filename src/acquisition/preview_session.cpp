@@ -27,6 +27,7 @@ int PreviewSession::StartPreview() {
   if (current == AcquisitionState::Previewing) return 1;
   if (current == AcquisitionState::Capturing) return 0;
   if (!capture_.PrepareCapture()) return 0;
+  streamFormat_ = CurrentStreamFormat();
 
   // The loop idles until the stream runs (see below).
   previewRunning_.store(kPreviewStarting, std::memory_order_relaxed);
@@ -101,11 +102,10 @@ void PreviewSession::PreviewLoop() {
     }
     if (polled != 3) continue;
 
-    bool deliver = true;
     {
       std::lock_guard<std::mutex> lock(capture_.FrameMutex());
       const std::int32_t color = format.Color;
-      if (capture_.ReadFrame(color, true) != 0) {
+      if (CurrentStreamFormat() != streamFormat_ || capture_.ReadFrame(color, true) != 0) {
         // Once a frame, not once a pass: the buffer stays polled until handed back.
         link.SkipStreamFrame();
         capture_.PostFrameMessage(0, static_cast<std::intptr_t>(ErrorCode::kFrameRead));
@@ -125,13 +125,22 @@ void PreviewSession::PreviewLoop() {
 
       std::uint8_t* const buffer = capture_.frameBuffer;
       const std::int32_t size = capture_.frameBufferSize;
-      if (buffer != nullptr && size != 0) {
-        deliver = capture_.CopyImageOut(resources_.images.OutputImageFor(color),
-                                        capture_.frameBottomUp, buffer, size) != 0;
+      if (buffer != nullptr && size != 0 &&
+          capture_.CopyImageOut(resources_.images.OutputImageFor(color), capture_.frameBottomUp,
+                                buffer, size) == 0) {
+        continue;
       }
+      // Announced under the lock, so that the window told of the frame is the one whose buffer
+      // received it, even when another thread hands the preview a new window and buffer now.
+      capture_.PostFrameMessage(reinterpret_cast<std::uintptr_t>(&FrameInfo), 0);
     }
-    if (deliver) capture_.PostFrameMessage(reinterpret_cast<std::uintptr_t>(&FrameInfo), 0);
   }
+}
+
+PreviewSession::StreamFormat PreviewSession::CurrentStreamFormat() const {
+  const CameraSettings& s = resources_.settings;
+  const CaptureGeometry& g = s.geometry;
+  return StreamFormat{s.format.Color, s.format.SubSample, g.TH, g.EHS, g.EH, g.TV, g.EVS, g.EV};
 }
 
 void PreviewSession::MeasureFrameRate() {

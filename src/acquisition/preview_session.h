@@ -55,6 +55,16 @@ class PreviewSession {
   void PreviewLoop();
   void MeasureFrameRate();
 
+  // What the running preview's link window and images were made for. The link keeps its window
+  // while its stream runs, so a change of any of these under the preview leaves the frames of
+  // the old window to images made for other ones (or none): such frames are refused until the
+  // preview is started again.
+  struct StreamFormat {
+    std::int32_t color, subSample, TH, EHS, EH, TV, EVS, EV;
+    bool operator==(const StreamFormat&) const = default;
+  };
+  StreamFormat CurrentStreamFormat() const;
+
   AcquisitionResources resources_;
   CaptureSession& capture_;
 
@@ -64,6 +74,7 @@ class PreviewSession {
   std::atomic<std::int32_t> previewRunning_{0};
   std::thread previewThread_;
   std::unique_ptr<ManualResetEvent> previewDoneEvent_;  // set by the preview thread as it ends
+  StreamFormat streamFormat_{};  // written before the preview thread starts
 };
 
 }  // namespace orvex

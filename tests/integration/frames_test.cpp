@@ -164,39 +164,64 @@ TEST_F(FramesTest, PreviewDeliversTheRasterCountedAtTheCamera) {
   EXPECT_EQ(PostedErrors(), std::vector<intptr_t>{});
 }
 
-// A format changed under a running preview makes every frame fail until the application
-// restarts it: each camera frame fails once, announced once, and the thread waits for the next.
+// A colour mode or geometry changed under a running preview makes every frame fail until the
+// application restarts it, whether or not the new one has the same sample width or size: each
+// camera frame fails once, announced once, and no frame after the first failure is announced
+// as delivered.
 TEST_F(FramesTest, AFrameThePreviewCannotTakeFailsOncePerCameraFrame) {
+  struct Change {
+    const char* what;
+    int32_t colorBefore, colorAfter;
+    int32_t ehsAfter, ehAfter;
+  };
+  const Change changes[] = {
+      {"48 to 8 bits", 48, 8, 39, 64},  {"24 to 32 bits", 24, 32, 39, 64},
+      {"32 to 24 bits", 32, 24, 39, 64}, {"8 to 24 bits", 8, 24, 39, 64},
+      {"a narrower window", 24, 24, 39, 32}, {"the window moved", 24, 24, 41, 64},
+  };
   ASSERT_EQ(OrvexVirtualCamera_SetFramePeriod(0, 20'000), 1);
   ASSERT_EQ(Orvex_SetWaitTime(handle_, 0), 1);
-  ASSERT_EQ(Orvex_SetCaptureWindowEx(handle_, kLine, 39, 64, kLines, 0, 32), 1);
-  ASSERT_EQ(Orvex_SetColorMode(handle_, 48), 1);
   const OrvexWindow frames = OrvexPlatform_CreateMessageWindow();
   std::vector<uint8_t> buffer(64 * 32 * 8);
-  ASSERT_EQ(
-      Orvex_CallBackPreview(handle_, frames, buffer.data(), static_cast<int32_t>(buffer.size()), 0),
-      1);
-  uint32_t message = 0;
-  uintptr_t wParam = 0;
-  intptr_t lParam = 0;
-  ASSERT_EQ(OrvexPlatform_GetMessage(frames, 10'000, &message, &wParam, &lParam), 1);
-  ASSERT_EQ(Orvex_SetColorMode(handle_, 8), 1);
-  const int32_t sentBefore = OrvexVirtualCamera_FramesSent(0);
-  int failed = 0;
-  const auto countFailure = [&] {
-    if (message == FrameMessage && wParam == 0 && lParam == ErrorFrameRead) ++failed;
-  };
-  // A loaded machine may take long to fail the first frame; wait for it rather than a fixed time.
-  while (failed == 0 && OrvexPlatform_GetMessage(frames, 20'000, &message, &wParam, &lParam)) {
-    countFailure();
+  for (const Change& change : changes) {
+    SCOPED_TRACE(change.what);
+    ASSERT_EQ(Orvex_SetCaptureWindowEx(handle_, kLine, 39, 64, kLines, 0, 32), 1);
+    ASSERT_EQ(Orvex_SetColorMode(handle_, change.colorBefore), 1);
+    ASSERT_EQ(Orvex_CallBackPreview(handle_, frames, buffer.data(),
+                                    static_cast<int32_t>(buffer.size()), 0),
+              1);
+    uint32_t message = 0;
+    uintptr_t wParam = 0;
+    intptr_t lParam = 0;
+    ASSERT_EQ(OrvexPlatform_GetMessage(frames, 10'000, &message, &wParam, &lParam), 1);
+    ASSERT_EQ(Orvex_SetColorMode(handle_, change.colorAfter), 1);
+    ASSERT_EQ(Orvex_SetCaptureWindowEx(handle_, kLine, change.ehsAfter, change.ehAfter, kLines,
+                                       0, 32),
+              1);
+    const int32_t sentBefore = OrvexVirtualCamera_FramesSent(0);
+    int failed = 0;
+    int deliveredAfterFailure = 0;
+    const auto count = [&] {
+      if (message != FrameMessage) return;
+      if (wParam == 0 && lParam == ErrorFrameRead) ++failed;
+      if (wParam != 0 && failed > 0) ++deliveredAfterFailure;
+    };
+    // A loaded machine may take long to fail the first frame; wait for it rather than a fixed
+    // time. Frames taken before the change may still be announced ahead of it.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (failed == 0 && std::chrono::steady_clock::now() < deadline &&
+           OrvexPlatform_GetMessage(frames, 20'000, &message, &wParam, &lParam)) {
+      count();
+    }
+    ASSERT_GE(failed, 1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(Orvex_StopPreview(handle_), 1);
+    const int32_t sent = OrvexVirtualCamera_FramesSent(0) - sentBefore;
+    while (OrvexPlatform_GetMessage(frames, 0, &message, &wParam, &lParam)) count();
+    // The frames sent meanwhile, and the one or two already waiting in the ring.
+    EXPECT_LE(failed, sent + 2);
+    EXPECT_EQ(deliveredAfterFailure, 0);
   }
-  ASSERT_GE(failed, 1);
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  EXPECT_EQ(Orvex_StopPreview(handle_), 1);
-  const int32_t sent = OrvexVirtualCamera_FramesSent(0) - sentBefore;
-  while (OrvexPlatform_GetMessage(frames, 0, &message, &wParam, &lParam)) countFailure();
-  // The frames sent meanwhile, and the one or two already waiting in the ring.
-  EXPECT_LE(failed, sent + 2);
   OrvexPlatform_DestroyWindow(frames);
   Orvex_Close(handle_);
 }
