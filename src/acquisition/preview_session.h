@@ -74,7 +74,7 @@ class PreviewSession {
   std::atomic<std::int32_t> previewRunning_{0};
   std::thread previewThread_;
   std::unique_ptr<ManualResetEvent> previewDoneEvent_;  // set by the preview thread as it ends
-  StreamFormat streamFormat_{};  // written before the preview thread starts
+  StreamFormat streamFormat_{};                         // written before the preview thread starts
 };
 
 }  // namespace orvex

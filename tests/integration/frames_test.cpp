@@ -175,8 +175,8 @@ TEST_F(FramesTest, AFrameThePreviewCannotTakeFailsOncePerCameraFrame) {
     int32_t ehsAfter, ehAfter;
   };
   const Change changes[] = {
-      {"48 to 8 bits", 48, 8, 39, 64},  {"24 to 32 bits", 24, 32, 39, 64},
-      {"32 to 24 bits", 32, 24, 39, 64}, {"8 to 24 bits", 8, 24, 39, 64},
+      {"48 to 8 bits", 48, 8, 39, 64},       {"24 to 32 bits", 24, 32, 39, 64},
+      {"32 to 24 bits", 32, 24, 39, 64},     {"8 to 24 bits", 8, 24, 39, 64},
       {"a narrower window", 24, 24, 39, 32}, {"the window moved", 24, 24, 41, 64},
   };
   ASSERT_EQ(OrvexVirtualCamera_SetFramePeriod(0, 20'000), 1);
@@ -195,9 +195,9 @@ TEST_F(FramesTest, AFrameThePreviewCannotTakeFailsOncePerCameraFrame) {
     intptr_t lParam = 0;
     ASSERT_EQ(OrvexPlatform_GetMessage(frames, 10'000, &message, &wParam, &lParam), 1);
     ASSERT_EQ(Orvex_SetColorMode(handle_, change.colorAfter), 1);
-    ASSERT_EQ(Orvex_SetCaptureWindowEx(handle_, kLine, change.ehsAfter, change.ehAfter, kLines,
-                                       0, 32),
-              1);
+    ASSERT_EQ(
+        Orvex_SetCaptureWindowEx(handle_, kLine, change.ehsAfter, change.ehAfter, kLines, 0, 32),
+        1);
     const int32_t sentBefore = OrvexVirtualCamera_FramesSent(0);
     int failed = 0;
     int deliveredAfterFailure = 0;
