@@ -11,15 +11,6 @@ constexpr std::uint8_t kExposureRegister = 0x52;
 constexpr int kExposureItem = 1027;
 constexpr int kGlobalGainItem = 1015;
 
-void ShowInAnalogDialog(DialogViews& views, int item, std::int32_t value) {
-  AnalogDialogView* view = views.analogDialog.load(std::memory_order_acquire);
-  if (view != nullptr) view->SetItemInt(item, value);
-}
-
-void RefreshImageDialog(DialogViews& views) {
-  if (ImageDialogView* view = views.imageDialog.load(std::memory_order_acquire)) view->Refresh();
-}
-
 void ApplyExposure(const ExposureChange& change, DeviceLink& link, AnalogSettings& analog,
                    DialogViews& views, platform::SystemClock& clock) {
   if (change.kind == ExposureChange::Kind::kExposure) {
@@ -28,7 +19,7 @@ void ApplyExposure(const ExposureChange& change, DeviceLink& link, AnalogSetting
     if (change.raised) clock.Sleep(1);
     link.WriteFpgaRegister(kExposureRegister, value);
     analog.Exposure = value;
-    ShowInAnalogDialog(views, kExposureItem, value);
+    views.ShowInAnalogDialogs(kExposureItem, value);
     return;
   }
   analog.Global = change.value;
@@ -36,7 +27,7 @@ void ApplyExposure(const ExposureChange& change, DeviceLink& link, AnalogSetting
   analog.ColorR = change.value;
   analog.ColorB = change.value;
   analog.ColorG2 = change.value;
-  ShowInAnalogDialog(views, kGlobalGainItem, change.value);
+  views.ShowInAnalogDialogs(kGlobalGainItem, change.value);
 }
 
 void ApplyGrayBalance(const GrayBalanceResult& gains, ImageSettings& s, DialogViews& views) {
@@ -44,7 +35,7 @@ void ApplyGrayBalance(const GrayBalanceResult& gains, ImageSettings& s, DialogVi
   s.GainG1 = gains.GainG1;
   s.GainG2 = gains.GainG2;
   s.GainB1 = gains.GainB1;
-  RefreshImageDialog(views);
+  views.RefreshImageDialogs();
   // Counting on below the smallest value would wrap around; it measures every frame anyway.
   // The count was read when the frame's measurement began: a dialog that switched the balance
   // off (or asked for one more) since then keeps what it stored.
@@ -57,7 +48,7 @@ void ApplyWhiteBalance(const WhiteBalanceResult& gains, ImageSettings& s, Dialog
   if (gains.blue) s.B_Gain = *gains.blue;
   if (gains.green) s.G_Gain = *gains.green;
   if (gains.red) s.R_Gain = *gains.red;
-  RefreshImageDialog(views);
+  views.RefreshImageDialogs();
   if (s.BayerGainAuto != 0 && s.BayerGainOnce1 != 0 && s.BayerGainOnce2 != 0) {
     s.BayerGainAuto = 0;
     s.BayerGainOnce1 = 0;

@@ -117,9 +117,13 @@ void DialogPortAdapter::WriteFpgaRegister(std::uint8_t address, std::uint16_t va
   if (DeviceLink* link = context_.Link()) link->WriteFpgaRegister(address, value);
 }
 
-void DialogPortAdapter::SetAnalogDialog(AnalogDialogView* view) {
-  context_.Views().analogDialog.store(view, std::memory_order_release);
-  if (view == nullptr) WaitForFrameInProgress();
+void DialogPortAdapter::AddAnalogDialog(AnalogDialogView* view) {
+  context_.Views().AddAnalogDialog(view);
+}
+
+void DialogPortAdapter::RemoveAnalogDialog(AnalogDialogView* view) {
+  context_.Views().RemoveAnalogDialog(view);
+  WaitForFrameInProgress();
 }
 
 std::int32_t DialogPortAdapter::ColorType() {
@@ -134,16 +138,21 @@ void DialogPortAdapter::SetImage(dialogs::ImageSetting setting, std::int32_t val
   dialogs::ImageField(context_.Settings().image, setting) = value;
 }
 
-void DialogPortAdapter::SetImageDialog(ImageDialogView* view) {
-  context_.Views().imageDialog.store(view, std::memory_order_release);
-  if (view == nullptr) WaitForFrameInProgress();
+void DialogPortAdapter::AddImageDialog(ImageDialogView* view) {
+  context_.Views().AddImageDialog(view);
+}
+
+void DialogPortAdapter::RemoveImageDialog(ImageDialogView* view) {
+  context_.Views().RemoveImageDialog(view);
+  WaitForFrameInProgress();
 }
 
 void DialogPortAdapter::WaitForFrameInProgress() {
-  // Every frame, preview or snapshot, runs the pipeline and loads the views under the frame
-  // lock: taken once after a view was cleared, it lets through only frames that find it
-  // cleared. It is never held while waiting for a dialog (the views post), so this cannot
-  // deadlock with the dialog's thread.
+  // Every frame, preview or snapshot, runs the pipeline and tells the views under the frame
+  // lock: taken once after a view was removed, it lets through only frames that began without
+  // it, so that no measurement made while the dialog was open is carried out after it. It is never
+  // held while waiting for a dialog (the views post), so this cannot deadlock with the dialog's
+  // thread.
   std::lock_guard<std::mutex> frame(context_.Acquisition().FrameMutex());
 }
 

@@ -38,12 +38,14 @@ class DialogPortAdapter final : public dialogs::CameraDialogPort,
   void SetBayerMode(std::int32_t value) override;
   std::uint16_t ReadFpgaRegister(std::uint8_t address) override;
   void WriteFpgaRegister(std::uint8_t address, std::uint16_t value) override;
-  void SetAnalogDialog(AnalogDialogView* view) override;
+  void AddAnalogDialog(AnalogDialogView* view) override;
+  void RemoveAnalogDialog(AnalogDialogView* view) override;
 
   std::int32_t ColorType() override;
   std::int32_t Image(dialogs::ImageSetting setting) override;
   void SetImage(dialogs::ImageSetting setting, std::int32_t value) override;
-  void SetImageDialog(ImageDialogView* view) override;
+  void AddImageDialog(ImageDialogView* view) override;
+  void RemoveImageDialog(ImageDialogView* view) override;
 
  private:
   // Returns once no frame that began before the call is still in the pipeline.

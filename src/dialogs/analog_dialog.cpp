@@ -162,16 +162,16 @@ int RunAnalogDialog(AnalogDialogPort& port, platform::DialogHost& host,
 
   const Language language = DialogLanguage(host);
   AnalogDialog dialog(port, host, language);
-  port.SetAnalogDialog(&dialog);
+  port.AddAnalogDialog(&dialog);
   const std::intptr_t result = RunDialog(host, kAnalogDialog, language, owner, dialog);
   const bool undoing = result != kButtonOk;
-  // The automatic exposure goes back to its opening mode before the view is cleared, which waits
+  // The automatic exposure goes back to its opening mode before its view is removed, which waits
   // out the frame in progress: no exposure it measured with the dialog's mode can then land
   // after the opening exposure has been put back.
   if (undoing) {
     port.SetAnalog(AnalogSetting::AutoIris, undo[static_cast<int>(AnalogSetting::AutoIris)]);
   }
-  port.SetAnalogDialog(nullptr);
+  port.RemoveAnalogDialog(&dialog);
 
   if (undoing) {
     port.WriteFpgaRegister(kExposureRegister, static_cast<std::uint16_t>(

@@ -93,7 +93,7 @@ class CameraDialogPort : public DialogContextPort {
 };
 
 // The analog dialog: the analog record of the selected device, the exposure register, and the
-// context's analogDialog through which the automatic exposure shows its values.
+// context's analog dialogs through which the automatic exposure shows its values.
 class AnalogDialogPort : public DialogContextPort {
  public:
   virtual std::int32_t Analog(AnalogSetting setting) = 0;
@@ -104,16 +104,17 @@ class AnalogDialogPort : public DialogContextPort {
   virtual std::uint16_t ReadFpgaRegister(std::uint8_t address) = 0;
   // The result of the write is not used.
   virtual void WriteFpgaRegister(std::uint8_t address, std::uint16_t value) = 0;
-  // Sets the context's analogDialog, or clears it with null. Once a clearing call returns, no
-  // frame that began before it is still being processed: the preview thread no longer calls the
-  // view it may have loaded before, nor carries out a measurement made before.
-  virtual void SetAnalogDialog(AnalogDialogView* view) = 0;
+  // Adds the open dialog's view to the context's analog dialogs, or removes it. Once a removal
+  // returns, no frame that began before it is still being processed: the preview thread no
+  // longer calls the view, nor carries out a measurement made before.
+  virtual void AddAnalogDialog(AnalogDialogView* view) = 0;
+  virtual void RemoveAnalogDialog(AnalogDialogView* view) = 0;
 
  protected:
   ~AnalogDialogPort() = default;
 };
 
-// The image dialog: the image settings the pipeline reads, and the context's imageDialog through
+// The image dialog: the image settings the pipeline reads, and the context's image dialogs through
 // which white and gray balance measurements refresh it.
 class ImageDialogPort : public DialogContextPort {
  public:
@@ -121,8 +122,10 @@ class ImageDialogPort : public DialogContextPort {
   virtual std::int32_t ColorType() = 0;
   virtual std::int32_t Image(ImageSetting setting) = 0;
   virtual void SetImage(ImageSetting setting, std::int32_t value) = 0;
-  // Sets the context's imageDialog, or clears it with null; as SetAnalogDialog.
-  virtual void SetImageDialog(ImageDialogView* view) = 0;
+  // Adds the open dialog's view to the context's image dialogs, or removes it; as the analog
+  // dialog's.
+  virtual void AddImageDialog(ImageDialogView* view) = 0;
+  virtual void RemoveImageDialog(ImageDialogView* view) = 0;
 
  protected:
   ~ImageDialogPort() = default;

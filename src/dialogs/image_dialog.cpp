@@ -258,10 +258,10 @@ int RunImageDialog(ImageDialogPort& port, platform::DialogHost& host,
   }
   const Language language = DialogLanguage(host);
   ImageDialog dialog(port, host, language, IsGray(port.ColorType()));
-  port.SetImageDialog(&dialog);
+  port.AddImageDialog(&dialog);
   const std::intptr_t result = RunDialog(host, kImageDialog, language, owner, dialog);
   const bool undoing = result != kButtonOk;
-  // The balance controls go back first and the view is cleared next, which waits out the frame
+  // The balance controls go back first and its view is removed next, which waits out the frame
   // in progress: no gains measured with the dialog's controls can then land after the opening
   // gains have been put back.
   if (undoing) {
@@ -271,7 +271,7 @@ int RunImageDialog(ImageDialogPort& port, platform::DialogHost& host,
       port.SetImage(control, undo[static_cast<std::size_t>(control)]);
     }
   }
-  port.SetImageDialog(nullptr);
+  port.RemoveImageDialog(&dialog);
 
   if (undoing) {
     for (int i = 0; i < kImageSettingCount; ++i) {

@@ -72,11 +72,11 @@ class AutoExposureTest : public testing::UnitPlatformTest {
     FillAll(*raw, 130);
     context.Settings().analog.AutoIris = 1;
     context.Settings().analog.Exposure = 100;
-    context.Views().analogDialog = &dialog;
+    context.Views().AddAnalogDialog(&dialog);
     driver.ClearLog();
     clock.ClearSleeps();
   }
-  void TearDown() override { context.Views().analogDialog = nullptr; }
+  void TearDown() override { context.Views().RemoveAnalogDialog(&dialog); }
 
   // Each window at its own level on a mid-gray frame.
   void SetWindowMeans(const std::array<std::uint16_t, 5>& means) {

@@ -168,7 +168,7 @@ TEST_F(BayerConvertTest, VectorFormsBlackenTheirColumnsOnlyWhileTheGainsAllowThe
 }
 
 TEST_F(BayerConvertTest, OneShotWhiteBalanceMeasuresExactlyOneConvertedFrame) {
-  context.Views().imageDialog = &dialog;
+  context.Views().AddImageDialog(&dialog);
   processor = ProcessorInfo{kAllFeatures, kAllFeatures};
   context.Settings().image.BayerMode = 3;
   SetGains(100, 100, 100);
@@ -197,7 +197,7 @@ TEST_F(BayerConvertTest, OneShotWhiteBalanceMeasuresExactlyOneConvertedFrame) {
   Convert(*color, *next);
   ExpectGains(49, 100, 249);
   EXPECT_EQ(dialog.count, 1);
-  context.Views().imageDialog = nullptr;
+  context.Views().RemoveImageDialog(&dialog);
 }
 
 TEST_F(BayerConvertTest, ContinuousWhiteBalanceMeasuresEveryFrameAndLimitsTo400) {

@@ -28,9 +28,9 @@ class GrayCorrectionStageTest : public testing::UnitPlatformTest {
                        &context.Settings().image.GainG2, &context.Settings().image.GainB1}) {
       *gain = 128;
     }
-    context.Views().imageDialog = &dialog;
+    context.Views().AddImageDialog(&dialog);
   }
-  ~GrayCorrectionStageTest() override { context.Views().imageDialog = nullptr; }
+  ~GrayCorrectionStageTest() override { context.Views().RemoveImageDialog(&dialog); }
 
   // Sets every sample of position (row phase, column phase) to `value` (BayerMode 0, so the
   // phases are those of the buffer's row and column for this even width).

@@ -1,4 +1,4 @@
-// The context's side of the dialogs: a dialog that clears its view may go at once, so clearing
+// The context's side of the dialogs: a dialog that removes its view may go at once, so removal
 // must wait for a frame that may still be using the view.
 #include "core/dialog_port_adapter.h"
 
@@ -6,6 +6,7 @@
 #include <chrono>
 #include <future>
 #include <mutex>
+#include <vector>
 
 #include "core/camera_context.h"
 #include "support/unit_platform.h"
@@ -13,43 +14,87 @@
 namespace orvex {
 namespace {
 
-struct NullViews final : ImageDialogView, AnalogDialogView {
-  void Refresh() override {}
-  void SetItemInt(int, std::int32_t) override {}
+// A dialog's two views, counting what the acquisition tells them.
+struct CountingViews final : ImageDialogView, AnalogDialogView {
+  void Refresh() override { ++refreshed; }
+  void SetItemInt(int, std::int32_t) override { ++shown; }
+  int refreshed = 0;
+  int shown = 0;
 };
 
 class DialogPortAdapterTest : public testing::UnitPlatformTest {
  protected:
   DialogPortAdapterTest() { context.Initialize(0); }
 
+  // Tells the open dialogs once, as a measurement does; which of `views` were told.
+  std::vector<bool> Told(std::vector<CountingViews>& views) {
+    for (CountingViews& v : views) v.refreshed = v.shown = 0;
+    context.Views().RefreshImageDialogs();
+    context.Views().ShowInAnalogDialogs(1027, 1);
+    std::vector<bool> told;
+    for (const CountingViews& v : views) {
+      EXPECT_EQ(v.refreshed, v.shown);
+      told.push_back(v.refreshed == 1);
+    }
+    return told;
+  }
+
   CameraContext context;
   DialogPortAdapter port{context};
-  NullViews view;
 };
 
-TEST_F(DialogPortAdapterTest, ClearingAViewWaitsForTheFrameInProgress) {
-  port.SetAnalogDialog(&view);
-  port.SetImageDialog(&view);
-  std::atomic<ImageDialogView*>& image = context.Views().imageDialog;
-  std::atomic<AnalogDialogView*>& analog = context.Views().analogDialog;
+TEST_F(DialogPortAdapterTest, RemovingAViewWaitsForTheFrameInProgress) {
+  std::vector<CountingViews> views(1);
+  port.AddAnalogDialog(&views[0]);
+  port.AddImageDialog(&views[0]);
   struct Case {
-    void (*clear)(DialogPortAdapter&);
-    bool analogAfter, imageAfter;
+    void (*remove)(DialogPortAdapter&, CountingViews&);
+    int shownAfter, refreshedAfter;
   };
   for (const Case& c :
-       {Case{[](DialogPortAdapter& p) { p.SetAnalogDialog(nullptr); }, false, true},
-        Case{[](DialogPortAdapter& p) { p.SetImageDialog(nullptr); }, false, false}}) {
-    std::future<void> cleared;
+       {Case{[](DialogPortAdapter&p, CountingViews&v) { p.RemoveAnalogDialog(&v); }, 0, 1},
+        Case{[](DialogPortAdapter&p, CountingViews&v) { p.RemoveImageDialog(&v); }, 0, 0}}) {
+    std::future<void> removed;
     {
       // A frame in the pipeline, as the preview thread or a snapshot holds it.
       std::lock_guard<std::mutex> frame(context.Acquisition().FrameMutex());
-      cleared = std::async(std::launch::async, [&] { c.clear(port); });
-      EXPECT_EQ(cleared.wait_for(std::chrono::milliseconds(50)), std::future_status::timeout);
+      removed = std::async(std::launch::async, [&] { c.remove(port, views[0]); });
+      EXPECT_EQ(removed.wait_for(std::chrono::milliseconds(50)), std::future_status::timeout);
     }
-    cleared.get();
-    EXPECT_EQ(analog.load() != nullptr, c.analogAfter);
-    EXPECT_EQ(image.load() != nullptr, c.imageAfter);
+    removed.get();
+    views[0].refreshed = views[0].shown = 0;
+    context.Views().RefreshImageDialogs();
+    context.Views().ShowInAnalogDialogs(1027, 1);
+    EXPECT_EQ(views[0].shown, c.shownAfter);
+    EXPECT_EQ(views[0].refreshed, c.refreshedAfter);
   }
+}
+
+// Dialogs of one kind open on one camera from several threads: every one still open is told
+// of a measurement, whichever closed first, or it would show and store back old values.
+TEST_F(DialogPortAdapterTest, EveryOpenDialogIsToldWhicheverClosesFirst) {
+  std::vector<CountingViews> views(3);
+  for (CountingViews& v : views) {
+    port.AddImageDialog(&v);
+    port.AddAnalogDialog(&v);
+  }
+  EXPECT_EQ(Told(views), (std::vector<bool>{true, true, true}));
+  const auto remove = [&](CountingViews& v) {
+    port.RemoveImageDialog(&v);
+    port.RemoveAnalogDialog(&v);
+  };
+  remove(views[2]);  // the last opened
+  EXPECT_EQ(Told(views), (std::vector<bool>{true, true, false}));
+  remove(views[0]);  // the first opened
+  EXPECT_EQ(Told(views), (std::vector<bool>{false, true, false}));
+  remove(views[0]);  // a view no longer open changes nothing
+  EXPECT_EQ(Told(views), (std::vector<bool>{false, true, false}));
+  port.AddImageDialog(&views[0]);
+  port.AddAnalogDialog(&views[0]);
+  EXPECT_EQ(Told(views), (std::vector<bool>{true, true, false}));
+  remove(views[1]);
+  remove(views[0]);
+  EXPECT_EQ(Told(views), (std::vector<bool>{false, false, false}));
 }
 
 }  // namespace

@@ -71,9 +71,10 @@ class FakeCamera final : public CameraDialogPort, public AnalogDialogPort, publi
     registers_[address] = value;
     registerWrites_.emplace_back(address, value);
   }
-  void SetAnalogDialog(AnalogDialogView* view) override {
-    if (view == nullptr) autoIrisWhenCleared = analog.AutoIris;
-    analogDialog = view;
+  void AddAnalogDialog(AnalogDialogView* view) override { analogDialog = view; }
+  void RemoveAnalogDialog(AnalogDialogView*) override {
+    autoIrisWhenCleared = analog.AutoIris;
+    analogDialog = nullptr;
   }
 
   std::int32_t ColorType() override { return format.Color; }
@@ -81,9 +82,10 @@ class FakeCamera final : public CameraDialogPort, public AnalogDialogPort, publi
   void SetImage(ImageSetting setting, std::int32_t value) override {
     ImageField(image, setting) = value;
   }
-  void SetImageDialog(ImageDialogView* view) override {
-    if (view == nullptr) whiteBalanceWhenCleared = image.BayerGainAuto;
-    imageDialog = view;
+  void AddImageDialog(ImageDialogView* view) override { imageDialog = view; }
+  void RemoveImageDialog(ImageDialogView*) override {
+    whiteBalanceWhenCleared = image.BayerGainAuto;
+    imageDialog = nullptr;
   }
 
   // --- for the tests ---
