@@ -141,13 +141,7 @@ std::intptr_t RunModalLoop(OrvexWindow handle, const std::shared_ptr<Window>& wi
       queue->wake.wait(lock, [&] { return dialog.ended || !queue->tasks.empty(); });
       if (dialog.ended) break;
     }
-    DialogThread::Task task = std::move(queue->tasks.front());
-    queue->tasks.pop_front();
-    const bool live = FindDialog(table, task.window) != nullptr;
-    lock.unlock();
-    task.work(live);
-    if (view) ShowModelsOfThisThread();
-    lock.lock();
+    RunNextTask(lock, *queue);
   }
   dialog.open = false;
   table.Remove(handle);
@@ -261,6 +255,24 @@ bool DialogScreenBox(OrvexWindow window, std::optional<std::int32_t> id, Box* bo
 Dialog* FindDialog(WindowTable& table, OrvexWindow window) {
   Window* found = table.Find(window);
   return found != nullptr ? found->dialog.get() : nullptr;
+}
+
+std::shared_ptr<DialogThread> ModalQueueOfThisThread() {
+  const auto& byThread = Threads().byThread;
+  const auto known = byThread.find(std::this_thread::get_id());
+  if (known == byThread.end()) return nullptr;
+  std::shared_ptr<DialogThread> queue = known->second.lock();
+  return queue && queue->loops > 0 ? queue : nullptr;
+}
+
+void RunNextTask(std::unique_lock<std::mutex>& lock, DialogThread& queue) {
+  DialogThread::Task task = std::move(queue.tasks.front());
+  queue.tasks.pop_front();
+  const bool live = FindDialog(Table(), task.window) != nullptr;
+  lock.unlock();
+  task.work(live);
+  ShowModelsOfThisThread();
+  lock.lock();
 }
 
 namespace {

@@ -78,14 +78,25 @@ bool DialogScreenBox(OrvexWindow window, std::optional<std::int32_t> id, Box* bo
 void Notify(OrvexWindow window, const ControlEvent& event);
 void Notify(OrvexWindow window, const std::optional<ControlEvent>& event);
 
+// The caller holds the table's lock for the following two.
+// The calling thread's queue while it runs a modal loop; null on any other thread.
+std::shared_ptr<DialogThread> ModalQueueOfThisThread();
+// Carries out the first task of the calling thread's queue, releasing `lock` (the table's)
+// meanwhile; a drawn dialog's picture then follows its model.
+void RunNextTask(std::unique_lock<std::mutex>& lock, DialogThread& queue);
+
 // Runs `body` on the thread of the window's dialog and returns its result: at once when called on
 // that thread, else after that thread has carried it out. `failure` when the window is not a
-// dialog or page, or went before the body could run.
+// dialog or page, or went before the body could run. A thread that runs modal dialogs itself
+// carries out what is queued for them while it waits, as a thread waiting in SendMessage handles
+// the messages sent to its own windows: two dialog threads calling each other would otherwise
+// wait for each other for ever.
 template <typename R, typename Body>
 R OnDialogThread(OrvexWindow window, R failure, Body&& body) {
   struct Call {
     bool finished = false;
     std::condition_variable done;
+    std::shared_ptr<DialogThread> waiter;  // the caller's own queue, woken as well
   };
   WindowTable& table = Table();
   std::unique_lock lock(table.Mutex());
@@ -96,6 +107,7 @@ R OnDialogThread(OrvexWindow window, R failure, Body&& body) {
     return body();
   }
   auto call = std::make_shared<Call>();
+  call->waiter = ModalQueueOfThisThread();
   R result = failure;
   dialog->queue->tasks.push_back({window, [call, &result, &body, failure](bool run) {
                                     R value = failure;
@@ -109,9 +121,18 @@ R OnDialogThread(OrvexWindow window, R failure, Body&& body) {
                                     result = value;
                                     call->finished = true;
                                     call->done.notify_all();
+                                    if (call->waiter) call->waiter->wake.notify_all();
                                   }});
   dialog->queue->Wake();
-  call->done.wait(lock, [&] { return call->finished; });
+  while (!call->finished) {
+    if (!call->waiter) {
+      call->done.wait(lock);
+    } else if (call->waiter->tasks.empty()) {
+      call->waiter->wake.wait(lock);
+    } else {
+      RunNextTask(lock, *call->waiter);
+    }
+  }
   return result;
 }
 

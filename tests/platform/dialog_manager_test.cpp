@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <orvex/platform.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <functional>
@@ -438,6 +439,40 @@ TEST(DialogManagerTest, PostedTasksRunOnTheDialogsThreadOrAreDroppedWhenItEnds) 
   EXPECT_EQ(late.drops, 1);
   EXPECT_EQ(OrvexPlatform_PostDialogTask(dialog.handle, &Counted::Task, &late), 0);
   EXPECT_EQ(late.drops, 1);
+}
+
+// Dialogs on two threads whose procedures call each other: a dialog thread waiting for its call
+// to the other carries out the other's call to it meanwhile, as with SendMessage, instead of
+// both waiting for ever.
+TEST(DialogManagerTest, DialogThreadsCallingEachOtherBothGoOn) {
+  std::atomic<OrvexWindow> calling{0};
+  std::string seen;
+  RunningDialog answering([&](RunningDialog&, OrvexWindow, int32_t event, int32_t id) {
+    if (event == ORVEX_DIALOG_CLICKED && id == kCheck) seen = ItemText(calling, kEdit);
+  });
+  int32_t clicked = -1;
+  RunningDialog callingDialog([&](RunningDialog&, OrvexWindow, int32_t event, int32_t id) {
+    if (event == ORVEX_DIALOG_CLICKED && id == kCheck) {
+      clicked = OrvexPlatform_ClickItem(answering.handle, kCheck);
+    }
+  });
+  // Until the second has opened, the newest open dialog is the first.
+  for (int wait = 0; wait < 5000 && callingDialog.handle == answering.handle; ++wait) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    callingDialog.handle = OrvexPlatform_WaitForDialog(0);
+  }
+  ASSERT_NE(answering.handle, 0u);
+  ASSERT_NE(callingDialog.handle, answering.handle);
+  calling = callingDialog.handle;
+  auto click =
+      std::async(std::launch::async, [&] { return OrvexPlatform_ClickItem(calling, kCheck); });
+  if (click.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
+    ADD_FAILURE() << "the two dialog threads wait for each other";
+    std::_Exit(1);  // neither thread can be ended now
+  }
+  EXPECT_EQ(click.get(), 1);
+  EXPECT_EQ(clicked, 1);
+  EXPECT_EQ(seen, "start");
 }
 
 TEST(DialogManagerTest, DestroyingARunningDialogEndsIt) {
