@@ -1,5 +1,6 @@
 #include "imaging/image_buffer.h"
 
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 
@@ -32,6 +33,15 @@ int ImageBuffer::Create(std::int32_t newWidth, std::int32_t newHeight,
                         std::uint16_t newBitsPerPixel) {
   if (newWidth <= 0 || newHeight <= 0 || newBitsPerPixel == 0) return 0;
   Release();
+  // Bitmaps of the graphics services, and the sizes the library compares, end at 2^31 bytes;
+  // beyond, the stride or the byte count would wrap (on a 32-bit system already in size_t) and
+  // the memory made would be smaller than the rows written into it. Such an image is refused
+  // as one whose memory could not be had.
+  const std::uint64_t rowBytes =
+      (static_cast<std::uint64_t>(newWidth) * (newBitsPerPixel / 8) + 3) & ~std::uint64_t{3};
+  if (rowBytes > INT32_MAX || rowBytes * static_cast<std::uint64_t>(newHeight) > INT32_MAX) {
+    return 0;
+  }
   header = platform::BitmapInfoHeader{};
   header.width = newWidth;
   header.height = newHeight;

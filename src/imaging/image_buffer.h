@@ -22,7 +22,8 @@ class ImageBuffer {
   ImageBuffer(const ImageBuffer&) = delete;
   ImageBuffer& operator=(const ImageBuffer&) = delete;
 
-  // Replaces the bitmap; 0 without any change for a size <= 0 or a bit count of 0.
+  // Replaces the bitmap; 0 without any change for a size <= 0 or a bit count of 0, 0 and empty
+  // when its memory cannot be had (also for 2^31 bytes or more).
   int Create(std::int32_t width, std::int32_t height, std::uint16_t bitsPerPixel);
   // Takes the format (and for 8 bits a pixel the colour table) of `source`, not its pixels.
   int CreateLike(const ImageBuffer* source);

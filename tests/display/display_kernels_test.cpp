@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstring>
 #include <memory>
 
@@ -35,6 +36,25 @@ class DisplayKernelsTest : public ::testing::Test {
  private:
   platform::testing::RecordingWindowSystem windows_;
 };
+
+// A window as large as the system allows asks for an image whose stride or byte count does not
+// fit 31 bits: it is refused and left empty, never made smaller than the rows written into it.
+TEST(ImageBufferTest, ImagesOf2To31BytesOrMoreAreRefused) {
+  platform::testing::RecordingWindowSystem windows;
+  ImageBuffer image(windows);
+  struct Size {
+    std::int32_t width, height;
+    std::uint16_t bits;
+  };
+  for (const Size size : {Size{65536, 21846, 24}, Size{40000, 40000, 24}, Size{1 << 29, 1, 64},
+                          Size{INT32_MAX, INT32_MAX, 8}, Size{32768, 16384, 32}}) {
+    SCOPED_TRACE(size.width);
+    ASSERT_EQ(image.Create(4, 4, 8), 1);
+    EXPECT_EQ(image.Create(size.width, size.height, size.bits), 0);
+    EXPECT_EQ(image.pixels, nullptr);
+    EXPECT_EQ(image.ByteSize(), 0u);
+  }
+}
 
 TEST_F(DisplayKernelsTest, Narrow16To8ShowsBitsTwoToNine) {
   auto source = Image(3, 2, 16);
