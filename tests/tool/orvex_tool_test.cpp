@@ -149,6 +149,17 @@ TEST_F(ToolTest, FailuresNameTheirErrorCodes) {
   unsetenv("ORVEX_VIRTUAL_CAMERAS");
 }
 
+// A command that takes no options refuses any, rather than doing its work and hiding a typing
+// error; so does a command with one it does not know.
+TEST_F(ToolTest, OptionsACommandDoesNotTakeAreRefused) {
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"info", "--bogus"}, {"devices", "0"}, {"settings", "--x"}, {"snap", "--bogus"}}) {
+    const Outcome outcome = Run(args);
+    EXPECT_EQ(outcome.status, 2) << args[0];
+    EXPECT_NE(outcome.err.find("usage: orvex " + args[0]), std::string::npos) << outcome.err;
+  }
+}
+
 TEST_F(ToolTest, BenchSaysThatTheCameraPacingIsOff) {
   const Outcome bench = Run({"bench", "--frames", "2", "--color-mode", "8"});
   ASSERT_EQ(bench.status, 0) << bench.err;

@@ -155,12 +155,18 @@ int RunInfo(const std::vector<std::string>&) {
     std::printf(", register 0x52 = ");
     ok52 ? std::printf("0x%04x (%d)", exposure, exposure) : std::printf("unreadable");
     std::printf(", ROM ID:");
+    bool readAll = ok40 != 0 && ok52 != 0;
     for (std::int32_t byte = 0; byte < 8; ++byte) {
       std::int32_t ok = 0;
       const std::int32_t value = Orvex_ReadSromID(handle, byte, &ok);
       ok ? std::printf(" %02x", value) : std::printf(" --");
+      readAll = readAll && ok != 0;
     }
     std::printf("\n");
+    if (!readAll) {
+      std::fprintf(stderr, "orvex: camera %d did not answer every read\n", index);
+      status = 1;
+    }
     if (index != 0 && !PutBackAnalog(handle, stored[index])) {
       std::fprintf(stderr, "orvex: the stored analog settings of camera %d changed: %s\n", index,
                    DescribeLastError(handle).c_str());

@@ -14,14 +14,16 @@ struct Command {
   const char* name;
   int (*run)(const std::vector<std::string>& args);
   const char* help;
+  bool takesOptions = true;
 };
 
 const Command kCommands[] = {
     {"info", orvex::tool::RunInfo,
      "library version, processor features, and for each camera registers 0x40, 0x52 and the "
-     "serial ROM ID bytes"},
-    {"devices", orvex::tool::RunDevices, "the names of the cameras present"},
-    {"settings", orvex::tool::RunSettings, "the settings stored for this user"},
+     "serial ROM ID bytes",
+     false},
+    {"devices", orvex::tool::RunDevices, "the names of the cameras present", false},
+    {"settings", orvex::tool::RunSettings, "the settings stored for this user", false},
     {"snap", orvex::tool::RunSnap,
      "one frame to a PNG, BMP or CSV file (--out FILE, --color-mode, --geometry, --wait-time, "
      "--device, --camera-image, --set NAME=VALUE, --auto-exposure)"},
@@ -66,7 +68,15 @@ int main(int argc, char** argv) {
   if (argc < 2) return Usage();
   const std::vector<std::string> args(argv + 2, argv + argc);
   for (const Command& command : kCommands) {
-    if (std::strcmp(argv[1], command.name) == 0) return CheckStandardOutput(command.run(args));
+    if (std::strcmp(argv[1], command.name) != 0) continue;
+    // An option the command does not know may be a typing error: doing the command anyway
+    // would hide it.
+    if (!command.takesOptions && !args.empty()) {
+      std::fprintf(stderr, "usage: orvex %s\n%s; it takes no options\n", command.name,
+                   command.help);
+      return 2;
+    }
+    return CheckStandardOutput(command.run(args));
   }
   return Usage();
 }
