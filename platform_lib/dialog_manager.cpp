@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "dialog_manager.h"
+#include "headless_geometry.h"
 
 namespace orvex::headless {
 namespace {
@@ -202,25 +203,26 @@ std::optional<Box> HeadlessBox(WindowTable& table, OrvexWindow handle,
                                std::optional<std::int32_t> id) {
   Window* window = table.Find(handle);
   Dialog& dialog = *window->dialog;
-  Box area = window->outer;
+  // Summed in 64 bits: windows may be placed anywhere in the 32-bit range.
+  std::int64_t x = window->outer.x, y = window->outer.y;
   if (dialog.modal != handle) {
     Window* modal = table.Find(dialog.modal);
     if (modal == nullptr) return std::nullopt;
-    area.x += modal->outer.x;
-    area.y += modal->outer.y;
+    x += modal->outer.x;
+    y += modal->outer.y;
     if (const Control* tab = FindControl(modal->dialog->controls, dialog.tabId)) {
-      area.x += PixelsX(tab->x);
-      area.y += PixelsY(tab->y);
+      x += PixelsX(tab->x);
+      y += PixelsY(tab->y);
     }
   }
-  if (!id) return area;
+  if (!id) return Box{Clamp32(x), Clamp32(y), window->outer.width, window->outer.height};
   const Control* control = FindControl(dialog.controls, *id);
   if (control == nullptr) return std::nullopt;
   std::int32_t height = PixelsY(control->height);
   // A closed drop-down list is one line high; the template's height includes the list.
   if (control->kind == ORVEX_CONTROL_DROP_DOWN_LIST) height = std::min(height, kFontHeight + 8);
-  return Box{area.x + PixelsX(control->x), area.y + PixelsY(control->y), PixelsX(control->width),
-             height};
+  return Box{Clamp32(x + PixelsX(control->x)), Clamp32(y + PixelsY(control->y)),
+             PixelsX(control->width), height};
 }
 
 }  // namespace

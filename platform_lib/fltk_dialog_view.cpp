@@ -37,6 +37,7 @@
 #include "dialog_manager.h"
 #include "dialog_view.h"
 #include "fltk_dialog_widgets.h"
+#include "headless_geometry.h"
 #include "x11_dialog_display.h"
 
 namespace orvex::headless {
@@ -401,8 +402,8 @@ bool ScreenDialog::ShowSurface(Surface& surface, const WindowModel& model) {
   }
   if (surface.group != window_.get()) {
     if (Fl_Widget* tab = TabWidget(surface.tabId)) {
-      const int x = tab->x() + model.outer.x;
-      const int y = tab->y() + model.outer.y;
+      const int x = Clamp32(std::int64_t{tab->x()} + model.outer.x);
+      const int y = Clamp32(std::int64_t{tab->y()} + model.outer.y);
       if (surface.group->x() != x || surface.group->y() != y) {
         surface.group->position(x, y);
         changed = true;

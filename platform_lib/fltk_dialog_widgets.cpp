@@ -408,9 +408,17 @@ void Trackbar::draw() {
   tick(minimum_);
   tick(maximum_);
   if (tickFrequency_ > 0) {
-    for (std::int64_t at = std::int64_t{minimum_} + tickFrequency_; at < maximum_;
-         at += tickFrequency_) {
-      tick(at);
+    // Ticks at most a pixel apart cover every pixel between the ends: drawn as one band, so
+    // that a range of millions of positions does not cost a line each.
+    const std::int64_t ticks = (std::int64_t{maximum_} - minimum_) / tickFrequency_;
+    if (ticks >= ChannelRight() - ChannelLeft()) {
+      const int from = ThumbCentre(minimum_);
+      fl_rectf(from, tickTop, ThumbCentre(maximum_) - from + 1, kTickLength);
+    } else {
+      for (std::int64_t at = std::int64_t{minimum_} + tickFrequency_; at < maximum_;
+           at += tickFrequency_) {
+        tick(at);
+      }
     }
   }
   // The thumb, pointing down at the ticks.

@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <functional>
 #include <future>
@@ -388,6 +389,14 @@ TEST(DialogManagerTest, PagesBelongToTheirTabAndAreReachedOnlyWhenShown) {
   EXPECT_EQ(pageX, tabX + 30);
   EXPECT_EQ(pageY, tabY + 25);
   EXPECT_NEAR(pageWidth * 200.0 / dialogWidth, 150, 1);  // 150 and 200 dialog units wide
+  // Placed as far as 32 bits go, its controls lie at the end of that range (headless) or at the
+  // edge of the screen (drawn), never wrapped round to the other side.
+  EXPECT_EQ(OrvexPlatform_SetWindowPosition(dialog.handle, 100, 100), 1);
+  EXPECT_EQ(OrvexPlatform_SetWindowPosition(found, INT32_MAX, INT32_MAX), 1);
+  ASSERT_EQ(OrvexPlatform_GetItemRect(found, kPageButton, &pageX, &pageY, nullptr, nullptr), 1);
+  EXPECT_GE(pageX, 0);
+  EXPECT_GE(pageY, 0);
+  EXPECT_EQ(OrvexPlatform_SetWindowPosition(found, 30, 25), 1);
   EXPECT_EQ(OrvexPlatform_ClickItem(found, kPageButton), 1);
   EXPECT_EQ(dialog.Count(ORVEX_DIALOG_CLICKED, kPageButton), 1);
   EXPECT_TRUE(dialog.AllOnDialogThread());
