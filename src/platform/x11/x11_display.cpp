@@ -122,6 +122,24 @@ bool DefaultDisplayReachable() {
 
 // --- connections ---
 
+std::unique_ptr<Connection> OpenConnection(const std::string& name) {
+  int screen = 0;
+  xcb_connection_t* connection = xcb_connect(DisplayName(name), &screen);
+  if (xcb_connection_has_error(connection) != 0) {
+    xcb_disconnect(connection);
+    return nullptr;
+  }
+  std::unique_ptr<Connection> opened;
+  try {
+    opened = std::make_unique<Connection>(connection, screen, name);
+  } catch (const std::exception&) {
+    xcb_disconnect(connection);
+    return nullptr;
+  }
+  if (opened->screen() == nullptr) return nullptr;
+  return opened;
+}
+
 Connection* ThreadConnection(const std::string& name) {
   const PipeSignalGuard guard;
   thread_local std::vector<std::unique_ptr<Connection>> connections;
@@ -132,21 +150,11 @@ Connection* ThreadConnection(const std::string& name) {
     if (!(*it)->dead()) return it->get();
     connections.erase(it);
   }
-
-  int screen = 0;
-  xcb_connection_t* connection = xcb_connect(DisplayName(name), &screen);
-  if (xcb_connection_has_error(connection) != 0) {
-    xcb_disconnect(connection);
-    return nullptr;
-  }
+  std::unique_ptr<Connection> opened = OpenConnection(name);
+  if (!opened) return nullptr;
   try {
-    connections.push_back(std::make_unique<Connection>(connection, screen, name));
+    connections.push_back(std::move(opened));
   } catch (const std::exception&) {
-    xcb_disconnect(connection);
-    return nullptr;
-  }
-  if (connections.back()->screen() == nullptr) {
-    connections.pop_back();
     return nullptr;
   }
   return connections.back().get();

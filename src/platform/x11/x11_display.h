@@ -31,6 +31,7 @@
 #include <chrono>
 #include <cstdint>
 #include <initializer_list>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -114,8 +115,7 @@ class Connection {
   // Top-level windows made on this connection that carry WM_DELETE_WINDOW.
   std::vector<xcb_window_t>& topLevels() { return topLevels_; }
   // Takes the events queued for this connection (which also finds a connection the server has
-  // closed); a close request for one of its top-level windows hides that window (nobody else
-  // reads this connection).
+  // closed); a close request for one of its top-level windows hides that window.
   void DrainEvents();
 
  private:
@@ -147,6 +147,9 @@ class Connection {
   bool imageBegun_ = false;
   std::vector<std::uint8_t> memory_;  // pixels of a plain image
 };
+
+// A new connection to `name` (empty: $DISPLAY); null when the display cannot be opened.
+std::unique_ptr<Connection> OpenConnection(const std::string& name);
 
 // The calling thread's connection to `name` (empty: $DISPLAY), opened on first use and opened
 // anew after it was lost, with its queued events taken; null when the display cannot be opened.

@@ -83,7 +83,15 @@ constexpr std::size_t kSizeHintWords = 18;
 X11WindowSystem::X11WindowSystem(Options options) : options_(std::move(options)) {}
 
 X11WindowSystem::Call X11WindowSystem::Here() {
+  ServeTopLevels();
   return Call{{}, ThreadConnection(options_.display)};
+}
+
+void X11WindowSystem::ServeTopLevels() {
+  std::unique_lock lock(topLevelMutex_, std::try_to_lock);
+  if (!lock.owns_lock() || !topLevelConnection_) return;
+  const PipeSignalGuard guard;
+  topLevelConnection_->DrainEvents();
 }
 
 bool X11WindowSystem::PostWindowMessage(WindowHandle window, std::uint32_t message,
@@ -128,6 +136,15 @@ WindowHandle X11WindowSystem::MakeWindow(WindowHandle parent, const char* title,
   if (!topLevel && !IsXid(parent)) return 0;
   const Call call = Here();
   Connection* connection = call.connection;
+  std::unique_lock<std::mutex> topLevelLock;
+  if (topLevel) {
+    topLevelLock = std::unique_lock(topLevelMutex_);
+    // A lost connection took its windows with it.
+    if (!topLevelConnection_ || topLevelConnection_->dead()) {
+      topLevelConnection_ = OpenConnection(options_.display);
+    }
+    connection = topLevelConnection_.get();
+  }
   if (connection == nullptr) return 0;
   xcb_connection_t* c = connection->get();
   const xcb_screen_t& screen = *connection->screen();
@@ -233,9 +250,14 @@ bool X11WindowSystem::DestroyWindow(WindowHandle window) {
   const Call call = Here();
   Connection* connection = call.connection;
   if (connection == nullptr || !IsXid(window)) return false;
-  auto& topLevels = connection->topLevels();
-  topLevels.erase(std::remove(topLevels.begin(), topLevels.end(), ToWindow(window)),
-                  topLevels.end());
+  {
+    std::lock_guard lock(topLevelMutex_);
+    if (topLevelConnection_) {
+      auto& topLevels = topLevelConnection_->topLevels();
+      topLevels.erase(std::remove(topLevels.begin(), topLevels.end(), ToWindow(window)),
+                      topLevels.end());
+    }
+  }
   return connection->Check({xcb_destroy_window_checked(connection->get(), ToWindow(window))});
 }
 

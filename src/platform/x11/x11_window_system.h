@@ -2,10 +2,11 @@
 // application's window, given by its X window id, or a top-level window), frames put into them
 // with XShm or PutImage, and messages posted to X windows as ClientMessage events.
 //
-// Every call uses the calling thread's own XCB connection (x11_display.h), never Xlib and
-// never the process's Xlib error handlers, so that it leaves a host's handlers and traps
-// alone; an X error fails the call that caused it. Window ids and the
-// device contexts made here may be used from any thread. A device context is a window with
+// Every call uses the calling thread's own XCB connection (x11_display.h; top-level windows are
+// made on one connection of the backend's, see below), never Xlib and never the process's Xlib
+// error handlers, so that it leaves a host's handlers and traps alone; an X error fails the
+// call that caused it. Window ids and the device contexts made here may be used from any
+// thread. A device context is a window with
 // the screen's default visual, checked once; bitmaps are drawn from their pixels (the X
 // server has no device-independent bitmaps, so the bitmap calls keep their refusing defaults).
 //
@@ -16,6 +17,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -77,6 +79,8 @@ class X11WindowSystem final : public WindowSystem {
     Connection* connection;
   };
   Call Here();
+  // Takes the events of the top-level windows' connection, unless another thread does now.
+  void ServeTopLevels();
   WindowHandle MakeWindow(WindowHandle parent, const char* title, std::int32_t x, std::int32_t y,
                           std::int32_t width, std::int32_t height, bool topLevel);
   // The window of a device context; 0 for an unknown one.
@@ -85,6 +89,12 @@ class X11WindowSystem final : public WindowSystem {
   bool Draw(GraphicsHandle dc, const BitmapView& bitmap, Place place, std::int32_t* rows);
 
   const Options options_;
+  // Top-level windows are made on a connection of their own, whose events every call of this
+  // backend takes, on whatever thread: a window manager's close request reaches only the client
+  // that made the window, and the thread that opened a preview need never call the library
+  // again (the preview thread calls it for every frame).
+  std::mutex topLevelMutex_;
+  std::unique_ptr<Connection> topLevelConnection_;
   std::mutex dcMutex_;
   std::map<GraphicsHandle, WindowHandle> dcs_;
   GraphicsHandle nextDc_ = 1;
