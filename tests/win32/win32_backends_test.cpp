@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <future>
 #include <string>
 #include <thread>
 #include <vector>
@@ -305,6 +306,33 @@ TEST_F(WindowSystemTest, DibSectionsWithColourTablesAndStretchBlt) {
   EXPECT_TRUE(windows.DeleteDc(memory));
   EXPECT_TRUE(windows.DeleteObject(section));
   EXPECT_FALSE(windows.DeleteObject(0));
+}
+
+// A window of another thread (a preview opened on one thread and closed on another) goes once
+// its thread handles its messages, as the close button would make it go.
+TEST(DestroyWindowTest, AWindowOfAnotherThreadGoesOnItsThread) {
+  Win32WindowSystem windows;
+  ASSERT_TRUE(windows.RegisterWindowClass("OrvexBackendTestOtherThread"));
+  std::promise<WindowHandle> made;
+  std::atomic<bool> done{false};
+  std::thread owner([&] {
+    made.set_value(
+        windows.CreateTopLevelWindow("OrvexBackendTestOtherThread", "other", 0, 0, 40, 30));
+    MSG message;
+    while (!done) {
+      while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+      Sleep(1);
+    }
+  });
+  const WindowHandle window = made.get_future().get();
+  ASSERT_NE(window, 0u);
+  EXPECT_TRUE(windows.DestroyWindow(window));
+  const auto hwnd = reinterpret_cast<HWND>(window);
+  for (int wait = 0; wait < 5000 && IsWindow(hwnd); ++wait) Sleep(1);
+  EXPECT_FALSE(IsWindow(hwnd));
+  done = true;
+  owner.join();
+  EXPECT_TRUE(windows.UnregisterWindowClass("OrvexBackendTestOtherThread"));
 }
 
 TEST(PostMessageTest, MessagesCrossThreadsInOrder) {

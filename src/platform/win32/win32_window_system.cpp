@@ -192,7 +192,15 @@ bool Win32WindowSystem::UpdateWindow(WindowHandle window) {
 }
 
 bool Win32WindowSystem::DestroyWindow(WindowHandle window) {
-  return ::DestroyWindow(ToWindow(window)) != FALSE;
+  const HWND handle = ToWindow(window);
+  // Only a window's own thread may destroy it. From another thread (a handle closed there) it
+  // is asked to close instead, which the default window procedure carries out on its thread,
+  // as it does for the close button, as soon as that thread handles its messages.
+  const DWORD owner = GetWindowThreadProcessId(handle, nullptr);
+  if (owner != 0 && owner != GetCurrentThreadId()) {
+    return PostMessageA(handle, WM_CLOSE, 0, 0) != FALSE;
+  }
+  return ::DestroyWindow(handle) != FALSE;
 }
 
 bool Win32WindowSystem::GetClientRect(WindowHandle window, WindowRect* rect) {
