@@ -183,7 +183,8 @@ ORVEX_API int32_t ORVEX_CALL Orvex_StartPreview(CameraHandle handle);
     stream stopped on an error (ErrorStreamStopped) it returns 0 with ErrorTransfer recorded,
     and the handle is idle all the same. */
 ORVEX_API int32_t ORVEX_CALL Orvex_StopPreview(CameraHandle handle);
-/** Stops the preview and destroys the preview window; always 1. */
+/** Stops the preview and destroys the preview window; always 1. On Windows a window opened by
+    another thread goes once that thread handles its messages, as only it may destroy it. */
 ORVEX_API int32_t ORVEX_CALL Orvex_Close(CameraHandle handle);
 /** Reads one frame, processes it and copies it into buffer (skipped when buffer is null or size
     0; Orvex_GetImage gives it later). Blocks until the frame arrived.
