@@ -270,17 +270,7 @@ TEST_F(PreviewCommandTest, EndsOnTheWindowsCloseButton) {
   const Window window = std::stoul(started.substr(started.find("0x")), nullptr, 16);
   ASSERT_FALSE(command.LineWith("frames/s").empty());  // the title has had its first update
 
-  // What a window manager sends when the close button is pressed.
-  Display* display = app_.get();
-  XEvent event{};
-  event.xclient.type = ClientMessage;
-  event.xclient.window = window;
-  event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
-  event.xclient.format = 32;
-  event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
-  event.xclient.data.l[1] = CurrentTime;
-  XSendEvent(display, window, False, NoEventMask, &event);
-  XFlush(display);
+  app_.SendCloseRequest(window);
   EXPECT_FALSE(command.LineWith("closed:").empty());
   EXPECT_EQ(command.Wait(), 0);
 }

@@ -86,6 +86,19 @@ class TestDisplay {
     return {x, y};
   }
 
+  // What a window manager sends to a top-level window when its close button is pressed.
+  void SendCloseRequest(Window window) {
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(display_, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(XInternAtom(display_, "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(display_, window, False, NoEventMask, &event);
+    XFlush(display_);
+  }
+
   // Waits up to `timeout` for an event that `wanted` accepts; other events are dropped.
   bool WaitForEvent(XEvent* event, std::chrono::milliseconds timeout,
                     const std::function<bool(const XEvent&)>& wanted) {

@@ -285,7 +285,6 @@ TEST_P(X11WindowTest, TopLevelWindowCarriesItsTitleAndCloseProtocolAndScales) {
 // The window manager's close request hides a top-level window although the thread that made it
 // never calls the library again: the calls of any thread (a preview's, for every frame) take it.
 TEST_P(X11WindowTest, CloseRequestHidesATopLevelWindowWhicheverThreadMadeIt) {
-  Display* display = app_.get();
   std::promise<WindowHandle> made;
   std::promise<void> finish;
   std::thread opener([&] {
@@ -296,15 +295,7 @@ TEST_P(X11WindowTest, CloseRequestHidesATopLevelWindowWhicheverThreadMadeIt) {
   ASSERT_NE(top, 0u);
   EXPECT_TRUE(WaitUntil([&] { return windows_->IsWindowVisible(top); }));
 
-  XEvent event{};
-  event.xclient.type = ClientMessage;
-  event.xclient.window = top;
-  event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
-  event.xclient.format = 32;
-  event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
-  event.xclient.data.l[1] = CurrentTime;
-  XSendEvent(display, top, False, NoEventMask, &event);
-  XFlush(display);
+  app_.SendCloseRequest(top);
   EXPECT_TRUE(WaitUntil([&] { return !windows_->IsWindowVisible(top); }, std::chrono::seconds(5)));
   EXPECT_TRUE(windows_->DestroyWindow(top));
   finish.set_value();
