@@ -7,7 +7,8 @@
  * otherwise; the reason of a failure is read with Orvex_GetLastError (newest first) and is also
  * posted as ErrorMessage to the window given to Orvex_Initialize. An unknown handle returns 0
  * (-1 for Orvex_GetColorMode, Orvex_GetSubSample and Orvex_GetWaitTime) and records nothing.
- * Getters that take `ok` write 1 (success) or 0 there when it is not null.
+ * Getters that take `ok` write 1 (success) or 0 there when it is not null (an unknown handle
+ * leaves it unwritten).
  *
  * Some failures return 0 and record nothing: Orvex_SnapShot when no frame arrived (an
  * unplugged camera), Orvex_SetCaptureWindow for a size missing from the size table, calls

@@ -326,8 +326,8 @@ class Frame {
 
 namespace detail {
 
-// The library's handle registry takes no lock, so every call of this interface goes through
-// this one (recursive: a call may make others).
+// One lock for every call of this interface, so that a failed call reads its own error code
+// rather than one another thread's call recorded meanwhile (recursive: a call may make others).
 inline std::recursive_mutex& library_mutex() {
   static std::recursive_mutex mutex;
   return mutex;
