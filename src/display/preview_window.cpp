@@ -4,6 +4,10 @@
 #include <cinttypes>
 #include <cstdio>
 #include <limits>
+#include <mutex>
+#include <new>
+#include <string>
+#include <vector>
 
 #include "platform/platform_services.h"
 
@@ -19,6 +23,35 @@ std::int32_t Clamp32(std::int64_t value) {
       value, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
 }
 
+// Preview window classes let go of while a window of theirs still existed: a window of another
+// thread goes only once that thread handles its messages, and its class cannot be unregistered
+// before. Each is tried again whenever a preview window is made or let go of, until it goes,
+// so that previews closed from other threads do not use up the process's classes. Never
+// destroyed: a preview may be closed while the process exits.
+struct LeftClasses {
+  std::mutex mutex;
+  std::vector<std::string> names;
+};
+
+LeftClasses& Left() {
+  static LeftClasses* const left = new LeftClasses;
+  return *left;
+}
+
+// Unregisters the classes left before, and `name` (when not null), keeping what cannot go yet.
+void UnregisterPreviewClasses(platform::WindowSystem& windows, const char* name) {
+  LeftClasses& left = Left();
+  std::lock_guard<std::mutex> lock(left.mutex);
+  std::erase_if(left.names,
+                [&](const std::string& n) { return windows.UnregisterWindowClass(n.c_str()); });
+  if (name == nullptr || windows.UnregisterWindowClass(name)) return;
+  try {
+    left.names.emplace_back(name);
+  } catch (const std::bad_alloc&) {
+    // Without memory to remember it, the class stays registered until the process ends.
+  }
+}
+
 }  // namespace
 
 PreviewWindow::PreviewWindow(std::uintptr_t owner, const CameraSettings& settings)
@@ -29,6 +62,7 @@ platform::WindowHandle PreviewWindow::CreatePreviewWindow(platform::WindowHandle
                                                           std::int32_t right, std::int32_t bottom) {
   platform::WindowSystem& windows = platform::Windows();
   platform::SystemClock& clock = platform::Clock();
+  UnregisterPreviewClasses(windows, nullptr);
 
   // Unique in the process: the context's address, and a number that differs between the
   // windows of one context. The whole address is printed, so 64-bit contexts cannot collide.
@@ -69,7 +103,7 @@ platform::WindowHandle PreviewWindow::CreatePreviewWindow(platform::WindowHandle
     windows.DestroyWindow(window);
   }
   // Nothing of a failed attempt is left behind: the next one registers a class of its own.
-  windows.UnregisterWindowClass(className.data());
+  UnregisterPreviewClasses(windows, className.data());
   className[0] = '\0';
   return 0;
 }
@@ -106,7 +140,7 @@ void PreviewWindow::RetirePreviewWindow() {
   platform::WindowSystem& windows = platform::Windows();
   if (dc != 0) windows.ReleaseWindowDc(window, dc);
   if (window != 0) windows.DestroyWindow(window);
-  if (oldClass[0] != '\0') windows.UnregisterWindowClass(oldClass.data());
+  if (oldClass[0] != '\0') UnregisterPreviewClasses(windows, oldClass.data());
 }
 
 }  // namespace orvex

@@ -20,6 +20,7 @@ class ScreenWindowSystem final : public platform::HeadlessWindowSystem {
   void SendMessagesTo(platform::testing::RecordingWindowSystem* messages) { messages_ = messages; }
 
   bool failRegister = false;
+  bool failUnregister = false;
   bool failUpdate = false;
   bool failDc = false;
   // Runs at ReleaseWindowDc, before the device context goes.
@@ -59,7 +60,7 @@ class ScreenWindowSystem final : public platform::HeadlessWindowSystem {
   }
   bool UnregisterWindowClass(const char* name) override {
     Note(std::string("UnregisterWindowClass ") + name);
-    return HeadlessWindowSystem::UnregisterWindowClass(name);
+    return !failUnregister && HeadlessWindowSystem::UnregisterWindowClass(name);
   }
   platform::WindowHandle CreateChildWindow(const char* name, const char* title,
                                            platform::WindowHandle parent, std::int32_t x,

@@ -154,6 +154,29 @@ TEST_F(PreviewWindowTest, AFailedWindowLeavesNothingBehind) {
   EXPECT_EQ(OrvexPlatform_IsWindow(window), 0);
 }
 
+// A class whose window is still there (one of another thread goes only when that thread handles
+// its messages) cannot be unregistered when the preview lets go of it: it is when the next
+// preview window is made, and only then.
+TEST_F(PreviewWindowTest, AClassThatCannotGoYetGoesWithTheNextWindow) {
+  ASSERT_EQ(context.Preview(), 1);
+  const std::string firstClass = context.Window().className.data();
+  screen.failUnregister = true;
+  EXPECT_EQ(context.Close(), 1);
+  screen.failUnregister = false;
+  screen.ClearLog();
+  ASSERT_EQ(context.Preview(), 1);
+  const std::vector<std::string> calls = WindowCalls();
+  ASSERT_GE(calls.size(), 2u);
+  EXPECT_EQ(calls[0], "UnregisterWindowClass " + firstClass);
+  EXPECT_EQ(calls[1].rfind("RegisterWindowClass ", 0), 0u);
+  EXPECT_EQ(context.Close(), 1);
+  // Gone for good: the next window's making and letting go unregister only its own class.
+  screen.ClearLog();
+  ASSERT_EQ(context.Preview(), 1);
+  EXPECT_EQ(context.Close(), 1);
+  EXPECT_EQ(screen.Calls("UnregisterWindowClass").size(), 1u);
+}
+
 // A second Preview opens a new window and takes the first away while frames go on.
 TEST_F(PreviewWindowTest, PreviewTwiceReplacesTheWindow) {
   ASSERT_EQ(context.Preview(), 1);
