@@ -214,7 +214,8 @@ struct SettingInfo {
   std::int32_t max; /**< largest accepted value */
 };
 
-/** Name and range of a setting; ids 6 and 10 accept every value. */
+/** Name and range of a setting; ids 6 and 10 accept every value, an id outside 1..27 none
+    ("Unknown", min 1, max 0). */
 constexpr SettingInfo setting_info(Setting setting) noexcept {
   constexpr std::int32_t kAny = 0x7FFFFFFF;
   constexpr SettingInfo table[] = {{"Brightness", -255, 255},   {"Contrast", -127, 127},
@@ -231,7 +232,12 @@ constexpr SettingInfo setting_info(Setting setting) noexcept {
                                    {"GrayGainB", 0, 255},       {"GrayOffsetR", -255, 255},
                                    {"GrayOffsetG1", -255, 255}, {"GrayOffsetG2", -255, 255},
                                    {"GrayOffsetB", -255, 255}};
-  return table[static_cast<std::int32_t>(setting) - 1];
+  const auto id = static_cast<std::int32_t>(setting);
+  // An id outside the table (a Setting made from a stored number) has no value in range.
+  if (id < 1 || id > static_cast<std::int32_t>(sizeof table / sizeof table[0])) {
+    return {"Unknown", 1, 0};
+  }
+  return table[id - 1];
 }
 
 /**
@@ -835,6 +841,8 @@ class Preview {
       stop();
     } catch (...) {
     }
+    // A stop from one of its own handlers could not wait for the thread.
+    if (thread_.joinable()) thread_.join();
   }
 
   Preview(const Preview&) = delete;
@@ -842,7 +850,8 @@ class Preview {
 
   /**
    * Stops the preview and closes its window; on_frame is not called any more once this
-   * returns. Safe to call twice. Must not be called from on_frame or on_error.
+   * returns. Safe to call twice. Called from on_frame or on_error it stops all the same, and
+   * the handler running is the last one (the Preview itself must outlive it).
    * @throws std::system_error Error::StreamStopped when the stream stopped and no on_error
    *         was given; the code of a failed Orvex_StopPreview; what on_frame threw.
    */
@@ -976,8 +985,10 @@ class Preview {
 
   void finish_thread() {
     if (pump_ != 0) detail::MessagePump::post_quit(pump_);
-    if (thread_.joinable()) thread_.join();
     pump_ = 0;
+    // From one of its own handlers the thread cannot wait for itself: it ends once the handler
+    // returns, and the destructor collects it.
+    if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) thread_.join();
   }
 
   std::shared_ptr<detail::CameraState> state_;

@@ -6,6 +6,8 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <future>
+#include <memory>
 #include <numeric>
 #include <orvex/orvex.hpp>
 #include <stdexcept>
@@ -175,6 +177,11 @@ TEST_F(CameraTest, SilentFailuresBecomeErrors) {
   EXPECT_EQ(CodeOf([&] { camera.set(orvex::Setting::Gamma, 201); }), ErrorParameter);
   EXPECT_EQ(camera.get(orvex::Setting::Gamma), 120);
   EXPECT_EQ(CodeOf([&] { camera.set(orvex::Setting::GrayOffsetB, -256); }), ErrorParameter);
+  // A setting made from a number outside the table is refused, not looked up past it.
+  for (const std::int32_t id : {0, 28, -5, 1000}) {
+    EXPECT_EQ(CodeOf([&] { camera.set(static_cast<orvex::Setting>(id), 0); }), ErrorParameter);
+    EXPECT_EQ(CodeOf([&] { camera.get(static_cast<orvex::Setting>(id)); }), ErrorParameter);
+  }
   camera.set(orvex::Setting::BayerGainRGB, 0x01402010);
   EXPECT_EQ(camera.get(orvex::Setting::BayerGainRed), 16);
 
@@ -378,6 +385,36 @@ TEST_F(CameraTest, APreviewEndsOnlyByItsOwnStopOrAFailure) {
   EXPECT_FALSE(preview.running());
   EXPECT_EQ(calls.load(), 3);
   EXPECT_THROW(preview.stop(), std::runtime_error);
+}
+
+// A handler may stop its own preview: the one running is the last, and the camera is free again.
+TEST_F(CameraTest, AHandlerStopsItsOwnPreview) {
+  orvex::Camera camera;
+  camera.set_pixel_format(orvex::PixelFormat::Gray8);
+  camera.set_geometry(orvex::Geometry::centered(64, 32));
+  camera.set_wait_time(1ms);
+  std::atomic<int> calls{0};
+  std::atomic<orvex::Preview*> self{nullptr};
+  std::promise<int> stoppedAt;
+  {
+    auto preview =
+        std::make_unique<orvex::Preview>(camera, [&](const orvex::FrameView&, const FrameInfo&) {
+          const int call = ++calls;
+          if (orvex::Preview* p = self.exchange(nullptr)) {
+            p->stop();
+            stoppedAt.set_value(call);
+          }
+        });
+    self = preview.get();
+    auto stopped = stoppedAt.get_future();
+    ASSERT_EQ(stopped.wait_for(20s), std::future_status::ready);
+    const int last = stopped.get();
+    EXPECT_FALSE(preview->running());
+    EXPECT_NO_THROW(preview->stop());
+    preview.reset();
+    EXPECT_EQ(calls.load(), last);
+  }
+  EXPECT_EQ(camera.snapshot().width(), 64);
 }
 
 // Unplugging ends the preview with StreamStopped: to the error function when there is one,
