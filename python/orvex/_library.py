@@ -9,11 +9,12 @@ system's library path. They are loaded on first use.
 import ctypes
 import ctypes.util
 import glob
+import operator
 import os
 import sys
 import threading
 
-from .errors import LibraryNotFoundError
+from .errors import LibraryNotFoundError, ParameterError
 
 _WINDOWS = sys.platform == "win32"
 
@@ -132,21 +133,42 @@ _lock = threading.Lock()
 _call_lock = threading.RLock()
 
 
-class _Serialised:
-    """The camera library's functions, each called under _call_lock."""
+def _check_int32(function, argtypes, args):
+    """ctypes takes a 32-bit argument modulo 2^32, so that 2^32 + 640 would reach the library
+    as 640, a value its own range check accepts: such a number is refused here instead."""
+    for kind, value in zip(argtypes, args):
+        if kind is not _i32:
+            continue
+        try:
+            number = operator.index(value)
+        except TypeError:
+            continue  # ctypes refuses it with its own error
+        if not -(2**31) <= number < 2**31:
+            raise ParameterError(9, "%s: %d is outside the 32-bit range" % (function, number))
 
-    def __init__(self, library, names):
+
+class _Checked:
+    """A library's functions, their 32-bit arguments checked, each called under `lock` (none:
+    the library is thread-safe on its own)."""
+
+    def __init__(self, library, names, lock=None):
         self._name = library._name
         for name in names:
-            setattr(self, name, self._wrap(getattr(library, name)))
+            setattr(self, name, self._wrap(getattr(library, name), lock))
 
     @staticmethod
-    def _wrap(function):
+    def _wrap(function, lock):
+        argtypes = list(function.argtypes or [])
+        name = function.__name__
+
         def call(*args):
-            with _call_lock:
+            _check_int32(name, argtypes, args)
+            if lock is None:
+                return function(*args)
+            with lock:
                 return function(*args)
 
-        call.__name__ = function.__name__
+        call.__name__ = name
         return call
 
 
@@ -205,9 +227,8 @@ def _open(kind):
         function = getattr(library, name)
         function.restype = result
         function.argtypes = arguments
-    if kind == "sdk":
-        return _Serialised(library, signatures)
-    return library  # thread-safe on their own
+    # The camera library under one lock (above); the other two are thread-safe on their own.
+    return _Checked(library, signatures, _call_lock if kind == "sdk" else None)
 
 
 def load(kind):

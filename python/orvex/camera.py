@@ -118,12 +118,15 @@ def to_array(buffer, width, height, bits):
     stride = stride_for(width, bits)
     rows = np.frombuffer(buffer, dtype=np.uint8, count=stride * height).reshape(height, stride)
     pixels = rows[:, : width * (bits // 8)]
-    if dtype is np.uint16:
-        pixels = pixels.view("<u2")
     shape = (height, width) if channels == 1 else (height, width, channels)
     # Always a copy: frames() reads every frame into the same buffer, and an array that only
-    # looked at it would change under the caller with the next frame.
-    return np.array(pixels.reshape(shape), dtype=dtype, order="C")
+    # looked at it would change under the caller with the next frame. 16-bit samples are seen
+    # as such only after the copy: before numpy 1.23 a view of another item size needs rows
+    # without the gaps of the stride.
+    pixels = np.array(pixels, order="C")
+    if dtype is np.uint16:
+        pixels = pixels.view("<u2")
+    return pixels.reshape(shape)
 
 
 def _setting_property(name, ident, low, high):

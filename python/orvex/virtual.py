@@ -13,7 +13,7 @@ load it attaches one camera at index 0 (ORVEX_VIRTUAL_CAMERAS=N attaches N). Fro
 import numpy as np
 
 from . import _library
-from .errors import OrvexError, ParameterError
+from .errors import ParameterError, raise_for
 
 #: Built-in scenes.
 SCENES = {"chart": 0, "moving": 1, "gray": 2}
@@ -55,7 +55,7 @@ class VirtualCamera:
 
     def _ok(self, result, what):
         if result != 1:
-            raise OrvexError(9, "virtual camera %d: %s" % (self.index, what))
+            raise_for(9, "virtual camera %d: %s" % (self.index, what))
 
     @property
     def attached(self):
@@ -80,7 +80,9 @@ class VirtualCamera:
     @scene.setter
     def scene(self, scene):
         """"chart" (colour bars, patches, gray ramp and steps), "moving" or "gray" (or 0..2)."""
-        number = SCENES.get(scene, scene)
+        number = SCENES.get(scene, scene) if isinstance(scene, str) else scene
+        if isinstance(number, str):
+            raise ParameterError(9, "virtual camera %d: no scene %r" % (self.index, scene))
         self._ok(_lib().OrvexVirtualCamera_SetScene(self.index, number), "scene %r" % (scene,))
 
     def set_color(self, red, green, blue):

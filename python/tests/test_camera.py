@@ -147,6 +147,23 @@ def test_settings_take_integers_of_any_kind():
         assert camera.gamma == 120
 
 
+def test_numbers_beyond_32_bits_are_refused_not_wrapped():
+    # ctypes would pass 2**32 + 640 as 640, which the library accepts.
+    with pytest.raises(orvex.ParameterError):
+        orvex.Camera(2**32)
+    with orvex.Camera() as camera:
+        before = camera.geometry
+        with pytest.raises(orvex.ParameterError):
+            camera.geometry = (1320, 39, 2**32 + 640, 1024, 0, 480)
+        with pytest.raises(orvex.ParameterError):
+            camera.write_register(0x1_0000_0052, 77)
+        assert camera.geometry == before
+    cam = orvex.virtual.VirtualCamera(0)
+    for bad in ("level", 5000), ("level", 2**32 + 100), ("scene", "bogus"):
+        with pytest.raises(orvex.ParameterError):
+            setattr(cam, *bad)
+
+
 def test_last_error_takes_the_codes_of_calls_through_the_handle_newest_first():
     sdk = orvex._library.sdk()
     with orvex.Camera() as camera:
