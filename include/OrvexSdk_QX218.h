@@ -194,8 +194,8 @@ ORVEX_API int32_t ORVEX_CALL Orvex_Close(CameraHandle handle);
     bytes, stride = (width x bits a pixel / 8) rounded up to a multiple of 4.
     Returns 0 with nothing recorded when no frame arrived (the camera was unplugged, or the
     transfer failed) and while a preview runs. After Orvex_Capture, a colour mode or window size
-    set since makes it return 0 with ErrorFrameRead: call Orvex_StopPreview, or Orvex_Capture
-    after it, to prepare for the new one. */
+    set since, or another device selected, makes it return 0 with ErrorFrameRead: call
+    Orvex_StopPreview, or Orvex_Capture after it, to prepare for the new one. */
 ORVEX_API int32_t ORVEX_CALL Orvex_SnapShot(CameraHandle handle, uint8_t* buffer, int32_t size,
                                             int32_t bottomUp);
 /** Prepares the camera once so that following snapshots start at once; Orvex_StopPreview
