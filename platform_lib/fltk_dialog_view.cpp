@@ -336,7 +336,10 @@ bool ScreenDialog::ShowControl(const Control& control, Fl_Widget* widget) {
     case ORVEX_CONTROL_CHECK_BOX:
     case ORVEX_CONTROL_RADIO_BUTTON: {
       auto* button = static_cast<Fl_Button*>(widget);
-      if ((button->value() != 0) != control.checked) {
+      // A box the person holds the button down on already shows the click to come; put back
+      // now, the release would find no change and the click would be lost. A click the
+      // dialog refuses is put back at the next showing after it.
+      if (Fl::pushed() != widget && (button->value() != 0) != control.checked) {
         button->value(control.checked ? 1 : 0);
         changed = true;
       }

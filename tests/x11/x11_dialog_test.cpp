@@ -115,6 +115,31 @@ TEST_F(X11DialogTest, APointerMovesATrackbarAndTheProcedureSeesIt) {
   EXPECT_EQ(camera.image.Gamma, 100);
 }
 
+// A person's click takes a while between press and release; the box or radio changes, and the
+// dialog hears of it, when the button is released.
+TEST_F(X11DialogTest, HeldClicksReachCheckBoxesAndRadios) {
+  camera.format.Color = 3;
+  camera.image.BayerMode = 1;
+  Running dialog([this] { return RunImageDialog(camera, host, 0); });
+  const OrvexWindow page = dialog.Page();
+  ASSERT_NE(page, 0u);
+  const auto holdClick = [&](int32_t id) {
+    const Rect box = ItemRect(page, id);
+    return Xdotool("mousemove --sync " + At(box.x + 6, box.CentreY()) +
+                   " mousedown 1 sleep 0.15 mouseup 1");
+  };
+  ASSERT_TRUE(holdClick(kRadiosBayerMode[2]));
+  EXPECT_TRUE(WaitUntil([&] { return camera.image.BayerMode == 2; }, std::chrono::seconds(5)));
+  EXPECT_EQ(OrvexPlatform_IsItemChecked(page, kRadiosBayerMode[2]), 1);
+  EXPECT_EQ(OrvexPlatform_IsItemChecked(page, kRadiosBayerMode[1]), 0);
+  ASSERT_TRUE(holdClick(kCheckAllFrames));
+  EXPECT_TRUE(WaitUntil([&] { return OrvexPlatform_IsItemChecked(page, kCheckAllFrames) == 1; },
+                        std::chrono::seconds(5)));
+  EXPECT_EQ(OrvexPlatform_ClickItem(dialog.window, kButtonCancel), 1);
+  EXPECT_EQ(dialog.Ended(), 1);
+  EXPECT_EQ(camera.image.BayerMode, 1);
+}
+
 TEST_F(X11DialogTest, TheKeyboardWorksAsInADialogBox) {
   camera.StoreSizeTable(2, 0, 2);
   Running dialog([this] { return RunCameraDialog(camera, host, 0); });
