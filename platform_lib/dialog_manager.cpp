@@ -267,6 +267,22 @@ std::shared_ptr<DialogThread> ModalQueueOfThisThread() {
   return queue && queue->loops > 0 ? queue : nullptr;
 }
 
+bool DialogLoopWanted() {
+  WindowTable& table = Table();
+  std::lock_guard lock(table.Mutex());
+  const std::shared_ptr<DialogThread> queue = ModalQueueOfThisThread();
+  if (!queue) return false;
+  if (!queue->tasks.empty()) return true;
+  const std::thread::id self = std::this_thread::get_id();
+  for (const auto& [handle, window] : table.All()) {
+    const Dialog* dialog = window->dialog.get();
+    if (dialog != nullptr && dialog->modal == handle && dialog->thread == self && dialog->ended) {
+      return true;
+    }
+  }
+  return false;
+}
+
 void RunNextTask(std::unique_lock<std::mutex>& lock, DialogThread& queue) {
   DialogThread::Task task = std::move(queue.tasks.front());
   queue.tasks.pop_front();

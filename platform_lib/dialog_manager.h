@@ -78,6 +78,11 @@ bool DialogScreenBox(OrvexWindow window, std::optional<std::int32_t> id, Box* bo
 void Notify(OrvexWindow window, const ControlEvent& event);
 void Notify(OrvexWindow window, const std::optional<ControlEvent>& event);
 
+// Whether something waits for the calling thread's dialogs: a call queued for them, or one of
+// them ended. A loop of the toolkit's own (an open drop-down list) should then give way to the
+// dialog's loop. Takes the table's lock.
+bool DialogLoopWanted();
+
 // The caller holds the table's lock for the following two.
 // The calling thread's queue while it runs a modal loop; null on any other thread.
 std::shared_ptr<DialogThread> ModalQueueOfThisThread();

@@ -839,6 +839,17 @@ int FilterEvent(void* event, void*) {
 
 void Quiet(const char*, ...) {}
 
+// An open drop-down list runs a loop of the toolkit's own until it closes, in which nothing the
+// dialog's thread is asked gets done (calls of other threads, the dialog's end): it is closed as
+// Escape closes it, so that the dialog's loop goes on. The menu window holds the grab.
+void CloseOpenMenu() {
+  Fl_Window* menu = Fl::grab();
+  const int key = Fl::e_keysym;
+  Fl::e_keysym = FL_Escape;
+  menu->handle(FL_KEYBOARD);
+  Fl::e_keysym = key;
+}
+
 std::string& JapaneseFaceName() {
   static auto* const name = new std::string;
   return *name;
@@ -854,7 +865,10 @@ void InitialiseToolkit(Display* display) {
   // this connection, so such events would only pile up.
   XSelectInput(display, DefaultRootWindow(display), 0);
   Fl::add_system_handler(FilterEvent, nullptr);
-  Fl::add_fd(x11::WakeDescriptor(), FL_READ, [](int, void*) { x11::DrainWakes(); });
+  Fl::add_fd(x11::WakeDescriptor(), FL_READ, [](int, void*) {
+    x11::DrainWakes();
+    if (Fl::grab() != nullptr && DialogLoopWanted()) CloseOpenMenu();
+  });
   Fl::visible_focus(1);
   Fl::background(0xF0, 0xF0, 0xF0);
   if (const std::optional<std::string>& family = JapaneseFontFamily()) {

@@ -10,6 +10,7 @@
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
+#include <future>
 #include <string>
 
 #include "dialogs/analog_dialog.h"
@@ -160,6 +161,34 @@ TEST_F(X11DialogTest, TheKeyboardWorksAsInADialogBox) {
   EXPECT_EQ(camera.Stored("", "Color"), 3);
   EXPECT_EQ(camera.Stored("", "Size"), 1);
   EXPECT_EQ(camera.format.Color, 3);
+}
+
+// An open drop-down list runs a loop of its own; calls of other threads and the dialog's end do
+// not wait for the person to close it: the list closes and they are carried out.
+TEST_F(X11DialogTest, AnOpenListGivesWayToCallsAndTheDialogsEnd) {
+  camera.StoreSizeTable(2, 0, 2);
+  Running dialog([this] { return RunCameraDialog(camera, host, 0); });
+  ASSERT_NE(dialog.window, 0u);
+  const Rect list = ItemRect(dialog.window, kListColor);
+  // A pointer already where it is sent makes no motion for --sync to wait for: each opening
+  // clicks at another place on the list.
+  int shift = 0;
+  const auto openList = [&] {
+    return Xdotool("mousemove --sync " + At(list.CentreX() + shift++, list.CentreY()) +
+                   " click 1 sleep 0.3");
+  };
+  ASSERT_TRUE(openList());
+  auto text =
+      std::async(std::launch::async, [&] { return ItemText(dialog.window, kGeometryEdits[2]); });
+  const bool answered = text.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+  if (!answered) Xdotool("key Escape");  // so that the test can end
+  ASSERT_TRUE(answered);
+  EXPECT_EQ(text.get(), "100");
+  ASSERT_TRUE(openList());
+  EXPECT_EQ(OrvexPlatform_EndDialog(dialog.window, 2), 1);
+  const int ended = dialog.Ended();
+  if (ended == -1) Xdotool("key Escape");
+  EXPECT_EQ(ended, 1);
 }
 
 TEST_F(X11DialogTest, PagesFollowTheirTabInTheKeyboardsOrderAndMnemonicsTakeTurns) {
