@@ -43,6 +43,13 @@ class CameraTest : public IntegrationTest {
     ASSERT_EQ(OrvexVirtualCamera_SetRaster(0, raster.data(), kLine, kRasterLines, 1), 1);
   }
 
+  // Small 8-bit frames as fast as the camera gives them, for previews whose handlers count.
+  static void SmallFastGray(orvex::Camera& camera) {
+    camera.set_pixel_format(orvex::PixelFormat::Gray8);
+    camera.set_geometry(orvex::Geometry::centered(64, 32));
+    camera.set_wait_time(1ms);
+  }
+
   static double Mean(const orvex::Frame& frame) {
     double sum = 0;
     for (std::int32_t y = 0; y < frame.height(); ++y) {
@@ -373,9 +380,7 @@ TEST_F(CameraTest, ASlowFrameHandlerSkipsFramesInsteadOfFallingBehind) {
 // ends the preview where the application can see it.
 TEST_F(CameraTest, APreviewEndsOnlyByItsOwnStopOrAFailure) {
   orvex::Camera camera;
-  camera.set_pixel_format(orvex::PixelFormat::Gray8);
-  camera.set_geometry(orvex::Geometry::centered(64, 32));
-  camera.set_wait_time(1ms);
+  SmallFastGray(camera);
   std::atomic<int> calls{0};
   orvex::Preview preview(camera, [&](const orvex::FrameView&, const FrameInfo&) {
     if (++calls == 3) throw std::runtime_error("handler failed");
@@ -390,9 +395,7 @@ TEST_F(CameraTest, APreviewEndsOnlyByItsOwnStopOrAFailure) {
 // A handler may stop its own preview: the one running is the last, and the camera is free again.
 TEST_F(CameraTest, AHandlerStopsItsOwnPreview) {
   orvex::Camera camera;
-  camera.set_pixel_format(orvex::PixelFormat::Gray8);
-  camera.set_geometry(orvex::Geometry::centered(64, 32));
-  camera.set_wait_time(1ms);
+  SmallFastGray(camera);
   std::atomic<int> calls{0};
   std::atomic<orvex::Preview*> self{nullptr};
   std::promise<int> stoppedAt;
