@@ -80,9 +80,9 @@ class VirtualCamera:
     @scene.setter
     def scene(self, scene):
         """"chart" (colour bars, patches, gray ramp and steps), "moving" or "gray" (or 0..2)."""
-        number = SCENES.get(scene, scene) if isinstance(scene, str) else scene
-        if isinstance(number, str):
+        if isinstance(scene, str) and scene not in SCENES:
             raise ParameterError(9, "virtual camera %d: no scene %r" % (self.index, scene))
+        number = SCENES.get(scene, scene)
         self._ok(_lib().OrvexVirtualCamera_SetScene(self.index, number), "scene %r" % (scene,))
 
     def set_color(self, red, green, blue):

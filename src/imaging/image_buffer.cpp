@@ -24,9 +24,18 @@ ImageBuffer::~ImageBuffer() {
   Release();
 }
 
-std::uint32_t ImageBuffer::StrideFor(std::int32_t width, std::uint16_t bitsPerPixel) {
+namespace {
+
+// Bytes a row, raised to a multiple of 4, in 64 bits: for widths the 32-bit stride cannot hold.
+std::uint64_t PaddedRowBytes(std::int32_t width, std::uint16_t bitsPerPixel) {
   const std::uint64_t bytes = static_cast<std::uint64_t>(width) * (bitsPerPixel / 8);
-  return static_cast<std::uint32_t>((bytes + 3) & ~std::uint64_t{3});
+  return (bytes + 3) & ~std::uint64_t{3};
+}
+
+}  // namespace
+
+std::uint32_t ImageBuffer::StrideFor(std::int32_t width, std::uint16_t bitsPerPixel) {
+  return static_cast<std::uint32_t>(PaddedRowBytes(width, bitsPerPixel));
 }
 
 int ImageBuffer::Create(std::int32_t newWidth, std::int32_t newHeight,
@@ -37,8 +46,7 @@ int ImageBuffer::Create(std::int32_t newWidth, std::int32_t newHeight,
   // beyond, the stride or the byte count would wrap (on a 32-bit system already in size_t) and
   // the memory made would be smaller than the rows written into it. Such an image is refused
   // as one whose memory could not be had.
-  const std::uint64_t rowBytes =
-      (static_cast<std::uint64_t>(newWidth) * (newBitsPerPixel / 8) + 3) & ~std::uint64_t{3};
+  const std::uint64_t rowBytes = PaddedRowBytes(newWidth, newBitsPerPixel);
   if (rowBytes > INT32_MAX || rowBytes * static_cast<std::uint64_t>(newHeight) > INT32_MAX) {
     return 0;
   }

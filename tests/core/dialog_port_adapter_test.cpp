@@ -26,11 +26,15 @@ class DialogPortAdapterTest : public testing::UnitPlatformTest {
  protected:
   DialogPortAdapterTest() { context.Initialize(0); }
 
-  // Tells the open dialogs once, as a measurement does; which of `views` were told.
-  std::vector<bool> Told(std::vector<CountingViews>& views) {
+  // Tells the open dialogs once, as a measurement does, counting from 0.
+  void Tell(std::vector<CountingViews>& views) {
     for (CountingViews& v : views) v.refreshed = v.shown = 0;
     context.Views().RefreshImageDialogs();
     context.Views().ShowInAnalogDialogs(1027, 1);
+  }
+  // Which of `views` both their kinds of dialog told.
+  std::vector<bool> Told(std::vector<CountingViews>& views) {
+    Tell(views);
     std::vector<bool> told;
     for (const CountingViews& v : views) {
       EXPECT_EQ(v.refreshed, v.shown);
@@ -47,26 +51,20 @@ TEST_F(DialogPortAdapterTest, RemovingAViewWaitsForTheFrameInProgress) {
   std::vector<CountingViews> views(1);
   port.AddAnalogDialog(&views[0]);
   port.AddImageDialog(&views[0]);
-  struct Case {
-    void (*remove)(DialogPortAdapter&, CountingViews&);
-    int shownAfter, refreshedAfter;
-  };
-  for (const Case& c :
-       {Case{[](DialogPortAdapter&p, CountingViews&v) { p.RemoveAnalogDialog(&v); }, 0, 1},
-        Case{[](DialogPortAdapter&p, CountingViews&v) { p.RemoveImageDialog(&v); }, 0, 0}}) {
+  for (const bool analog : {true, false}) {
     std::future<void> removed;
     {
       // A frame in the pipeline, as the preview thread or a snapshot holds it.
       std::lock_guard<std::mutex> frame(context.Acquisition().FrameMutex());
-      removed = std::async(std::launch::async, [&] { c.remove(port, views[0]); });
+      removed = std::async(std::launch::async, [&] {
+        analog ? port.RemoveAnalogDialog(&views[0]) : port.RemoveImageDialog(&views[0]);
+      });
       EXPECT_EQ(removed.wait_for(std::chrono::milliseconds(50)), std::future_status::timeout);
     }
     removed.get();
-    views[0].refreshed = views[0].shown = 0;
-    context.Views().RefreshImageDialogs();
-    context.Views().ShowInAnalogDialogs(1027, 1);
-    EXPECT_EQ(views[0].shown, c.shownAfter);
-    EXPECT_EQ(views[0].refreshed, c.refreshedAfter);
+    Tell(views);
+    EXPECT_EQ(views[0].shown, 0);
+    EXPECT_EQ(views[0].refreshed, analog ? 1 : 0);  // the image dialog goes second
   }
 }
 
