@@ -17,9 +17,10 @@ TEST_F(DriverTest, OpensOnlyThePathsOfAttachedCameras) {
   EXPECT_NE(first, second);
   EXPECT_EQ(OrvexVirtualCamera_OpenHandles(0), 2);
 
-  for (const char* path : {"", "\\\\.\\OrvexNec06A-1", "\\\\.\\OrvexNec06A-8",
-                           "\\\\.\\OrvexNec06A--1", "\\\\.\\OrvexNec06A-00", "\\\\.\\OrvexNec06B-0",
-                           "\\\\.\\OrvexNec06A-0x", "OrvexNec06A-0", "\\\\.\\OrvexNec06A"}) {
+  for (const char* path :
+       {"", "\\\\.\\OrvexNec06A-1", "\\\\.\\OrvexNec06A-8", "\\\\.\\OrvexNec06A--1",
+        "\\\\.\\OrvexNec06A-00", "\\\\.\\OrvexNec06B-0", "\\\\.\\OrvexNec06A-0x", "OrvexNec06A-0",
+        "\\\\.\\OrvexNec06A", "\\\\.\\OrvexVirtualCamera", "\\\\.\\orvexnec06a-0"}) {
     EXPECT_EQ(OrvexVirtualCamera_CreateFile(path), -1) << path;
   }
   EXPECT_EQ(OrvexVirtualCamera_CreateFile(nullptr), -1);

@@ -4,11 +4,6 @@
 #include <cstring>
 
 namespace orvex::vcam {
-namespace {
-
-constexpr const char kPathPrefix[] = "\\\\.\\OrvexNec06A-";
-
-}  // namespace
 
 int ParseCameraCount(const char* text) {
   constexpr int kDefault = 1;
@@ -17,14 +12,6 @@ int ParseCameraCount(const char* text) {
   const long count = std::strtol(text, &end, 10);
   if (*end != '\0' || count < 0 || count > kSlotCount) return kDefault;
   return static_cast<int>(count);
-}
-
-int ParseDevicePath(const char* path) {
-  constexpr std::size_t kPrefixLength = sizeof kPathPrefix - 1;
-  if (path == nullptr || std::strncmp(path, kPathPrefix, kPrefixLength) != 0) return -1;
-  const char* number = path + kPrefixLength;
-  if (number[0] < '0' || number[0] >= '0' + kSlotCount || number[1] != '\0') return -1;
-  return number[0] - '0';
 }
 
 VirtualDriver& VirtualDriver::Instance() {

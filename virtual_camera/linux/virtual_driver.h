@@ -7,10 +7,10 @@
 #include <unordered_map>
 
 #include "linux/virtual_device.h"
+#include "model/api_arguments.h"
 
 namespace orvex::vcam {
 
-inline constexpr int kSlotCount = 8;
 inline constexpr std::uint32_t kCodeDirectIn = 0x222051;
 inline constexpr std::uint32_t kCodeDirectOut = 0x22204E;
 inline constexpr std::intptr_t kInvalidHandle = -1;
@@ -18,9 +18,6 @@ inline constexpr const char* kCameraCountVariable = "ORVEX_VIRTUAL_CAMERAS";
 
 // The number of cameras to attach at start: `text` when it is a decimal count 0..8, else 1.
 int ParseCameraCount(const char* text);
-
-// The slot index named by a device path "\\.\OrvexNec06A-N", or -1.
-int ParseDevicePath(const char* path);
 
 // The driver: eight slots, the open handles, and the dispatch of requests to pipes. Handles keep
 // their camera alive after an unplug, so that requests on them fail instead of reaching a new

@@ -2,9 +2,24 @@
 // the same way before they reach a camera.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace orvex::vcam {
+
+inline constexpr int kSlotCount = 8;
+
+// The slot index named by a device path "\\.\OrvexNec06A-N", or -1. Both forms take only this
+// spelling, so that a program that opens a camera on one system opens it on the other.
+inline int ParseDevicePath(const char* path) {
+  constexpr char kPrefix[] = "\\\\.\\OrvexNec06A-";
+  constexpr std::size_t kPrefixLength = sizeof kPrefix - 1;
+  if (path == nullptr || std::strncmp(path, kPrefix, kPrefixLength) != 0) return -1;
+  const char* number = path + kPrefixLength;
+  if (number[0] < '0' || number[0] >= '0' + kSlotCount || number[1] != '\0') return -1;
+  return number[0] - '0';
+}
 
 // A raster larger than this many samples is refused before anything is copied.
 constexpr std::int64_t kMaxRasterSamples = std::int64_t{1} << 26;

@@ -135,7 +135,8 @@ namespace control = orvex::vcam::control;
 extern "C" {
 
 intptr_t OrvexVirtualCamera_CreateFile(const char* path) {
-  if (path == nullptr) return -1;
+  // Only a camera's path: CreateFileA would as well open the driver's control device or any file.
+  if (orvex::vcam::ParseDevicePath(path) < 0) return -1;
   HANDLE handle = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_WRITE, nullptr,
                               OPEN_EXISTING, 0, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return -1;
