@@ -235,6 +235,19 @@ TEST_F(WindowSystemTest, WindowsHaveTheirRectanglesAndVisibility) {
   EXPECT_FALSE(IsWindow(reinterpret_cast<HWND>(child)));
   top = 0;
   dc = 0;
+  // A window's device context goes back to the system's cache with the window and may already
+  // serve the next one: releasing it for the dead window must not take it from that window.
+  const WindowHandle first = windows.CreateTopLevelWindow(kClass, "first", 40, 40, 60, 40);
+  ASSERT_NE(first, 0u);
+  const GraphicsHandle firstDc = windows.GetWindowDc(first);
+  ASSERT_TRUE(windows.DestroyWindow(first));
+  const WindowHandle second = windows.CreateTopLevelWindow(kClass, "second", 40, 40, 60, 40);
+  ASSERT_NE(second, 0u);
+  const GraphicsHandle secondDc = windows.GetWindowDc(second);
+  EXPECT_FALSE(windows.ReleaseWindowDc(first, firstDc));
+  EXPECT_EQ(WindowFromDC(reinterpret_cast<HDC>(secondDc)), reinterpret_cast<HWND>(second));
+  EXPECT_TRUE(windows.ReleaseWindowDc(second, secondDc));
+  EXPECT_TRUE(windows.DestroyWindow(second));
 }
 
 TEST_F(WindowSystemTest, SetDiBitsToDeviceDrawsBottomUpAndTopDownBitmaps) {

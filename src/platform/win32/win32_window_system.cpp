@@ -219,6 +219,10 @@ GraphicsHandle Win32WindowSystem::GetWindowDc(WindowHandle window) {
 }
 
 bool Win32WindowSystem::ReleaseWindowDc(WindowHandle window, GraphicsHandle dc) {
+  // A common device context goes back to the system with its window (the close button, or its
+  // parent destroyed); the same handle may by now serve another window, whose holder would
+  // lose it if it were released here.
+  if (WindowFromDC(ToDc(dc)) != ToWindow(window)) return false;
   return ReleaseDC(ToWindow(window), ToDc(dc)) == 1;
 }
 
