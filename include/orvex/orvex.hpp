@@ -662,10 +662,11 @@ class Camera {
     std::lock_guard<std::recursive_mutex> lock(detail::library_mutex());
     return frame_of(output_size());
   }
-  // A geometry the library refused stays stored, and a negative size from it is no room to
-  // make but the geometry's error.
+  // A geometry the library refused stays stored: a size from it that no accepted geometry has
+  // (negative, or past the sensor's line and frame) is no room to make but the geometry's
+  // error, which the library would give anyway.
   Frame frame_of(const OutputSize& size) const {
-    if (size.width < 0 || size.height < 0) {
+    if (size.width < 0 || size.height < 0 || size.width > 1320 || size.height > 1024) {
       detail::raise(Error::Geometry, "image size " + std::to_string(size.width) + " x " +
                                          std::to_string(size.height));
     }

@@ -360,8 +360,9 @@ class Camera:
         width, height = self.width, self.height
         if bits not in _LAYOUT:
             raise_for(ErrorParameter, "stored colour mode %d" % bits)
-        # A geometry the library refused stays stored; a negative size from it is its error.
-        if width < 0 or height < 0:
+        # A geometry the library refused stays stored: a size from it that no accepted geometry
+        # has (negative, or past the sensor's line and frame) is its error, not a buffer to make.
+        if not (0 <= width <= 1320 and 0 <= height <= 1024):
             raise_for(ErrorGeometry, "image size %d x %d" % (width, height))
         return bytearray(stride_for(width, bits) * height), width, height, bits
 

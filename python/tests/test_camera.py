@@ -105,11 +105,14 @@ def test_geometry_and_the_size_table():
         with pytest.raises(orvex.OrvexError) as raised:
             camera.geometry = (1320, 39, 1282, 1024, 0, 1024)
         assert raised.value.name == "ErrorGeometry"
-        # A refused geometry stays stored: frames sized from a negative width fail as it did.
-        assert code_of(lambda: setattr(camera, "geometry", (1320, 39, -8, 1024, 0, 1024))) == \
-            "ErrorGeometry"
-        assert code_of(camera.snapshot) == "ErrorGeometry"
-        assert code_of(camera.last_image) == "ErrorGeometry"
+        # A refused geometry stays stored: frames sized from it fail as it did, without trying
+        # to make room for a size no accepted geometry has.
+        for refused in [(1320, 39, -8, 1024, 0, 1024), (1320, 39, 2**31 - 1, 1024, 0, 1024),
+                        (1320, 39, 1280, 1024, 0, 2**20)]:
+            assert code_of(lambda: setattr(camera, "geometry", refused)) == "ErrorGeometry"
+            assert code_of(camera.snapshot) == "ErrorGeometry"
+            assert code_of(camera.last_image) == "ErrorGeometry"
+            assert code_of(lambda: next(camera.frames(1))) == "ErrorGeometry"
         with pytest.raises(orvex.ParameterError):
             camera.color_mode = 12
 

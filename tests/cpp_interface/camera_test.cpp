@@ -172,10 +172,19 @@ TEST_F(CameraTest, SilentFailuresBecomeErrors) {
   orvex::Camera camera;
   EXPECT_EQ(CodeOf([&] { camera.set_capture_size(640, 480); }), ErrorNotInSizeTable);
   EXPECT_EQ(CodeOf([&] { camera.set_geometry({1320, 39, 1282, 1024, 0, 1024}); }), ErrorGeometry);
-  // A refused geometry stays stored: frames sized from a negative width fail as it did.
-  EXPECT_EQ(CodeOf([&] { camera.set_geometry({1320, 39, -8, 1024, 0, 1024}); }), ErrorGeometry);
-  EXPECT_EQ(CodeOf([&] { camera.snapshot(); }), ErrorGeometry);
-  EXPECT_EQ(CodeOf([&] { camera.last_image(); }), ErrorGeometry);
+  // A refused geometry stays stored: frames sized from it fail as it did, without trying to
+  // make room for a size no accepted geometry has.
+  for (const orvex::Geometry& refused : {orvex::Geometry{1320, 39, -8, 1024, 0, 1024},
+                                         orvex::Geometry{1320, 39, INT32_MAX, 1024, 0, 1024},
+                                         orvex::Geometry{1320, 39, 1280, 1024, 0, 1 << 20}}) {
+    EXPECT_EQ(CodeOf([&] { camera.set_geometry(refused); }), ErrorGeometry);
+    EXPECT_EQ(CodeOf([&] { camera.snapshot(); }), ErrorGeometry);
+    EXPECT_EQ(CodeOf([&] { camera.last_image(); }), ErrorGeometry);
+    EXPECT_EQ(CodeOf([&] {
+                orvex::Preview preview(camera, [](const orvex::FrameView&, const FrameInfo&) {});
+              }),
+              ErrorGeometry);
+  }
   camera.set_geometry({});
   EXPECT_EQ(CodeOf([&] { camera.set_wait_time(-1ms); }), ErrorParameter);
 
