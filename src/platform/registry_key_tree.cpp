@@ -64,7 +64,23 @@ std::vector<std::pair<std::string, std::int32_t>> RegistryKeyTree::Key::Dwords()
 }
 
 RegistryKeyTree::Key& RegistryKeyTree::Add(std::string_view path) {
-  for (std::size_t end = path.find('\\');; end = path.find('\\', end + 1)) {
+  // Parents always exist, so the missing keys are the deepest ones: a key added below existing
+  // ones costs a look-up or two, not one for every level above it.
+  std::size_t present = path.size();  // the length of the deepest key present, 0 for none
+  while (true) {
+    const auto found = keys_.find(Fold(path.substr(0, present)));
+    if (found != keys_.end()) {
+      if (present == path.size()) return found->second;
+      break;
+    }
+    const auto slash = path.rfind('\\', present - 1);
+    if (slash == std::string_view::npos) {
+      present = 0;
+      break;
+    }
+    present = slash;
+  }
+  for (std::size_t end = path.find('\\', present + 1);; end = path.find('\\', end + 1)) {
     const std::string_view part = path.substr(0, end);
     auto [it, added] = keys_.try_emplace(Fold(part));
     if (added) it->second.path = std::string(part);

@@ -1,6 +1,7 @@
 #include "platform/posix/reg_file_store.h"
 
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
@@ -129,6 +130,11 @@ TEST_F(RegFileStoreTest, EnvironmentChoosesTheFile) {
   setenv("XDG_CONFIG_HOME", "", 1);
   setenv("HOME", directory.c_str(), 1);
   EXPECT_EQ(RegFileStore().path(), (directory / ".config/Helvane/OrvexQX218Sdk.reg").string());
+  // A relative HOME would follow the working directory: the password file's home serves.
+  setenv("HOME", "relative/home", 1);
+  const passwd* user = getpwuid(getuid());
+  EXPECT_EQ(RegFileStore().path(), RegFileStore::PathFor(nullptr, user ? user->pw_dir : ""));
+  setenv("HOME", directory.c_str(), 1);
 }
 
 TEST_F(RegFileStoreTest, FirstRunWritesTheExactFile) {
@@ -281,6 +287,71 @@ TEST_F(RegFileStoreTest, AnUnreadableFileIsLeftAlone) {
   EXPECT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0) << "2: no user to run as, 3: read, 4: replaced";
   fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_EQ(FileText(), text);
+}
+
+// Root saving in a user's home (sudo keeping HOME) must leave the file to the user.
+TEST_F(RegFileStoreTest, AReplacementKeepsTheFilesOwner) {
+  if (geteuid() != 0) GTEST_SKIP() << "only root can give a file to another user";
+  RegFileStore store(file);
+  ASSERT_TRUE(Write(store, kMain, "Size", 0));
+  ASSERT_EQ(chown(file.c_str(), 65534, 65534), 0);
+  ASSERT_EQ(chmod(file.c_str(), 0640), 0);
+  const ino_t inode = Inode();
+  ASSERT_TRUE(Write(store, kMain, "Size", 1));
+  struct stat info {};
+  ASSERT_EQ(stat(file.c_str(), &info), 0);
+  EXPECT_NE(info.st_ino, inode);
+  EXPECT_EQ(info.st_uid, 65534u);
+  EXPECT_EQ(info.st_gid, 65534u);
+  EXPECT_EQ(info.st_mode & 07777, 0640u);
+}
+
+// Keys the registry refuses are damage, whatever else the file holds: a short line naming a
+// key thousands of levels deep would hold a parent key for each level, and be written out
+// as megabytes.
+TEST_F(RegFileStoreTest, KeysTheRegistryRefusesAreDamage) {
+  const auto repeat = [](const std::string& part, int times, const char* separator) {
+    std::string text = part;
+    for (int i = 1; i < times; ++i) text += separator + part;
+    return text;
+  };
+  const std::string group = "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\" +
+                            kMain + "\\Filter]\r\n\"Gamma\"=dword:00000005\r\n\r\n";
+  const struct {
+    std::string path;
+    bool kept;
+  } cases[] = {
+      {repeat("a", 512, "\\"), true},
+      {repeat("a", 513, "\\"), false},
+      {repeat("a", 3000, "\\"), false},  // 9 MB once written: no save could pass the limit
+      {std::string(255, 'n'), true},
+      {std::string(256, 'n'), false},
+      {"Software\\" + repeat("\xC3\xA9", 255, ""), true},  // characters, not bytes
+      {"Software\\" + repeat("\xC3\xA9", 256, ""), false},
+  };
+  for (const auto& [path, kept] : cases) {
+    SCOPED_TRACE("a path of " + std::to_string(path.size()) + " bytes");
+    WriteFileText(group + "[HKEY_CURRENT_USER\\" + path + "]\r\n\"V\"=dword:00000001\r\n\r\n");
+    RegFileStore store(file);
+    EXPECT_EQ(Read(store, kMain + "\\Filter", "Gamma"), 5);
+    EXPECT_TRUE(Write(store, kMain + "\\Filter", "Gamma", 6));
+    EXPECT_EQ(FileText().find("\"V\"") != std::string::npos, kept);
+    RegFileStore next(file);
+    EXPECT_EQ(Read(next, path, "V"), kept ? std::optional(1) : std::nullopt);
+  }
+
+  // Keys within those limits still count with the parents the file leaves out: a few lines
+  // that would be written as megabytes make a file someone else's, read as missing and left
+  // alone.
+  std::string text = group;
+  for (int k = 0; k < 16; ++k) {
+    text += "[HKEY_CURRENT_USER\\" + repeat("k" + std::to_string(k), 512, "\\") + "]\r\n\r\n";
+  }
+  WriteFileText(text);
+  RegFileStore store(file);
+  EXPECT_EQ(Read(store, kMain + "\\Filter", "Gamma"), std::nullopt);
+  EXPECT_FALSE(Write(store, kMain + "\\Filter", "Gamma", 6));
   EXPECT_EQ(FileText(), text);
 }
 
@@ -505,29 +576,26 @@ TEST_F(RegFileStoreTest, WritesStopAtTheSizeTheReaderAccepts) {
   EXPECT_FALSE(Write(another, "Software", "A", 4));
   EXPECT_EQ(FileText(), full + " ");
 
-  // A file another program wrote with LF, just under the limit: the store would write it
-  // about 5 % larger, so a release's save fails and every setting stays readable.
-  std::string lf =
-      "Windows Registry Editor Version 5.00\n\n"
-      "[HKEY_CURRENT_USER\\" +
-      kMain + "\\Filter]\n\"Gamma\"=dword:00000005\n\n";
-  for (int k = 0; lf.size() < kLimit - 100; ++k) {
-    char key[96];
-    std::snprintf(key, sizeof key,
-                  "[HKEY_CURRENT_USER\\Software\\Other\\K%06d]\n\"V\"=dword:00000000\n\n", k);
-    lf += key;
+  // Files another program wrote with LF, under the limit, count as the store would write
+  // them: the one it would write at the limit is read and saved, the one a byte larger is
+  // someone else's too.
+  for (const std::size_t written : {kLimit, kLimit + 1}) {
+    SCOPED_TRACE(written);
+    std::string lf =
+        "Windows Registry Editor Version 5.00\n\n"
+        "[HKEY_CURRENT_USER\\Software]\n\"A\"=dword:00000005\n\"Pad\"=\"\"\n\n";
+    const auto lines = static_cast<std::size_t>(std::count(lf.begin(), lf.end(), '\n'));
+    lf.insert(lf.size() - 3, written - lf.size() - lines, 'p');
+    WriteFileText(lf);
+    RegFileStore host(file);
+    EXPECT_EQ(Read(host, "Software", "A"), written == kLimit ? std::optional(5) : std::nullopt);
+    EXPECT_EQ(Write(host, "Software", "A", 6), written == kLimit);
+    if (written == kLimit) {
+      EXPECT_EQ(fs::file_size(file), kLimit);
+    } else {
+      EXPECT_EQ(FileText(), lf);
+    }
   }
-  WriteFileText(lf);
-  RegFileStore host(file);
-  ImageSettings image;
-  ASSERT_TRUE(settings::LoadFilterSettings(host, &image));
-  EXPECT_EQ(image.Gamma, 5);
-  image.Gamma = 6;
-  EXPECT_FALSE(settings::SaveFilterSettings(host, &image));
-  EXPECT_EQ(FileText(), lf);
-  RegFileStore next(file);
-  EXPECT_TRUE(settings::LoadFilterSettings(next, &image));
-  EXPECT_EQ(image.Gamma, 5);
 }
 
 // A process saving a release's three groups, over and over, is killed at random moments: what

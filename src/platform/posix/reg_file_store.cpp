@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string_view>
 #include <utility>
 
@@ -44,9 +45,27 @@ bool HasControl(std::string_view text) {
   return false;
 }
 
+// What the registry itself allows. A file can name a key far deeper in a short line, and every
+// level is a parent key to hold and to write out.
+constexpr std::size_t kMaxKeyDepth = 512;
+constexpr std::size_t kMaxKeyNameLength = 255;  // UTF-16 units, as the registry counts them
+
 // Names separated by single backslashes; a line break inside would break the file.
 bool ValidKeyPath(std::string_view path) {
-  return RegistryKeyTree::WellFormedPath(path) && !HasControl(path);
+  if (!RegistryKeyTree::WellFormedPath(path) || HasControl(path)) return false;
+  std::size_t depth = 1;
+  std::size_t length = 0;
+  for (char c : path) {
+    const auto u = static_cast<unsigned char>(c);
+    if (c == '\\') {
+      if (++depth > kMaxKeyDepth) return false;
+      length = 0;
+    } else if ((u & 0xC0) != 0x80) {  // UTF-8 continuation bytes add no unit
+      length += u >= 0xF0 ? 2 : 1;
+      if (length > kMaxKeyNameLength) return false;
+    }
+  }
+  return true;
 }
 
 std::string_view Trim(std::string_view text) {
@@ -54,6 +73,25 @@ std::string_view Trim(std::string_view text) {
   if (first == std::string_view::npos) return {};
   const auto last = text.find_last_not_of(" \t");
   return text.substr(first, last - first + 1);
+}
+
+// --- the size of the text as Format writes it ---
+
+constexpr std::size_t kDwordBytes = 14;  // dword: and eight digits
+
+std::size_t QuotedBytes(std::string_view text) {
+  std::size_t bytes = text.size() + 2;
+  for (char c : text) bytes += c == '\\' || c == '"';
+  return bytes;
+}
+
+std::size_t KeyBytes(std::string_view path) {
+  return kRootPrefix.size() + path.size() + 2 + 2 * kLineEnd.size();  // and a blank line
+}
+
+std::size_t ValueBytes(const RegistryValue& value) {
+  const std::size_t name = value.name.empty() ? 1 : QuotedBytes(value.name);
+  return name + 1 + (value.isDword ? kDwordBytes : value.data.size()) + kLineEnd.size();
 }
 
 // --- reading the text ---
@@ -118,8 +156,9 @@ bool SplitValueLine(std::string_view line, std::string* name, std::string_view* 
 }
 
 // A DWORD is dword: and exactly eight hex digits; any other form of it is damage and reads as
-// missing. Strings and hex values are kept as written; everything else is dropped.
-void ParseValueLine(std::string_view line, RegKey& key) {
+// missing. Strings and hex values are kept as written; everything else is dropped. `written`
+// follows the key's bytes in Format's text.
+void ParseValueLine(std::string_view line, RegKey& key, std::size_t& written) {
   RegistryValue value;
   std::string_view data;
   if (!SplitValueLine(line, &value.name, &data)) return;
@@ -139,6 +178,8 @@ void ParseValueLine(std::string_view line, RegKey& key) {
   } else {
     return;
   }
+  written += ValueBytes(value);
+  if (const RegistryValue* replaced = key.Find(value.name)) written -= ValueBytes(*replaced);
   key.Set(std::move(value));
 }
 
@@ -183,9 +224,12 @@ std::string DecodeText(std::string_view bytes) {
   return text;
 }
 
-RegistryKeyTree Parse(std::string_view bytes) {
+// Null when Format would write the keys larger than a file the store writes: counted as they
+// are read, since a short file can hold keys that would fill far more than that.
+std::optional<RegistryKeyTree> Parse(std::string_view bytes) {
   const std::string text = DecodeText(bytes);
   RegistryKeyTree model;
+  std::size_t written = kHeader.size() + 2 * kLineEnd.size();
   RegKey* current = nullptr;  // values outside a usable key are dropped
   bool firstLine = true;
   std::size_t pos = 0;
@@ -206,10 +250,22 @@ RegistryKeyTree Parse(std::string_view bytes) {
       current = nullptr;
       if (line.back() != ']') continue;
       const std::string_view inner = line.substr(1, line.size() - 2);
-      if (StartsWithNoCase(inner, kRootPrefix) && ValidKeyPath(inner.substr(kRootPrefix.size()))) {
-        // The key and every parent, as importing a file would create them.
-        current = &model.Add(inner.substr(kRootPrefix.size()));
+      if (!StartsWithNoCase(inner, kRootPrefix)) continue;
+      const std::string_view path = inner.substr(kRootPrefix.size());
+      if (!ValidKeyPath(path)) continue;
+      current = model.Find(path);
+      if (current != nullptr) continue;
+      // The key and every missing parent, as importing a file would create them. Parents
+      // always exist, so the missing ones are the deepest.
+      for (std::string_view missing = path;;) {
+        written += KeyBytes(missing);
+        if (written > RegFileStore::kMaxFileSize) return std::nullopt;
+        const auto slash = missing.rfind('\\');
+        if (slash == std::string_view::npos) break;
+        missing = missing.substr(0, slash);
+        if (model.Find(missing) != nullptr) break;
       }
+      current = &model.Add(path);
       continue;
     }
     if (current == nullptr) continue;
@@ -225,7 +281,8 @@ RegistryKeyTree Parse(std::string_view bytes) {
       logical += Trim(more);
       name.clear();
     }
-    ParseValueLine(logical, *current);
+    ParseValueLine(logical, *current, written);
+    if (written > RegFileStore::kMaxFileSize) return std::nullopt;
   }
   return model;
 }
@@ -280,7 +337,7 @@ enum class ReadResult {
   kUnchanged,  // the file still has the identity given: not read
   kMissing,
   kDamaged,     // not a file, or no path to one: taken as empty and rewritten
-  kTooLarge,    // more than the store reads: taken as empty and left alone
+  kTooLarge,    // more than the store reads or writes: taken as empty and left alone
   kUnreadable,  // a file that cannot be read (denied, an input error): taken as empty and left
                 // alone, as replacing it would lose every setting it may hold
   kShortage,    // out of descriptors or memory: a later attempt may well read it
@@ -374,6 +431,10 @@ bool ReplaceFile(const std::string& path, std::string_view text, RegFileIdentity
   struct stat info {};
   bool done = true;
   if (stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
+    // The owner too, which only root can give: a save under sudo with the user's HOME must not
+    // leave the user a file they can neither read nor replace. Before the mode, which a change
+    // of owner may clear bits of.
+    [[maybe_unused]] const int owned = fchown(fd, info.st_uid, info.st_gid);
     done = fchmod(fd, info.st_mode & 07777) == 0;  // keep what a person chose
   }
   done = done && WriteAll(fd, text) && fsync(fd) == 0 && fstat(fd, &info) == 0;
@@ -469,8 +530,9 @@ void SetDword(std::vector<std::pair<std::string, std::int32_t>>& values, const s
 namespace {
 
 std::string HomeDirectory() {
+  // A relative HOME would move the file with the working directory.
   const char* home = std::getenv("HOME");
-  if (home != nullptr && home[0] != '\0') return home;
+  if (home != nullptr && home[0] == '/') return home;
   passwd entry{};
   passwd* found = nullptr;
   char buffer[4096];
@@ -503,20 +565,24 @@ RegFileStore::Load RegFileStore::LoadLocked(bool verify) {
   std::string bytes;
   RegFileIdentity identity;
   const RegFileIdentity* known = cacheValid_ && !verify ? &cacheIdentity_ : nullptr;
-  const ReadResult read = ReadFile(path_, known, &bytes, &identity);
+  ReadResult read = ReadFile(path_, known, &bytes, &identity);
+  // A commit re-reads the file under the lock; unless another writer changed it, the keys of
+  // the last read serve, and a large file is parsed once a process, not once a commit.
+  if (read == ReadResult::kRead && (!cacheValid_ || bytes != cacheBytes_)) {
+    std::optional<RegistryKeyTree> keys = Parse(bytes);
+    if (keys) {
+      cache_ = std::move(*keys);
+      cacheBytes_ = std::move(bytes);
+    } else {
+      read = ReadResult::kTooLarge;  // what no commit could write back is as large
+    }
+  }
   switch (read) {
     case ReadResult::kUnchanged:
       return Load::kDone;
     case ReadResult::kShortage:
       return Load::kShortage;
     case ReadResult::kRead:
-      // A commit re-reads the file under the lock; unless another writer changed it, the
-      // keys of the last read serve, and a large file is parsed once a process, not once a
-      // commit.
-      if (!cacheValid_ || bytes != cacheBytes_) {
-        cache_ = Parse(bytes);
-        cacheBytes_ = std::move(bytes);
-      }
       cacheIdentity_ = identity;
       cacheValid_ = true;
       return Load::kDone;

@@ -33,8 +33,10 @@ namespace orvex::platform {
 // comments, deletion entries and keys outside HKEY_CURRENT_USER are dropped on the next write.
 //
 // A damaged file, line or value reads as missing, and the next commit that changes a value
-// leaves the file clean.
-// A file larger than kMaxFileSize reads as missing too, and is left alone: the store never
+// leaves the file clean. A key deeper than 512 levels or with a name longer than 255 characters,
+// which the registry refuses, is damage.
+// A file larger than kMaxFileSize reads as missing too, and is left alone, as does one the store
+// would write larger (its line ends and the parent keys it leaves out count): the store never
 // writes one (a change that would make the file larger fails), so such a file is someone
 // else's, and replacing it would lose what it holds.
 //
@@ -57,7 +59,8 @@ struct RegFileIdentity {
 
 class RegFileStore final : public RegistryStore {
  public:
-  // The current user's file, found from the environment now; see PathFor.
+  // The current user's file, found from the environment now; see PathFor. The home is HOME when
+  // it is absolute, else the user's entry in the password file.
   RegFileStore();
   // A store on an explicit file; its directory is created on the first write.
   explicit RegFileStore(std::string filePath);
