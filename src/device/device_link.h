@@ -138,6 +138,7 @@ class DeviceLink {
   int ReceivePacket(platform::DriverHandle handle, std::uint32_t pipe, std::uint32_t length,
                     void* buffer);
   void FormatDevicePath(char (&path)[kPathChars], int index) const;
+  static std::mutex& ReplyLock(int device);
 
   // --- transfer engine (transfer_engine.cpp) ---
   void ReleaseBuffers();

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 
 #include "device/device_link.h"
 
@@ -25,6 +26,14 @@ constexpr int kSromIdOffset = 8;
 constexpr int kSromIdCount = 8;
 
 }  // namespace
+
+// A camera keeps one queue of replies, whichever handle asked: a read holds the camera from its
+// command to its second reply, or two handles on one camera (or two threads on one handle) take
+// each other's values.
+std::mutex& DeviceLink::ReplyLock(int device) {
+  static std::mutex locks[kDeviceSlots];
+  return locks[device];
+}
 
 void DeviceLink::FormatDevicePath(char (&path)[kPathChars], int index) const {
   std::snprintf(path, sizeof path, "\\\\.\\%s-%d", baseName_, index);
@@ -115,6 +124,7 @@ int DeviceLink::ReadFpgaRegister(std::uint8_t address, std::uint16_t* value) {
   platform::DriverHandle handle = 0;
   if (OpenDriver(devicePath_, &handle) == 0) return 0;
   std::uint8_t packet[kPacketBytes] = {kOpFpgaRead, address};
+  std::unique_lock replies(ReplyLock(selected_));
   if (SendPacket(handle, kCommandPipe, kPacketBytes, packet) != 0) {
     *value = 0;
     CloseDriver(&handle);
@@ -127,6 +137,7 @@ int DeviceLink::ReadFpgaRegister(std::uint8_t address, std::uint16_t* value) {
     CloseDriver(&handle);
     return 0;
   }
+  replies.unlock();
   *value = static_cast<std::uint16_t>(packet[0] + 256 * packet[1]);
   CloseDriver(&handle);
   return 1;
@@ -151,11 +162,14 @@ int DeviceLink::ReadSromByte(std::uint8_t address, std::uint8_t* value) {
   // As with the registers, only the second reply carries the byte; without it nothing was read
   // and the value stays as it was.
   bool read = false;
-  if (SendPacket(handle, kCommandPipe, kPacketBytes, packet) == 0) {
-    ReceivePacket(handle, kReplyPipe, kPacketBytes, packet);
-    if (ReceivePacket(handle, kReplyPipe, kPacketBytes, packet) == 0) {
-      *value = packet[0];
-      read = true;
+  {
+    std::lock_guard replies(ReplyLock(selected_));
+    if (SendPacket(handle, kCommandPipe, kPacketBytes, packet) == 0) {
+      ReceivePacket(handle, kReplyPipe, kPacketBytes, packet);
+      if (ReceivePacket(handle, kReplyPipe, kPacketBytes, packet) == 0) {
+        *value = packet[0];
+        read = true;
+      }
     }
   }
   clock_.Sleep(kSromSettleMilliseconds);

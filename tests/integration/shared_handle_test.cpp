@@ -121,6 +121,29 @@ TEST_F(SharedHandleTest, SnapshotsBesideAnotherThreadsCalls) {
   }
 }
 
+// A camera answers every handle's reads on one queue of replies: reads of two handles on it,
+// and of two threads on one handle, each get their own register's value.
+TEST_F(SharedHandleTest, RegisterReadsOfTwoThreadsEachGetTheirOwnValue) {
+  const CameraHandle second = Orvex_Initialize(window_);
+  ASSERT_NE(second, 0);
+  for (const CameraHandle beside : {second, handle_}) {
+    std::atomic<int> wrong{0}, ready{0};
+    const auto reads = [&](CameraHandle handle, int32_t address, int32_t expected) {
+      for (++ready; ready.load() < 2;) {
+      }
+      for (int i = 0; i < 20000; ++i) {
+        int32_t ok = 0;
+        if (Orvex_Fpga_ReadRegister(handle, address, &ok) != expected || ok != 1) ++wrong;
+      }
+    };
+    std::thread other(reads, beside, 0x01, 0x0102);  // the FPGA's version
+    reads(handle_, 0x00, 0x06A0);                    // its identification
+    other.join();
+    EXPECT_EQ(wrong.load(), 0) << (beside == handle_ ? "one handle" : "two handles");
+  }
+  EXPECT_EQ(Orvex_Release(second), 1);
+}
+
 // A release on one thread while another is in the middle of calls on the same handle: the
 // calls still running finish on a whole context, later ones meet an unknown handle, and once
 // the release has returned nothing writes into the application's buffer any more.
