@@ -23,21 +23,21 @@ void DialogPortAdapter::RecordError(std::int32_t code) {
   context_.RecordError(static_cast<ErrorCode>(code));
 }
 
-std::int32_t DialogPortAdapter::AcquisitionState() {
-  return static_cast<std::int32_t>(context_.Acquisition().state.load());
-}
-
 // Each step that reconfigures takes the context's operation lock for itself alone, so that the
 // dialog meets other application threads as their calls meet each other, while no lock is held
 // across the dialog.
 
 // The camera dialog pauses the acquisition itself, not the preview window: the window stays
-// open and shows the restarted preview.
-void DialogPortAdapter::StopPreview() {
+// open and shows the restarted preview. An idle handle has nothing to pause: the preview the
+// dialog saw may have been stopped by the application in the meantime, its buffer freed.
+std::int32_t DialogPortAdapter::PauseAcquisition() {
   const auto lock = context_.LockOperations();
+  const orvex::AcquisitionState running = context_.Acquisition().state;
+  if (running == orvex::AcquisitionState::Idle) return dialogs::kIdle;
   context_.LivePreview().StopPreview();
   paused_ = true;
   pausedAt_ = context_.Acquisition().requests;
+  return static_cast<std::int32_t>(running);
 }
 
 bool DialogPortAdapter::PauseUntouched() const {

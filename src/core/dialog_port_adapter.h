@@ -23,8 +23,7 @@ class DialogPortAdapter final : public dialogs::CameraDialogPort,
   bool HasDeviceLink() override;
   void RecordError(std::int32_t code) override;
 
-  std::int32_t AcquisitionState() override;
-  void StopPreview() override;
+  std::int32_t PauseAcquisition() override;
   void StartPreview() override;
   void Capture() override;
   bool ReadSizeTable(settings::SizeTable& table) override;

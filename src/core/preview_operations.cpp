@@ -55,10 +55,13 @@ int CameraContext::OpenPreview(platform::WindowHandle frameWindow, std::uint8_t*
   // with nobody left to close it.
   if (window_.InUse()) window_.RetirePreviewWindow();
   // A preview already running would go on delivering into the buffer just given, which the
-  // caller, told the call failed, may free: it stops with the window that failed.
+  // caller, told the call failed, may free: it stops with the window that failed. For the same
+  // reason the refusal counts as a request, so that a preview the camera dialog paused is not
+  // started again into that buffer.
   const auto refuse = [this] {
     {
       const auto lock = LockOperations();
+      ++acquisition_.requests;
       if (acquisition_.state == AcquisitionState::Previewing) preview_.StopPreview();
     }
     RecordError(ErrorCode::kWindow);

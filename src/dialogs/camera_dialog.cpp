@@ -166,8 +166,9 @@ void CameraDialog::EnableApply(bool enable) {
 int RunCameraDialog(CameraDialogPort& port, platform::DialogHost& host,
                     platform::WindowHandle owner) {
   if (!CheckDeviceLink(port)) return 0;
-  const std::int32_t state = port.AcquisitionState();
-  if (state == kPreviewing || state == kCapturing) port.StopPreview();
+  // What ran is learnt from the pause itself: a state read before it may be one another thread
+  // is just stopping, and restarting that would deliver into a buffer already freed.
+  const std::int32_t paused = port.PauseAcquisition();
 
   const Language language = DialogLanguage(host);
   CameraDialog dialog(port, host, language);
@@ -177,9 +178,9 @@ int RunCameraDialog(CameraDialogPort& port, platform::DialogHost& host,
     port.LoadFormatSettings();
   }
 
-  if (state == kPreviewing) {
+  if (paused == kPreviewing) {
     port.StartPreview();
-  } else if (state == kCapturing) {
+  } else if (paused == kCapturing) {
     port.Capture();
   }
   return DialogResult(port, result);

@@ -75,9 +75,12 @@ class DialogContextPort {
 // The camera dialog: the stored format and size table, and the acquisition it pauses.
 class CameraDialogPort : public DialogContextPort {
  public:
-  // kIdle, kPreviewing or kCapturing.
-  virtual std::int32_t AcquisitionState() = 0;
-  virtual void StopPreview() = 0;
+  // Stops a running preview or capture for as long as the dialog is open, finding it in the
+  // same step: returns what ran (kIdle, kPreviewing or kCapturing). With kIdle nothing was
+  // paused and nothing is to be started again.
+  virtual std::int32_t PauseAcquisition() = 0;
+  // Starts again what the pause stopped, unless the application started, stopped or closed the
+  // acquisition since.
   virtual void StartPreview() = 0;
   virtual void Capture() = 0;
   // The stored size table and format values; false (table untouched) without the main key.

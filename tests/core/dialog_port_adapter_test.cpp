@@ -1,5 +1,6 @@
 // The context's side of the dialogs: a dialog that removes its view may go at once, so removal
-// must wait for a frame that may still be using the view.
+// must wait for a frame that may still be using the view; the camera dialog starts again only
+// an acquisition it paused itself.
 #include "core/dialog_port_adapter.h"
 
 #include <atomic>
@@ -24,7 +25,13 @@ struct CountingViews final : ImageDialogView, AnalogDialogView {
 
 class DialogPortAdapterTest : public testing::UnitPlatformTest {
  protected:
-  DialogPortAdapterTest() { context.Initialize(0); }
+  DialogPortAdapterTest() {
+    driver.SetPresent(0, true);
+    context.Initialize(0);
+    // A small gray window keeps the preview's frames cheap.
+    context.SetCaptureWindowEx(20, 3, 13, 8, 1, 6);
+    context.Settings().format.Color = 0;
+  }
 
   // Tells the open dialogs once, as a measurement does, counting from 0.
   void Tell(std::vector<CountingViews>& views) {
@@ -93,6 +100,55 @@ TEST_F(DialogPortAdapterTest, EveryOpenDialogIsToldWhicheverClosesFirst) {
   remove(views[1]);
   remove(views[0]);
   EXPECT_EQ(Told(views), (std::vector<bool>{false, false, false}));
+}
+
+// What the application does on another thread around the camera dialog's pause: a preview it
+// stopped or closed before the pause took hold, or one whose restart would deliver into the
+// buffer of a CallBackPreview refused while the dialog was open, is not started again, even
+// when the dialog asks to restart what ran as it opened.
+TEST_F(DialogPortAdapterTest, StartsAgainOnlyWhatThePauseStoppedAndNobodyTouched) {
+  using namespace dialogs;
+  enum class Meanwhile { kNothing, kStopBeforePause, kCloseBeforePause, kRefusedCallBack };
+  const struct {
+    const char* what;
+    std::int32_t running;
+    Meanwhile meanwhile;
+    std::int32_t found;
+    std::int32_t after;
+  } cases[] = {
+      {"preview", kPreviewing, Meanwhile::kNothing, kPreviewing, kPreviewing},
+      {"capture", kCapturing, Meanwhile::kNothing, kCapturing, kCapturing},
+      {"stopped before the pause", kPreviewing, Meanwhile::kStopBeforePause, kIdle, kIdle},
+      {"closed before the pause", kPreviewing, Meanwhile::kCloseBeforePause, kIdle, kIdle},
+      {"CallBackPreview refused while paused", kPreviewing, Meanwhile::kRefusedCallBack,
+       kPreviewing, kIdle},
+  };
+  const auto state = [&] { return static_cast<std::int32_t>(context.Acquisition().state.load()); };
+  // Outlives every preview of the test: a refused call leaves the delivery pointing at it.
+  std::vector<std::uint8_t> buffer(4096);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const bool preview = c.running == kPreviewing;
+    ASSERT_EQ(preview ? context.LivePreview().StartPreview() : context.Acquisition().Capture(), 1);
+    if (c.meanwhile == Meanwhile::kStopBeforePause) context.LivePreview().StopPreview();
+    if (c.meanwhile == Meanwhile::kCloseBeforePause) context.Close();
+
+    DialogPortAdapter dialog(context);
+    EXPECT_EQ(dialog.PauseAcquisition(), c.found);
+    EXPECT_EQ(state(), kIdle);
+    if (c.meanwhile == Meanwhile::kRefusedCallBack) {
+      // The unit platform makes no windows.
+      EXPECT_EQ(context.CallBackPreview(0x2002, buffer.data(), 4096, 0), 0);
+      EXPECT_EQ(context.TakeLastError(), kErrorWindow);
+    }
+    if (preview) {
+      dialog.StartPreview();
+    } else {
+      dialog.Capture();
+    }
+    EXPECT_EQ(state(), c.after);
+    context.LivePreview().StopPreview();
+  }
 }
 
 }  // namespace

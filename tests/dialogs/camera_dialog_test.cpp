@@ -168,10 +168,10 @@ TEST_F(CameraDialogTest, APausedAcquisitionRunsAgainWhateverButtonClosed) {
     std::vector<std::string> calls = paused.Calls();
     if (restart == nullptr) {
       EXPECT_EQ(paused.state, kIdle);
-      EXPECT_EQ(std::count(calls.begin(), calls.end(), "StopPreview"), 0);
+      EXPECT_EQ(std::count(calls.begin(), calls.end(), "PauseAcquisition"), 0);
     } else {
       ASSERT_FALSE(calls.empty());
-      EXPECT_EQ(calls.front(), "StopPreview");
+      EXPECT_EQ(calls.front(), "PauseAcquisition");
       EXPECT_EQ(calls.back(), restart);
       EXPECT_EQ(paused.state, state);
     }

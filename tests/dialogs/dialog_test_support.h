@@ -37,8 +37,12 @@ class FakeCamera final : public CameraDialogPort, public AnalogDialogPort, publi
     errors_.push_back(code);
   }
 
-  std::int32_t AcquisitionState() override { return state; }
-  void StopPreview() override { Log("StopPreview", kIdle); }
+  std::int32_t PauseAcquisition() override {
+    // Nothing to pause on an idle camera, so nothing asked for.
+    const std::int32_t found = state;
+    if (found != kIdle) Log("PauseAcquisition", kIdle);
+    return found;
+  }
   void StartPreview() override { Log("StartPreview", kPreviewing); }
   void Capture() override { Log("Capture", kCapturing); }
   bool ReadSizeTable(settings::SizeTable& table) override {
