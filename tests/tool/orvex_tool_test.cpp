@@ -1,6 +1,9 @@
-// The orvex command, run as a user runs it, each run with a settings folder of its own.
+// The orvex command, run as a user runs it, each run with a settings folder of its own; and the
+// part of orvex preview around its dialogs, run in this process with the dialogs headless.
+#include <OrvexSdk_QX218.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <orvex/platform.h>
 #include <orvex/platform_system.h>
 #include <png.h>
 #include <signal.h>
@@ -16,6 +19,10 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "tools/orvex/capture_options.h"
+#include "tools/orvex/property_dialogs.h"
+#include "tools/orvex/stored_settings.h"
 
 extern char** environ;
 
@@ -77,6 +84,17 @@ class ToolTest : public ::testing::Test {
     return outcome;
   }
 
+  // Puts a settings file holding Exposure 40 and this AutoIris for device 0 in place of the old.
+  void StoreAnalog(int autoIris) {
+    const fs::path folder = dir_ / "config" / "Helvane";
+    fs::create_directories(folder);
+    std::ofstream(folder / "new.reg", std::ios::binary)
+        << "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\"
+        << orvex::tool::kMainKey << "\\Gain_00]\r\n\"Exposure\"=dword:00000028\r\n"
+        << "\"AutoIris\"=dword:0000000" << autoIris << "\r\n";
+    fs::rename(folder / "new.reg", folder / "OrvexQX218Sdk.reg");
+  }
+
   static std::string Read(const fs::path& path) {
     std::ifstream file(path, std::ios::binary);
     std::ostringstream text;
@@ -118,6 +136,7 @@ TEST_F(ToolTest, InfoGivesTheVersionAsTheProjectNumbersItAndTheFastKernelFeature
   EXPECT_NE(info.out.find("processor: reported 0x"), std::string::npos) << info.out;
 }
 
+// Each failure says what went wrong, with the library's error code where there is one.
 TEST_F(ToolTest, FailuresNameTheirErrorCodes) {
   struct Case {
     std::vector<std::string> args;
@@ -139,6 +158,9 @@ TEST_F(ToolTest, FailuresNameTheirErrorCodes) {
       {{"bench", "--frames", "1", "--color-mode", "8", "--geometry", "1320,39,1280,1024,1,1024"},
        "1",
        "orvex: setting the geometry failed: ErrorGeometry (7)"},
+      {{"snap", "--out", "h.png", "--camera-image", "b.png", "--device", "7"},
+       "1",
+       "orvex: no virtual camera 7\n"},
   };
   for (const Case& c : cases) {
     setenv("ORVEX_VIRTUAL_CAMERAS", c.cameras, 1);
@@ -176,6 +198,101 @@ TEST_F(ToolTest, StreamTakesExactlyTheFramesAskedFor) {
     EXPECT_NE(stream.out.find(std::string("\ntotal: ") + frames + " frames taken in "),
               std::string::npos)
         << stream.out;
+  }
+}
+
+// The automatic exposure measures one frame in three and corrects the frames after it: snap takes
+// frames until it has settled, so a dark exposure comes out brighter than without it.
+TEST_F(ToolTest, SnapWithTheAutomaticExposureBrightensADarkExposure) {
+  const Outcome dark = Run({"snap", "--out", "dark.png", "--set", "ExposureTime=400"});
+  ASSERT_EQ(dark.status, 0) << dark.err;
+  const Outcome corrected =
+      Run({"snap", "--out", "auto.png", "--set", "ExposureTime=400", "--auto-exposure"});
+  ASSERT_EQ(corrected.status, 0) << corrected.err;
+  const std::vector<double> plain = ChannelMeans(dir_ / "dark.png");
+  const std::vector<double> brighter = ChannelMeans(dir_ / "auto.png");
+  ASSERT_EQ(plain.size(), 3u);
+  ASSERT_EQ(brighter.size(), 3u);
+  for (int c = 0; c < 3; ++c) EXPECT_GT(brighter[c], plain[c] * 2) << "channel " << c;
+}
+
+// The automatic gain (AutoIris 2, from the analog dialog) has no setter to come back through:
+// --auto-exposure is refused rather than replacing it for good.
+TEST_F(ToolTest, AutoExposureLeavesAStoredAutomaticGainAlone) {
+  StoreAnalog(2);
+  const Outcome snap = Run({"snap", "--out", "d.png", "--auto-exposure"});
+  EXPECT_EQ(snap.status, 1);
+  EXPECT_NE(snap.err.find("--auto-exposure refused: the camera is set to the automatic gain "
+                          "(AutoIris 2)"),
+            std::string::npos)
+      << snap.err;
+  EXPECT_FALSE(fs::exists(dir_ / "d.png"));
+  const Outcome settings = Run({"settings"});
+  EXPECT_NE(settings.out.find(", AutoIris 2\n"), std::string::npos) << settings.out;
+}
+
+// orvex preview puts back what --set and --auto-exposure changed, but not what the user changed
+// since in a dialog (OK and Cancel both return 1: only the values tell). Each case: the options
+// applied, the dialog opened as the viewer opens it, a control of its page typed into or
+// clicked, the dialog closed, the run's values put back and the handle released.
+TEST_F(ToolTest, PreviewKeepsWhatTheUserChangesInADialog) {
+  enum : std::int32_t { kAnalog = 1, kImage = 2, kOk = 1, kExposureEdit = 1027 };
+  const struct {
+    const char* what;
+    const char* options;  // separated by spaces
+    int storedAutoIris;
+    int dialog;  // index into kPropertyDialogs
+    std::int32_t control;
+    const char* typed;                                      // null: the control is clicked
+    std::int32_t brightness, contrast, exposure, autoIris;  // stored afterwards
+  } cases[] = {
+      {"Brightness typed: kept; Contrast untouched: put back",
+       "--set Brightness=5 --set Contrast=7", 0, kImage, 2002, "255", 255, 0, 40, 0},
+      {"the exposure typed", "--set ExposureTime=100", 0, kAnalog, kExposureEdit, "60", 0, 0, 60,
+       0},
+      {"the automatic exposure switched off", "--auto-exposure", 1, kAnalog, 1037, nullptr, 0, 0,
+       40, 0},
+      // Still on, the automatic exposure moves any exposure: there is no choice to keep.
+      {"the exposure typed under the automatic exposure", "--auto-exposure", 0, kAnalog,
+       kExposureEdit, "60", 0, 0, 40, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    StoreAnalog(c.storedAutoIris);
+    std::istringstream words(c.options);
+    std::vector<std::string> args;
+    for (std::string word; words >> word;) args.push_back(word);
+    orvex::tool::CaptureOptions options;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+      ASSERT_EQ(orvex::tool::ParseCaptureOption(args, &i, &options), 1);
+    }
+    const CameraHandle handle = Orvex_Initialize(0);
+    orvex::tool::SavedSettings saved;
+    ASSERT_TRUE(orvex::tool::ApplyCaptureOptions(handle, options, &saved));
+    std::thread modal([&] {
+      orvex::tool::OpenKeepingChanges(orvex::tool::kPropertyDialogs[c.dialog], handle, 0, &saved);
+    });
+    const OrvexWindow dialog = OrvexPlatform_WaitForDialog(10000);
+    if (dialog == OrvexWindow{}) modal.detach();
+    ASSERT_NE(dialog, OrvexWindow{});
+    const OrvexWindow page = OrvexPlatform_GetDialogPage(dialog, 0);
+    EXPECT_EQ(c.typed != nullptr ? OrvexPlatform_SetItemText(page, c.control, c.typed)
+                                 : OrvexPlatform_ClickItem(page, c.control),
+              1);
+    EXPECT_EQ(OrvexPlatform_ClickItem(dialog, kOk), 1);
+    modal.join();
+    orvex::tool::RestoreSettings(handle, saved);
+    ASSERT_EQ(Orvex_Release(handle), 1);
+
+    const orvex::tool::StoredKey filter(orvex::tool::Subkey("Filter"));
+    const orvex::tool::StoredKey analog(orvex::tool::Subkey("Gain_00"));
+    std::int32_t stored[4] = {-1, -1, -1, -1};
+    filter.Read("Brightness", &stored[0]);
+    filter.Read("Contrast", &stored[1]);
+    analog.Read("Exposure", &stored[2]);
+    analog.Read("AutoIris", &stored[3]);
+    EXPECT_EQ(std::vector<std::int32_t>(stored, stored + 4),
+              (std::vector<std::int32_t>{c.brightness, c.contrast, c.exposure, c.autoIris}));
   }
 }
 

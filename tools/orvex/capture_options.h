@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace orvex::tool {
@@ -206,13 +207,72 @@ inline void SaveSettings(CameraHandle handle, const CaptureOptions& options, Sav
 
 // Puts back what SaveSettings read; a value the library no longer accepts is reported.
 inline void RestoreSettings(CameraHandle handle, const SavedSettings& saved) {
-  if (saved.autoIris >= 0) Orvex_SetAutoIris(handle, saved.autoIris);
+  if (saved.autoIris >= 0 && !Orvex_SetAutoIris(handle, saved.autoIris)) {
+    std::fprintf(stderr, "orvex: could not put AutoIris back to %d: %s\n", saved.autoIris,
+                 DescribeLastError(handle).c_str());
+  }
   for (const SettingValue& setting : saved.values) {
     if (!Orvex_SetFilterValue(handle, setting.id, setting.value)) {
       std::fprintf(stderr, "orvex: could not put %s back to %d: %s\n",
                    kSettingNames[setting.id - 1], setting.value, DescribeLastError(handle).c_str());
     }
   }
+}
+
+// The values of what `saved` would put back, as the handle holds them now.
+inline SavedSettings CurrentValues(CameraHandle handle, const SavedSettings& saved) {
+  SavedSettings now;
+  std::int32_t ok = 0;
+  if (saved.autoIris >= 0) {
+    const std::int32_t mode = Orvex_GetAutoIris(handle, &ok);
+    now.autoIris = ok ? mode : -1;
+  }
+  for (const SettingValue& setting : saved.values) {
+    const std::int32_t value = Orvex_GetFilterValue(handle, setting.id, &ok);
+    if (ok) now.values.push_back(SettingValue{setting.id, value});
+  }
+  return now;
+}
+
+// What a dialog changed is the user's choice and stays: drops from `saved` each value that
+// differs now from `before` (CurrentValues as the dialog opened). The dialogs return 1 for OK
+// and Cancel alike, so only the values tell. A value that the automatic exposure or white
+// balance keeps moving (still on after the dialog) tells nothing and is put back as saved.
+inline void KeepDialogChanges(CameraHandle handle, const SavedSettings& before,
+                              SavedSettings* saved) {
+  std::int32_t ok = 0;
+  const std::int32_t autoIris = Orvex_GetAutoIris(handle, &ok);
+  const std::int32_t whiteBalance = Orvex_GetFilterValue(handle, 10, nullptr);
+  if (ok && before.autoIris >= 0 && autoIris != before.autoIris) saved->autoIris = -1;
+  const auto moving = [&](std::int32_t id) {
+    if (id == 18) return autoIris == 1;
+    if (id >= 13 && id <= 17) return autoIris == 2;
+    if (id >= 7 && id <= 9) return whiteBalance != 0;
+    return false;
+  };
+  std::vector<SettingValue> kept;
+  for (const SettingValue& setting : saved->values) {
+    const auto then = std::find_if(before.values.begin(), before.values.end(),
+                                   [&](const SettingValue& v) { return v.id == setting.id; });
+    const std::int32_t value = Orvex_GetFilterValue(handle, setting.id, &ok);
+    const bool changed = ok && then != before.values.end() && value != then->value;
+    if (!changed || moving(setting.id)) kept.push_back(setting);
+  }
+  saved->values = std::move(kept);
+}
+
+// A stored automatic mode other than off and automatic exposure (2, the analog dialog's
+// automatic gain) cannot be put back after the run: the library sets 0 and 1 only. Refused
+// (reported) before --auto-exposure changes anything.
+inline bool AutoExposureAllowed(CameraHandle handle) {
+  std::int32_t ok = 0;
+  const std::int32_t mode = Orvex_GetAutoIris(handle, &ok);
+  if (!ok || mode == 0 || mode == 1) return true;
+  std::fprintf(stderr,
+               "orvex: --auto-exposure refused: the camera is set to %s (AutoIris %d), which "
+               "could not be put back after this run; switch it off in the analog dialog first\n",
+               mode == 2 ? "the automatic gain" : "an unknown automatic mode", mode);
+  return false;
 }
 
 // Applies the settings and the automatic exposure in the order given; false (reported with the
@@ -241,6 +301,8 @@ inline bool ApplyCaptureOptions(CameraHandle handle, const CaptureOptions& optio
     PrintErrors(handle, "selecting the device");
     return false;
   }
+  // Each device keeps its own automatic mode: asked once the device is chosen.
+  if (options.autoExposure && !AutoExposureAllowed(handle)) return false;
   if (!Orvex_SetColorMode(handle, options.bitsPerPixel)) {
     PrintErrors(handle, "setting the colour mode (8, 16, 24, 32, 48 or 64)");
     return false;

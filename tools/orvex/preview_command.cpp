@@ -65,7 +65,9 @@ int Usage() {
       "in its title. The keys c, a and i (or the buttons above the picture) open the camera,\n"
       "analog and image dialogs over it, in English or Japanese with --lang. Ends on the\n"
       "window's close button, on Ctrl-C, or after N seconds. The picture is scaled to W x H\n"
-      "when given (default: the image's size, which the window follows).\n");
+      "when given (default: the image's size, which the window follows). --set and\n"
+      "--auto-exposure hold for this run only, as for orvex snap, except for a value changed\n"
+      "since in a dialog: that one is kept.\n");
   return 2;
 }
 
@@ -147,9 +149,11 @@ class Viewer {
     return true;
   }
 
-  // Until the command ends; its exit status.
-  int Run(CameraHandle handle) {
+  // Until the command ends; its exit status. What the user changes in a dialog is dropped from
+  // `saved`, the values that go back at the end.
+  int Run(CameraHandle handle, SavedSettings* saved) {
     handle_ = handle;
+    saved_ = saved;
     start_ = lastTitle_ = Clock::now();
     while (!EndDue()) {
       int dialog = Serve(std::chrono::milliseconds(100));
@@ -327,7 +331,8 @@ class Viewer {
         if (!cancelled && EndDue()) cancelled = CancelOpenDialog();
       }
     });
-    const std::int32_t opened = dialog.open(handle_, static_cast<OrvexWindow>(window_));
+    const std::int32_t opened =
+        OpenKeepingChanges(dialog, handle_, static_cast<OrvexWindow>(window_), saved_);
     open.store(false, std::memory_order_release);
     keeper.join();
 
@@ -373,6 +378,7 @@ class Viewer {
   Window window_ = 0;
   std::unique_ptr<PreviewToolbar> toolbar_;
   CameraHandle handle_ = 0;
+  SavedSettings* saved_ = nullptr;
 
   OutputSize image_;
   std::int32_t bitsPerPixel_ = 0;
@@ -424,7 +430,8 @@ int RunPreview(const std::vector<std::string>& args) {
       std::fprintf(stderr, "orvex: no memory for a camera handle\n");
       status = 1;
     }
-    // --set lasts for this run only: the values go back before the handle saves its settings.
+    // --set lasts for this run only: the values go back before the handle saves its settings,
+    // except those the user has changed since in a dialog.
     SavedSettings saved;
     if (handle != 0 && !ApplyCaptureOptions(handle, options.capture, &saved)) status = 1;
     if (status == 0) {
@@ -444,7 +451,7 @@ int RunPreview(const std::vector<std::string>& args) {
         std::printf("preview of %d x %d at %d bits a pixel in window 0x%lx\n", image.width,
                     image.height, bits, static_cast<unsigned long>(viewer.window()));
         std::fflush(stdout);
-        status = viewer.Run(handle);
+        status = viewer.Run(handle, &saved);
         if (!Orvex_StopPreview(handle)) {
           PrintErrors(handle, "the preview");
           status = 1;

@@ -12,6 +12,8 @@
 #include <orvex/platform.h>
 #endif
 
+#include "tools/orvex/capture_options.h"
+
 namespace orvex::tool {
 
 struct PropertyDialog {
@@ -28,6 +30,16 @@ inline constexpr PropertyDialog kPropertyDialogs[] = {
     {"analog", 'a', Orvex_SetAnalogDlg, true},
     {"image", 'i', Orvex_SetImageDlg, true},
 };
+
+// Runs the dialog until it closes; its result. What the user changed in it stays after the run:
+// it is dropped from what `saved` puts back (see KeepDialogChanges).
+inline std::int32_t OpenKeepingChanges(const PropertyDialog& dialog, CameraHandle handle,
+                                       OrvexWindow owner, SavedSettings* saved) {
+  const SavedSettings before = CurrentValues(handle, *saved);
+  const std::int32_t result = dialog.open(handle, owner);
+  KeepDialogChanges(handle, before, saved);
+  return result;
+}
 
 inline constexpr std::int32_t kEnglish = 1033;
 inline constexpr std::int32_t kJapanese = 1041;

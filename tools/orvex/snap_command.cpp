@@ -173,6 +173,32 @@ int CsvOpenError(const std::string& path) {
   return kIncompleteFile;
 }
 
+// The automatic exposure measures one frame in three and sets the exposure of the next ones: a
+// single frame is never corrected, and from the darkest start a few measurements are needed.
+constexpr std::int32_t kMaxWarmUpFrames = 30;
+constexpr std::int32_t kFramesAMeasurement = 3;
+
+// Takes frames until a whole round of measurements leaves the exposure as it was, or the limit;
+// false (reported) when a frame fails. The handle is left capturing.
+bool WarmUpAutoExposure(CameraHandle handle, std::vector<std::uint8_t>& image) {
+  if (!Orvex_Capture(handle)) {
+    PrintErrors(handle, "preparing the frames", ErrorBusy);
+    return false;
+  }
+  std::int32_t exposure = Orvex_GetExposureTime(handle, nullptr);
+  std::int32_t unchanged = 0;
+  for (std::int32_t i = 0; i < kMaxWarmUpFrames && unchanged < kFramesAMeasurement; ++i) {
+    if (!Orvex_SnapShot(handle, image.data(), static_cast<std::int32_t>(image.size()), 1)) {
+      PrintErrors(handle, "a frame for the automatic exposure", ErrorNoFrame);
+      return false;
+    }
+    const std::int32_t now = Orvex_GetExposureTime(handle, nullptr);
+    unchanged = now == exposure ? unchanged + 1 : 0;
+    exposure = now;
+  }
+  return true;
+}
+
 int Usage() {
   std::fprintf(
       stderr,
@@ -186,7 +212,9 @@ int Usage() {
       "--set takes any of the 27 numbered settings by the name part of its exports\n"
       "(Brightness, Gamma, BayerGainRed, ExposureTime, GrayOffsetB, ...) for this run only;\n"
       "Gamma below 100 brightens (70: exponent 0.7), above 100 darkens fast (110: exponent 2).\n"
-      "--auto-exposure runs the automatic exposure.\n");
+      "--auto-exposure runs the automatic exposure: frames are taken first until the exposure\n"
+      "settles (at most %d), then the one saved.\n",
+      kMaxWarmUpFrames);
   return 2;
 }
 
@@ -220,6 +248,10 @@ int RunSnap(const std::vector<std::string>& args) {
     std::fprintf(stderr, "orvex: --camera-image needs the virtual camera\n");
     return 2;
 #else
+    if (!OrvexVirtualCamera_IsAttached(options.device)) {
+      std::fprintf(stderr, "orvex: no virtual camera %d\n", options.device);
+      return 1;
+    }
     if (!OrvexVirtualCamera_LoadImage(options.device, cameraImage.c_str())) {
       std::fprintf(stderr, "orvex: the virtual camera %d cannot show %s\n", options.device,
                    cameraImage.c_str());
@@ -241,10 +273,14 @@ int RunSnap(const std::vector<std::string>& args) {
     // The library's first row in memory is the camera's first line, the top of the picture:
     // PNG wants it first, a bitmap file last.
     const std::int32_t firstLineFirst = format == FileFormat::kBmp ? 0 : 1;
-    if (!Orvex_SnapShot(handle, image.data(), static_cast<std::int32_t>(image.size()),
-                        firstLineFirst)) {
-      PrintErrors(handle, "the snapshot", ErrorNoFrame);
-    } else {
+    bool taken = false;
+    if (!options.autoExposure || WarmUpAutoExposure(handle, image)) {
+      taken = Orvex_SnapShot(handle, image.data(), static_cast<std::int32_t>(image.size()),
+                             firstLineFirst) != 0;
+      if (!taken) PrintErrors(handle, "the snapshot", ErrorNoFrame);
+    }
+    if (options.autoExposure) Orvex_StopPreview(handle);  // ends the warm-up's capture
+    if (taken) {
       int error = 0;
       if (format == FileFormat::kPng) error = WritePng(out, image, size, bits);
       if (format == FileFormat::kBmp) error = WriteBmp(out, image, size, bits);
