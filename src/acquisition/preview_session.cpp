@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <new>
 #include <system_error>
 
 #include "device/device_link.h"
@@ -85,54 +86,61 @@ void PreviewSession::PreviewLoop() {
   DeviceLink& link = *resources_.link;
   const CaptureFormat& format = resources_.settings.format;
   while (previewRunning_.load(std::memory_order_acquire) != 0) {
-    const std::int32_t wait = format.WaitTime;
-    if (wait > 0) {
-      clock.Sleep(static_cast<std::uint32_t>(wait));
-    } else {
-      std::this_thread::yield();
-    }
-    if (previewRunning_.load(std::memory_order_acquire) != 1) continue;
-
-    const int polled = link.PollStream();
-    if (polled == 1) {
-      previewRunning_.store(0, std::memory_order_relaxed);
-      capture_.PostFrameMessage(0, static_cast<std::intptr_t>(ErrorCode::kStreamStopped));
-      resources_.errors.RecordError(ErrorCode::kStreamStopped);
-      break;
-    }
-    if (polled != 3) continue;
-
-    {
-      std::lock_guard<std::mutex> lock(capture_.FrameMutex());
-      const std::int32_t color = format.Color;
-      if (CurrentStreamFormat() != streamFormat_ || capture_.ReadFrame(color, true) != 0) {
-        // Once a frame, not once a pass: the buffer stays polled until handed back.
-        link.SkipStreamFrame();
-        capture_.PostFrameMessage(0, static_cast<std::intptr_t>(ErrorCode::kFrameRead));
-        resources_.errors.RecordError(ErrorCode::kFrameRead);
-        continue;
+    try {
+      const std::int32_t wait = format.WaitTime;
+      if (wait > 0) {
+        clock.Sleep(static_cast<std::uint32_t>(wait));
+      } else {
+        std::this_thread::yield();
       }
+      if (previewRunning_.load(std::memory_order_acquire) != 1) continue;
 
-      const ImageBuffer* raw = resources_.images.RawImageFor(color);
-      FrameInfo.size = 24;
-      FrameInfo.width = raw->width;
-      FrameInfo.height = raw->height;
-      FrameInfo.bitsPerPixel = kBitsForColorType[color];
-      MeasureFrameRate();
-
-      capture_.ProcessFrame(color);
-      resources_.sink.ShowFrame(resources_.images, color);
-
-      std::uint8_t* const buffer = capture_.frameBuffer;
-      const std::int32_t size = capture_.frameBufferSize;
-      if (buffer != nullptr && size != 0 &&
-          capture_.CopyImageOut(resources_.images.OutputImageFor(color), capture_.frameBottomUp,
-                                buffer, size) == 0) {
-        continue;
+      const int polled = link.PollStream();
+      if (polled == 1) {
+        previewRunning_.store(0, std::memory_order_relaxed);
+        capture_.PostFrameMessage(0, static_cast<std::intptr_t>(ErrorCode::kStreamStopped));
+        resources_.errors.RecordError(ErrorCode::kStreamStopped);
+        break;
       }
-      // Announced under the lock, so that the window told of the frame is the one whose buffer
-      // received it, even when another thread hands the preview a new window and buffer now.
-      capture_.PostFrameMessage(reinterpret_cast<std::uintptr_t>(&FrameInfo), 0);
+      if (polled != 3) continue;
+
+      {
+        std::lock_guard<std::mutex> lock(capture_.FrameMutex());
+        const std::int32_t color = format.Color;
+        if (CurrentStreamFormat() != streamFormat_ || capture_.ReadFrame(color, true) != 0) {
+          // Once a frame, not once a pass: the buffer stays polled until handed back.
+          link.SkipStreamFrame();
+          capture_.PostFrameMessage(0, static_cast<std::intptr_t>(ErrorCode::kFrameRead));
+          resources_.errors.RecordError(ErrorCode::kFrameRead);
+          continue;
+        }
+
+        const ImageBuffer* raw = resources_.images.RawImageFor(color);
+        FrameInfo.size = 24;
+        FrameInfo.width = raw->width;
+        FrameInfo.height = raw->height;
+        FrameInfo.bitsPerPixel = kBitsForColorType[color];
+        MeasureFrameRate();
+
+        capture_.ProcessFrame(color);
+        resources_.sink.ShowFrame(resources_.images, color);
+
+        std::uint8_t* const buffer = capture_.frameBuffer;
+        const std::int32_t size = capture_.frameBufferSize;
+        if (buffer != nullptr && size != 0 &&
+            capture_.CopyImageOut(resources_.images.OutputImageFor(color), capture_.frameBottomUp,
+                                  buffer, size) == 0) {
+          continue;
+        }
+        // Announced under the lock, so that the window told of the frame is the one whose buffer
+        // received it, even when another thread hands the preview a new window and buffer now.
+        capture_.PostFrameMessage(reinterpret_cast<std::uintptr_t>(&FrameInfo), 0);
+      }
+    } catch (const std::bad_alloc&) {
+      // The thread's last guard: a frame that ran out of memory on its way through the
+      // pipeline or the drawing is a frame lost, reported as the loop reports the others.
+      capture_.PostFrameMessage(0, static_cast<std::intptr_t>(ErrorCode::kBuffer));
+      resources_.errors.RecordError(ErrorCode::kBuffer);
     }
   }
 }

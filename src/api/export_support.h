@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <new>
 #include <type_traits>
 
 #include "api/context_lease.h"
@@ -44,6 +45,18 @@ inline platform::WindowHandle ToWindowHandle(OrvexWindow window) {
 #endif
 }
 
+// Runs an export's operation on its context. Nothing is thrown across the library's boundary:
+// memory that ran out where an operation does not catch it is its ErrorBuffer and its failure.
+template <typename Operation>
+std::int32_t RunGuarded(CameraContext& context, Operation& operation) {
+  try {
+    return operation(context);
+  } catch (const std::bad_alloc&) {
+    context.RecordError(ErrorCode::kBuffer);
+    return 0;
+  }
+}
+
 // The common pattern of the exports: find the context of the handle (which moves the
 // registry's head) and run `operation` on it, or give `unregistered` without touching anything.
 // For what only reads or stores single values, which any thread may do at any time.
@@ -51,7 +64,7 @@ template <typename Operation>
 std::int32_t WithContext(CameraHandle handle, std::int32_t unregistered, Operation&& operation) {
   const ContextLease context(handle);
   if (!context) return unregistered;
-  return operation(*context);
+  return RunGuarded(*context, operation);
 }
 
 // The same, one application thread at a time on this context: for what replaces buffers,
@@ -62,7 +75,7 @@ std::int32_t WithContextSerialised(CameraHandle handle, std::int32_t unregistere
   const ContextLease context(handle);
   if (!context) return unregistered;
   const auto lock = context->LockOperations();
-  return operation(*context);
+  return RunGuarded(*context, operation);
 }
 
 }  // namespace orvex

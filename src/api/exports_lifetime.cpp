@@ -39,7 +39,13 @@ CameraHandle ORVEX_CALL Orvex_Initialize(OrvexWindow notifyWindow) {
     return 0;
   }
   // The context itself, not a lookup of its value: other threads may already be calling it.
-  context->Initialize(ToWindowHandle(notifyWindow));
+  // Registered, it is the application's from here on: a start-up that ran out of memory leaves
+  // the handle with that error, as any start-up that failed does.
+  try {
+    context->Initialize(ToWindowHandle(notifyWindow));
+  } catch (const std::bad_alloc&) {
+    context->RecordError(ErrorCode::kBuffer);
+  }
   return handle;
 }
 

@@ -3,8 +3,8 @@
 // rule keeps the stream reader off the buffer that the consumer reads.
 
 #include <cstring>
+#include <exception>
 #include <new>
-#include <system_error>
 
 #include "device/device_link.h"
 
@@ -114,7 +114,7 @@ int DeviceLink::StartSingleFrame() {
   std::thread reader;
   try {
     reader = std::thread([this] { RunSingleFrameReader(); });
-  } catch (const std::system_error&) {
+  } catch (const std::exception&) {  // std::system_error, or std::bad_alloc for its state
     single_.idle.store(1, std::memory_order_release);
     single_.event.reset();
     return 7;
@@ -166,7 +166,7 @@ int DeviceLink::StartStream() {
 
   try {
     streamThread_ = std::thread([this] { RunStreamReader(); });
-  } catch (const std::system_error&) {
+  } catch (const std::exception&) {  // std::system_error, or std::bad_alloc for its state
     stream_.stopped.store(1, std::memory_order_release);
     stream_.event.reset();
     return 7;

@@ -34,7 +34,10 @@ struct LeftClasses {
 };
 
 LeftClasses& Left() {
-  static LeftClasses* const left = new LeftClasses;
+  // In static storage rather than from the heap, so that looking after the classes left can
+  // never fail for want of memory.
+  alignas(LeftClasses) static unsigned char storage[sizeof(LeftClasses)];
+  static LeftClasses* const left = new (storage) LeftClasses;
   return *left;
 }
 

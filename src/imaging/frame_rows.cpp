@@ -14,7 +14,6 @@
 #include <cstring>
 #include <memory>
 #include <new>
-#include <vector>
 
 #include "imaging/band_workers.h"
 #include "imaging/filters/frame_filters.h"
@@ -58,23 +57,27 @@ class FrameRun {
         height_(image_.height),
         width_(image_.width),
         rowBytes_(image_.RowBytes()),
-        bands_(static_cast<std::size_t>(bands)) {
-    for (std::int32_t b = 0; b < bands; ++b) {
-      bands_[b].first = BandStart(b, bands, height_);
-      bands_[b].end = BandStart(b + 1, bands, height_);
-    }
-  }
+        bandCount_(bands) {}
 
+  // False when memory is short: the bands, and the rows they keep around the sharpness stage.
   bool Allocate() {
+    // Not a vector: short of memory is a false here, not an exception on the preview thread.
+    bands_.reset(new (std::nothrow) BandRows[static_cast<std::size_t>(bandCount_)]);
+    if (!bands_) return false;
+    for (std::int32_t b = 0; b < bandCount_; ++b) {
+      bands_[b].first = BandStart(b, bandCount_, height_);
+      bands_[b].end = BandStart(b + 1, bandCount_, height_);
+    }
     if (!filters_.Sharpens()) return true;
     const std::size_t rowsEach = BandRows::kRing + 6;
     const std::size_t sumBytes =
         sizeof(std::uint16_t) * static_cast<std::size_t>(width_) * filters_.ElementsPerPixel();
     const std::size_t each = rowsEach * rowBytes_ + sumBytes + 16;
-    memory_.reset(new (std::nothrow) std::uint8_t[each * bands_.size()]);
+    memory_.reset(new (std::nothrow) std::uint8_t[each * static_cast<std::size_t>(bandCount_)]);
     if (!memory_) return false;
     std::uint8_t* at = memory_.get();
-    for (BandRows& band : bands_) {
+    for (std::int32_t b = 0; b < bandCount_; ++b) {
+      BandRows& band = bands_[b];
       for (std::uint8_t*& row : band.ring) row = Take(&at, rowBytes_);
       for (std::uint8_t*& row : band.head) row = Take(&at, rowBytes_);
       for (std::uint8_t*& row : band.tail) row = Take(&at, rowBytes_);
@@ -85,7 +88,7 @@ class FrameRun {
     return true;
   }
 
-  std::int32_t Bands() const { return static_cast<std::int32_t>(bands_.size()); }
+  std::int32_t Bands() const { return bandCount_; }
 
   // Every stage of every row of band b that needs no row of another band.
   void RunBand(std::int32_t b) {
@@ -171,7 +174,8 @@ class FrameRun {
   const FrameFilters& filters_;
   const std::int32_t height_, width_;
   const std::size_t rowBytes_;
-  std::vector<BandRows> bands_;
+  const std::int32_t bandCount_;
+  std::unique_ptr<BandRows[]> bands_;
   std::unique_ptr<std::uint8_t[]> memory_;
 };
 

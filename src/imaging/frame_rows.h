@@ -23,7 +23,7 @@ struct FrameRows {
 // stage while it is in the cache: in one band, or in one band per thread of `workers` when
 // there are workers and the frame is large enough to gain. The bytes are those of the stages
 // run one after another over the whole image, whatever the bands. False, with nothing done,
-// when memory for the rows kept around the sharpness stage is short.
+// when memory for the bands and the rows they keep around the sharpness stage is short.
 bool RunFrameRows(const FrameRows& rows, BandWorkers* workers);
 
 // Runs `work(context, first, end)` over the rows 0 .. height - 1 in bands, one per thread when

@@ -37,9 +37,17 @@ const RegistryValue* RegistryKeyTree::Key::Find(std::string_view name) const {
 }
 
 void RegistryKeyTree::Key::Set(RegistryValue value) {
-  const auto [position, added] = positions.try_emplace(Fold(value.name), values.size());
-  if (added) {
+  std::string folded = Fold(value.name);
+  const auto position = positions.find(folded);
+  if (position == positions.end()) {
+    // The value first: a position with no value behind it would outlive a failed append.
     values.push_back(std::move(value));
+    try {
+      positions.emplace(std::move(folded), values.size() - 1);
+    } catch (...) {
+      values.pop_back();
+      throw;
+    }
     return;
   }
   RegistryValue& stored = values[position->second];

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <string>
 #include <utility>
 
@@ -34,14 +35,30 @@ class RegistryStore {
   // Windows registry is, keeps these defaults and writes at once.
   virtual void BeginBatch() {}
   virtual bool CommitBatch() { return true; }
+  // The calling thread's open batch, if any, lost a change (a save cut short, at any level of
+  // it): none of it is stored, and its outermost CommitBatch returns false. A store that writes
+  // at once has nothing to take back.
+  virtual void RefuseBatch() {}
 };
 
 // A batch for the length of a scope: begun by the constructor, committed by Commit or at the
-// latest by the destructor, so that no way out of a save leaves the batch open.
+// latest by the destructor, so that no way out of a save leaves the batch open. A scope left by
+// an exception refuses the batch first: its save is incomplete.
 class RegistryBatch {
  public:
-  explicit RegistryBatch(RegistryStore& store) : store_(&store) { store.BeginBatch(); }
-  ~RegistryBatch() { Commit(); }
+  explicit RegistryBatch(RegistryStore& store)
+      : store_(&store), exceptions_(std::uncaught_exceptions()) {
+    store.BeginBatch();
+  }
+  // Saves run from destructors (a context's release): a store that throws here, out of memory,
+  // fails the save, not the process.
+  ~RegistryBatch() {
+    try {
+      if (store_ != nullptr && std::uncaught_exceptions() > exceptions_) store_->RefuseBatch();
+      Commit();
+    } catch (...) {
+    }
+  }
   RegistryBatch(const RegistryBatch&) = delete;
   RegistryBatch& operator=(const RegistryBatch&) = delete;
 
@@ -53,6 +70,7 @@ class RegistryBatch {
 
  private:
   RegistryStore* store_;
+  const int exceptions_;
 };
 
 }  // namespace orvex::platform

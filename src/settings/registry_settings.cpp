@@ -1,6 +1,7 @@
 #include "settings/registry_settings.h"
 
 #include <algorithm>
+#include <new>
 #include <string>
 
 namespace orvex::settings {
@@ -129,7 +130,11 @@ bool SaveGroup(RegistryStore& store, const std::string& subkey, const char* cons
 
 }  // namespace
 
-bool LoadSizeSettings(RegistryStore& store, CaptureGeometry& geometry) {
+// The context saves from its destructor and loads during its start-up, where nothing may be
+// thrown: out of memory, each operation below fails as one the store refused, and a save cut
+// short refuses the batch it belongs to (a release stores all of its groups or none).
+
+bool LoadSizeSettings(RegistryStore& store, CaptureGeometry& geometry) try {
   {
     const ScopedKey main = Open(store, kMainKey);
     if (main) {
@@ -153,16 +158,21 @@ bool LoadSizeSettings(RegistryStore& store, CaptureGeometry& geometry) {
   store.WriteDword(main.get(), kSizeValue, 0);
   WriteAll(store, main, kFormatValues, {2, 0, 10, 0});
   return false;
+} catch (const std::bad_alloc&) {
+  store.RefuseBatch();
+  return false;
 }
 
-bool LoadFormatSettings(RegistryStore& store, CaptureFormat& format) {
+bool LoadFormatSettings(RegistryStore& store, CaptureFormat& format) try {
   const ScopedKey main = Open(store, kMainKey);
   if (!main) return false;
   ReadGroup(store, main, kFormatValues, kFormatFields, format);
   return true;
+} catch (const std::bad_alloc&) {
+  return false;
 }
 
-bool LoadAnalogSettings(RegistryStore& store, int deviceIndex, AnalogSettings* analog) {
+bool LoadAnalogSettings(RegistryStore& store, int deviceIndex, AnalogSettings* analog) try {
   if (analog == nullptr) return false;
   const ScopedKey main = Open(store, kMainKey);
   const ScopedKey key =
@@ -181,9 +191,11 @@ bool LoadAnalogSettings(RegistryStore& store, int deviceIndex, AnalogSettings* a
   }
   ReadGroup(store, key, kAnalogOtherValues, kAnalogOtherFields, *analog);
   return true;
+} catch (const std::bad_alloc&) {
+  return false;
 }
 
-bool SaveAnalogSettings(RegistryStore& store, int deviceIndex, const AnalogSettings* analog) {
+bool SaveAnalogSettings(RegistryStore& store, int deviceIndex, const AnalogSettings* analog) try {
   if (analog == nullptr) return false;
   RegistryBatch batch(store);
   const ScopedKey main = Create(store, kMainKey);
@@ -193,9 +205,12 @@ bool SaveAnalogSettings(RegistryStore& store, int deviceIndex, const AnalogSetti
   const bool gains = WriteGroup(store, key, kAnalogGainValues, kAnalogGainFields, *analog);
   const bool others = WriteGroup(store, key, kAnalogOtherValues, kAnalogOtherFields, *analog);
   return batch.Commit() && gains && others;
+} catch (const std::bad_alloc&) {
+  store.RefuseBatch();
+  return false;
 }
 
-bool LoadFilterSettings(RegistryStore& store, ImageSettings* image) {
+bool LoadFilterSettings(RegistryStore& store, ImageSettings* image) try {
   if (image == nullptr) return false;
   const ScopedKey main = Open(store, kMainKey);
   const ScopedKey key = main ? Open(store, SubkeyPath(kFilterKey)) : ScopedKey(store, 0);
@@ -210,14 +225,19 @@ bool LoadFilterSettings(RegistryStore& store, ImageSettings* image) {
   }
   ReadGroup(store, key, kFilterValues, kFilterFields, *image);
   return true;
+} catch (const std::bad_alloc&) {
+  return false;
 }
 
-bool SaveFilterSettings(RegistryStore& store, const ImageSettings* image) {
+bool SaveFilterSettings(RegistryStore& store, const ImageSettings* image) try {
   if (image == nullptr) return false;
   return SaveGroup(store, SubkeyPath(kFilterKey), kFilterValues, kFilterFields, *image);
+} catch (const std::bad_alloc&) {
+  store.RefuseBatch();
+  return false;
 }
 
-bool LoadGraySettings(RegistryStore& store, ImageSettings* image) {
+bool LoadGraySettings(RegistryStore& store, ImageSettings* image) try {
   if (image == nullptr) return false;
   const ScopedKey main = Open(store, kMainKey);
   const ScopedKey key = main ? Open(store, SubkeyPath(kGrayKey)) : ScopedKey(store, 0);
@@ -228,21 +248,28 @@ bool LoadGraySettings(RegistryStore& store, ImageSettings* image) {
   }
   ReadGroup(store, key, kGrayValues, kGrayFields, *image);
   return true;
+} catch (const std::bad_alloc&) {
+  return false;
 }
 
-bool SaveGraySettings(RegistryStore& store, const ImageSettings* image) {
+bool SaveGraySettings(RegistryStore& store, const ImageSettings* image) try {
   if (image == nullptr) return false;
   return SaveGroup(store, SubkeyPath(kGrayKey), kGrayValues, kGrayFields, *image);
+} catch (const std::bad_alloc&) {
+  store.RefuseBatch();
+  return false;
 }
 
-int ReadSizeEntries(RegistryStore& store, SizeEntry* entries, int maxEntries) {
+int ReadSizeEntries(RegistryStore& store, SizeEntry* entries, int maxEntries) try {
   if (entries == nullptr) return 0;
   const ScopedKey main = Open(store, kMainKey);
   if (!main) return 0;
   return ReadEntries(store, entries, maxEntries);
+} catch (const std::bad_alloc&) {
+  return 0;
 }
 
-bool ReadSizeTable(RegistryStore& store, SizeTable* table) {
+bool ReadSizeTable(RegistryStore& store, SizeTable* table) try {
   if (table == nullptr) return false;
   const ScopedKey main = Open(store, kMainKey);
   if (!main) return false;
@@ -250,9 +277,11 @@ bool ReadSizeTable(RegistryStore& store, SizeTable* table) {
   ReadInto(store, main, kSizeValue, table->Size);
   ReadGroup(store, main, kFormatValues, kTableFormatFields, *table);
   return true;
+} catch (const std::bad_alloc&) {
+  return false;
 }
 
-bool WriteSizeTable(RegistryStore& store, const SizeTable* table) {
+bool WriteSizeTable(RegistryStore& store, const SizeTable* table) try {
   if (table == nullptr) return false;
   // One confirmation of the dialog, one commit: the table and the format it selects.
   RegistryBatch batch(store);
@@ -272,6 +301,9 @@ bool WriteSizeTable(RegistryStore& store, const SizeTable* table) {
   written = store.WriteDword(main.get(), kSizeValue, table->Size) && written;
   written = WriteGroup(store, main, kFormatValues, kTableFormatFields, *table) && written;
   return batch.Commit() && written;
+} catch (const std::bad_alloc&) {
+  store.RefuseBatch();
+  return false;
 }
 
 }  // namespace orvex::settings

@@ -2,6 +2,7 @@
 
 #include <orvex/platform.h>
 
+#include <new>
 #include <optional>
 #include <vector>
 
@@ -162,10 +163,16 @@ std::int32_t HeadlessWindowSystem::SetDiBitsToDevice(GraphicsHandle dc, std::int
                                                      const BitmapView& bitmap) {
   const std::optional<DibSource> dib = DescribeDib(bitmap);
   if (dc == 0 || !dib) return 0;
-  const Placement placement =
-      PlaceDiBits(*dib, x, y, width, height, sourceX, sourceY, startScan, scanLines);
-  if (placement.height == 0 || !DrawPlacement(dc, *dib, placement)) return 0;
-  return placement.height;
+  // Frames are drawn on the preview thread: short of memory for the placement or the picture,
+  // nothing is drawn, as when the screen refuses the bits.
+  try {
+    const Placement placement =
+        PlaceDiBits(*dib, x, y, width, height, sourceX, sourceY, startScan, scanLines);
+    if (placement.height == 0 || !DrawPlacement(dc, *dib, placement)) return 0;
+    return placement.height;
+  } catch (const std::bad_alloc&) {
+    return 0;
+  }
 }
 
 bool HeadlessWindowSystem::StretchBlt(GraphicsHandle dc, std::int32_t x, std::int32_t y,
@@ -177,9 +184,13 @@ bool HeadlessWindowSystem::StretchBlt(GraphicsHandle dc, std::int32_t x, std::in
   if (dc == 0 || width <= 0 || height <= 0 || sourceWidth == 0 || sourceHeight == 0 || !dib) {
     return false;
   }
-  const Placement placement =
-      PlaceStretch(*dib, x, y, width, height, sourceX, sourceY, sourceWidth, sourceHeight);
-  return placement.height == 0 || DrawPlacement(dc, *dib, placement);
+  try {
+    const Placement placement =
+        PlaceStretch(*dib, x, y, width, height, sourceX, sourceY, sourceWidth, sourceHeight);
+    return placement.height == 0 || DrawPlacement(dc, *dib, placement);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
 }
 
 }  // namespace orvex::platform

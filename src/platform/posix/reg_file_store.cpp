@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <new>
 #include <optional>
 #include <string_view>
 #include <utility>
@@ -394,7 +395,12 @@ ReadResult ReadFile(const std::string& path, const RegFileIdentity* known, std::
         break;
       }
       if (got == 0) break;
-      bytes->append(buffer, static_cast<std::size_t>(got));
+      try {
+        bytes->append(buffer, static_cast<std::size_t>(got));
+      } catch (const std::bad_alloc&) {
+        result = ReadResult::kShortage;  // and the descriptor still closed below
+        break;
+      }
     }
   }
   close(fd);
@@ -461,9 +467,10 @@ bool SyncDirectory(const std::string& file) {
 // Temporary files of writers killed between creating them and their rename. Called under the
 // file lock, which every writer holds across that stretch, so none of them is in use.
 void RemoveStaleTemporaryFiles(const std::string& file) {
+  // Everything that allocates comes before the directory is open.
+  const std::string prefix = file.substr(file.rfind('/') + 1) + std::string(kTemporarySuffix);
   DIR* directory = opendir(DirectoryOf(file).c_str());
   if (directory == nullptr) return;
-  const std::string prefix = file.substr(file.rfind('/') + 1) + std::string(kTemporarySuffix);
   while (const dirent* entry = readdir(directory)) {
     const std::string_view name = entry->d_name;
     if (name.size() == prefix.size() + kTemporaryRandom && name.starts_with(prefix)) {
@@ -545,10 +552,41 @@ std::string HomeDirectory() {
 
 }  // namespace
 
-RegFileStore::RegFileStore()
-    : RegFileStore(PathFor(std::getenv("XDG_CONFIG_HOME"), HomeDirectory().c_str())) {}
+RegFileStore::RegFileStore() : pathPending_(true) {
+  // The process's store is made at its first use, which may be a release: nothing may leave it.
+  try {
+    PathLocked();
+  } catch (const std::bad_alloc&) {
+  }
+}
 
 RegFileStore::RegFileStore(std::string filePath) : path_(std::move(filePath)) {}
+
+bool RegFileStore::PathLocked() {
+  if (pathPending_) {
+    path_ = PathFor(std::getenv("XDG_CONFIG_HOME"), HomeDirectory().c_str());
+    pathPending_ = false;
+  }
+  return !path_.empty();
+}
+
+void RegFileStore::DropCacheLocked() {
+  cache_ = RegistryKeyTree();
+  cacheBytes_.clear();
+  cacheValid_ = false;
+}
+
+template <typename Result, typename Operation>
+Result RegFileStore::Locked(Result failed, bool changes, Operation operation) {
+  std::lock_guard lock(mutex_);
+  try {
+    return operation();
+  } catch (const std::bad_alloc&) {
+    DropCacheLocked();
+    if (changes) batches_.Refuse();
+    return failed;
+  }
+}
 
 std::string RegFileStore::PathFor(const char* xdgConfigHome, const char* home) {
   // Relative base directories are invalid and ignored, as the XDG base directory rules say.
@@ -606,6 +644,7 @@ RegFileStore::Dwords RegFileStore::ValuesLocked(const std::string& path, std::th
 }
 
 bool RegFileStore::ApplyLocked(const std::function<void(RegistryKeyTree&)>& change) {
+  if (batches_.Refused()) return false;
   if (RegistryKeyTree* pending = batches_.Pending()) {
     change(*pending);
     return true;
@@ -616,7 +655,7 @@ bool RegFileStore::ApplyLocked(const std::function<void(RegistryKeyTree&)>& chan
 }
 
 bool RegFileStore::StoreLocked(const RegistryKeyTree& changes) {
-  if (path_.empty() || !MakeParentDirectories(path_)) return false;
+  if (!PathLocked() || !MakeParentDirectories(path_)) return false;
   const FileLock lock(path_);
   if (!lock.held() || LoadLocked(true) != Load::kDone) return false;
   RemoveStaleTemporaryFiles(path_);
@@ -634,9 +673,7 @@ bool RegFileStore::StoreLocked(const RegistryKeyTree& changes) {
   if (text.size() <= kMaxFileSize) replaced = ReplaceFile(path_, text, &identity);
   if (!replaced) {
     // The merged keys are not the file's: it is read again next time.
-    cache_ = RegistryKeyTree();
-    cacheBytes_.clear();
-    cacheValid_ = false;
+    DropCacheLocked();
     return false;
   }
   cacheBytes_ = std::move(text);
@@ -647,29 +684,31 @@ bool RegFileStore::StoreLocked(const RegistryKeyTree& changes) {
 }
 
 RegistryKey RegFileStore::OpenKey(const std::string& path) {
-  if (path_.empty() || !ValidKeyPath(path)) return 0;
-  std::lock_guard lock(mutex_);
-  if (LoadLocked(false) == Load::kShortage) return 0;
-  const RegistryKeyTree* pending = batches_.Pending();
-  if (cache_.Find(path) == nullptr && (pending == nullptr || pending->Find(path) == nullptr)) {
-    return 0;
-  }
-  const RegistryKey key = nextHandle_++;
-  handles_[key] = Handle{path, false, ValuesLocked(path, std::this_thread::get_id()),
-                         std::this_thread::get_id()};
-  return key;
+  if (!ValidKeyPath(path)) return 0;
+  return Locked<RegistryKey>(0, false, [&]() -> RegistryKey {
+    if (!PathLocked() || LoadLocked(false) == Load::kShortage) return 0;
+    const RegistryKeyTree* pending = batches_.Pending();
+    if (cache_.Find(path) == nullptr && (pending == nullptr || pending->Find(path) == nullptr)) {
+      return 0;
+    }
+    const RegistryKey key = nextHandle_++;
+    handles_[key] = Handle{path, false, ValuesLocked(path, std::this_thread::get_id()),
+                           std::this_thread::get_id()};
+    return key;
+  });
 }
 
 RegistryKey RegFileStore::CreateKey(const std::string& path) {
   if (!ValidKeyPath(path)) return 0;
-  std::lock_guard lock(mutex_);
-  if (!ApplyLocked([&](RegistryKeyTree& keys) { keys.Add(path); })) return 0;
-  // In a batch the file has not been read for this key yet.
-  if (batches_.Pending() != nullptr) LoadLocked(false);
-  const RegistryKey key = nextHandle_++;
-  handles_[key] = Handle{path, true, ValuesLocked(path, std::this_thread::get_id()),
-                         std::this_thread::get_id()};
-  return key;
+  return Locked<RegistryKey>(0, true, [&]() -> RegistryKey {
+    if (!ApplyLocked([&](RegistryKeyTree& keys) { keys.Add(path); })) return 0;
+    // In a batch the file has not been read for this key yet.
+    if (batches_.Pending() != nullptr && PathLocked()) LoadLocked(false);
+    const RegistryKey key = nextHandle_++;
+    handles_[key] = Handle{path, true, ValuesLocked(path, std::this_thread::get_id()),
+                           std::this_thread::get_id()};
+    return key;
+  });
 }
 
 bool RegFileStore::ReadDword(RegistryKey key, const std::string& name, std::int32_t* value) {
@@ -688,18 +727,19 @@ bool RegFileStore::ReadDword(RegistryKey key, const std::string& name, std::int3
 
 bool RegFileStore::WriteDword(RegistryKey key, const std::string& name, std::int32_t value) {
   if (HasControl(name)) return false;  // could not be written as one line
-  std::lock_guard lock(mutex_);
-  const auto handle = handles_.find(key);
-  if (handle == handles_.end() || !handle->second.writable) return false;
-  const std::string path = handle->second.path;
-  // A person may have removed the key meanwhile; the writer still holds it open.
-  if (!ApplyLocked([&](RegistryKeyTree& keys) {
-        keys.Add(path).Set(RegistryValue{name, true, value, {}});
-      })) {
-    return false;
-  }
-  if (batches_.Pending() != nullptr) SetDword(handle->second.values, name, value);
-  return true;
+  return Locked(false, true, [&] {
+    const auto handle = handles_.find(key);
+    if (handle == handles_.end() || !handle->second.writable) return false;
+    const std::string path = handle->second.path;
+    // A person may have removed the key meanwhile; the writer still holds it open.
+    if (!ApplyLocked([&](RegistryKeyTree& keys) {
+          keys.Add(path).Set(RegistryValue{name, true, value, {}});
+        })) {
+      return false;
+    }
+    if (batches_.Pending() != nullptr) SetDword(handle->second.values, name, value);
+    return true;
+  });
 }
 
 void RegFileStore::CloseKey(RegistryKey key) {
@@ -713,9 +753,23 @@ void RegFileStore::BeginBatch() {
 }
 
 bool RegFileStore::CommitBatch() {
+  return Locked(false, false, [&] {
+    RegistryKeyTree changes;
+    switch (batches_.End(&changes)) {
+      case RegistryBatches::Ending::kInner:
+        return true;
+      case RegistryBatches::Ending::kRefused:
+        return false;
+      case RegistryBatches::Ending::kStore:
+        break;
+    }
+    return changes.Keys().empty() || StoreLocked(changes);
+  });
+}
+
+void RegFileStore::RefuseBatch() {
   std::lock_guard lock(mutex_);
-  const std::optional<RegistryKeyTree> changes = batches_.End();
-  return !changes || changes->Keys().empty() || StoreLocked(*changes);
+  batches_.Refuse();
 }
 
 void RegFileStore::RefreshHandlesLocked() {

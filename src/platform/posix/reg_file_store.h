@@ -48,6 +48,10 @@ namespace orvex::platform {
 // a writer killed before its rename are removed by the next commit. A commit that changes no
 // value writes nothing. A key opened for reading sees the file as it was when it was opened
 // (and this store's own later commits). Thread-safe; batches are per thread.
+//
+// Out of memory, an operation fails as one the file refused: the keys read last are dropped
+// (the next operation reads the file again, so keys changed halfway are never kept), and a
+// batch that loses a change stores nothing of it (see RegistryBatches).
 // Which file a store has read: its inode, size and modification time.
 struct RegFileIdentity {
   std::uint64_t device = 0;
@@ -60,7 +64,8 @@ struct RegFileIdentity {
 class RegFileStore final : public RegistryStore {
  public:
   // The current user's file, found from the environment now; see PathFor. The home is HOME when
-  // it is absolute, else the user's entry in the password file.
+  // it is absolute, else the user's entry in the password file. Without memory for that now,
+  // the first operation that needs the file looks for it again.
   RegFileStore();
   // A store on an explicit file; its directory is created on the first write.
   explicit RegFileStore(std::string filePath);
@@ -73,6 +78,7 @@ class RegFileStore final : public RegistryStore {
   // when XDG_CONFIG_HOME is unset, empty or not absolute. Empty when neither is usable.
   static std::string PathFor(const char* xdgConfigHome, const char* home);
 
+  // Empty while the file is not known yet (see the constructor).
   const std::string& path() const { return path_; }
 
   RegistryKey OpenKey(const std::string& path) override;
@@ -82,6 +88,7 @@ class RegFileStore final : public RegistryStore {
   void CloseKey(RegistryKey key) override;
   void BeginBatch() override;
   bool CommitBatch() override;
+  void RefuseBatch() override;
 
  private:
   using Dwords = std::vector<std::pair<std::string, std::int32_t>>;
@@ -91,6 +98,14 @@ class RegFileStore final : public RegistryStore {
     Dwords values;          // DWORD values as last seen
     std::thread::id owner;  // the thread that opened it, whose batch it sees
   };
+
+  // Runs `operation` under the lock; out of memory, it gives `failed` instead, with the cache
+  // dropped and, for an operation that `changes` the store, the thread's batch refused.
+  template <typename Result, typename Operation>
+  Result Locked(Result failed, bool changes, Operation operation);
+  // The file's path, looked for first when the constructor could not; true when there is one.
+  bool PathLocked();
+  void DropCacheLocked();
 
   // kLeftAlone: a file too large or unreadable, which no commit may replace.
   enum class Load { kDone, kLeftAlone, kShortage };
@@ -108,6 +123,7 @@ class RegFileStore final : public RegistryStore {
   void RefreshHandlesLocked();
 
   std::string path_;
+  bool pathPending_ = false;  // path_ is still to be found from the environment
   std::mutex mutex_;
   std::map<RegistryKey, Handle> handles_;
   RegistryKey nextHandle_ = 1;

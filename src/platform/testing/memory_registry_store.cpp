@@ -81,10 +81,15 @@ void MemoryRegistryStore::BeginBatch() {
 
 bool MemoryRegistryStore::CommitBatch() {
   std::lock_guard lock(mutex_);
-  if (const std::optional<RegistryKeyTree> changes = batches_.End()) {
-    commits_ += tree_.Merge(*changes) ? 1 : 0;
-  }
-  return true;
+  RegistryKeyTree changes;
+  const RegistryBatches::Ending ending = batches_.End(&changes);
+  if (ending == RegistryBatches::Ending::kStore) commits_ += tree_.Merge(changes) ? 1 : 0;
+  return ending != RegistryBatches::Ending::kRefused;
+}
+
+void MemoryRegistryStore::RefuseBatch() {
+  std::lock_guard lock(mutex_);
+  batches_.Refuse();
 }
 
 void MemoryRegistryStore::CloseKey(RegistryKey key) {

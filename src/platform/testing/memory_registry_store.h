@@ -34,6 +34,7 @@ class MemoryRegistryStore final : public RegistryStore {
   void CloseKey(RegistryKey key) override;
   void BeginBatch() override;
   bool CommitBatch() override;
+  void RefuseBatch() override;
 
   // Inspection and seeding, paths below HKEY_CURRENT_USER.
   bool HasKey(const std::string& path) const;

@@ -81,8 +81,9 @@ ProbeResult ProbeDisplay(const std::string& name, std::chrono::milliseconds limi
     std::condition_variable done;
     std::optional<bool> opened;
   };
-  auto outcome = std::make_shared<Outcome>();
+  std::shared_ptr<Outcome> outcome;
   try {
+    outcome = std::make_shared<Outcome>();
     std::thread([outcome, name] {
       const PipeSignalGuard guard;
       xcb_connection_t* connection = xcb_connect(DisplayName(name), nullptr);
@@ -92,7 +93,7 @@ ProbeResult ProbeDisplay(const std::string& name, std::chrono::milliseconds limi
       outcome->opened = opened;
       outcome->done.notify_all();
     }).detach();
-  } catch (const std::exception&) {
+  } catch (const std::exception&) {  // no thread, or no memory: as a refused connection
     return ProbeResult::kUnreachable;
   }
   std::unique_lock lock(outcome->mutex);
@@ -219,7 +220,11 @@ xcb_atom_t Connection::Intern(const char* name) {
   std::free(error);
   const xcb_atom_t atom = reply != nullptr ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
   std::free(reply);
-  if (atom != XCB_ATOM_NONE) atoms_.emplace_back(name, atom);
+  // The atom serves without the cache: it is asked for again next time.
+  try {
+    if (atom != XCB_ATOM_NONE) atoms_.emplace_back(name, atom);
+  } catch (const std::bad_alloc&) {
+  }
   return atom;
 }
 
@@ -339,7 +344,13 @@ bool Connection::PutPlainImage(xcb_drawable_t drawable, std::int16_t x, std::int
   const std::size_t largest = std::min<std::size_t>(
       std::size_t{xcb_get_maximum_request_length(connection_)} * 4 - 28, kPieceBytes);
   const std::size_t rowsEach = std::max<std::size_t>(1, largest / imageBytesPerLine_);
+  // Room for every cookie before the first piece goes: a piece sent is a reply to collect.
   std::vector<xcb_void_cookie_t> cookies;
+  try {
+    cookies.reserve((imageHeight_ + rowsEach - 1) / rowsEach);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
   for (std::size_t row = 0; row < imageHeight_ && y + static_cast<std::int32_t>(row) <= 0x7FFF;
        row += rowsEach) {
     const std::size_t rows = std::min<std::size_t>(rowsEach, imageHeight_ - row);

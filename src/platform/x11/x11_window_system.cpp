@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <new>
 #include <string>
 #include <utility>
 
@@ -152,6 +153,17 @@ WindowHandle X11WindowSystem::MakeWindow(WindowHandle parent, const char* title,
   const xcb_atom_t utf8String = connection->Intern("UTF8_STRING");
   const xcb_atom_t protocols = connection->Intern("WM_PROTOCOLS");
   const xcb_atom_t deleteWindow = connection->Intern("WM_DELETE_WINDOW");
+  // Everything that allocates comes before the window exists: once made and mapped, it must
+  // reach its owner. WM_NAME is Latin-1 text; _NET_WM_NAME carries the title as it is.
+  std::string utf8;
+  std::string latin1;
+  try {
+    utf8 = title != nullptr ? title : "";
+    latin1 = Latin1Of(utf8);
+    if (topLevel) connection->topLevels().reserve(connection->topLevels().size() + 1);
+  } catch (const std::bad_alloc&) {
+    return 0;
+  }
 
   // The screen's root visual rather than the parent's, so that every preview window takes the
   // same pixels whatever visual the application's window has. Values in the order of their
@@ -166,9 +178,6 @@ WindowHandle X11WindowSystem::MakeWindow(WindowHandle parent, const char* title,
       c, screen.root_depth, window, topLevel ? connection->root() : ToWindow(parent), left, top,
       wide, high, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, screen.root_visual,
       XCB_CW_BACK_PIXEL | XCB_CW_BORDER_PIXEL | XCB_CW_COLORMAP, values);
-  // WM_NAME is Latin-1 text; _NET_WM_NAME carries the title as it is.
-  const std::string utf8 = title != nullptr ? title : "";
-  const std::string latin1 = Latin1Of(utf8);
   const xcb_void_cookie_t named = SetProperty(*connection, window, XCB_ATOM_WM_NAME,
                                               XCB_ATOM_STRING, 8, latin1.size(), latin1.data());
   const xcb_void_cookie_t netNamed =
@@ -320,7 +329,14 @@ bool X11WindowSystem::Draw(GraphicsHandle dc, const BitmapView& bitmap, Place pl
   if (!format) return false;
   const std::optional<SourceBitmap> source = ReadBitmap(bitmap, *format);
   if (!source) return false;
-  const Placement placement = place(source->dib);
+  // Frames are drawn on the preview thread: short of memory for the placement, nothing is
+  // drawn, as when the server refuses the image.
+  Placement placement;
+  try {
+    placement = place(source->dib);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
   if (placement.width <= 0 || placement.height <= 0) return true;  // nothing inside the bitmap
   if (placement.x != ClampPosition(placement.x) || placement.y != ClampPosition(placement.y)) {
     return false;
@@ -370,9 +386,11 @@ bool X11WindowSystem::StretchBlt(GraphicsHandle dc, std::int32_t x, std::int32_t
 }
 
 X11WindowSystem* ReachableX11WindowSystem() {
-  // Never destroyed: library threads may still draw while the process exits.
+  // Never destroyed: library threads may still draw while the process exits. The choice is
+  // made within some call of the library (a release among them), which nothing may leave: out
+  // of memory for it, the process draws headless, as without a display.
   static X11WindowSystem* const instance =
-      DefaultDisplayReachable() ? new X11WindowSystem : nullptr;
+      DefaultDisplayReachable() ? new (std::nothrow) X11WindowSystem : nullptr;
   return instance;
 }
 
